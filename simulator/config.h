@@ -1,0 +1,44 @@
+// controller.toml: the controller's identity, flash geometry, slot 1 module,
+// serial port mapping and injected faults, and the commented text that a new
+// controller starts with.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "simulator/module.h"
+
+namespace orva::sim {
+
+struct ControllerConfig {
+    std::array<uint8_t, 8> serial_number{};
+    std::array<std::array<uint32_t, 6>, 2> mac{};
+    std::u16string os_version;
+    std::u16string sdk_version;
+    std::string kernel_version;          // exactly six 8-bit characters
+    uint32_t segment_size = 262144;
+    int32_t image_area_size = 29360128;
+    int32_t slot1_model = 5000;
+    std::string slot1_name = "5000";     // 8-bit characters
+    std::map<std::string, std::string> serial;  // port name folded ("com0") -> "module" or host path
+    ModuleConfig module;
+    int64_t serial_number_failures = 0;
+    int64_t flash_write_fail_segment = -1;
+    std::vector<std::string> registry_read_only;  // "KEY\VALUE"
+    bool registry_flush_fails = false;
+};
+
+// Reads and checks controller.toml. nullopt and a one-line message naming the
+// file (and the line, where there is one) when it is unreadable or malformed.
+std::optional<ControllerConfig> load_config(const std::filesystem::path& file, std::string* error);
+
+// The commented controller.toml of a new controller with the given segment
+// size (the image area is 14 MiB on 128 KiB flash, 28 MiB on 256 KiB flash).
+std::string default_config_text(uint32_t segment_size);
+
+}  // namespace orva::sim

@@ -1,0 +1,257 @@
+// The simulated controller: opening and creating controller directories, the
+// registry as the platform layer sees it, restart, and the current controller.
+#include "simulator/sim_controller.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "simulator/factory.h"
+#include "simulator/paths.h"
+#include "simulator/text.h"
+
+namespace orva::sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+Controller* g_current = nullptr;
+std::function<void()> g_reboot_handler;
+
+std::string errno_text() { return std::strerror(errno); }
+
+}  // namespace
+
+bool read_whole_file(const fs::path& file, std::string& out, std::string* error) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        if (error) *error = file.string() + ": cannot be read";
+        return false;
+    }
+    std::stringstream buf;
+    buf << in.rdbuf();
+    if (in.bad()) {
+        if (error) *error = file.string() + ": read error";
+        return false;
+    }
+    out = buf.str();
+    return true;
+}
+
+bool write_file_atomically(const fs::path& file, const std::string& text, std::string* error) {
+    const fs::path tmp = file.string() + ".new";
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    bool ok = fd >= 0;
+    size_t done = 0;
+    while (ok && done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<size_t>(n);
+    }
+    if (ok) ok = ::fsync(fd) == 0;
+    std::string why = ok ? "" : errno_text();
+    if (fd >= 0) ::close(fd);
+    if (ok && ::rename(tmp.c_str(), file.c_str()) != 0) {
+        ok = false;
+        why = errno_text();
+    }
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        if (error) *error = file.string() + ": cannot be written: " + why;
+    }
+    return ok;
+}
+
+SimController::SimController(fs::path dir, ControllerConfig config)
+    : m_dir(std::move(dir)), m_config(std::move(config)), m_log(m_dir / kEventLogFile),
+      m_serial_failures_left(m_config.serial_number_failures) {}
+
+SimController::~SimController() { close(); }
+
+std::unique_ptr<Controller> Controller::open(const fs::path& dir, std::string* error) {
+    return SimController::open_dir(dir, error);
+}
+
+std::unique_ptr<SimController> SimController::open_dir(const fs::path& dir, std::string* error) {
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        if (error) *error = dir.string() + ": no controller here (not a directory)";
+        return nullptr;
+    }
+    if (!fs::exists(dir / kConfigFile, ec)) {
+        if (error) *error = (dir / kConfigFile).string() + ": missing; create a controller with orva-controller init";
+        return nullptr;
+    }
+    auto config = load_config(dir / kConfigFile, error);
+    if (!config) return nullptr;
+    if (!fs::exists(dir / kRegistryFile, ec)) {
+        if (error) *error = (dir / kRegistryFile).string() + ": the registry database is missing";
+        return nullptr;
+    }
+    std::unique_ptr<SimController> c(new SimController(dir, std::move(*config)));
+    c->m_registry = RegistryStore::open(dir / kRegistryFile, false, error);
+    if (!c->m_registry) return nullptr;
+    c->m_flash = NorFlash::open(dir / kFlashFile, c->m_config.segment_size, c->m_config.image_area_size, error);
+    if (!c->m_flash) return nullptr;
+    return c;
+}
+
+bool SimController::reg_key_exists(std::string_view key) {
+    return m_registry && m_registry->key_exists(Hive::Live, key);
+}
+
+RegResult SimController::reg_get(std::string_view key, std::string_view name, RegValue* out) {
+    if (!m_registry) return RegResult::IoError;
+    return m_registry->get(Hive::Live, key, name, out);
+}
+
+RegResult SimController::reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
+                                 size_t size) {
+    if (!m_registry) return RegResult::IoError;
+    const std::string k = ascii_fold(normalize_key(key));
+    const std::string n = ascii_fold(name);
+    for (const std::string& entry : m_config.registry_read_only) {
+        size_t cut = entry.rfind('\\');
+        if (ascii_fold(normalize_key(entry.substr(0, cut))) == k && ascii_fold(entry.substr(cut + 1)) == n) {
+            // A read-only value of an existing key; a missing key still says so.
+            return m_registry->key_exists(Hive::Live, key) ? RegResult::Denied : RegResult::NoKey;
+        }
+    }
+    return m_registry->set(Hive::Live, key, name, type, data, size);
+}
+
+bool SimController::reg_flush() {
+    if (!m_registry || m_config.registry_flush_fails) return false;
+    return m_registry->copy(Hive::Live, Hive::Saved);
+}
+
+ResolvedPath SimController::resolve_path(std::string_view controller_path) {
+    return resolve_controller_path(fs_root(), controller_path);
+}
+
+std::optional<std::string> SimController::serial_device(std::string_view port) {
+    std::string name(port);
+    if (!name.empty() && name.back() == ':') name.pop_back();
+    auto it = m_config.serial.find(ascii_fold(name));
+    if (it == m_config.serial.end()) return std::nullopt;
+    if (it->second != "module") return it->second;
+    // One module per process, whichever controller asks first.
+    static std::optional<std::string> started;
+    if (!started) started = start_simulated_module(m_config.module);
+    return started;
+}
+
+void SimController::close() {
+    if (m_flash) m_flash->sync();
+    m_flash.reset();
+    m_registry.reset();
+}
+
+bool SimController::restart(std::string* error) {
+    bool ok = m_registry != nullptr;
+    if (ok && m_registry->saved_valid()) {
+        ok = m_registry->copy(Hive::Saved, Hive::Live);
+        if (!ok && error) *error = m_registry->last_error();
+    } else if (ok) {
+        std::string text, why;
+        const fs::path file = m_dir / kFactoryFile;
+        std::optional<std::vector<RegChange>> changes;
+        if (read_whole_file(file, text, &why)) changes = parse_reg_text(text, file.string(), &why);
+        if (changes && !m_registry->replace(Hive::Factory, *changes)) why = m_registry->last_error(), changes.reset();
+        // A damaged factory.reg leaves the factory hive as it was loaded last.
+        ok = m_registry->copy(Hive::Factory, Hive::Live) && changes.has_value();
+        if (!ok && error) *error = changes ? m_registry->last_error() : why + " (the factory registry loaded before was used)";
+    }
+    if (m_flash) m_flash->sync();
+    m_log.append("reboot()");
+    return ok;
+}
+
+bool SimController::erase_registry_segment(int segment) {
+    if (segment < 0 || segment > 15 || !m_registry) return false;
+    return m_registry->set_saved_valid(false);
+}
+
+bool SimController::take_serial_number_call() {
+    if (m_serial_failures_left > 0) {
+        --m_serial_failures_left;
+        return false;
+    }
+    return true;
+}
+
+bool SimController::write_factory_file(std::string* error) {
+    if (!m_registry) return false;
+    std::string text = format_reg_text(m_registry->dump(Hive::Factory, ""));
+    return write_file_atomically(m_dir / kFactoryFile, text, error);
+}
+
+bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std::string* error) {
+    auto fail = [&](const std::string& what) {
+        if (error) *error = what;
+        return false;
+    };
+    if (segment_size != 131072 && segment_size != 262144)
+        return fail("segment size " + std::to_string(segment_size) + " is not 131072 or 262144");
+    std::error_code ec;
+    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) return fail(dir.string() + ": exists and is not a directory");
+    if (!force && (fs::exists(dir / kConfigFile, ec) || fs::exists(dir / kRegistryFile, ec)))
+        return fail(dir.string() + ": a controller exists already (--force replaces it)");
+    fs::create_directories(dir, ec);
+    if (ec) return fail(dir.string() + ": cannot create the directory: " + ec.message());
+    if (force) {
+        for (const char* name : {kConfigFile, kRegistryFile, "registry.db-journal", "registry.db-wal", "registry.db-shm",
+                                 kFactoryFile, kFlashFile, kEventLogFile})
+            fs::remove(dir / name, ec);
+        fs::remove_all(dir / kFsFolder, ec);
+        if (ec) return fail((dir / kFsFolder).string() + ": cannot be removed: " + ec.message());
+    }
+    for (const std::string& folder : factory_folders()) {
+        fs::create_directories(dir / kFsFolder / folder, ec);
+        if (ec) return fail((dir / kFsFolder / folder).string() + ": cannot be created: " + ec.message());
+    }
+    const std::string factory = factory_registry_text();
+    auto changes = parse_reg_text(factory, kFactoryFile, error);
+    if (!changes) return false;
+    if (!write_file_atomically(dir / kFactoryFile, factory, error)) return false;
+    // The database is built under another name, so that a failed init never
+    // leaves a half-made registry behind.
+    const fs::path tmp_db = dir / "registry.db.new";
+    fs::remove(tmp_db, ec);
+    {
+        auto store = RegistryStore::open(tmp_db, true, error);
+        if (!store) return false;
+        if (!store->replace(Hive::Factory, *changes) || !store->copy(Hive::Factory, Hive::Live) ||
+            !store->copy(Hive::Factory, Hive::Saved))
+            return fail(store->last_error());
+    }
+    fs::rename(tmp_db, dir / kRegistryFile, ec);
+    if (ec) return fail((dir / kRegistryFile).string() + ": cannot be created: " + ec.message());
+    const int32_t area = segment_size == 131072 ? 14680064 : 29360128;
+    if (!NorFlash::open(dir / kFlashFile, segment_size, area, error)) return false;
+    if (!EventLog(dir / kEventLogFile).clear()) return fail((dir / kEventLogFile).string() + ": cannot be created");
+    return write_file_atomically(dir / kConfigFile, default_config_text(segment_size), error);
+}
+
+fs::path default_controller_dir() {
+    if (const char* d = std::getenv("ORVA_CONTROLLER"); d && *d) return d;
+    if (const char* x = std::getenv("XDG_STATE_HOME"); x && *x) return fs::path(x) / "orva-utility" / "controller";
+    const char* home = std::getenv("HOME");
+    return fs::path(home && *home ? home : ".") / ".local" / "state" / "orva-utility" / "controller";
+}
+
+void set_current(Controller* controller) { g_current = controller; }
+Controller* current() { return g_current; }
+void set_reboot_handler(std::function<void()> handler) { g_reboot_handler = std::move(handler); }
+
+// The handler installed with set_reboot_handler (empty when none).
+const std::function<void()>& reboot_handler() { return g_reboot_handler; }
+
+}  // namespace orva::sim

@@ -1,0 +1,144 @@
+// The twelve device library functions on the current simulated controller.
+// Every call is appended to the event log as "Name(arguments) -> result"
+// (pointer arguments left out); with no current controller they fail
+// harmlessly and touch no buffer.
+#include "device/device_library.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "simulator/sim_controller.h"
+
+namespace orva::sim {
+const std::function<void()>& reboot_handler();
+}
+
+using orva::sim::SimController;
+
+namespace {
+
+SimController* sim() { return dynamic_cast<SimController*>(orva::sim::current()); }
+
+template <typename T>
+T logged(SimController* c, const std::string& call, T result) {
+    c->event_log().append(call + " -> " + std::to_string(result));
+    return result;
+}
+
+int store_text80(SimController* c, const char* name, const std::u16string& text, char16_t* out) {
+    if (out) {
+        size_t n = text.size() < 79 ? text.size() : 79;
+        std::memcpy(out, text.data(), n * sizeof(char16_t));
+        out[n] = 0;
+    }
+    return logged(c, std::string(name) + "()", out ? 1 : 0);
+}
+
+}  // namespace
+
+int reboot(void) {
+    SimController* c = sim();
+    if (!c) return 0;
+    std::string error;
+    if (!c->restart(&error)) std::fprintf(stderr, "reboot: %s\n", error.c_str());
+    if (const auto& handler = orva::sim::reboot_handler()) {
+        handler();
+        return 1;
+    }
+    c->close();
+    std::exit(0);
+}
+
+int FlashErase_Reg(int segment) {
+    SimController* c = sim();
+    if (!c) return 0;
+    return logged(c, "FlashErase_Reg(" + std::to_string(segment) + ")", c->erase_registry_segment(segment) ? 1 : 0);
+}
+
+int FlashErase_Img(int segment) {
+    SimController* c = sim();
+    if (!c) return 0;
+    bool ok = c->flash() && c->flash()->erase(segment);
+    if (!ok && c->flash() && !c->flash()->last_error().empty()) std::fprintf(stderr, "%s\n", c->flash()->last_error().c_str());
+    return logged(c, "FlashErase_Img(" + std::to_string(segment) + ")", ok ? 1 : 0);
+}
+
+int FlashWriteString_Img(int segment, uint32_t offset, const uint8_t* data, uint32_t count) {
+    SimController* c = sim();
+    if (!c) return 0;
+    bool ok = c->flash() && segment != c->config().flash_write_fail_segment &&
+              c->flash()->program(segment, offset, data, count);
+    return logged(c,
+                  "FlashWriteString_Img(" + std::to_string(segment) + ", " + std::to_string(offset) + ", " +
+                      std::to_string(count) + ")",
+                  ok ? 1 : 0);
+}
+
+int32_t GetFlashSize_Img(uint32_t* segmentSize) {
+    SimController* c = sim();
+    if (!c) return 0;
+    if (segmentSize) *segmentSize = c->config().segment_size;
+    return logged(c, std::string("GetFlashSize_Img()"), c->config().image_area_size);
+}
+
+int GetSystemSerialNumber(uint8_t* serial8) {
+    SimController* c = sim();
+    if (!c) return 1;
+    if (!serial8 || !c->take_serial_number_call()) return logged(c, std::string("GetSystemSerialNumber()"), 1);
+    std::memcpy(serial8, c->config().serial_number.data(), 8);
+    return logged(c, std::string("GetSystemSerialNumber()"), 0);
+}
+
+int ReadMAC(int interfaceIndex, uint32_t* mac6) {
+    SimController* c = sim();
+    if (!c) return 0;
+    const std::string call = "ReadMAC(" + std::to_string(interfaceIndex) + ")";
+    if (!mac6 || interfaceIndex < 0 || interfaceIndex > 1) return logged(c, call, 0);
+    for (int i = 0; i < 6; ++i) mac6[i] = c->config().mac[interfaceIndex][i];
+    return logged(c, call, 1);
+}
+
+int GetOSversion(char16_t* text80) {
+    SimController* c = sim();
+    if (!c) return 0;
+    return store_text80(c, "GetOSversion", c->config().os_version, text80);
+}
+
+int GetSDKversion(char16_t* text80) {
+    SimController* c = sim();
+    if (!c) return 0;
+    return store_text80(c, "GetSDKversion", c->config().sdk_version, text80);
+}
+
+int GetKernelVersion(uint8_t* text8) {
+    SimController* c = sim();
+    if (!c) return 0;
+    if (text8) std::memcpy(text8, c->config().kernel_version.data(), 6);
+    return logged(c, std::string("GetKernelVersion()"), text8 ? 1 : 0);
+}
+
+int GetNameOfModule(int slot, char* name8) {
+    SimController* c = sim();
+    if (!c) return 0;
+    const std::string call = "GetNameOfModule(" + std::to_string(slot) + ")";
+    if (slot != 1) {
+        // An empty slot: no name, and a model number below any module's.
+        if (name8) name8[0] = 0;
+        return logged(c, call, -1);
+    }
+    if (name8) {
+        const std::string& name = c->config().slot1_name;
+        size_t n = name.size() < 7 ? name.size() : 7;
+        std::memcpy(name8, name.data(), n);
+        name8[n] = 0;
+    }
+    return logged(c, call, c->config().slot1_model - 5000);
+}
+
+int ChangeSlotToVex(uint8_t slot) {
+    SimController* c = sim();
+    if (!c) return 0;
+    return logged(c, "ChangeSlotToVex(" + std::to_string(slot) + ")", 1);
+}

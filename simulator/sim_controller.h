@@ -1,0 +1,81 @@
+// The simulated controller behind the Controller interface, with the parts
+// the device library and the orva-controller tool reach directly: the three
+// registry hives, the flash, the event log and the configuration.
+#pragma once
+
+#include <memory>
+
+#include "simulator/config.h"
+#include "simulator/controller.h"
+#include "simulator/event_log.h"
+#include "simulator/flash.h"
+#include "simulator/registry_store.h"
+
+namespace orva::sim {
+
+// File names inside a controller directory.
+inline constexpr const char* kConfigFile = "controller.toml";
+inline constexpr const char* kRegistryFile = "registry.db";
+inline constexpr const char* kFactoryFile = "factory.reg";
+inline constexpr const char* kFlashFile = "flash.img";
+inline constexpr const char* kEventLogFile = "events.log";
+inline constexpr const char* kFsFolder = "fs";
+
+class SimController final : public Controller {
+public:
+    // Opens an existing controller directory (see Controller::open).
+    static std::unique_ptr<SimController> open_dir(const std::filesystem::path& dir, std::string* error);
+    ~SimController() override;
+
+    const std::filesystem::path& dir() const override { return m_dir; }
+    bool reg_key_exists(std::string_view key) override;
+    RegResult reg_get(std::string_view key, std::string_view name, RegValue* out) override;
+    RegResult reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data, size_t size) override;
+    bool reg_flush() override;
+    ResolvedPath resolve_path(std::string_view controller_path) override;
+    std::filesystem::path fs_root() const override { return m_dir / kFsFolder; }
+    std::optional<std::string> serial_device(std::string_view port) override;
+    void close() override;
+
+    // Null after close().
+    RegistryStore* registry() { return m_registry.get(); }
+    NorFlash* flash() { return m_flash.get(); }
+    EventLog& event_log() { return m_log; }
+    const ControllerConfig& config() const { return m_config; }
+
+    // What a restart does to the controller: the live registry becomes the
+    // saved copy, or the factory registry (re-read from factory.reg) when a
+    // registry segment was erased since the last save; the flash is synced
+    // and "reboot()" is logged. false with a message when the registry could
+    // not be reloaded (the reboot is logged all the same).
+    bool restart(std::string* error);
+
+    // Erases a registry segment (0 to 15): the saved copy becomes invalid.
+    bool erase_registry_segment(int segment);
+
+    // Takes one GetSystemSerialNumber call: false while the configured
+    // failures are not yet used up.
+    bool take_serial_number_call();
+
+    // Writes factory.reg from the factory hive (atomically: a new file renamed
+    // over the old one).
+    bool write_factory_file(std::string* error);
+
+private:
+    SimController(std::filesystem::path dir, ControllerConfig config);
+
+    std::filesystem::path m_dir;
+    ControllerConfig m_config;
+    std::unique_ptr<RegistryStore> m_registry;
+    std::unique_ptr<NorFlash> m_flash;
+    EventLog m_log;
+    int64_t m_serial_failures_left = 0;
+};
+
+// Writes `text` to `file` through a temporary file renamed over it, synced.
+bool write_file_atomically(const std::filesystem::path& file, const std::string& text, std::string* error);
+
+// Reads a whole file; false with a message naming it on failure.
+bool read_whole_file(const std::filesystem::path& file, std::string& out, std::string* error);
+
+}  // namespace orva::sim

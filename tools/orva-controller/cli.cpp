@@ -1,0 +1,269 @@
+// The orva-controller commands: init, reg, log, flash, reboot.
+#include "tools/orva-controller/cli.h"
+
+#include <charconv>
+#include <fstream>
+#include <optional>
+
+#include "simulator/reg_file.h"
+#include "simulator/sim_controller.h"
+#include "tools/orva-controller/value_text.h"
+
+namespace orva::tool {
+
+namespace {
+
+using sim::Hive;
+using sim::RegResult;
+using sim::SimController;
+
+constexpr const char* kUsage =
+    "usage: orva-controller [-C DIR] COMMAND ...\n"
+    "\n"
+    "Prepares and inspects a simulated controller (default directory: $ORVA_CONTROLLER,\n"
+    "else $XDG_STATE_HOME/orva-utility/controller, else ~/.local/state/orva-utility/controller).\n"
+    "\n"
+    "  init DIR [--segment-size 131072|262144] [--force]\n"
+    "                          a new controller with factory settings\n"
+    "  reg [--saved|--factory] get KEY VALUE\n"
+    "                          prints TYPE SIZE DATA, e.g. REG_DWORD 4 640\n"
+    "  reg [--saved|--factory] set KEY VALUE TYPE DATA [--size BYTES]\n"
+    "                          TYPE REG_SZ (text), REG_DWORD (decimal or 0x hex),\n"
+    "                          REG_BINARY and others (hex:01,02,...); --size pads with zero bytes\n"
+    "  reg [--saved|--factory] delete KEY [VALUE]\n"
+    "  reg [--saved|--factory] mkkey KEY\n"
+    "  reg [--saved|--factory] export [KEY]\n"
+    "  reg [--saved|--factory] import FILE\n"
+    "                          .reg text; all of it or nothing\n"
+    "  log [--clear]           the event log of device library calls\n"
+    "  flash read SEGMENT [COUNT]\n"
+    "                          raw bytes of COUNT image segments (default 1) to stdout\n"
+    "  flash state             segments that are not erased: SEGMENT BYTES-NOT-0xFF\n"
+    "  reboot                  what a restart does to the registry, without a program to end\n"
+    "\n"
+    "KEY is relative to HKEY_LOCAL_MACHINE (\"Drivers\\Display\\MQ200\"); VALUE \"\" is the\n"
+    "key's unnamed value. --saved and --factory address the copy saved in flash and the\n"
+    "factory registry instead of the live one.\n";
+
+class Run {
+public:
+    Run(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+
+    int fail(const std::string& what) {
+        m_err << "orva-controller: " << what << "\n";
+        return 1;
+    }
+    int usage(const std::string& what) { return fail(what + " (see orva-controller --help)"); }
+
+    int main(std::vector<std::string> args) {
+        std::optional<std::filesystem::path> dir;
+        size_t i = 0;
+        while (i < args.size() && !args[i].empty() && args[i][0] == '-') {
+            if (args[i] == "--help" || args[i] == "-h") {
+                m_out << kUsage;
+                return 0;
+            }
+            if (args[i] == "-C") {
+                if (i + 1 >= args.size()) return usage("-C needs a directory");
+                dir = args[i + 1];
+                i += 2;
+                continue;
+            }
+            return usage("unknown option " + args[i]);
+        }
+        if (i >= args.size()) return usage("no command given");
+        const std::string cmd = args[i];
+        std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
+        if (cmd == "help") {
+            m_out << kUsage;
+            return 0;
+        }
+        if (cmd == "init") return init(rest);
+        if (cmd != "reg" && cmd != "log" && cmd != "flash" && cmd != "reboot") return usage("unknown command " + cmd);
+        std::string error;
+        m_controller = SimController::open_dir(dir ? *dir : sim::default_controller_dir(), &error);
+        if (!m_controller) return fail(error);
+        if (cmd == "reg") return reg(rest);
+        if (cmd == "log") return log(rest);
+        if (cmd == "flash") return flash(rest);
+        return reboot(rest);
+    }
+
+private:
+    static std::optional<uint64_t> number(const std::string& s) {
+        uint64_t v = 0;
+        auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+        if (ec != std::errc() || p != s.data() + s.size() || s.empty()) return std::nullopt;
+        return v;
+    }
+
+    int init(const std::vector<std::string>& args) {
+        std::optional<std::string> dir;
+        uint32_t segment_size = 262144;
+        bool force = false;
+        for (size_t i = 0; i < args.size(); ++i) {
+            if (args[i] == "--force") {
+                force = true;
+            } else if (args[i] == "--segment-size") {
+                auto v = i + 1 < args.size() ? number(args[i + 1]) : std::nullopt;
+                if (!v || (*v != 131072 && *v != 262144)) return usage("--segment-size must be 131072 or 262144");
+                segment_size = static_cast<uint32_t>(*v);
+                ++i;
+            } else if (!dir && (args[i].empty() || args[i][0] != '-')) {
+                dir = args[i];
+            } else {
+                return usage("unexpected argument " + args[i] + " for init");
+            }
+        }
+        if (!dir) return usage("init needs a directory");
+        std::string error;
+        if (!sim::init_controller(*dir, segment_size, force, &error)) return fail(error);
+        return 0;
+    }
+
+    int reg(std::vector<std::string> args) {
+        Hive hive = Hive::Live;
+        while (!args.empty() && (args[0] == "--saved" || args[0] == "--factory")) {
+            hive = args[0] == "--saved" ? Hive::Saved : Hive::Factory;
+            args.erase(args.begin());
+        }
+        if (args.empty()) return usage("reg needs a subcommand");
+        const std::string sub = args[0];
+        args.erase(args.begin());
+        sim::RegistryStore& store = *m_controller->registry();
+        const std::string copy = hive == Hive::Live ? "" : hive == Hive::Saved ? " (saved copy)" : " (factory registry)";
+        auto key_missing = [&](const std::string& key) { return fail("no key \"" + key + "\"" + copy); };
+        auto changed = [&]() {
+            std::string error;
+            if (hive == Hive::Factory && !m_controller->write_factory_file(&error)) return fail(error);
+            return 0;
+        };
+        if (sub == "get") {
+            if (args.size() != 2) return usage("reg get needs KEY VALUE");
+            sim::RegValue v;
+            switch (store.get(hive, args[0], args[1], &v)) {
+            case RegResult::Ok: m_out << format_value(v) << "\n"; return 0;
+            case RegResult::NoKey: return key_missing(args[0]);
+            case RegResult::NoValue: return fail("no value \"" + args[1] + "\" in key \"" + args[0] + "\"" + copy);
+            default: return fail(store.last_error());
+            }
+        }
+        if (sub == "set") {
+            std::optional<uint64_t> size;
+            std::vector<std::string> pos;
+            for (size_t i = 0; i < args.size(); ++i) {
+                if (args[i] == "--size") {
+                    size = i + 1 < args.size() ? number(args[i + 1]) : std::nullopt;
+                    if (!size) return usage("--size needs a number of bytes");
+                    ++i;
+                } else {
+                    pos.push_back(args[i]);
+                }
+            }
+            if (pos.size() != 4) return usage("reg set needs KEY VALUE TYPE DATA");
+            auto type = parse_type_name(pos[2]);
+            if (!type) return usage("unknown type " + pos[2]);
+            std::string error;
+            auto data = parse_value_data(*type, pos[3], size, &error);
+            if (!data) return fail(error);
+            switch (store.set(hive, pos[0], pos[1], *type, data->data(), data->size())) {
+            case RegResult::Ok: return changed();
+            case RegResult::NoKey: return key_missing(pos[0]);
+            default: return fail(store.last_error());
+            }
+        }
+        if (sub == "delete") {
+            if (args.empty() || args.size() > 2) return usage("reg delete needs KEY [VALUE]");
+            RegResult r = args.size() == 2 ? store.delete_value(hive, args[0], args[1]) : store.delete_key(hive, args[0]);
+            switch (r) {
+            case RegResult::Ok: return changed();
+            case RegResult::NoKey: return key_missing(args[0]);
+            case RegResult::NoValue: return fail("no value \"" + args[1] + "\" in key \"" + args[0] + "\"" + copy);
+            default: return fail(store.last_error());
+            }
+        }
+        if (sub == "mkkey") {
+            if (args.size() != 1) return usage("reg mkkey needs KEY");
+            if (sim::normalize_key(args[0]).empty()) return usage("reg mkkey needs a key below HKEY_LOCAL_MACHINE");
+            if (store.make_key(hive, args[0]) != RegResult::Ok) return fail(store.last_error());
+            return changed();
+        }
+        if (sub == "export") {
+            if (args.size() > 1) return usage("reg export takes at most one KEY");
+            const std::string key = args.empty() ? "" : args[0];
+            if (!store.key_exists(hive, key)) return key_missing(key);
+            m_out << sim::format_reg_text(store.dump(hive, key));
+            return 0;
+        }
+        if (sub == "import") {
+            if (args.size() != 1) return usage("reg import needs FILE");
+            std::string text, error;
+            if (!sim::read_whole_file(args[0], text, &error)) return fail(error);
+            auto changes = sim::parse_reg_text(text, args[0], &error);
+            if (!changes) return fail(error);
+            if (!store.apply(hive, *changes)) return fail(args[0] + ": not imported: " + store.last_error());
+            return changed();
+        }
+        return usage("unknown reg subcommand " + sub);
+    }
+
+    int log(const std::vector<std::string>& args) {
+        if (args.size() == 1 && args[0] == "--clear") {
+            if (!m_controller->event_log().clear()) return fail(m_controller->event_log().file().string() + ": cannot be cleared");
+            return 0;
+        }
+        if (!args.empty()) return usage("log takes only --clear");
+        std::ifstream in(m_controller->event_log().file(), std::ios::binary);
+        if (in) m_out << in.rdbuf();
+        return 0;
+    }
+
+    int flash(const std::vector<std::string>& args) {
+        sim::NorFlash& flash = *m_controller->flash();
+        if (args.size() == 1 && args[0] == "state") {
+            for (auto [segment, bytes] : flash.programmed_segments()) m_out << segment << " " << bytes << "\n";
+            if (!flash.last_error().empty()) return fail(flash.last_error());
+            return 0;
+        }
+        if (!args.empty() && args[0] == "read" && (args.size() == 2 || args.size() == 3)) {
+            int64_t first = 0, count = 1;
+            auto [p, ec] = std::from_chars(args[1].data(), args[1].data() + args[1].size(), first);
+            if (ec != std::errc() || p != args[1].data() + args[1].size()) return usage("bad segment number " + args[1]);
+            if (args.size() == 3) {
+                auto c = number(args[2]);
+                if (!c || *c == 0) return usage("bad segment count " + args[2]);
+                count = static_cast<int64_t>(*c);
+            }
+            if (!flash.valid_segment(first) || !flash.valid_segment(first + count - 1))
+                return fail("segments " + std::to_string(first) + " to " + std::to_string(first + count - 1) +
+                            " are not all in the image area (" + std::to_string(flash.first_segment()) + " to " +
+                            std::to_string(flash.first_segment() + flash.segment_count() - 1) + ")");
+            std::vector<uint8_t> buf;
+            for (int64_t s = first; s < first + count; ++s) {
+                if (!flash.read(s, buf)) return fail(flash.last_error());
+                m_out.write(reinterpret_cast<const char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
+            }
+            return 0;
+        }
+        return usage("flash needs read SEGMENT [COUNT] or state");
+    }
+
+    int reboot(const std::vector<std::string>& args) {
+        if (!args.empty()) return usage("reboot takes no arguments");
+        std::string error;
+        if (!m_controller->restart(&error)) return fail(error);
+        return 0;
+    }
+
+    std::ostream& m_out;
+    std::ostream& m_err;
+    std::unique_ptr<SimController> m_controller;
+};
+
+}  // namespace
+
+int run_controller_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return Run(out, err).main(args);
+}
+
+}  // namespace orva::tool

@@ -1,0 +1,16 @@
+// orva-controller: entry point.
+#include <iostream>
+
+#include "tools/orva-controller/cli.h"
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    int rc = orva::tool::run_controller_tool(args, std::cout, std::cerr);
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "orva-controller: cannot write the output\n";
+        return 1;
+    }
+    return rc;
+}

@@ -188,7 +188,8 @@ std::optional<std::vector<RegChange>> parse_reg_text(std::string_view input, con
             while (!bytes.empty() && trim(bytes).back() == '\\') {
                 std::string_view t = trim(bytes);
                 bytes = std::string(t.substr(0, t.size() - 1));
-                if (++i >= lines.size()) return fail(first, "hex data continues past the end of the file");
+                if (++i >= lines.size() || trim(lines[i]).empty())
+                    return fail(first, "hex data continues past the end of the value");
                 bytes += std::string(trim(lines[i]));
             }
             if (!parse_hex_bytes(bytes, value.data)) return fail(first, "bad hex bytes (expected 2-digit hex numbers separated by commas)");

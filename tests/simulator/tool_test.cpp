@@ -1,0 +1,161 @@
+// orva-controller, run in-process: every command, its output format and its
+// one-line errors with exit code 1.
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "device/device_library.h"
+#include "simulator/sim_controller.h"
+#include "temp_dir.h"
+#include "tools/orva-controller/cli.h"
+
+namespace orva::tool {
+namespace {
+
+struct Result {
+    int rc;
+    std::string out;
+    std::string err;
+};
+
+class Tool : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(run({"init", ctl.string()}).rc, 0); }
+    Result run(std::vector<std::string> args) {
+        std::ostringstream out, err;
+        int rc = run_controller_tool(args, out, err);
+        return {rc, out.str(), err.str()};
+    }
+    Result on(std::vector<std::string> args) {
+        args.insert(args.begin(), {"-C", ctl.string()});
+        return run(args);
+    }
+    void expect_error(std::vector<std::string> args, const std::string& text) {
+        Result r = on(args);
+        EXPECT_EQ(r.rc, 1) << args[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    test::TempDir dir;
+    std::filesystem::path ctl = dir / "ctl";
+};
+
+TEST_F(Tool, RegGetFormats) {
+    EXPECT_EQ(on({"reg", "get", "Drivers\\Display\\MQ200", "CxScreen"}).out, "REG_DWORD 4 640\n");
+    EXPECT_EQ(on({"reg", "get", "comm\\ftpd", "DEFAULTDIR"}).out, "REG_SZ 12 \"\\\\Temp\"\n");
+    ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "DefaultDir", "REG_SZ", "\\Storage Card", "--size", "200"}).rc, 0);
+    EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "DefaultDir"}).out, "REG_SZ 200 \"\\\\Storage Card\"\n");
+    ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "Odd", "REG_SZ", "a\"b\r\n\x01\xC3\xA9"}).rc, 0);
+    EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "Odd"}).out, "REG_SZ 16 \"a\\\"b\\r\\n\\x01\xC3\xA9\"\n");
+    ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "Bin", "REG_BINARY", "hex:01,02,03"}).rc, 0);
+    EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "Bin"}).out, "REG_BINARY 3 hex:01,02,03\n");
+    ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "Hex", "REG_DWORD", "0x1F", "--size", "6"}).rc, 0);
+    EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "Hex"}).out, "REG_DWORD 6 hex:1f,00,00,00,00,00\n");
+    ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "", "REG_DWORD", "4294967295"}).rc, 0);
+    EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", ""}).out, "REG_DWORD 4 4294967295\n");
+    EXPECT_EQ(on({"reg", "get", "Comm\\ENET1\\Parms\\TcpIp", "IpAddress"}).out, "REG_MULTI_SZ 28 \"192.168.0.10\"\n");
+}
+
+TEST_F(Tool, RegErrors) {
+    expect_error({"reg", "get", "Init", "Launch80"}, "no value \"Launch80\" in key \"Init\"");
+    expect_error({"reg", "get", "Nope", "X"}, "no key \"Nope\"");
+    expect_error({"reg", "set", "Nope", "X", "REG_DWORD", "1"}, "no key \"Nope\"");
+    expect_error({"reg", "set", "Init", "X", "REG_DWORD", "4294967296"}, "does not fit");
+    expect_error({"reg", "set", "Init", "X", "REG_DWORD", "12a"}, "not a decimal");
+    expect_error({"reg", "set", "Init", "X", "REG_BINARY", "hex:1,2"}, "bad hex data");
+    expect_error({"reg", "set", "Init", "X", "REG_SZ", "long text", "--size", "4"}, "smaller than the data");
+    expect_error({"reg", "set", "Init", "X", "REG_FOO", "1"}, "unknown type");
+    expect_error({"reg", "delete", "Init", "Nothing"}, "no value");
+    expect_error({"reg", "frob"}, "unknown reg subcommand");
+    expect_error({"frob"}, "unknown command");
+    Result r = run({"-C", (dir / "none").string(), "log"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("none"), std::string::npos);
+}
+
+TEST_F(Tool, KeysAndCopies) {
+    EXPECT_EQ(on({"reg", "mkkey", "Software\\Test\\Deep"}).rc, 0);
+    EXPECT_EQ(on({"reg", "set", "software\\test\\deep", "A", "REG_DWORD", "5"}).rc, 0);
+    EXPECT_EQ(on({"reg", "--saved", "get", "Software\\Test\\Deep", "A"}).rc, 1);  // not flushed
+    EXPECT_EQ(on({"reg", "delete", "Software\\Test"}).rc, 0);
+    EXPECT_EQ(on({"reg", "get", "Software\\Test\\Deep", "A"}).rc, 1);
+    EXPECT_EQ(on({"reg", "delete", "Software\\Test"}).rc, 1);
+
+    // Changing the factory registry rewrites factory.reg.
+    ASSERT_EQ(on({"reg", "--factory", "set", "Comm\\FTPD", "DefaultDir", "REG_SZ", "\\Windows"}).rc, 0);
+    std::ifstream in(ctl / sim::kFactoryFile);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("\"DefaultDir\"=\"\\\\Windows\""), std::string::npos);
+    EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "DefaultDir"}).out, "REG_SZ 12 \"\\\\Temp\"\n");
+}
+
+TEST_F(Tool, ExportImportRoundTripAndImportIsAllOrNothing) {
+    ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "DefaultDir", "REG_SZ", "\\Temp", "--size", "200"}).rc, 0);
+    Result exported = on({"reg", "export", "Comm"});
+    ASSERT_EQ(exported.rc, 0);
+    EXPECT_EQ(exported.out.rfind("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Comm]\n", 0), 0u);
+    EXPECT_EQ(exported.out.find("[HKEY_LOCAL_MACHINE\\Drivers"), std::string::npos);
+    std::ofstream(dir / "comm.reg") << exported.out;
+
+    ASSERT_EQ(on({"reg", "delete", "Comm"}).rc, 0);
+    ASSERT_EQ(on({"reg", "import", (dir / "comm.reg").string()}).rc, 0);
+    EXPECT_EQ(on({"reg", "export", "Comm"}).out, exported.out);
+    EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "DefaultDir"}).out, "REG_SZ 200 \"\\\\Temp\"\n");
+
+    std::ofstream(dir / "bad.reg") << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\New]\n\"A\"=dword:1\n"
+                                      "\"B\"=dword:xyz\n";
+    expect_error({"reg", "import", (dir / "bad.reg").string()}, "bad.reg:5: dword");
+    EXPECT_EQ(on({"reg", "get", "New", "A"}).rc, 1);
+    expect_error({"reg", "import", (dir / "missing.reg").string()}, "missing.reg");
+    expect_error({"reg", "export", "Nope"}, "no key");
+}
+
+TEST_F(Tool, LogFlashAndReboot) {
+    {
+        std::string error;
+        auto c = sim::SimController::open_dir(ctl, &error);
+        ASSERT_TRUE(c) << error;
+        sim::set_current(c.get());
+        std::vector<uint8_t> data(1000, 0x5A);
+        FlashErase_Reg(3);
+        FlashErase_Img(1);
+        FlashWriteString_Img(1, 0, data.data(), 1000);
+        sim::set_current(nullptr);
+    }
+    EXPECT_EQ(on({"log"}).out, "FlashErase_Reg(3) -> 1\nFlashErase_Img(1) -> 1\nFlashWriteString_Img(1, 0, 1000) -> 1\n");
+    EXPECT_EQ(on({"flash", "state"}).out, "1 1000\n");
+    Result read = on({"flash", "read", "1", "2"});
+    ASSERT_EQ(read.rc, 0);
+    ASSERT_EQ(read.out.size(), 2u * 262144);
+    EXPECT_EQ(read.out[999], '\x5A');
+    EXPECT_EQ(read.out[1000], '\xFF');
+    expect_error({"flash", "read", "111", "2"}, "not all in the image area (0 to 111)");
+    expect_error({"flash", "read", "23578"}, "not all in the image area");
+
+    // The registry segment was erased: a reboot brings back the factory registry.
+    ASSERT_EQ(on({"reg", "set", "Init", "Launch80", "REG_SZ", "\\Windows\\x.exe"}).rc, 0);
+    ASSERT_EQ(on({"reboot"}).rc, 0);
+    EXPECT_EQ(on({"reg", "get", "Init", "Launch80"}).rc, 1);
+    EXPECT_EQ(on({"log"}).out.substr(on({"log"}).out.rfind("FlashWrite")), "FlashWriteString_Img(1, 0, 1000) -> 1\nreboot()\n");
+    EXPECT_EQ(on({"log", "--clear"}).rc, 0);
+    EXPECT_EQ(on({"log"}).out, "");
+}
+
+TEST_F(Tool, InitAndHelp) {
+    Result again = run({"init", ctl.string()});
+    EXPECT_EQ(again.rc, 1);
+    EXPECT_NE(again.err.find("exists already"), std::string::npos);
+    EXPECT_EQ(run({"init", ctl.string(), "--force", "--segment-size", "131072"}).rc, 0);
+    EXPECT_EQ(on({"flash", "read", "23578"}).out.size(), 131072u);
+    EXPECT_EQ(run({"init", ctl.string(), "--segment-size", "4096"}).rc, 1);
+    EXPECT_NE(run({"--help"}).out.find("reg [--saved|--factory] get KEY VALUE"), std::string::npos);
+    setenv("ORVA_CONTROLLER", ctl.c_str(), 1);
+    EXPECT_EQ(run({"reg", "get", "Drivers\\Display\\MQ200", "Bpp"}).out, "REG_DWORD 4 16\n");
+    unsetenv("ORVA_CONTROLLER");
+}
+
+}  // namespace
+}  // namespace orva::tool

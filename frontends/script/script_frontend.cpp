@@ -1,0 +1,184 @@
+// The script frontend's commands and transcript.
+#include "frontends/script/script_frontend.h"
+
+#include "platform/operator.h"
+#include "platform/text.h"
+
+namespace orva::script {
+
+using platform::Change;
+using platform::Kind;
+using platform::Window;
+
+ScriptFrontend::ScriptFrontend(std::vector<Command> commands, std::string script_name, std::FILE* out, bool trace,
+                               std::function<void()> fail)
+    : m_commands(std::move(commands)), m_name(std::move(script_name)), m_out(out), m_trace(trace),
+      m_fail(std::move(fail)) {}
+
+void ScriptFrontend::emit(const std::string& line) {
+    std::fputs(line.c_str(), m_out);
+    std::fputc('\n', m_out);
+    std::fflush(m_out);
+}
+
+void ScriptFrontend::error(int line, const std::string& message) {
+    std::fflush(m_out);
+    if (line > 0) std::fprintf(stderr, "orva-utility: %s:%d: %s\n", m_name.c_str(), line, message.c_str());
+    else std::fprintf(stderr, "orva-utility: %s: %s\n", m_name.c_str(), message.c_str());
+    std::fflush(stderr);
+    m_fail();
+    std::abort();  // m_fail does not return
+}
+
+void ScriptFrontend::window_changed(const Window& w, Change change, int value, bool by_application) {
+    if (!m_trace || !by_application || w.id <= 0) return;
+    switch (w.kind) {
+    case Kind::Dialog: case Kind::Sheet: case Kind::Window: case Kind::CommandBar: return;
+    default: break;
+    }
+    std::string id = std::to_string(w.id);
+    switch (change) {
+    case Change::Text: emit("text " + id + " " + quote(w.text)); break;
+    case Change::ItemAdded:
+        if (value >= 0 && size_t(value) < w.items.size()) emit("item " + id + " " + quote(w.items[size_t(value)]));
+        break;
+    case Change::Selection: emit("sel " + id + " " + std::to_string(w.cursel)); break;
+    case Change::Range: emit("range " + id + " " + std::to_string(w.low) + " " + std::to_string(w.high)); break;
+    case Change::Position: emit("pos " + id + " " + std::to_string(w.pos)); break;
+    default: break;
+    }
+}
+
+HWND ScriptFrontend::control(const Command& cmd) {
+    HWND dialog = platform::active_dialog();
+    if (!dialog) error(cmd.line, "no page or dialog is open");
+    HWND h = platform::find_control(dialog, cmd.id);
+    if (!h) error(cmd.line, "no control " + std::to_string(cmd.id) + " on the current page");
+    return h;
+}
+
+bool ScriptFrontend::run(const Command& cmd) {
+    using V = Command::Verb;
+    m_last_line = cmd.line;
+    switch (cmd.verb) {
+    case V::Answer:
+        for (auto& a : cmd.answers) m_answers.emplace_back(a, cmd.line);
+        return false;
+    case V::Pick:
+        m_picks.push_back(cmd);
+        return false;
+    case V::Tab: {
+        HWND sheet = platform::active_sheet();
+        if (!sheet) error(cmd.line, "the sheet is not open");
+        platform::select_page(sheet, cmd.id - 1);
+        return true;
+    }
+    case V::Ok: case V::Cancel: {
+        HWND sheet = platform::active_sheet();
+        if (!sheet) error(cmd.line, "the sheet is not open");
+        if (cmd.verb == V::Ok) platform::press_sheet_ok(sheet);
+        else platform::press_sheet_cancel(sheet);
+        return true;
+    }
+    case V::Type: {
+        HWND h = control(cmd);
+        if (platform::find_window(h)->kind != Kind::Edit)
+            error(cmd.line, "control " + std::to_string(cmd.id) + " is not an edit");
+        platform::type_text(h, cmd.text);
+        return false;
+    }
+    case V::Select: {
+        HWND h = control(cmd);
+        Window* w = platform::find_window(h);
+        if (w->kind != Kind::ComboBox) error(cmd.line, "control " + std::to_string(cmd.id) + " is not a list");
+        if (cmd.number < 0 || size_t(cmd.number) >= w->items.size())
+            error(cmd.line, "list " + std::to_string(cmd.id) + " has no item " + std::to_string(cmd.number));
+        platform::choose_item(h, cmd.number);
+        return false;
+    }
+    case V::Click: {
+        HWND h = control(cmd);
+        if (platform::find_window(h)->kind != Kind::Button)
+            error(cmd.line, "control " + std::to_string(cmd.id) + " is not a button");
+        platform::press_button(h);
+        return true;
+    }
+    case V::Show: {
+        Window* w = platform::find_window(control(cmd));
+        std::string line = "show " + std::to_string(cmd.id);
+        if (w->kind == Kind::ComboBox) {
+            line += " list " + std::to_string(w->cursel);
+            for (auto& item : w->items) line += " " + quote(item);
+        } else if (w->kind == Kind::Progress) {
+            line += " progress " + std::to_string(w->low) + " " + std::to_string(w->high) + " " + std::to_string(w->pos);
+        } else {
+            line += " " + quote(w->text);
+        }
+        emit(line);
+        return false;
+    }
+    }
+    return false;
+}
+
+void ScriptFrontend::wait_for_input() {
+    while (m_next < m_commands.size()) {
+        const Command& cmd = m_commands[m_next++];
+        if (run(cmd)) return;
+    }
+    error(m_last_line, "the script ended with the sheet still open");
+}
+
+std::string ScriptFrontend::owner_text(HWND owner) {
+    Window* w = platform::find_window(owner);
+    return w ? quote(w->text) : "none";
+}
+
+int ScriptFrontend::message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%X", flags);
+    std::string line = "box " + owner_text(owner) + " " + quote(caption) + " " + quote(text) + " " + hex + " -> ";
+    UINT buttons = flags & 0xF;
+    if (buttons == MB_OK) {
+        emit(line + "OK");
+        return IDOK;
+    }
+    if (m_answers.empty())
+        error(m_last_line, "a message box needs an answer and none is queued: " + platform::to_utf8(caption) + ": " +
+                               platform::to_utf8(text));
+    auto [answer, at] = m_answers.front();
+    m_answers.pop_front();
+    int code = 0;
+    if (buttons == MB_OKCANCEL) code = answer == "OK" ? IDOK : answer == "CANCEL" ? IDCANCEL : 0;
+    else if (buttons == MB_YESNO) code = answer == "YES" ? IDYES : answer == "NO" ? IDNO : 0;
+    if (!code)
+        error(at, "answer " + answer + " does not fit the box \"" + platform::to_utf8(text) + "\", whose buttons are " +
+                      (buttons == MB_OKCANCEL ? "OK and CANCEL" : buttons == MB_YESNO ? "YES and NO" : "unknown"));
+    emit(line + answer);
+    return code;
+}
+
+bool ScriptFrontend::open_file(HWND owner, const platform::OpenFileRequest&, std::u16string* path) {
+    if (m_picks.empty()) error(m_last_line, "an open-file dialog opened and no pick is queued");
+    Command pick = m_picks.front();
+    m_picks.pop_front();
+    if (pick.cancel) {
+        emit("open-file " + owner_text(owner) + " -> cancel");
+        return false;
+    }
+    emit("open-file " + owner_text(owner) + " -> " + quote(pick.text));
+    *path = pick.text;
+    return true;
+}
+
+void ScriptFrontend::debug_output(std::u16string_view text) { emit("debug " + quote(text)); }
+
+void ScriptFrontend::rebooting() { emit("reboot"); }
+
+void ScriptFrontend::program_ending(int exit_code) {
+    if (m_next < m_commands.size())
+        error(m_commands[m_next].line, "the program ended with commands of the script left");
+    emit("exit " + std::to_string(exit_code));
+}
+
+}  // namespace orva::script

@@ -1,0 +1,67 @@
+// The interface a frontend implements: it is told what happens to the window
+// model, runs the operator's side of modal loops, and answers message boxes
+// and the open-file dialog. Exactly one frontend is installed at a time.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/window_model.h"
+
+namespace orva::platform {
+
+enum class Change {
+    Text,       // window text (WM_SETTEXT / SetDlgItemTextW)
+    ItemAdded,  // a combo box item was inserted (the value is its index)
+    Items,      // combo box items were reset
+    Selection,  // combo box selection
+    Range,      // progress bar range
+    Position,   // progress bar position
+    Visible,    // shown or hidden
+    Geometry,   // moved or sized
+    Page,       // a sheet changed its current page
+};
+
+struct OpenFileRequest {
+    std::u16string filter_name;     // "All Documents (*.*)"
+    std::u16string filter_pattern;  // "*.*"
+    std::u16string initial_path;    // what lpstrFile held
+    size_t capacity = 0;            // characters, NUL included
+};
+
+class Frontend {
+public:
+    virtual ~Frontend() = default;
+
+    virtual void window_created(const Window&) {}
+    // by_application is false for the operator's own edits (typing, choosing).
+    virtual void window_changed(const Window&, Change, int /*value*/, bool /*by_application*/) {}
+    virtual void window_destroyed(const Window&) {}
+    // UpdateWindow: show the window's current state now, even in the middle
+    // of synchronous work.
+    virtual void update_window(const Window&) {}
+
+    // Blocks until the operator has done something (usually: a message was
+    // posted). A frontend that has no more input ends the program itself.
+    virtual void wait_for_input() = 0;
+
+    // A modal message box; returns IDOK, IDCANCEL, IDYES or IDNO.
+    virtual int message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) = 0;
+    // The open-file dialog. true and the chosen controller path, or false
+    // when the operator cancels.
+    virtual bool open_file(HWND owner, const OpenFileRequest& request, std::u16string* path) = 0;
+
+    // One call of the kernel debug output.
+    virtual void debug_output(std::u16string_view) {}
+    // The device library is about to restart the controller.
+    virtual void rebooting() {}
+    // The program is about to end with this exit code.
+    virtual void program_ending(int /*exit_code*/) {}
+};
+
+void set_frontend(Frontend* frontend);
+// The installed frontend; a silent one that answers every box with its first
+// button when none is installed.
+Frontend& frontend();
+
+}  // namespace orva::platform

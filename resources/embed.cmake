@@ -1,0 +1,17 @@
+# Writes a C++ file that holds the bytes of the artwork files as arrays.
+# Called with -DOUT=file -DART=dir.
+set(pairs "about_113.bmp;kImageAbout;autorun_121.bmp;kImageAutoRun;settings_125.bmp;kImageSettings;icon_120_32.bmp;kImageIcon32;icon_120_16.bmp;kImageIcon16")
+set(text "// Generated from resources/art at build time.\n#include \"resources/images.h\"\n")
+list(LENGTH pairs n)
+math(EXPR last "${n} - 1")
+foreach(i RANGE 0 ${last} 2)
+  math(EXPR j "${i} + 1")
+  list(GET pairs ${i} file)
+  list(GET pairs ${j} name)
+  file(READ "${ART}/${file}" hex HEX)
+  string(LENGTH "${hex}" len)
+  math(EXPR size "${len} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(APPEND text "const uint8_t ${name}[] = {${bytes}};\nconst size_t ${name}Size = ${size};\n")
+endforeach()
+file(WRITE "${OUT}" "${text}")

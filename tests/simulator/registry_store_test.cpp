@@ -138,9 +138,12 @@ TEST(StoreFlush, SurvivesSigkillAtRandomPoints) {
     std::mt19937 rng(12345);
     int saw_new = 0;
     for (int kill_no = 0; kill_no < kKills; ++kill_no) {
+        int done_pipe[2];
+        ASSERT_EQ(pipe(done_pipe), 0);
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
+            ::close(done_pipe[0]);
             auto store = RegistryStore::open(file, false, nullptr);
             if (!store) _exit(2);
             for (uint32_t gen = static_cast<uint32_t>(kill_no) * 1000;; ++gen) {
@@ -150,10 +153,19 @@ TEST(StoreFlush, SurvivesSigkillAtRandomPoints) {
                     changes.push_back({RegChange::Kind::SetValue, "Gen", {"v" + std::to_string(i), kRegDword, {b, b + 4}}});
                 }
                 store->apply(Hive::Live, changes);
-                store->copy(Hive::Live, Hive::Saved);
+                if (store->copy(Hive::Live, Hive::Saved) && gen == static_cast<uint32_t>(kill_no) * 1000)
+                    (void)!::write(done_pipe[1], "x", 1);
             }
         }
-        usleep(std::uniform_int_distribution<int>(2000, 30000)(rng));
+        ::close(done_pipe[1]);
+        // Every other child is first let finish one flush, so that kills also
+        // land in the middle of later flushes however slow the machine is.
+        char byte;
+        if (kill_no % 2) {
+            ASSERT_EQ(::read(done_pipe[0], &byte, 1), 1);
+        }
+        ::close(done_pipe[0]);
+        usleep(std::uniform_int_distribution<int>(0, 25000)(rng));
         ::kill(pid, SIGKILL);
         int status = 0;
         waitpid(pid, &status, 0);

@@ -1,0 +1,127 @@
+// Windows in the handle table, messages sent and posted, the message loop,
+// accelerators and resource strings, asserted as the messages windows got.
+#include <gtest/gtest.h>
+
+#include "platform/module.h"
+#include "platform/window_model.h"
+#include "tests/platform/test_frontend.h"
+
+namespace orva::test {
+namespace {
+
+std::vector<Received> g_log;
+bool g_destroy_in_create = false;
+
+LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    g_log.push_back({hwnd, msg, msg == WM_COMMAND ? UINT(LOWORD(wParam)) : 0});
+    if (msg == WM_CREATE && g_destroy_in_create) DestroyWindow(hwnd);
+    if (msg == WM_COMMAND && LOWORD(wParam) == 77) DestroyWindow(hwnd);  // destroys itself while handling
+    if (msg == WM_DESTROY) PostQuitMessage(5);
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+class Windowing : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_log.clear();
+        g_destroy_in_create = false;
+        platform::set_resource_section(&g_resourceSection);
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = RecordingProc;
+        wc.lpszClassName = u"TESTCLASS";
+        ASSERT_NE(RegisterClassW(&wc), 0);
+    }
+    HWND create(HWND owner = nullptr) {
+        return CreateWindowExW(0, u"testclass", u"Title", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                               CW_USEDEFAULT, owner, nullptr, nullptr, nullptr);
+    }
+    TestFrontend frontend;
+};
+
+TEST_F(Windowing, ClassNamesAreCaseInsensitiveAndRegisteredOnce) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = RecordingProc;
+    wc.lpszClassName = u"testCLASS";
+    EXPECT_EQ(RegisterClassW(&wc), 0);
+    EXPECT_EQ(CreateWindowExW(0, u"NOSUCH", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+}
+
+TEST_F(Windowing, CreateSendsWmCreateAndDestroySendsWmDestroy) {
+    HWND h = create();
+    ASSERT_NE(h, nullptr);
+    EXPECT_TRUE(platform::find_window(h)->visible);
+    RECT r{};
+    GetClientRect(h, &r);
+    EXPECT_EQ(r.right, 640);  // CW_USEDEFAULT fills the controller's screen
+    DestroyWindow(h);
+    EXPECT_EQ(g_log, (std::vector<Received>{{h, WM_CREATE, 0}, {h, WM_DESTROY, 0}}));
+    EXPECT_FALSE(platform::is_window(h));
+}
+
+TEST_F(Windowing, AWindowDestroyedDuringCreateGivesNull) {
+    g_destroy_in_create = true;
+    EXPECT_EQ(create(), nullptr);
+    EXPECT_EQ(platform::live_window_count(), 0u);
+}
+
+TEST_F(Windowing, OwnedWindowsGoFirstAndAProcedureMayDestroyItsOwnWindow) {
+    HWND owner = create();
+    HWND owned = create(owner);
+    g_log.clear();
+    SendMessageW(owner, WM_COMMAND, 77, 0);
+    EXPECT_EQ(g_log, (std::vector<Received>{{owner, WM_COMMAND, 77}, {owned, WM_DESTROY, 0}, {owner, WM_DESTROY, 0}}));
+    EXPECT_EQ(platform::live_window_count(), 0u);
+    EXPECT_EQ(SendMessageW(owner, WM_COMMAND, 1, 0), 0);  // a dead handle is ignored
+}
+
+TEST_F(Windowing, PostedMessagesComeBeforeQuitAndQuitCarriesItsCode) {
+    HWND h = create();
+    PostMessageW(h, WM_COMMAND, 3, 0);
+    PostQuitMessage(7);
+    MSG msg{};
+    EXPECT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.message, UINT(WM_COMMAND));
+    EXPECT_FALSE(GetMessageW(&msg, nullptr, 0, 0));
+    EXPECT_EQ(msg.message, UINT(WM_QUIT));
+    EXPECT_EQ(msg.wParam, 7u);
+    EXPECT_FALSE(PostMessageW(reinterpret_cast<HWND>(uintptr_t(12345)), WM_COMMAND, 0, 0));
+}
+
+TEST_F(Windowing, AcceleratorsSendTheirCommands) {
+    HWND h = create();
+    HACCEL accel = LoadAcceleratorsW(nullptr, MAKEINTRESOURCE(3));
+    ASSERT_NE(accel, nullptr);
+    g_log.clear();
+    MSG altF4{h, WM_SYSKEYDOWN, VK_F4, LPARAM(1) << 29, 0, {}};
+    MSG plainF4{h, WM_KEYDOWN, VK_F4, 0, 0, {}};
+    MSG altSlash{h, WM_SYSCHAR, u'/', LPARAM(1) << 29, 0, {}};
+    EXPECT_EQ(TranslateAcceleratorW(h, accel, &plainF4), 0);
+    EXPECT_EQ(TranslateAcceleratorW(h, accel, &altSlash), 1);
+    EXPECT_EQ(TranslateAcceleratorW(h, accel, &altF4), 1);
+    EXPECT_EQ(g_log, (std::vector<Received>{{h, WM_COMMAND, 40003}, {h, WM_COMMAND, 40002}}));
+}
+
+TEST_F(Windowing, ResourceStringsAreCutAndTerminated) {
+    WCHAR buffer[8];
+    std::fill(std::begin(buffer), std::end(buffer), u'#');
+    EXPECT_EQ(LoadStringW(nullptr, 2, buffer, 6), 5);
+    EXPECT_EQ(std::u16string(buffer), u"Hello");
+    EXPECT_EQ(LoadStringW(nullptr, 1, buffer, 8), 7);
+    EXPECT_EQ(std::u16string(buffer), u"Orva_Ut");
+    EXPECT_EQ(LoadStringW(nullptr, 999, buffer, 8), 0);
+    EXPECT_EQ(buffer[0], 0);
+    EXPECT_EQ(LoadIconW(nullptr, MAKEINTRESOURCE(101)), nullptr);  // the class asks for an icon that is not there
+    EXPECT_NE(LoadIconW(nullptr, MAKEINTRESOURCE(120)), nullptr);
+}
+
+TEST_F(Windowing, PaintingKeepsTheDrawnText) {
+    HWND h = create();
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, &ps);
+    DrawTextW(dc, u"Hello World!", -1, &ps.rcPaint, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    EndPaint(h, &ps);
+    EXPECT_EQ(platform::find_window(h)->painted, u"Hello World!");
+}
+
+}  // namespace
+}  // namespace orva::test

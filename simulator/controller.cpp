@@ -156,6 +156,7 @@ void SimController::close() {
 
 bool SimController::restart(std::string* error) {
     bool ok = m_registry != nullptr;
+    if (!ok && error) *error = m_dir.string() + ": the controller is closed";
     if (ok && m_registry->saved_valid()) {
         ok = m_registry->copy(Hive::Saved, Hive::Live);
         if (!ok && error) *error = m_registry->last_error();
@@ -217,6 +218,12 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
         fs::create_directories(dir / kFsFolder / folder, ec);
         if (ec) return fail((dir / kFsFolder / folder).string() + ": cannot be created: " + ec.message());
     }
+    for (const FactoryFile& file : factory_files()) {
+        const fs::path host = dir / kFsFolder / file.path;
+        if (!write_file_atomically(host, file.content, error)) return false;
+        if (file.executable) fs::permissions(host, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add, ec);
+        if (ec) return fail(host.string() + ": cannot be made executable: " + ec.message());
+    }
     const std::string factory = factory_registry_text();
     auto changes = parse_reg_text(factory, kFactoryFile, error);
     if (!changes) return false;
@@ -251,7 +258,6 @@ void set_current(Controller* controller) { g_current = controller; }
 Controller* current() { return g_current; }
 void set_reboot_handler(std::function<void()> handler) { g_reboot_handler = std::move(handler); }
 
-// The handler installed with set_reboot_handler (empty when none).
 const std::function<void()>& reboot_handler() { return g_reboot_handler; }
 
 }  // namespace orva::sim

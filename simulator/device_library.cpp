@@ -11,10 +11,6 @@
 
 #include "simulator/sim_controller.h"
 
-namespace orva::sim {
-const std::function<void()>& reboot_handler();
-}
-
 using orva::sim::SimController;
 
 namespace {

@@ -72,6 +72,9 @@ private:
     int64_t m_serial_failures_left = 0;
 };
 
+// The handler installed with set_reboot_handler (empty when none).
+const std::function<void()>& reboot_handler();
+
 // Writes `text` to `file` through a temporary file renamed over it, synced.
 bool write_file_atomically(const std::filesystem::path& file, const std::string& text, std::string* error);
 

@@ -221,7 +221,9 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
     for (const FactoryFile& file : factory_files()) {
         const fs::path host = dir / kFsFolder / file.path;
         if (!write_file_atomically(host, file.content, error)) return false;
-        if (file.executable) fs::permissions(host, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec, fs::perm_options::add, ec);
+        if (file.executable)
+            fs::permissions(host, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                            fs::perm_options::add, ec);
         if (ec) return fail(host.string() + ": cannot be made executable: " + ec.message());
     }
     const std::string factory = factory_registry_text();

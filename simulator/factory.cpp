@@ -1,6 +1,9 @@
 // The factory registry and file system of a new controller.
 #include "simulator/factory.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace orva::sim {
 
 std::string factory_registry_text() {
@@ -87,6 +90,42 @@ std::string factory_registry_text() {
 std::vector<std::string> factory_folders() {
     return {"Windows", "Windows/www", "Windows/Desktop", "Temp", "Storage Card", "My Documents",
             "Program Files", "Network", "Application Data"};
+}
+
+namespace {
+
+// `text` as one word of sh, in single quotes.
+std::string shell_quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// orva-controller beside the running program, else the name alone.
+std::string controller_tool() {
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (!ec) {
+        const std::filesystem::path tool = self.parent_path() / "orva-controller";
+        if (std::filesystem::is_regular_file(tool, ec)) return tool.string();
+    }
+    return "orva-controller";
+}
+
+}  // namespace
+
+std::vector<FactoryFile> factory_files() {
+    const std::string viewer = "#!/bin/sh\n"
+                               "# Registry viewer of the controller. With no display to show it on, it\n"
+                               "# writes the live registry, as .reg text, to \\Temp\\RegView.txt.\n"
+                               "fs=$(cd \"$(dirname \"$0\")/..\" && pwd) || exit 1\n"
+                               "tool=${ORVA_CONTROLLER_TOOL:-" + shell_quoted(controller_tool()) + "}\n"
+                               "[ -x \"$tool\" ] || tool=orva-controller\n"
+                               "mkdir -p \"$fs/Temp\" || exit 1\n"
+                               "out=\"$fs/Temp/RegView.txt\"\n"
+                               "\"$tool\" -C \"$(dirname \"$fs\")\" reg export >\"$out.$$\" 2>&1\n"
+                               "mv -f \"$out.$$\" \"$out\"\n";
+    return {FactoryFile{"Windows/RegView.exe", viewer, true}};
 }
 
 }  // namespace orva::sim

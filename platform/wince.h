@@ -203,6 +203,7 @@ typedef NMHDR* LPNMHDR;
 #define ERROR_DISK_FULL 112L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_BAD_PATHNAME 161L
+#define ERROR_BAD_EXE_FORMAT 193L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_FILES 18L
 #define ERROR_BADKEY 1010L
@@ -536,6 +537,12 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE handle);
+// The wildcards * and ? are taken in the last component only (elsewhere:
+// ERROR_INVALID_NAME); names compare case-insensitively; "." and ".." are
+// never found. ERROR_FILE_NOT_FOUND when the folder exists but nothing
+// matches, ERROR_PATH_NOT_FOUND when the folder does not exist,
+// ERROR_ACCESS_DENIED for a path leaving the controller's file system.
+// (platform/find_file.cpp)
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 BOOL FindClose(HANDLE find);
 DWORD GetLastError(void);
@@ -545,7 +552,11 @@ BOOL GetCommState(HANDLE port, LPDCB dcb);
 BOOL SetCommState(HANDLE port, LPDCB dcb);
 BOOL SetCommTimeouts(HANDLE port, LPCOMMTIMEOUTS timeouts);
 
-// Processes (platform/process.cpp)
+// Processes (platform/process.cpp). The application path is a controller
+// path; the program runs as a process of its own with no shell, its standard
+// input and output on /dev/null, and is never left as a zombie. With
+// CREATE_SUSPENDED it starts only at ResumeThread. Both handles returned are
+// closed with CloseHandle.
 BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
                     LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
                     LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,

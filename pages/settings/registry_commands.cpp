@@ -1,0 +1,35 @@
+// The registry commands of the "Save Registry" page that no other group
+// owns: starting the registry viewer and restoring the factory registry.
+#include "device/device_library.h"
+#include "pages/settings/settings.h"
+
+#define REGISTRY_SEGMENTS 16
+
+// The viewer runs on its own: its thread is resumed and both handles are
+// closed at once; nothing waits for it.
+void LaunchRegistryViewer(HWND hwndOwner) {
+    PROCESS_INFORMATION pi;
+
+    if (!CreateProcessW(TEXT("\\windows\\RegView.exe"), NULL, NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, NULL,
+                        &pi)) {
+        MessageBoxW(hwndOwner, TEXT("CreateProcess failed"), TEXT("Save Registry"), MB_OK);
+        return;
+    }
+    ResumeThread((HANDLE)(UINT_PTR)pi.dwThreadId);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+}
+
+// The running system keeps its registry until the next start; erasing the
+// registry area of flash is what makes that start load the factory registry.
+void RestoreFactoryRegistry(HWND hwndOwner) {
+    if (MessageBoxW(hwndOwner, TEXT("It would recover all your settings to factory default settings, are you sure ?"),
+                    TEXT("Factory Registry Settings"), MB_YESNO) != IDYES)
+        return;
+    MessageBoxW(hwndOwner, TEXT("It would take few seconds to recover, please wait !"), TEXT("Factory Registry Settings"),
+                MB_OK);
+    for (int segment = 0; segment < REGISTRY_SEGMENTS; segment++) FlashErase_Reg(segment);
+    if (MessageBoxW(hwndOwner, TEXT("All settings you changed will take effect after system reboot, reboot now ?"),
+                    TEXT("Factory Registry Settings"), MB_YESNO | MB_ICONQUESTION) == IDYES)
+        reboot();
+}

@@ -1,0 +1,225 @@
+// Control widgets. Windows styles become Qt frames: WS_BORDER a plain line,
+// WS_EX_STATICEDGE a thin sunken edge, WS_EX_CLIENTEDGE a deep one and
+// WS_EX_DLGMODALFRAME on a push button a heavier frame.
+#include "frontends/qt/controls.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include "frontends/qt/images.h"
+#include "platform/text.h"
+
+namespace orva::qt {
+namespace {
+
+using platform::Change;
+using platform::Kind;
+using platform::Window;
+
+QString qs(const std::u16string& text) {
+    return QString::fromUtf16(text.data(), qsizetype(text.size()));
+}
+
+bool single_line(const Window& c, const QFontMetrics& metrics, BaseUnits units) {
+    QRect r = du_to_pixels(c.du, units);
+    return r.height() < 2 * metrics.lineSpacing();
+}
+
+void set_frame(QLabel* label, const Window& c) {
+    if (c.ex_style & WS_EX_CLIENTEDGE) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setLineWidth(2);
+    } else if (c.ex_style & WS_EX_STATICEDGE) {
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setLineWidth(1);
+    } else if (c.style & WS_BORDER) {
+        label->setFrameStyle(QFrame::Box | QFrame::Plain);
+        label->setLineWidth(1);
+    }
+    if (label->frameShape() != QFrame::NoFrame) label->setIndent(2);
+}
+
+void show_image(QLabel* label, const Window& c) {
+    QSize room = label->contentsRect().size();
+    if (c.kind == Kind::Icon) {
+        QIcon icon = resource_icon(c.image_id);
+        label->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(room.boundedTo(QSize(32, 32))));
+        return;
+    }
+    QPixmap pixmap = resource_bitmap(c.image_id);
+    if (!pixmap.isNull() && !room.isEmpty())
+        pixmap = pixmap.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    label->setPixmap(pixmap);
+}
+
+}  // namespace
+
+QRect control_geometry(const Window& c, const QWidget* dialog, BaseUnits units) {
+    QRect r = du_to_pixels(c.du, units);
+    QFontMetrics metrics(dialog->font());
+    switch (c.kind) {
+    case Kind::Static:
+        if (single_line(c, metrics, units)) {
+            int frame = (c.style & WS_BORDER) || (c.ex_style & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE)) ? 6 : 0;
+            int need = metrics.horizontalAdvance(qs(c.text)) + frame + 1;
+            if ((c.style & 0x1F) == SS_CENTER) {
+                if (need > r.width()) r.adjust(-(need - r.width()) / 2, 0, (need - r.width() + 1) / 2, 0);
+            } else {
+                r.setWidth(std::max(r.width(), need));
+            }
+            r.setHeight(std::max(r.height(), metrics.height() + (frame ? 2 : 0)));
+        }
+        break;
+    case Kind::ComboBox:
+        // The template's height is the dropped-down list's; the closed box
+        // is one line high.
+        r.setHeight(metrics.height() + 8);
+        break;
+    case Kind::Button: {
+        int need = metrics.horizontalAdvance(qs(c.text).remove(QLatin1Char('&'))) + 10;
+        if (need > r.width()) r.adjust(-(need - r.width()) / 2, 0, (need - r.width() + 1) / 2, 0);
+        r.setHeight(std::max(r.height(), metrics.height() + 2));
+        break;
+    }
+    case Kind::Edit:
+        r.setHeight(std::max(r.height(), metrics.height() + 4));
+        break;
+    default:
+        break;
+    }
+    return r;
+}
+
+QWidget* make_control(const Window& c, QWidget* dialog, BaseUnits units, const ControlInput& input) {
+    HWND h = c.handle;
+    QWidget* widget = nullptr;
+    switch (c.kind) {
+    case Kind::Static: case Kind::Bitmap: case Kind::Icon: {
+        auto* label = new QLabel(dialog);
+        set_frame(label, c);
+        if (c.kind == Kind::Static) {
+            label->setTextFormat(Qt::PlainText);
+            label->setText(qs(c.text));
+            label->setWordWrap(!single_line(c, QFontMetrics(dialog->font()), units));
+            label->setAlignment(((c.style & 0x1F) == SS_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+        } else {
+            label->setAlignment(Qt::AlignCenter);
+        }
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        widget = label;
+        break;
+    }
+    case Kind::GroupBox: {
+        auto* box = new QGroupBox(qs(c.text), dialog);
+        box->setAttribute(Qt::WA_TransparentForMouseEvents);
+        box->setFocusPolicy(Qt::NoFocus);
+        widget = box;
+        break;
+    }
+    case Kind::Edit: {
+        auto* edit = new QLineEdit(qs(c.text), dialog);
+        edit->setFrame((c.style & WS_BORDER) != 0);
+        edit->setTextMargins(1, 0, 1, 0);
+        QObject::connect(edit, &QLineEdit::textEdited, edit, [h, typed = input.typed](const QString& text) {
+            if (typed) typed(h, text.toStdU16String());
+        });
+        widget = edit;
+        break;
+    }
+    case Kind::Button: {
+        auto* button = new QPushButton(qs(c.text), dialog);
+        button->setAutoDefault(true);  // Enter presses the focused button
+        button->setProperty("heavy", (c.ex_style & WS_EX_DLGMODALFRAME) != 0);
+        QObject::connect(button, &QPushButton::clicked, button, [h, pressed = input.pressed] {
+            if (pressed) pressed(h);
+        });
+        widget = button;
+        break;
+    }
+    case Kind::ComboBox: {
+        auto* combo = new QComboBox(dialog);
+        combo->setEditable(false);
+        for (const auto& item : c.items) combo->addItem(qs(item));
+        combo->setCurrentIndex(c.cursel);
+        QObject::connect(combo, &QComboBox::activated, combo, [h, chosen = input.chosen](int index) {
+            if (chosen) chosen(h, index);
+        });
+        widget = combo;
+        break;
+    }
+    case Kind::Progress: {
+        auto* bar = new QProgressBar(dialog);
+        bar->setTextVisible(false);
+        bar->setRange(std::min(c.low, c.high), std::max(c.low, c.high));
+        bar->setValue(c.pos);
+        widget = bar;
+        break;
+    }
+    default:
+        widget = new QWidget(dialog);
+        break;
+    }
+    widget->setObjectName(QStringLiteral("control-%1").arg(c.id));
+    widget->setProperty(kHandleProperty, quintptr(h));
+    widget->setGeometry(control_geometry(c, dialog, units));
+    widget->setFocusPolicy((c.style & WS_TABSTOP) ? Qt::StrongFocus : Qt::NoFocus);
+    if (c.kind == Kind::Bitmap || c.kind == Kind::Icon) show_image(static_cast<QLabel*>(widget), c);
+    if (c.style & WS_DISABLED) widget->setEnabled(false);
+    // Frames and group boxes lie under the controls they frame.
+    if (c.kind == Kind::GroupBox) widget->lower();
+    widget->setVisible((c.style & WS_VISIBLE) != 0 || c.visible);
+    return widget;
+}
+
+void apply_change(QWidget* widget, const Window& c, Change change) {
+    QSignalBlocker block(widget);
+    switch (change) {
+    case Change::Text:
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            if (c.kind == Kind::Static) label->setText(qs(c.text));
+        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+            if (edit->text() != qs(c.text)) edit->setText(qs(c.text));
+        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+            button->setText(qs(c.text));
+        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+            box->setTitle(qs(c.text));
+        }
+        if (c.kind == Kind::Static) {
+            if (auto* parent = widget->parentWidget()) {
+                // A longer text may need the room a single-line static is
+                // allowed to take.
+                QVariant units = parent->property("orva_base_units");
+                if (units.isValid()) {
+                    QPoint p = units.toPoint();
+                    widget->setGeometry(control_geometry(c, parent, BaseUnits{p.x(), p.y()}));
+                }
+            }
+        }
+        break;
+    case Change::ItemAdded: case Change::Items: case Change::Selection:
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+            combo->clear();
+            for (const auto& item : c.items) combo->addItem(qs(item));
+            combo->setCurrentIndex(c.cursel);
+        }
+        break;
+    case Change::Range: case Change::Position:
+        if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
+            bar->setRange(std::min(c.low, c.high), std::max(c.low, c.high));
+            bar->setValue(c.pos);
+        }
+        break;
+    case Change::Visible:
+        widget->setVisible(c.visible);
+        break;
+    default:
+        break;
+    }
+}
+
+}  // namespace orva::qt

@@ -1,0 +1,102 @@
+// The Qt windows of the model's frames: a dialog's client area (a page or a
+// dialog box's contents), the property sheet, a dialog box and the main
+// window with its command bar menu.
+#pragma once
+
+#include <QMainWindow>
+#include <QWidget>
+#include <functional>
+
+#include "frontends/qt/dialog_units.h"
+#include "platform/window_model.h"
+
+class QLabel;
+class QTabBar;
+class QPushButton;
+
+namespace orva::qt {
+
+// A dialog's client area, in the template's font; controls are its children.
+class DialogWidget : public QWidget {
+public:
+    DialogWidget(const DLGTEMPLATE* tmpl, QWidget* parent);
+    BaseUnits units() const { return m_units; }
+    // The client size the template asks for.
+    QSize template_size() const { return m_size; }
+
+private:
+    BaseUnits m_units;
+    QSize m_size;
+};
+
+// What the sheet reports of the operator: a tab chosen, OK, Cancel (also its
+// close box, Esc and Alt+F4).
+struct SheetInput {
+    std::function<void(int)> tab;
+    std::function<void()> ok;
+    std::function<void()> cancel;
+};
+
+class SheetWidget : public QWidget {
+public:
+    SheetWidget(const platform::Window& sheet, SheetInput input);
+    // Takes the pages' captions and sizes from the model (the model fills
+    // them in after the sheet's window exists).
+    void sync_pages(const platform::Window& sheet);
+    // Shows the model's current page on the tab strip.
+    void set_current(int index);
+    QWidget* page_host() const { return m_host; }
+    QTabBar* tabs() const { return m_tabs; }
+    QPushButton* ok_button() const { return m_ok; }
+    QPushButton* cancel_button() const { return m_cancel; }
+    // Places a page's widget in the middle of the page area.
+    void place_page(QWidget* page);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    SheetInput m_input;
+    QTabBar* m_tabs;
+    QWidget* m_host;
+    QPushButton* m_ok;
+    QPushButton* m_cancel;
+};
+
+// A modal dialog box (the About box from the menu): the dialog's client area,
+// and the caption OK button when the template asks for one. Its close box
+// and Esc are IDCANCEL.
+class DialogBoxWidget : public QWidget {
+public:
+    DialogBoxWidget(const platform::Window& dialog, QWidget* owner, std::function<void(int)> close);
+    DialogWidget* client() const { return m_client; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::function<void(int)> m_close;
+    DialogWidget* m_client;
+};
+
+// The main window: its painted text in the middle and the command bar's
+// menu. Closing it is the accelerator command of Alt+F4.
+class MainWindowWidget : public QMainWindow {
+public:
+    MainWindowWidget(const platform::Window& window, std::function<void(int)> command);
+    void set_painted(const QString& text);
+    void set_menu(int menu_id);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::function<void(int)> m_command;
+    QLabel* m_text;
+};
+
+// The sheet, buttons and statics share one look, made for a small touch
+// display: plain frames, no hover effects.
+QString style_sheet();
+
+}  // namespace orva::qt

@@ -1,4 +1,4 @@
-// The orva-controller commands: init, reg, log, flash, reboot.
+// The orva-controller commands: init, reg, log, flash, reboot, module.
 #include "tools/orva-controller/cli.h"
 
 #include <charconv>
@@ -7,6 +7,7 @@
 
 #include "simulator/reg_file.h"
 #include "simulator/sim_controller.h"
+#include "tools/orva-controller/module_command.h"
 #include "tools/orva-controller/value_text.h"
 
 namespace orva::tool {
@@ -40,6 +41,8 @@ constexpr const char* kUsage =
     "                          raw bytes of COUNT image segments (default 1) to stdout\n"
     "  flash state             segments that are not erased: SEGMENT BYTES-NOT-0xFF\n"
     "  reboot                  what a restart does to the registry, without a program to end\n"
+    "  module serve            the simulated I/O module on a pseudo-terminal of its own: prints\n"
+    "                          the device path for [serial] COM0, answers until killed\n"
     "\n"
     "KEY is relative to HKEY_LOCAL_MACHINE (\"Drivers\\Display\\MQ200\"); VALUE \"\" is the\n"
     "key's unnamed value. --saved and --factory address the copy saved in flash and the\n"
@@ -79,13 +82,14 @@ public:
             return 0;
         }
         if (cmd == "init") return init(rest);
-        if (cmd != "reg" && cmd != "log" && cmd != "flash" && cmd != "reboot") return usage("unknown command " + cmd);
+        if (cmd != "reg" && cmd != "log" && cmd != "flash" && cmd != "reboot" && cmd != "module") return usage("unknown command " + cmd);
         std::string error;
         m_controller = SimController::open_dir(dir ? *dir : sim::default_controller_dir(), &error);
         if (!m_controller) return fail(error);
         if (cmd == "reg") return reg(rest);
         if (cmd == "log") return log(rest);
         if (cmd == "flash") return flash(rest);
+        if (cmd == "module") return module_command(*m_controller, rest, m_out, m_err);
         return reboot(rest);
     }
 

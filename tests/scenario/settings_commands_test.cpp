@@ -1,0 +1,156 @@
+// The registry commands of the "Save Registry" page run through the real
+// program: the factory restore with its prompts, the registry erase in the
+// event log and the registry a restart brings; the registry viewer started
+// from the controller's file system.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/scenario/harness.h"
+
+namespace orva::test {
+namespace {
+
+const std::string kExit = "answer NO\ncancel\n";
+const std::string kExitLines =
+    "box \"Save Registry\" \"Save Registry\" \"Save your settings to registry ?\" 0x24 -> NO\nexit 0\n";
+const std::string kAsk =
+    "box \"Save Registry\" \"Factory Registry Settings\" \"It would recover all your settings to factory default "
+    "settings, are you sure ?\" 0x4 -> ";
+const std::string kWait =
+    "box \"Save Registry\" \"Factory Registry Settings\" \"It would take few seconds to recover, please wait !\" 0x0 -> "
+    "OK\n";
+const std::string kRebootOffer =
+    "box \"Save Registry\" \"Factory Registry Settings\" \"All settings you changed will take effect after system "
+    "reboot, reboot now ?\" 0x24 -> ";
+const std::string kFtpKey = "Comm\\FTPD";
+const std::string kFactoryFtp = "REG_SZ 12 \"\\\\Temp\"";
+
+// A controller whose registry differs from the factory one and is saved in
+// flash, as after an operator's "Save and Reboot".
+void change_and_save(const TempController& c) {
+    c.reg_set(kFtpKey, "DefaultDir", "REG_SZ", "\\Windows", 200);
+    RunResult r = c.run("answer YES YES NO\ncancel\n");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    c.clear_log();
+}
+
+std::vector<std::string> erase_lines() {
+    std::vector<std::string> out;
+    for (int s = 0; s < 16; ++s) out.push_back("FlashErase_Reg(" + std::to_string(s) + ") -> 1");
+    return out;
+}
+
+TEST(SettingsFactoryRestore, AnsweredNoErasesNothing) {
+    TempController c;
+    change_and_save(c);
+    RunResult r = c.run("answer NO\nclick 1004\n" + kExit);
+    EXPECT_EQ(r.out, kAsk + "NO\n" + kExitLines) << r.err;
+    EXPECT_TRUE(c.log().empty());
+    ASSERT_EQ(c.tool({"reboot"}).exit_code, 0);
+    EXPECT_EQ(c.reg_get(kFtpKey, "DefaultDir"), "REG_SZ 200 \"\\\\Windows\"");
+}
+
+TEST(SettingsFactoryRestore, YesThenNoErasesAllSixteenAndKeepsTheLiveRegistryUntilARestart) {
+    TempController c;
+    change_and_save(c);
+    RunResult r = c.run("answer YES NO\nclick 1004\n" + kExit);
+    EXPECT_EQ(r.out, kAsk + "YES\n" + kWait + kRebootOffer + "NO\n" + kExitLines) << r.err;
+    EXPECT_EQ(c.log(), erase_lines());
+    EXPECT_EQ(c.reg_get(kFtpKey, "DefaultDir"), "REG_SZ 200 \"\\\\Windows\"");
+    ASSERT_EQ(c.tool({"reboot"}).exit_code, 0);
+    EXPECT_EQ(c.reg_get(kFtpKey, "DefaultDir"), kFactoryFtp);
+}
+
+TEST(SettingsFactoryRestore, YesYesRebootsIntoTheFactoryRegistry) {
+    TempController c;
+    change_and_save(c);
+    RunResult r = c.run("answer YES YES\nclick 1004\n");
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, kAsk + "YES\n" + kWait + kRebootOffer + "YES\nreboot\nexit 0\n");
+    std::vector<std::string> expected = erase_lines();
+    expected.push_back("reboot()");
+    EXPECT_EQ(c.log(), expected);
+    EXPECT_EQ(c.reg_get(kFtpKey, "DefaultDir"), kFactoryFtp);
+}
+
+// Waits up to a few seconds for a file that another process writes.
+bool wait_for(const std::filesystem::path& file) {
+    for (int i = 0; i < 100; ++i) {
+        if (std::filesystem::exists(file)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+std::string read_file(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(SettingsRegistryViewer, TheShippedViewerWritesTheLiveRegistry) {
+    TempController c;
+    c.reg_set(kFtpKey, "DefaultDir", "REG_SZ", "\\Windows", 200);
+    RunResult r = c.run("click 1002\n" + kExit);
+    EXPECT_EQ(r.out, kExitLines) << r.err;
+    ASSERT_TRUE(wait_for(c.fs() / "Temp" / "RegView.txt"));
+    const std::string text = read_file(c.fs() / "Temp" / "RegView.txt");
+    EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00", 0), 0u) << text;
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Comm\\FTPD]"), std::string::npos) << text;
+    EXPECT_NE(text.find("Windows"), std::string::npos);
+}
+
+TEST(SettingsRegistryViewer, WithoutAStartableViewerTheOwnedBoxIsShown) {
+    const std::string failed = "box \"Save Registry\" \"Save Registry\" \"CreateProcess failed\" 0x0 -> OK\n";
+    const std::filesystem::path viewer = std::filesystem::path("Windows") / "RegView.exe";
+    {
+        TempController c;
+        std::filesystem::remove(c.fs() / viewer);
+        RunResult r = c.run("click 1002\n" + kExit);
+        EXPECT_EQ(r.out, failed + kExitLines) << r.err;
+    }
+    {
+        TempController c;  // present but not executable
+        ::chmod((c.fs() / viewer).c_str(), 0644);
+        RunResult r = c.run("click 1002\n" + kExit);
+        EXPECT_EQ(r.out, failed + kExitLines) << r.err;
+    }
+    {
+        TempController c;  // a folder of that name
+        std::filesystem::remove(c.fs() / viewer);
+        std::filesystem::create_directory(c.fs() / viewer);
+        RunResult r = c.run("click 1002\n" + kExit);
+        EXPECT_EQ(r.out, failed + kExitLines) << r.err;
+    }
+}
+
+// The viewer is found case-insensitively, runs without a shell of the
+// utility's, and neither reads the script nor writes into the transcript.
+TEST(SettingsRegistryViewer, TheViewerNeitherReadsTheScriptNorWritesTheTranscript) {
+    TempController c;
+    const std::filesystem::path viewer = c.fs() / "Windows" / "RegView.exe";
+    std::filesystem::remove(viewer);
+    {
+        std::ofstream out(c.fs() / "Windows" / "regview.EXE");
+        out << "#!/bin/sh\nread line\necho \"stdout $line\"\necho \"stderr $line\" >&2\n"
+               "echo \"ran [$line]\" > \"$(dirname \"$0\")/../Temp/ran.txt\"\n";
+    }
+    ::chmod((c.fs() / "Windows" / "regview.EXE").c_str(), 0755);
+    RunResult r = c.run("click 1002\nshow 1061\n" + kExit);
+    EXPECT_EQ(r.out, "show 1061 \"\\\\Temp\"\n" + kExitLines);
+    EXPECT_EQ(r.err, "");
+    ASSERT_TRUE(wait_for(c.fs() / "Temp" / "ran.txt"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(read_file(c.fs() / "Temp" / "ran.txt"), "ran []\n");
+}
+
+}  // namespace
+}  // namespace orva::test

@@ -1,6 +1,8 @@
 // The registry database: Windows name semantics, exact value bytes, the
 // all-or-nothing flush and import, and a flush that is killed part way.
+#include <chrono>
 #include <random>
+#include <thread>
 
 #include <signal.h>
 #include <sqlite3.h>
@@ -119,6 +121,30 @@ TEST(StoreOpen, RejectsMissingForeignAndDamagedFiles) {
     sqlite3_close(db);
     EXPECT_FALSE(RegistryStore::open(dir / "other.db", false, &error));
     EXPECT_NE(error.find("not a registry database"), std::string::npos) << error;
+}
+
+// Another process (here: another connection) in the middle of a write:
+// readers see the old data, and a second writer waits for it instead of failing.
+TEST_F(Store, WaitsForAnotherWriterAndNeverSeesItHalfDone) {
+    ASSERT_EQ(set_dword(Hive::Live, "Drivers", "A", 1), RegResult::Ok);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((dir / "r.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE vals SET data=x'02000000' WHERE fold='a'", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    RegValue v;
+    ASSERT_EQ(store->get(Hive::Live, "Drivers", "A", &v), RegResult::Ok);
+    EXPECT_EQ(v.data[0], 1);
+    std::thread committer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(set_dword(Hive::Live, "Drivers", "B", 3), RegResult::Ok);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    committer.join();
+    sqlite3_close(other);
+    ASSERT_EQ(store->get(Hive::Live, "Drivers", "A", &v), RegResult::Ok);
+    EXPECT_EQ(v.data[0], 2);
 }
 
 // The live hive holds kValues values all carrying one generation number; a

@@ -1,0 +1,245 @@
+// The "Auto-execute" page run through the real program: loading the ten
+// "Init\Launch8x" values into their edits, "Save Setting", "Browse", and
+// the registry left behind, read back with orva-controller.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/scenario/harness.h"
+
+namespace orva::test {
+namespace {
+
+struct Row {
+    int edit, browse;
+    const char* value;
+};
+// Screen order; rows 6 to 9 do not follow the edit identifiers.
+const Row kRows[10] = {{1024, 1034, "Launch80"}, {1025, 1035, "Launch81"}, {1026, 1036, "Launch82"},
+                       {1027, 1037, "Launch83"}, {1028, 1038, "Launch84"}, {1030, 1039, "Launch85"},
+                       {1031, 1040, "Launch86"}, {1032, 1041, "Launch87"}, {1029, 1042, "Launch88"},
+                       {1033, 1043, "Launch89"}};
+
+const std::string kOpenFailed = R"(box none "Add Auto-run" "RegOpenKeyEx Failed" 0x0 -> OK)";
+const std::string kWriteFailed = R"(box none "Auto-Execute" "AutoRun RegSetValueEx Failed" 0x0 -> OK)";
+const std::string kLeave = "answer NO\ncancel\n";
+
+// A string as the script and the transcript write it.
+std::string text_of(const std::string& s) {
+    std::string q = "\"";
+    for (char c : s) {
+        if (c == '\\' || c == '"') q += '\\';
+        q += c;
+    }
+    return q + "\"";
+}
+
+std::string stored(const std::string& text) { return "REG_SZ 400 " + text_of(text); }
+
+std::string show_all() {
+    std::string s;
+    for (const Row& r : kRows) s += "show " + std::to_string(r.edit) + "\n";
+    return s;
+}
+
+// The transcript lines that start with `prefix`.
+std::vector<std::string> lines_with(const std::string& out, const std::string& prefix) {
+    std::vector<std::string> found;
+    for (auto& l : lines(out))
+        if (l.rfind(prefix, 0) == 0) found.push_back(l);
+    return found;
+}
+
+std::string shown(const RunResult& r, int edit) {
+    for (auto& l : lines(r.out))
+        if (l.rfind("show " + std::to_string(edit) + " ", 0) == 0) return l.substr(l.find(' ', 5) + 1);
+    return "<no show " + std::to_string(edit) + ">";
+}
+
+TEST(AutoRun, EachValueIsShownInItsRowsEditAndSavedBackFromIt) {
+    TempController c;
+    for (int i = 0; i < 10; i++) c.reg_set("Init", kRows[i].value, "REG_SZ", "\\Windows\\p" + std::to_string(i + 1) + ".exe");
+    RunResult r = c.run("tab 3\n" + show_all() + kLeave);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    for (int i = 0; i < 10; i++)
+        EXPECT_EQ(shown(r, kRows[i].edit), text_of("\\Windows\\p" + std::to_string(i + 1) + ".exe")) << kRows[i].value;
+    EXPECT_TRUE(lines_with(r.out, "box none").empty()) << r.out;
+
+    std::string script = "tab 3\n";
+    for (int i = 0; i < 10; i++) script += "type " + std::to_string(kRows[i].edit) + " \"row" + std::to_string(i + 1) + "\"\n";
+    RunResult saved = c.run(script + "click 1044\n" + kLeave);
+    ASSERT_EQ(saved.exit_code, 0) << saved.err;
+    EXPECT_TRUE(lines_with(saved.out, "box none").empty()) << saved.out;
+    for (int i = 0; i < 10; i++) EXPECT_EQ(c.reg_get("Init", kRows[i].value), stored("row" + std::to_string(i + 1)));
+}
+
+TEST(AutoRun, MissingInitIsReportedAtLoadAndAtSaveAndNeverCreated) {
+    TempController c;
+    ASSERT_EQ(c.tool({"reg", "delete", "Init"}).exit_code, 0);
+    RunResult r = c.run("tab 3\n" + show_all() + "type 1024 \"\\\\Windows\\\\a.exe\"\nclick 1044\n" + kLeave);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(lines_with(r.out, "box none"), (std::vector<std::string>{kOpenFailed, kOpenFailed})) << r.out;
+    // The load box comes before the page is shown, the save box after the click.
+    EXPECT_LT(r.out.find(kOpenFailed), r.out.find("show 1024"));
+    for (const Row& row : kRows)
+        if (row.edit != 1024) {
+            EXPECT_EQ(shown(r, row.edit), "\"\"");
+        }
+    EXPECT_NE(c.tool({"reg", "export", "Init"}).exit_code, 0) << "the key was created";
+}
+
+TEST(AutoRun, SavingAllEmptyWritesTenEmptyStringsAndDeletesNothing) {
+    TempController c;
+    c.reg_set("Init", "Launch84", "REG_SZ", "\\Windows\\old.exe");
+    const char* others[] = {"Launch10", "Launch20", "Launch30", "Launch50", "Launch60", "Depend20", "Depend50"};
+    std::vector<std::string> before;
+    for (const char* other : others) before.push_back(c.reg_get("Init", other));
+    RunResult r = c.run("tab 3\ntype 1028 \"\"\nclick 1044\n" + kLeave);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    for (const Row& row : kRows) EXPECT_EQ(c.reg_get("Init", row.value), stored("")) << row.value;
+    for (size_t i = 0; i < before.size(); i++) {
+        EXPECT_FALSE(before[i].empty()) << others[i];
+        EXPECT_EQ(c.reg_get("Init", others[i]), before[i]) << others[i];
+    }
+}
+
+TEST(AutoRun, AMissingValueShowsEmptyAndSaveCreatesIt) {
+    TempController c;
+    c.reg_set("Init", "Launch80", "REG_SZ", "\\Windows\\one.exe");
+    RunResult r = c.run("tab 3\nshow 1024\nshow 1025\nclick 1044\n" + kLeave);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(shown(r, 1025), "\"\"");
+    EXPECT_EQ(c.reg_get("Init", "Launch80"), stored("\\Windows\\one.exe"));
+    EXPECT_EQ(c.reg_get("Init", "Launch81"), stored(""));
+}
+
+// Values the page cannot show as a path: each is left out of its edit without
+// a box, and "Save Setting" replaces it with the edit's text as REG_SZ of 400.
+TEST(AutoRun, UnshowableValuesStayEmptyAndAreOverwrittenOnSave) {
+    struct Case {
+        const char* name;
+        const char* type;
+        std::string data;
+        int size;
+    } cases[] = {
+        {"text of 200 characters (402 bytes)", "REG_SZ", std::string(200, 'a'), -1},
+        {"short text padded past 400 bytes", "REG_SZ", "\\Windows\\big.exe", 800},
+        {"a number", "REG_DWORD", "0x0041005C", -1},
+        {"binary data", "REG_BINARY", "hex:5c,00,41,00", -1},
+    };
+    TempController c;
+    for (auto& k : cases) {
+        c.reg_set("Init", "Launch83", k.type, k.data, k.size);
+        RunResult r = c.run("tab 3\nshow 1027\n" + kLeave);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(shown(r, 1027), "\"\"") << k.name;
+        EXPECT_TRUE(lines_with(r.out, "box").size() == 1) << k.name << "\n" << r.out;  // only the exit prompt
+        RunResult s = c.run("tab 3\ntype 1026 \"x\"\nclick 1044\n" + kLeave);
+        ASSERT_EQ(s.exit_code, 0) << s.err;
+        EXPECT_EQ(c.reg_get("Init", "Launch83"), stored("")) << k.name;
+        EXPECT_EQ(c.reg_get("Init", "Launch82"), stored("x")) << k.name;
+    }
+}
+
+TEST(AutoRun, OtherStringTypesAreShownAsText) {
+    TempController c;
+    c.reg_set("Init", "Launch86", "REG_EXPAND_SZ", "\\Windows\\exp.exe");
+    RunResult r = c.run("tab 3\nshow 1031\n" + kLeave);
+    EXPECT_EQ(shown(r, 1031), text_of("\\Windows\\exp.exe"));
+}
+
+// 400 bytes of text with no NUL in them: only the first 199 characters fit
+// the path buffer with its NUL.
+TEST(AutoRun, TextFillingAllFourHundredBytesIsCutTo199Characters) {
+    TempController c;
+    std::string reg = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Init]\n\"Launch89\"=hex(1):";
+    for (int i = 0; i < 200; i++) reg += std::string(i ? "," : "") + (i == 199 ? "7a,00" : "62,00");
+    std::filesystem::path file = c.dir() / "full.reg";
+    std::ofstream(file) << reg << "\n";
+    ASSERT_EQ(c.tool({"reg", "import", file.string()}).exit_code, 0);
+    ASSERT_EQ(c.reg_get("Init", "Launch89").substr(0, 11), "REG_SZ 400 ");
+    RunResult r = c.run("tab 3\nshow 1033\nclick 1044\n" + kLeave);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(shown(r, 1033), text_of(std::string(199, 'b')));
+    EXPECT_EQ(c.reg_get("Init", "Launch89"), stored(std::string(199, 'b')));
+}
+
+TEST(AutoRun, TypedTextIsCutTo199CharactersWhenSaved) {
+    TempController c;
+    for (size_t n : {198u, 199u, 200u, 500u}) {
+        std::string text = "\\" + std::string(n - 1, 'p');
+        RunResult r = c.run("tab 3\ntype 1032 " + text_of(text) + "\nclick 1044\n" + kLeave);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(c.reg_get("Init", "Launch87"), stored(text.substr(0, 199))) << n;
+    }
+}
+
+TEST(AutoRun, AFailingWriteIsReportedOnceAndTheOtherRowsAreWritten) {
+    TempController c;
+    c.reg_set("Init", "Launch83", "REG_SZ", "\\Windows\\kept.exe");
+    c.set_config("faults", "registry_read_only", R"(["Init\\Launch83"])");
+    std::string script = "tab 3\n";
+    for (int i = 0; i < 10; i++) script += "type " + std::to_string(kRows[i].edit) + " \"n" + std::to_string(i) + "\"\n";
+    RunResult r = c.run(script + "click 1044\n" + kLeave);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(lines_with(r.out, "box none"), std::vector<std::string>{kWriteFailed}) << r.out;
+    for (int i = 0; i < 10; i++)
+        EXPECT_EQ(c.reg_get("Init", kRows[i].value), i == 3 ? "REG_SZ 36 \"\\\\Windows\\\\kept.exe\"" : stored("n" + std::to_string(i)));
+}
+
+// Each row's "Browse" fills that row's edit only, and writes nothing until
+// "Save Setting".
+TEST(AutoRun, BrowseFillsTheEditOfItsOwnRow) {
+    TempController c;
+    std::string script = "tab 3\n";
+    for (int i = 0; i < 10; i++)
+        script += "pick \"\\\\Windows\\\\app" + std::to_string(i) + ".exe\"\nclick " + std::to_string(kRows[i].browse) + "\n";
+    RunResult browsed = c.run(script + show_all() + kLeave, {"--trace"});
+    ASSERT_EQ(browsed.exit_code, 0) << browsed.err;
+    EXPECT_EQ(lines_with(browsed.out, "open-file").size(), 10u);
+    EXPECT_EQ(lines_with(browsed.out, "open-file")[0], R"(open-file "Auto-execute" -> "\\Windows\\app0.exe")");
+    for (int i = 0; i < 10; i++)
+        EXPECT_EQ(shown(browsed, kRows[i].edit), text_of("\\Windows\\app" + std::to_string(i) + ".exe")) << kRows[i].browse;
+    EXPECT_EQ(c.reg_get("Init", "Launch88"), "") << "browsing wrote the registry";
+
+    RunResult saved = c.run("tab 3\npick \"\\\\Windows\\\\app.exe\"\nclick 1042\npick \"\\\\Temp\\\\six.exe\"\nclick 1039\nclick 1044\n" + kLeave);
+    ASSERT_EQ(saved.exit_code, 0) << saved.err;
+    EXPECT_EQ(c.reg_get("Init", "Launch88"), R"(REG_SZ 400 "\\Windows\\app.exe")");
+    EXPECT_EQ(c.reg_get("Init", "Launch85"), R"(REG_SZ 400 "\\Temp\\six.exe")");
+}
+
+TEST(AutoRun, ACancelledOrTooLongPickLeavesTheEditAsItWas) {
+    TempController c;
+    c.reg_set("Init", "Launch81", "REG_SZ", "\\Windows\\keep.exe");
+    std::string too_long = "\\" + std::string(199, 'q');  // 200 characters: no room for the NUL
+    RunResult r = c.run("tab 3\npick cancel\nclick 1035\nshow 1025\npick " + text_of(too_long) + "\nclick 1035\nshow 1025\n" + kLeave,
+                        {"--trace"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(lines_with(r.out, "show 1025"),
+              (std::vector<std::string>(2, "show 1025 " + text_of("\\Windows\\keep.exe"))));
+    EXPECT_EQ(lines_with(r.out, "text 1025").size(), 1u) << "only the load sets the edit\n" << r.out;
+
+    std::string longest = "\\" + std::string(198, 'q');
+    RunResult ok = c.run("tab 3\npick " + text_of(longest) + "\nclick 1035\nclick 1044\n" + kLeave);
+    ASSERT_EQ(ok.exit_code, 0) << ok.err;
+    EXPECT_EQ(c.reg_get("Init", "Launch81"), stored(longest));
+}
+
+TEST(AutoRun, ASavedListIsShownAgainAfterARestart) {
+    TempController c;
+    const std::string path = "\\Storage Card\\My \"Apps\"\\run.exe";
+    RunResult first = c.run("tab 3\ntype 1029 " + text_of(path) + "\ntype 1024 \"\\\\Windows\\\\a.exe\"\nclick 1044\n" + kLeave);
+    ASSERT_EQ(first.exit_code, 0) << first.err;
+    RunResult second = c.run("tab 3\nshow 1029\nshow 1024\n" + kLeave);
+    EXPECT_EQ(shown(second, 1029), text_of(path));
+    EXPECT_EQ(shown(second, 1024), text_of("\\Windows\\a.exe"));
+
+    // Saved into flash and rebooted, the list survives the controller's restart.
+    RunResult flushed = c.run("answer YES YES YES\nok\n");
+    ASSERT_EQ(flushed.exit_code, 0) << flushed.err;
+    RunResult third = c.run("tab 3\nshow 1029\n" + kLeave);
+    EXPECT_EQ(shown(third, 1029), text_of(path));
+}
+
+}  // namespace
+}  // namespace orva::test

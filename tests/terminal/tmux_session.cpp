@@ -1,0 +1,88 @@
+// tmux as the terminal the tests type into and read from.
+#include "tmux_session.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace orva::test {
+
+std::string shell(const std::string& command, int* status) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) {
+        if (status) *status = -1;
+        return out;
+    }
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    int rc = pclose(p);
+    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+
+std::string quoted(const std::string& word) {
+    std::string q = "'";
+    for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+TmuxSession::TmuxSession(const std::string& command, int cols, int rows, const std::string& term) {
+    static std::atomic<int> counter{0};
+    m_socket = "orva-term-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+    std::string inner = "env TERM=" + term + " LANG=C.UTF-8 LC_ALL=C.UTF-8 NCURSES_NO_UTF8_ACS=1 " + command +
+                        "; echo \"[exit $?]\"; sleep 600";
+    shell(tmux() + " -f /dev/null new-session -d -s t -x " + std::to_string(cols) + " -y " + std::to_string(rows) +
+          " " + quoted(inner) + " 2>&1");
+}
+
+TmuxSession::~TmuxSession() { shell(tmux() + " kill-server 2>/dev/null"); }
+
+std::string TmuxSession::tmux() const { return "tmux -L " + m_socket; }
+
+void TmuxSession::keys(const std::vector<std::string>& names) const {
+    for (auto& k : names) {
+        shell(tmux() + " send-keys -t t " + quoted(k));
+        // One key at a time, as a person types: Esc and the next key must not
+        // arrive together (they would read as Alt+key).
+        std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    }
+}
+
+void TmuxSession::type(const std::string& text) const {
+    shell(tmux() + " send-keys -t t -l " + quoted(text));
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+}
+
+void TmuxSession::resize(int cols, int rows) const {
+    shell(tmux() + " resize-window -t t -x " + std::to_string(cols) + " -y " + std::to_string(rows));
+}
+
+std::string TmuxSession::screen() const { return shell(tmux() + " capture-pane -p -t t"); }
+
+bool TmuxSession::wait_for(const std::string& text, int timeout_ms, std::string* last) const {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::string s;
+    do {
+        s = screen();
+        if (s.find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < end);
+    if (last) *last = s;
+    return false;
+}
+
+bool TmuxSession::wait_gone(const std::string& text, int timeout_ms) const {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    do {
+        if (screen().find(text) == std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
+}  // namespace orva::test

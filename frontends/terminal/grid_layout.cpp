@@ -192,7 +192,8 @@ std::vector<Placed> lay_out(const Window& dialog, double col_scale) {
         }
         p.lines = wrap_text(w->text, p.box.cols);
         // Still too long: take the free rows below it, inside its frame.
-        while (int(p.lines.size()) > p.box.rows && p.box.bottom() + 1 < dialog_rows) {
+        bool one_line = w->du.bottom - w->du.top < 16;
+        while (!one_line && int(p.lines.size()) > p.box.rows && p.box.bottom() + 1 < dialog_rows) {
             Box next{p.box.bottom() + 1, p.box.left, 1, p.box.cols};
             bool free = true;
             for (auto& other : placed) {

@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 
 #include "frontends/qt/images.h"
+#include "frontends/qt/windows.h"
 #include "platform/text.h"
 
 namespace orva::qt {
@@ -135,6 +136,7 @@ QWidget* make_control(const Window& c, QWidget* dialog, BaseUnits units, const C
         auto* button = new QPushButton(qs(c.text), dialog);
         button->setAutoDefault(true);  // Enter presses the focused button
         button->setProperty("heavy", (c.ex_style & WS_EX_DLGMODALFRAME) != 0);
+        button->setStyleSheet(style_sheet());
         QObject::connect(button, &QPushButton::clicked, button, [h, pressed = input.pressed] {
             if (pressed) pressed(h);
         });
@@ -164,6 +166,8 @@ QWidget* make_control(const Window& c, QWidget* dialog, BaseUnits units, const C
         widget = new QWidget(dialog);
         break;
     }
+    // Set on each control: a style sheet stops fonts from passing down.
+    widget->setFont(dialog->font());
     widget->setObjectName(QStringLiteral("control-%1").arg(c.id));
     widget->setProperty(kHandleProperty, quintptr(h));
     widget->setGeometry(control_geometry(c, dialog, units));

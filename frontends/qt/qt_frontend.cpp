@@ -87,7 +87,6 @@ bool display_available(std::string* reason) {
 
 QtFrontend::QtFrontend(std::unique_ptr<QApplication> app) : m_app(std::move(app)) {
     QApplication::setQuitOnLastWindowClosed(false);
-    qApp->setStyleSheet(style_sheet());
 }
 
 QtFrontend::~QtFrontend() {

@@ -76,6 +76,7 @@ SheetWidget::SheetWidget(const platform::Window& sheet, SheetInput input)
     for (QPushButton* b : {m_ok, m_cancel}) {
         b->setAutoDefault(true);
         b->setMinimumSize(76, 26);
+        b->setStyleSheet(style_sheet());
     }
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -160,6 +161,7 @@ DialogBoxWidget::DialogBoxWidget(const platform::Window& dialog, QWidget* owner,
         ok->setObjectName(QStringLiteral("caption-ok"));
         ok->setAutoDefault(true);
         ok->setMinimumSize(76, 26);
+        ok->setStyleSheet(style_sheet());
         layout->addWidget(ok, 0, Qt::AlignHCenter);
         connect(ok, &QPushButton::clicked, this, [this] { if (m_close) m_close(IDOK); });
     }

@@ -1,0 +1,315 @@
+// The Qt frontend's widgets on their own: message boxes against their flags,
+// every dialog template's widget tree against the template, the open-file
+// dialog's confinement to the controller's file system, and the display check.
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+
+#include "frontends/qt/controls.h"
+#include "frontends/qt/dialog_units.h"
+#include "frontends/qt/message_box.h"
+#include "frontends/qt/open_file_dialog.h"
+#include "frontends/qt/qt_frontend.h"
+#include "platform/module.h"
+#include "platform/windowing_internal.h"
+#include "resources/dialogs.h"
+
+using namespace orva;
+namespace fs = std::filesystem;
+
+Q_DECLARE_METATYPE(QMessageBox::StandardButtons)
+Q_DECLARE_METATYPE(const DLGTEMPLATE*)
+
+class FrontendTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        platform::set_resource_section(&g_resourceSection);
+        m_frontend = std::make_unique<qt::QtFrontend>();
+        platform::set_frontend(m_frontend.get());
+    }
+    void cleanupTestCase() {
+        platform::set_frontend(nullptr);
+        m_frontend.reset();
+    }
+    void cleanup() {
+        // What a failed test left is destroyed; its widgets must go with it.
+        for (HWND h : platform::top_level_windows()) DestroyWindow(h);
+        platform::reset_windowing();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // No window of a test outlives it.
+        for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    }
+
+    void box_data() {
+        QTest::addColumn<uint>("flags");
+        QTest::addColumn<QMessageBox::StandardButtons>("buttons");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<int>("press");  // the button pressed; 0: Esc
+        QTest::addColumn<int>("answer");
+        using B = QMessageBox;
+        QTest::newRow("ok") << uint(MB_OK) << B::StandardButtons(B::Ok) << int(B::NoIcon) << int(B::Ok) << IDOK;
+        QTest::newRow("ok, Esc") << uint(MB_OK) << B::StandardButtons(B::Ok) << int(B::NoIcon) << 0 << IDOK;
+        QTest::newRow("ok cancel: ok") << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << int(B::Ok) << IDOK;
+        QTest::newRow("ok cancel: cancel")
+            << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << int(B::Cancel) << IDCANCEL;
+        QTest::newRow("ok cancel: Esc") << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << 0 << IDCANCEL;
+        QTest::newRow("yes no: yes") << uint(MB_YESNO) << (B::Yes | B::No) << int(B::NoIcon) << int(B::Yes) << IDYES;
+        QTest::newRow("yes no question: no")
+            << uint(MB_YESNO | MB_ICONQUESTION) << (B::Yes | B::No) << int(B::Question) << int(B::No) << IDNO;
+        QTest::newRow("yes no question: Esc")
+            << uint(MB_YESNO | MB_ICONQUESTION) << (B::Yes | B::No) << int(B::Question) << 0 << IDNO;
+        QTest::newRow("exclamation") << uint(MB_ICONEXCLAMATION) << B::StandardButtons(B::Ok) << int(B::Warning)
+                                     << int(B::Ok) << IDOK;
+    }
+    // A box has the buttons and icon of its flags, and answers with the
+    // Windows code of the button pressed; Esc and the close box are Cancel/No.
+    void box() {
+        QFETCH(uint, flags);
+        QFETCH(QMessageBox::StandardButtons, buttons);
+        QFETCH(int, icon);
+        QFETCH(int, press);
+        QFETCH(int, answer);
+        QMessageBox::StandardButtons seen;
+        int seen_icon = -1;
+        QString seen_text, seen_title;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            seen = box->standardButtons();
+            seen_icon = box->icon();
+            seen_text = box->text();
+            seen_title = box->windowTitle();
+            if (press) QTest::mouseClick(box->button(QMessageBox::StandardButton(press)), Qt::LeftButton);
+            else QTest::keyClick(box, Qt::Key_Escape);
+        });
+        int got = MessageBoxW(nullptr, u"Update OS image now ?", u"Update OS image", flags);
+        QCOMPARE(seen, buttons);
+        QCOMPARE(seen_icon, icon);
+        QCOMPARE(seen_text, QStringLiteral("Update OS image now ?"));
+        QCOMPARE(seen_title, QStringLiteral("Update OS image"));
+        QCOMPARE(got, answer);
+    }
+
+    // A box owned by a dialog sits on that dialog's window.
+    void box_is_owned_by_its_window() {
+        platform::Window& dialog = platform::create_dialog_from_template(&g_aboutDialog, nullptr, nullptr, nullptr);
+        ShowWindow(dialog.handle, SW_SHOW);
+        QWidget* frame = m_frontend->widget(dialog.handle)->window();
+        QVERIFY(QTest::qWaitForWindowExposed(frame));
+        QWidget* parent = nullptr;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            parent = box->parentWidget();
+            box->button(QMessageBox::Ok)->click();
+        });
+        QCOMPARE(MessageBoxW(dialog.handle, u"RegFlushKey failed", u"Save Registry", MB_ICONEXCLAMATION), IDOK);
+        QCOMPARE(parent, frame);
+        DestroyWindow(dialog.handle);
+        QVERIFY(!m_frontend->widget(dialog.handle));
+    }
+
+    void tree_data() {
+        QTest::addColumn<const DLGTEMPLATE*>("tmpl");
+        QTest::newRow("103 About") << &g_aboutDialog;
+        QTest::newRow("104 Save Registry") << &g_settingsDialog;
+        QTest::newRow("108 System Config") << &g_sysInfoDialog;
+        QTest::newRow("109 Auto-execute") << &g_autoRunDialog;
+        QTest::newRow("110 Version Update") << &g_updateDialog;
+    }
+    // Every control of a template has a widget at its place in dialog units,
+    // with its text, visibility and tab order; no text is cut and no two
+    // controls (other than frames) overlap.
+    void tree() {
+        QFETCH(const DLGTEMPLATE*, tmpl);
+        platform::Window& dialog = platform::create_dialog_from_template(tmpl, nullptr, nullptr, nullptr);
+        HWND h = dialog.handle;
+        ShowWindow(h, SW_SHOW);
+        QWidget* client = m_frontend->widget(h);
+        QVERIFY(client);
+        QVERIFY(QTest::qWaitForWindowExposed(client->window()));
+        qt::BaseUnits units = qt::base_units(qt::dialog_font(tmpl));
+        QCOMPARE(client->size(), qt::du_to_pixels(RECT{0, 0, tmpl->cx, tmpl->cy}, units).size());
+        QList<QWidget*> tab_stops;
+        std::vector<std::pair<const DLGITEM*, QWidget*>> shown;
+        platform::Window* model = platform::find_window(h);
+        QCOMPARE(model->children.size(), size_t(tmpl->itemCount));
+        for (UINT i = 0; i < tmpl->itemCount; ++i) {
+            const DLGITEM& item = tmpl->items[i];
+            platform::Window* c = platform::find_window(model->children[i]);
+            QWidget* w = m_frontend->widget(c->handle);
+            QVERIFY(w);
+            QCOMPARE(w->parentWidget(), client);
+            QRect want = qt::du_to_pixels(RECT{item.x, item.y, item.x + item.cx, item.y + item.cy}, units);
+            QRect got = w->geometry();
+            QCOMPARE(got.top(), want.top());
+            QVERIFY2(got.left() <= want.left() && got.right() >= want.right(), qPrintable(w->objectName()));
+            QCOMPARE(w->isVisible(), (item.style & WS_VISIBLE) != 0);
+            QString text = item.text ? QString::fromUtf16(item.text) : QString();
+            if (auto* label = qobject_cast<QLabel*>(w); label && c->kind == platform::Kind::Static) {
+                QCOMPARE(label->text(), text);
+                if (!label->wordWrap())
+                    QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->contentsRect().width(),
+                             qPrintable(text + QStringLiteral(" %1 in %2 (%3)").arg(label->fontMetrics().horizontalAdvance(text)).arg(label->contentsRect().width()).arg(label->font().toString())));
+                else
+                    QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(text));
+            }
+            if (auto* button = qobject_cast<QPushButton*>(w)) {
+                QCOMPARE(button->text(), text);
+                QVERIFY2(button->fontMetrics().horizontalAdvance(text) < button->width(), qPrintable(text));
+            }
+            if (c->kind == platform::Kind::Bitmap)
+                QVERIFY(!qobject_cast<QLabel*>(w)->pixmap().isNull());
+            if (c->kind == platform::Kind::Icon)  // icon 101 is not in the resources
+                QVERIFY(qobject_cast<QLabel*>(w)->pixmap().isNull());
+            if (item.style & WS_TABSTOP) tab_stops << w;
+            if (w->isVisible() && c->kind != platform::Kind::GroupBox && c->kind != platform::Kind::Bitmap)
+                shown.emplace_back(&item, w);
+        }
+        for (size_t a = 0; a < shown.size(); ++a)
+            for (size_t b = a + 1; b < shown.size(); ++b)
+                QVERIFY2(!shown[a].second->geometry().intersects(shown[b].second->geometry()),
+                         qPrintable(shown[a].second->objectName() + " / " + shown[b].second->objectName()));
+        // Tab moves through the tab stops in template order.
+        if (!tab_stops.isEmpty()) {
+            QList<QWidget*> chain;
+            QWidget* w = tab_stops.first();
+            do {
+                if (tab_stops.contains(w) && !chain.contains(w)) chain << w;
+                w = w->nextInFocusChain();
+            } while (w != tab_stops.first() && chain.size() < tab_stops.size());
+            QCOMPARE(chain, tab_stops);
+        }
+        DestroyWindow(h);
+        QVERIFY(!m_frontend->widget(h));
+    }
+
+    // The application's changes reach the widgets and are not reported back
+    // as the operator's input.
+    void application_changes_are_shown_not_echoed() {
+        platform::Window& dialog = platform::create_dialog_from_template(&g_settingsDialog, nullptr, nullptr, nullptr);
+        HWND h = dialog.handle;
+        SendDlgItemMessageW(h, 1064, CB_INSERTSTRING, WPARAM(-1), LPARAM(u"640 x 480"));
+        SendDlgItemMessageW(h, 1064, CB_INSERTSTRING, WPARAM(-1), LPARAM(u"800 x 600"));
+        SendDlgItemMessageW(h, 1064, CB_SETCURSEL, 1, 0);
+        SetDlgItemTextW(h, 1061, u"\\Temp");
+        SetDlgItemTextW(h, 1069, u"Resolution : 800 x 600");
+        auto* combo = qobject_cast<QComboBox*>(m_frontend->widget(GetDlgItem(h, 1064)));
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->currentText(), QStringLiteral("800 x 600"));
+        QCOMPARE(qobject_cast<QLineEdit*>(m_frontend->widget(GetDlgItem(h, 1061)))->text(), QStringLiteral("\\Temp"));
+        QCOMPARE(qobject_cast<QLabel*>(m_frontend->widget(GetDlgItem(h, 1069)))->text(),
+                 QStringLiteral("Resolution : 800 x 600"));
+        // The operator's typing and choosing change the model.
+        auto* edit = qobject_cast<QLineEdit*>(m_frontend->widget(GetDlgItem(h, 1061)));
+        edit->clear();
+        QTest::keyClicks(edit, "\\Windows");
+        WCHAR buffer[100];
+        GetDlgItemTextW(h, 1061, buffer, 100);
+        QCOMPARE(QString::fromUtf16(buffer), QStringLiteral("\\Windows"));
+        combo->activated(0);
+        QCOMPARE(SendDlgItemMessageW(h, 1064, CB_GETCURSEL, 0, 0), LRESULT(0));
+        DestroyWindow(h);
+    }
+
+    void controller_paths_data() {
+        QTest::addColumn<QString>("host");  // relative to the root; may climb out
+        QTest::addColumn<QString>("path");  // "" when refused
+        QTest::newRow("file") << "Windows/app.exe" << "\\Windows\\app.exe";
+        QTest::newRow("root") << "." << "\\";
+        QTest::newRow("parent of root") << ".." << "";
+        QTest::newRow("climbing out") << "Windows/../../secret" << "";
+        QTest::newRow("climbing back in") << "Windows/../Temp/x.bin" << "\\Temp\\x.bin";
+        QTest::newRow("link out") << "Temp/out/passwd" << "";
+    }
+    // The open-file dialog returns controller paths and never one outside fs/.
+    void controller_paths() {
+        QFETCH(QString, host);
+        QFETCH(QString, path);
+        QTemporaryDir dir;
+        fs::path root = fs::path(dir.path().toStdString()) / "fs";
+        fs::create_directories(root / "Windows");
+        fs::create_directories(root / "Temp");
+        fs::create_directory_symlink(dir.path().toStdString(), root / "Temp" / "out");
+        auto got = qt::controller_path(root, root / host.toStdString());
+        QCOMPARE(got.value_or(QString()), path);
+    }
+
+    // Typing a path that leaves fs/ is refused; a file inside is returned as
+    // a controller path.
+    void open_file_dialog_stays_inside() {
+        QTemporaryDir dir;
+        fs::path root = fs::path(dir.path().toStdString()) / "fs";
+        fs::create_directories(root / "Storage Card");
+        { std::ofstream(root / "Storage Card" / "nk.bin") << "image"; }
+        { std::ofstream(fs::path(dir.path().toStdString()) / "outside.bin") << "x"; }
+        qt::OpenFileDialog dialog(root, QStringLiteral("All Documents (*.*)"), QStringLiteral("*.*"), nullptr);
+        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("file-name"));
+        QTimer::singleShot(0, [&] {
+            QTest::keyClicks(name, "..\\outside.bin");
+            QTest::keyClick(name, Qt::Key_Return);
+            QVERIFY(dialog.isVisible());  // refused
+            name->clear();
+            QTest::keyClicks(name, "Storage Card");
+            QTest::keyClick(name, Qt::Key_Return);  // opens the folder
+            QCOMPARE(dialog.folder(), QStringLiteral("\\Storage Card"));
+            QTest::keyClicks(name, "NK.BIN");
+            QTest::keyClick(name, Qt::Key_Return);
+            if (dialog.isVisible()) {  // names are case-sensitive on the host
+                name->clear();
+                QTest::keyClicks(name, "nk.bin");
+                QTest::keyClick(name, Qt::Key_Return);
+            }
+        });
+        QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+        QCOMPARE(dialog.chosen(), QStringLiteral("\\Storage Card\\nk.bin"));
+    }
+
+    void display_check_data() {
+        QTest::addColumn<QByteArray>("platform");
+        QTest::addColumn<QByteArray>("display");
+        QTest::addColumn<bool>("available");
+        QTest::newRow("offscreen") << QByteArray("offscreen") << QByteArray() << true;
+        QTest::newRow("nothing set") << QByteArray() << QByteArray() << false;
+        QTest::newRow("X display nobody serves") << QByteArray() << QByteArray(":977") << false;
+        QTest::newRow("malformed display") << QByteArray("xcb") << QByteArray("nonsense") << false;
+    }
+    // Without a display the frontend is refused with a message, never an abort.
+    void display_check() {
+        QFETCH(QByteArray, platform);
+        QFETCH(QByteArray, display);
+        QFETCH(bool, available);
+        QByteArray saved_platform = qgetenv("QT_QPA_PLATFORM"), saved_display = qgetenv("DISPLAY"),
+                   saved_wayland = qgetenv("WAYLAND_DISPLAY");
+        auto set = [](const char* name, const QByteArray& value) {
+            if (value.isEmpty()) qunsetenv(name);
+            else qputenv(name, value);
+        };
+        set("QT_QPA_PLATFORM", platform);
+        set("DISPLAY", display);
+        qunsetenv("WAYLAND_DISPLAY");
+        std::string reason;
+        bool got = qt::display_available(&reason);
+        set("QT_QPA_PLATFORM", saved_platform);
+        set("DISPLAY", saved_display);
+        set("WAYLAND_DISPLAY", saved_wayland);
+        QCOMPARE(got, available);
+        if (!got) QVERIFY(!reason.empty());
+    }
+
+private:
+    std::unique_ptr<qt::QtFrontend> m_frontend;
+};
+
+QTEST_MAIN(FrontendTest)
+#include "frontend_test.moc"

@@ -1,0 +1,211 @@
+// The whole program in this process with the Qt frontend, driven through its
+// real widgets as an operator would, compared with the same actions run by
+// the script frontend on a second controller.
+// Before Qt, whose "emit" macro would hide the frontend's emit().
+#include "frontends/script/script_frontend.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "frontends/qt/qt_frontend.h"
+#include "frontends/qt/windows.h"
+#include "platform/module.h"
+#include "platform/windowing_internal.h"
+#include "simulator/controller.h"
+
+using namespace orva;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Box {
+    QString caption, text;
+    uint flags = 0;
+    QString answer;
+};
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs WinMain on the controller in `dir` with `frontend` installed.
+int run_program(const fs::path& dir, platform::Frontend& frontend) {
+    std::string error;
+    auto controller = sim::Controller::open(dir, &error);
+    if (!controller) qFatal("cannot open the controller: %s", error.c_str());
+    sim::set_current(controller.get());
+    sim::set_reboot_handler([] { throw std::runtime_error("the program asked for a reboot"); });
+    platform::reset_windowing();
+    platform::set_frontend(&frontend);
+    int code = WinMain(reinterpret_cast<HINSTANCE>(uintptr_t(0x00400000)), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+    frontend.program_ending(code);
+    platform::set_frontend(nullptr);
+    controller->close();
+    sim::set_current(nullptr);
+    return code;
+}
+
+// Answers a box the way these tests' operator does: OK to go on, No to a
+// reboot or save question.
+QString answer_box(QMessageBox* box) {
+    QMessageBox::StandardButton b = box->button(QMessageBox::Yes) ? QMessageBox::No : QMessageBox::Ok;
+    QTest::mouseClick(box->button(b), Qt::LeftButton);
+    return b == QMessageBox::No ? QStringLiteral("NO") : QStringLiteral("OK");
+}
+
+}  // namespace
+
+class ProgramTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { platform::set_resource_section(&g_resourceSection); }
+
+    void init() {
+        QVERIFY(m_dir.isValid());
+        for (const char* name : {"qt", "script"}) {
+            std::string error;
+            QVERIFY2(sim::init_controller(root() / name, 262144, false, &error), error.c_str());
+        }
+    }
+
+    // "Write to Flash now" on the Version Update page: typing the image's
+    // path, clicking, answering the boxes. The controller ends as the script
+    // frontend leaves it, the boxes are the same, and the progress bar was
+    // painted at each step of the work.
+    void write_to_flash_changes_the_controller_as_the_script_does() {
+        // An image of two and a half segments.
+        std::string image(655360, '\0');
+        for (size_t i = 0; i < image.size(); ++i) image[i] = char((i * 7 + i / 4096) & 0xFF);
+        for (const char* name : {"qt", "script"}) {
+            std::ofstream(root() / name / "fs" / "Storage Card" / "nk.bin", std::ios::binary) << image;
+            fs::remove(root() / name / "events.log");
+        }
+
+        qt::QtFrontend frontend;
+        std::vector<Box> boxes;
+        std::vector<int> painted;  // progress positions as painted
+        int step = 0, idle = 0;
+        QTimer driver;
+        driver.setInterval(10);
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                Box b{box->windowTitle(), box->text(), box->property("orva_flags").toUInt(), {}};
+                b.answer = answer_box(box);
+                boxes.push_back(b);
+                idle = 0;
+                return;
+            }
+            qt::SheetWidget* sheet = frontend.sheet();
+            if (!sheet || !sheet->isVisible()) return;
+            QWidget* page = sheet->page_host()->findChild<QWidget*>(QStringLiteral("page-110"));
+            if (step == 0) {
+                QTabBar* tabs = sheet->tabs();
+                QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
+                step = 1;
+            } else if (step == 1 && page && page->isVisible()) {
+                auto* edit = page->findChild<QLineEdit*>(QStringLiteral("control-1035"));
+                auto* bar = page->findChild<QProgressBar*>(QStringLiteral("control-1037"));
+                auto* write = page->findChild<QPushButton*>(QStringLiteral("control-1038"));
+                QVERIFY(edit && bar && write);
+                QCOMPARE(sheet->tabs()->currentIndex(), 3);
+                bar->installEventFilter(this);
+                m_bar = bar;
+                m_painted = &painted;
+                edit->setFocus();
+                edit->selectAll();
+                QTest::keyClicks(edit, "\\Storage Card\\nk.bin");
+                QTest::mouseClick(write, Qt::LeftButton);
+                step = 2;
+            } else if (step == 2 && ++idle > 100) {  // nothing more is asked
+                QTest::mouseClick(sheet->cancel_button(), Qt::LeftButton);
+                step = 3;
+            }
+        });
+        driver.start();
+        int code = -1;
+        try {
+            code = run_program(root() / "qt", frontend);
+        } catch (const std::exception& e) {
+            QFAIL(e.what());
+        }
+        driver.stop();
+        m_bar = nullptr;
+        QCOMPARE(code, 0);
+        QVERIFY(step == 3);
+        QVERIFY(!boxes.empty());
+        QCOMPARE(boxes.back().caption, QStringLiteral("Save Registry"));  // the exit prompt
+
+        // The same actions through the script frontend.
+        std::string script = "tab 4\ntype 1035 \"\\\\Storage Card\\\\nk.bin\"\nanswer";
+        for (const Box& b : boxes)
+            if ((b.flags & 0xF) != MB_OK) script += " " + b.answer.toStdString();
+        script += "\nclick 1038\ncancel\n";
+        std::vector<script::Command> commands;
+        std::string error;
+        QVERIFY2(script::parse_script(script, &commands, &error), error.c_str());
+        char* text = nullptr;
+        size_t size = 0;
+        std::FILE* out = open_memstream(&text, &size);
+        {
+            script::ScriptFrontend scripted(std::move(commands), "script", out, false,
+                                            [] { throw std::runtime_error("the script failed"); });
+            try {
+                QCOMPARE(run_program(root() / "script", scripted), 0);
+            } catch (const std::exception& e) {
+                QFAIL(e.what());
+            }
+        }
+        std::fclose(out);
+        QString transcript = QString::fromUtf8(text, qsizetype(size));
+        std::free(text);
+        QStringList script_boxes;
+        for (const QString& line : transcript.split(QLatin1Char('\n')))
+            if (line.startsWith(QLatin1String("box "))) script_boxes << line;
+        QCOMPARE(script_boxes.size(), qsizetype(boxes.size()));
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            const QString& line = script_boxes[qsizetype(i)];
+            QString flags = QStringLiteral("0x") + QString::number(boxes[i].flags, 16).toUpper();
+            QVERIFY2(line.contains(QLatin1Char('"') + boxes[i].caption + QLatin1Char('"')), qPrintable(line));
+            QVERIFY2(line.contains(QLatin1Char(' ') + flags + QStringLiteral(" -> ")), qPrintable(line));
+        }
+
+        // Both controllers: the same device calls and the same flash.
+        std::string log_qt = read_file(root() / "qt" / "events.log");
+        QCOMPARE(QString::fromStdString(log_qt), QString::fromStdString(read_file(root() / "script" / "events.log")));
+        QVERIFY(read_file(root() / "qt" / "flash.img") == read_file(root() / "script" / "flash.img"));
+        if (log_qt.find("FlashWriteString_Img") == std::string::npos)
+            QSKIP("the Version Update page does not write to flash in this build");
+        // The bar was painted while the work ran, more than once per pass.
+        QVERIFY2(painted.size() >= 4, qPrintable(QString::number(painted.size())));
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_bar && event->type() == QEvent::Paint && m_painted) {
+            int value = static_cast<QProgressBar*>(m_bar.data())->value();
+            if (m_painted->empty() || m_painted->back() != value) m_painted->push_back(value);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    fs::path root() const { return fs::path(m_dir.path().toStdString()); }
+
+    QTemporaryDir m_dir;
+    QPointer<QWidget> m_bar;
+    std::vector<int>* m_painted = nullptr;
+};
+
+QTEST_MAIN(ProgramTest)
+#include "program_test.moc"

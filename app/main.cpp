@@ -14,6 +14,8 @@
 #include "frontends/frontends.h"
 #include "frontends/script/script_frontend.h"
 #include "platform/frontend.h"
+#include "platform/handles.h"
+#include "platform/window_model.h"
 #include "platform/module.h"
 #include "simulator/controller.h"
 
@@ -142,6 +144,11 @@ int main(int argc, char** argv) {
 
     int code = WinMain(reinterpret_cast<HINSTANCE>(uintptr_t(0x00400000)), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
     g_frontend->program_ending(code);
+    // Every window and kernel object the program made is gone by now; say so
+    // when one is not (the tests look for this line).
+    size_t windows = orva::platform::live_window_count(), handles = orva::platform::open_handle_count();
+    if (windows || handles)
+        std::fprintf(stderr, "orva-utility: %zu windows and %zu handles were left open\n", windows, handles);
     orva::platform::set_frontend(nullptr);
     g_frontend.reset();
     g_controller->close();

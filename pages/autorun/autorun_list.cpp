@@ -15,16 +15,10 @@ static HKEY OpenAutoRunKey(void) {
     return hKey;
 }
 
-// The string types the start-up can run a program from.
-static BOOL IsTextValue(DWORD dwType) {
-    return dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
-}
-
-// A row that is missing, longer than 400 bytes or not text stays empty.
-// Differs from a plain read into the edit: a value that is not text (a
-// number, binary data) is not shown as characters, and text that fills all
-// 400 bytes without a NUL is cut to 199 characters instead of running past
-// the buffer.
+// A row that is missing or longer than 400 bytes stays empty. The reported
+// type is not looked at: whatever bytes a value holds are shown as text up to
+// their first NUL. Text that fills all 400 bytes without a NUL is cut to 199
+// characters instead of running past the buffer.
 void LoadAutoRunList(HWND hDlg) {
     HKEY hKey = OpenAutoRunKey();
     if (!hKey) return;
@@ -35,7 +29,6 @@ void LoadAutoRunList(HWND hDlg) {
         memset(szPath, 0, sizeof(szPath));
         if (RegQueryValueExW(hKey, AutoRunTable[i].valueName, NULL, &dwType, (LPBYTE)szPath, &dwSize) != ERROR_SUCCESS)
             continue;
-        if (!IsTextValue(dwType)) continue;
         szPath[AUTORUN_PATH_CHARS - 1] = 0;
         SetDlgItemTextW(hDlg, AutoRunTable[i].editId, szPath);
     }

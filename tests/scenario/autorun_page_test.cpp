@@ -113,8 +113,8 @@ TEST(AutoRun, AMissingValueShowsEmptyAndSaveCreatesIt) {
     EXPECT_EQ(c.reg_get("Init", "Launch81"), stored(""));
 }
 
-// Values the page cannot show as a path: each is left out of its edit without
-// a box, and "Save Setting" replaces it with the edit's text as REG_SZ of 400.
+// Values too long for the page: each is left out of its edit without a box,
+// and "Save Setting" replaces it with the edit's text as REG_SZ of 400.
 TEST(AutoRun, UnshowableValuesStayEmptyAndAreOverwrittenOnSave) {
     struct Case {
         const char* name;
@@ -124,8 +124,6 @@ TEST(AutoRun, UnshowableValuesStayEmptyAndAreOverwrittenOnSave) {
     } cases[] = {
         {"text of 200 characters (402 bytes)", "REG_SZ", std::string(200, 'a'), -1},
         {"short text padded past 400 bytes", "REG_SZ", "\\Windows\\big.exe", 800},
-        {"a number", "REG_DWORD", "0x0041005C", -1},
-        {"binary data", "REG_BINARY", "hex:5c,00,41,00", -1},
     };
     TempController c;
     for (auto& k : cases) {
@@ -138,6 +136,17 @@ TEST(AutoRun, UnshowableValuesStayEmptyAndAreOverwrittenOnSave) {
         ASSERT_EQ(s.exit_code, 0) << s.err;
         EXPECT_EQ(c.reg_get("Init", "Launch83"), stored("")) << k.name;
         EXPECT_EQ(c.reg_get("Init", "Launch82"), stored("x")) << k.name;
+    }
+}
+
+// The type a value reports is not looked at: its bytes are shown as text.
+TEST(AutoRun, ValuesOfOtherTypesAreShownByTheirBytes) {
+    TempController c;
+    for (auto [type, data] : {std::pair{"REG_DWORD", "0x0041005C"}, std::pair{"REG_BINARY", "hex:5c,00,41,00"}}) {
+        c.reg_set("Init", "Launch83", type, data);
+        RunResult r = c.run("tab 3\nshow 1027\n" + kLeave);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(shown(r, 1027), text_of("\\A")) << type;
     }
 }
 

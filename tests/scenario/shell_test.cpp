@@ -55,6 +55,7 @@ TEST(Shell, OkAsksOnTheFirstCreatedPageAndCancelOnTheCurrentOne) {
     TempController c;
     RunResult ok = c.run("tab 5\nanswer NO\nok\n");
     EXPECT_EQ(ok.out, kSaveAsk + "NO\nexit 0\n");
+    EXPECT_EQ(ok.err, "");  // nothing left open
     RunResult cancel = c.run("tab 5\nanswer NO\ncancel\n");
     EXPECT_EQ(cancel.out,
               R"(box "About Orva_Utility" "Save Registry" "Save your settings to registry ?" 0x24 -> NO)"
@@ -70,10 +71,12 @@ TEST(Shell, FailedFlushIsReportedAndTheProgramStillEnds) {
                          "YES\nbox \"Save Registry\" \"Save Registry\" \"RegFlushKey failed\" 0x30 -> OK\nexit 0\n");
 }
 
-TEST(Shell, ShowsTheAboutPage) {
+TEST(Shell, EveryPageOpensAndNothingIsLeftOpenAtTheEnd) {
     TempController c;
-    RunResult r = c.run("tab 5\nanswer NO\ncancel\n");
+    RunResult r = c.run("tab 2\ntab 3\ntab 4\ntab 5\ntab 1\nanswer NO\ncancel\n");
     EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kSaveAsk + "NO\nexit 0\n");
+    EXPECT_EQ(r.err, "");
 }
 
 TEST(ScriptErrors, EndWithCodeTwoAndOneLineNamingTheScriptLine) {

@@ -52,6 +52,9 @@ int run_message_box(QWidget* owner, const QString& text, const QString& caption,
     box.setProperty("orva_flags", uint(flags));
     // A touch display has no hover: large enough buttons, text wrapped.
     box.setTextFormat(Qt::PlainText);
+    // A frame of its own: on a display without a window manager (the
+    // controller's) the box would otherwise melt into the page under it.
+    box.setStyleSheet(QStringLiteral("QMessageBox { border: 2px solid #4a4a4a; }"));
     if (!parent) {
         box.adjustSize();
         if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QTabBar>
+#include <QWindow>
+#include <ctime>
 
 #include "frontends/frontends.h"
 #include "frontends/qt/controls.h"
@@ -26,6 +28,12 @@ using platform::Window;
 namespace {
 
 QString qs(std::u16string_view text) { return QString::fromUtf16(text.data(), qsizetype(text.size())); }
+
+long long now_ns() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
 
 bool can_connect(const std::string& socket_path, bool abstract) {
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -87,6 +95,8 @@ bool display_available(std::string* reason) {
 
 QtFrontend::QtFrontend(std::unique_ptr<QApplication> app) : m_app(std::move(app)) {
     QApplication::setQuitOnLastWindowClosed(false);
+    m_bench = std::getenv("ORVA_QT_FIRST_FRAME") != nullptr;
+    if (m_bench) m_ready_ns = now_ns();
 }
 
 QtFrontend::~QtFrontend() {
@@ -113,6 +123,7 @@ void QtFrontend::window_created(const Window& w) {
         input.tab = [h](int index) { platform::select_page(h, index); };
         input.ok = [h] { platform::press_sheet_ok(h); };
         input.cancel = [h] { platform::press_sheet_cancel(h); };
+        if (m_bench && !m_sheet_created_ns) m_sheet_created_ns = now_ns();
         auto* sheet = new SheetWidget(w, std::move(input));
         m_frames[h] = sheet;
         m_widgets[h] = sheet;
@@ -126,6 +137,7 @@ void QtFrontend::window_created(const Window& w) {
             page->setObjectName(QStringLiteral("page-%1").arg(w.tmpl ? w.tmpl->resourceId : 0));
             page->setProperty(kHandleProperty, quintptr(h));
             page->hide();
+            if (m_bench && !m_page_created_ns) m_page_created_ns = now_ns();
             sheet->place_page(page);
             m_widgets[h] = page;
             return;
@@ -201,6 +213,7 @@ void QtFrontend::window_changed(const Window& w, Change change, int value, bool 
     if (w.kind == Kind::Dialog) {
         if (change == Change::Visible) {
             widget->setVisible(w.visible);
+            if (m_bench && w.visible && !m_page_shown_ns) m_page_shown_ns = now_ns();
             if (w.visible) {
                 // The page's first tab stop takes the focus, as a dialog's does.
                 for (QObject* child : widget->children()) {
@@ -242,7 +255,21 @@ void QtFrontend::update_window(const Window& w) {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+void QtFrontend::report_first_frame() {
+    m_bench = false;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);  // the frame reaches the server
+    std::fprintf(stderr, "first-frame at %lld ns; page 1 init %lld ns; Qt ready at %lld ns; sheet made at %lld ns\n",
+                 now_ns(), m_page_shown_ns - m_page_created_ns, m_ready_ns, m_sheet_created_ns);
+    std::fflush(stderr);
+    PostQuitMessage(0);
+}
+
 void QtFrontend::wait_for_input() {
+    if (m_bench && m_sheet && m_sheet->isVisible() && m_sheet->windowHandle() && m_sheet->windowHandle()->isExposed()) {
+        m_sheet->repaint();
+        report_first_frame();
+        return;
+    }
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
     // A tab click the model refused leaves the tab strip on the model's page.
     if (m_sheet) {

@@ -5,6 +5,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "frontends/qt/windows.h"
+
 namespace orva::qt {
 
 QMessageBox::StandardButtons box_buttons(UINT flags) {
@@ -46,6 +48,7 @@ int run_message_box(QWidget* owner, const QString& text, const QString& caption,
     QWidget* parent = owner ? owner->window() : nullptr;
     QMessageBox box(box_icon(flags), caption, text, box_buttons(flags), parent);
     box.setObjectName(QStringLiteral("orva-message-box"));
+    box.setWindowFlags(Qt::Dialog | kCaptionHints);
     box.setWindowModality(Qt::ApplicationModal);
     box.setEscapeButton(box_escape_button(flags));
     box.setDefaultButton(QMessageBox::StandardButton(int(box_buttons(flags)) & -int(box_buttons(flags))));

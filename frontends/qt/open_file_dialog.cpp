@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 
+#include "frontends/qt/windows.h"
+
 namespace orva::qt {
 namespace fs = std::filesystem;
 
@@ -36,7 +38,7 @@ std::optional<QString> controller_path(const fs::path& root, const fs::path& hos
 
 OpenFileDialog::OpenFileDialog(const fs::path& root, const QString& filter_name, const QString& pattern,
                                QWidget* parent)
-    : QDialog(parent), m_root(root) {
+    : QDialog(parent, Qt::Dialog | kCaptionHints), m_root(root) {
     setWindowTitle(QStringLiteral("Open"));
     setObjectName(QStringLiteral("orva-open-file"));
     setWindowModality(Qt::ApplicationModal);

@@ -57,7 +57,7 @@ DialogWidget::DialogWidget(const DLGTEMPLATE* tmpl, QWidget* parent) : QWidget(p
 }
 
 SheetWidget::SheetWidget(const platform::Window& sheet, SheetInput input)
-    : QWidget(nullptr, Qt::Window), m_input(std::move(input)) {
+    : QWidget(nullptr, Qt::Window | kCaptionHints), m_input(std::move(input)) {
     setWindowTitle(qs(sheet.text));
     setWindowIcon(resource_icon(kProgramIcon));
     setObjectName(QStringLiteral("sheet"));
@@ -145,7 +145,7 @@ void SheetWidget::closeEvent(QCloseEvent* event) {
 }
 
 DialogBoxWidget::DialogBoxWidget(const platform::Window& dialog, QWidget* owner, std::function<void(int)> close)
-    : QWidget(owner, Qt::Dialog), m_close(std::move(close)) {
+    : QWidget(owner, Qt::Dialog | kCaptionHints), m_close(std::move(close)) {
     setWindowTitle(qs(dialog.text));
     setWindowIcon(resource_icon(kProgramIcon));
     setWindowModality(Qt::ApplicationModal);

@@ -16,6 +16,11 @@ class QPushButton;
 
 namespace orva::qt {
 
+// A Windows CE caption: the title and the close box, no minimise or maximise
+// box (a window manager would otherwise add them).
+inline constexpr Qt::WindowFlags kCaptionHints =
+    Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+
 // A dialog's client area, in the template's font; controls are its children.
 class DialogWidget : public QWidget {
 public:

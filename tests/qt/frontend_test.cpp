@@ -102,9 +102,9 @@ private slots:
 
     // A box owned by a dialog sits on that dialog's window.
     void box_is_owned_by_its_window() {
-        platform::Window& dialog = platform::create_dialog_from_template(&g_aboutDialog, nullptr, nullptr, nullptr);
-        ShowWindow(dialog.handle, SW_SHOW);
-        QWidget* frame = m_frontend->widget(dialog.handle)->window();
+        HWND h = platform::create_dialog_from_template(&g_aboutDialog, nullptr, nullptr, nullptr).handle;
+        ShowWindow(h, SW_SHOW);
+        QWidget* frame = m_frontend->widget(h)->window();
         QVERIFY(QTest::qWaitForWindowExposed(frame));
         QWidget* parent = nullptr;
         QTimer::singleShot(0, [&] {
@@ -113,10 +113,10 @@ private slots:
             parent = box->parentWidget();
             box->button(QMessageBox::Ok)->click();
         });
-        QCOMPARE(MessageBoxW(dialog.handle, u"RegFlushKey failed", u"Save Registry", MB_ICONEXCLAMATION), IDOK);
+        QCOMPARE(MessageBoxW(h, u"RegFlushKey failed", u"Save Registry", MB_ICONEXCLAMATION), IDOK);
         QCOMPARE(parent, frame);
-        DestroyWindow(dialog.handle);
-        QVERIFY(!m_frontend->widget(dialog.handle));
+        DestroyWindow(h);  // frees the model's window: only the handle is left
+        QVERIFY(!m_frontend->widget(h));
     }
 
     void tree_data() {

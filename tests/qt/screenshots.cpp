@@ -1,6 +1,6 @@
 // Takes the Qt frontend's screenshots: every page of the sheet and the boxes
 // of an image write, on a real X display (run under Xvfb, see
-// bench/qt_startup/screenshots.sh). Not a test: it writes PNG files.
+// tests/qt/screenshots.sh). Not a test: it writes PNG files.
 #include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>

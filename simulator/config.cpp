@@ -21,8 +21,12 @@ public:
     bool fail(const toml::node* node, const std::string& what) {
         if (m_error.empty()) {
             m_error = m_file;
-            if (node && node->source().begin.line > 0) m_error += ":" + std::to_string(node->source().begin.line);
-            m_error += ": " + what;
+            if (node && node->source().begin.line > 0) {
+                m_error += ':';
+                m_error += std::to_string(node->source().begin.line);
+            }
+            m_error += ": ";
+            m_error += what;
         }
         return false;
     }

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Whole-program start to exit through the script frontend ("answer NO",
 # "cancel"): median wall time over RUNS runs, on a fresh controller.
-# Usage: bench/startup/run.sh [RUNS]   (build first: cmake --build build)
+# Usage: bench/startup/run.sh [RUNS] [BUILD_DIR]   (default build; a Release build gives the figures worth quoting)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 runs=${1:-30}
-bin=build/bin
+bin=${2:-build}/bin
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 "$bin/orva-controller" init "$dir/c" >/dev/null

@@ -2,16 +2,22 @@
 #include "frontends/qt/images.h"
 
 #include <QImage>
+#include <map>
 
 #include "platform/module.h"
 
 namespace orva::qt {
 namespace {
 
+// Each image is decoded once: the program's icon goes on every window.
 QPixmap decode(const IMAGE_ORVA& image) {
     if (!image.data || image.size == 0) return {};
-    QImage decoded = QImage::fromData(image.data, static_cast<int>(image.size), "BMP");
-    return decoded.isNull() ? QPixmap() : QPixmap::fromImage(decoded);
+    static std::map<std::pair<const void*, size_t>, QImage> decoded;
+    auto it = decoded.find({image.data, image.size});
+    if (it == decoded.end())
+        it = decoded.emplace(std::pair{static_cast<const void*>(image.data), image.size},
+                             QImage::fromData(image.data, static_cast<int>(image.size), "BMP")).first;
+    return it->second.isNull() ? QPixmap() : QPixmap::fromImage(it->second);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "frontends/qt/windows.h"
 
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -197,6 +198,19 @@ MainWindowWidget::MainWindowWidget(const platform::Window& window, std::function
 void MainWindowWidget::set_painted(const QString& text) { m_text->setText(text); }
 
 void MainWindowWidget::set_menu(int menu_id) {
+    m_menu_id = menu_id;
+    m_menu_built = false;
+    if (isVisible()) build_menu();
+}
+
+void MainWindowWidget::showEvent(QShowEvent* event) {
+    if (!m_menu_built) build_menu();
+    QMainWindow::showEvent(event);
+}
+
+void MainWindowWidget::build_menu() {
+    m_menu_built = true;
+    int menu_id = m_menu_id;
     menuBar()->clear();
     const RESOURCE_SECTION& section = platform::resource_section();
     for (UINT m = 0; m < section.menuCount; ++m) {

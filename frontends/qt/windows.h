@@ -90,14 +90,20 @@ class MainWindowWidget : public QMainWindow {
 public:
     MainWindowWidget(const platform::Window& window, std::function<void(int)> command);
     void set_painted(const QString& text);
+    // The command bar's menu; built when the window first shows (the sheet
+    // runs before it does, and need not wait for a hidden menu bar).
     void set_menu(int menu_id);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
+    void build_menu();
     std::function<void(int)> m_command;
     QLabel* m_text;
+    int m_menu_id = 0;
+    bool m_menu_built = false;
 };
 
 // The sheet, buttons and statics share one look, made for a small touch

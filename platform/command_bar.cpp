@@ -9,14 +9,14 @@ using namespace orva::platform;
 HWND CommandBar_Create(HINSTANCE, HWND parent, int id) {
     Window* p = find_window(parent);
     if (!p) return nullptr;
-    NewWindow spec;
-    spec.kind = Kind::CommandBar;
-    spec.class_name = u"CommandBar";
-    spec.id = id;
-    spec.style = WS_CHILD | WS_VISIBLE;
-    spec.parent = parent;
-    spec.rect = RECT{0, 0, p->rect.right - p->rect.left, 26};
-    Window& bar = create_window_object(std::move(spec));
+    NewWindow shape;
+    shape.kind = Kind::CommandBar;
+    shape.class_name = u"CommandBar";
+    shape.id = id;
+    shape.style = WS_CHILD | WS_VISIBLE;
+    shape.parent = parent;
+    shape.rect = RECT{0, 0, p->rect.right - p->rect.left, 26};
+    Window& bar = create_window_object(std::move(shape));
     bar.visible = true;
     return bar.handle;
 }

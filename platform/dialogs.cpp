@@ -24,21 +24,21 @@ Kind kind_of(const DLGITEM& item) {
 }  // namespace
 
 Window& create_dialog_from_template(const DLGTEMPLATE* tmpl, HWND parent, HWND owner, DLGPROC proc) {
-    NewWindow spec;
-    spec.kind = Kind::Dialog;
-    spec.class_name = u"#32770";
-    spec.text = std::u16string(wide_view(tmpl->caption));
+    NewWindow shape;
+    shape.kind = Kind::Dialog;
+    shape.class_name = u"#32770";
+    shape.text = std::u16string(wide_view(tmpl->caption));
     // A page is a child of its sheet: its popup frame and caption go.
-    spec.style = parent ? (tmpl->style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU)) | WS_CHILD : tmpl->style;
-    spec.ex_style = tmpl->exStyle;
-    spec.du = RECT{tmpl->x, tmpl->y, LONG(tmpl->x + tmpl->cx), LONG(tmpl->y + tmpl->cy)};
-    spec.rect = dialog_units_to_pixels(spec.du, tmpl->pointSize);
-    if (!parent && (spec.style & WS_CAPTION) == WS_CAPTION) spec.rect.bottom += 20;
-    spec.parent = parent;
-    spec.owner = parent ? nullptr : owner;
-    spec.dlgproc = proc;
-    spec.tmpl = tmpl;
-    Window& dialog = create_window_object(std::move(spec));
+    shape.style = parent ? (tmpl->style & ~(WS_POPUP | WS_CAPTION | WS_SYSMENU)) | WS_CHILD : tmpl->style;
+    shape.ex_style = tmpl->exStyle;
+    shape.du = RECT{tmpl->x, tmpl->y, LONG(tmpl->x + tmpl->cx), LONG(tmpl->y + tmpl->cy)};
+    shape.rect = dialog_units_to_pixels(shape.du, tmpl->pointSize);
+    if (!parent && (shape.style & WS_CAPTION) == WS_CAPTION) shape.rect.bottom += 20;
+    shape.parent = parent;
+    shape.owner = parent ? nullptr : owner;
+    shape.dlgproc = proc;
+    shape.tmpl = tmpl;
+    Window& dialog = create_window_object(std::move(shape));
     HWND h = dialog.handle;
     for (UINT i = 0; i < tmpl->itemCount; ++i) {
         const DLGITEM& item = tmpl->items[i];

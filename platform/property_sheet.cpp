@@ -131,23 +131,23 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW* header) {
         height = std::max(height, px.bottom);
         st->pages.push_back(page);
     }
-    NewWindow spec;
-    spec.kind = Kind::Sheet;
-    spec.class_name = u"PropertySheet";
+    NewWindow shape;
+    shape.kind = Kind::Sheet;
+    shape.class_name = u"PropertySheet";
     if (header->pszCaption && IS_INTRESOURCE(header->pszCaption)) {
         WCHAR buffer[100];
         LoadStringW(header->hInstance, UINT(reinterpret_cast<uintptr_t>(header->pszCaption)), buffer, 100);
-        spec.text = buffer;
+        shape.text = buffer;
     } else {
-        spec.text = std::u16string(wide_view(header->pszCaption));
+        shape.text = std::u16string(wide_view(header->pszCaption));
     }
-    spec.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    spec.owner = is_window(header->hwndParent) ? header->hwndParent : nullptr;
+    shape.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    shape.owner = is_window(header->hwndParent) ? header->hwndParent : nullptr;
     LONG sheet_w = width + 2 * kMargin, sheet_h = 20 + kTabHeight + height + kButtonRow;
     RECT screen = screen_rect();
     LONG x = std::max<LONG>(0, (screen.right - sheet_w) / 2), y = std::max<LONG>(0, (screen.bottom - sheet_h) / 2);
-    spec.rect = RECT{x, y, x + sheet_w, y + sheet_h};
-    Window& sheet = create_window_object(std::move(spec));
+    shape.rect = RECT{x, y, x + sheet_w, y + sheet_h};
+    Window& sheet = create_window_object(std::move(shape));
     sheet.sheet = std::move(st);
     HWND h = sheet.handle;
     {

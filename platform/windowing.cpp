@@ -153,28 +153,28 @@ size_t live_window_count() {
 
 RECT screen_rect() { return RECT{0, 0, 640, 480}; }
 
-Window& create_window_object(NewWindow spec) {
+Window& create_window_object(NewWindow shape) {
     auto w = std::make_unique<Window>();
     HWND h = reinterpret_cast<HWND>(state().next_handle);
     state().next_handle += 4;
     w->handle = h;
-    w->kind = spec.kind;
-    w->class_name = std::move(spec.class_name);
-    w->text = std::move(spec.text);
-    w->id = spec.id;
-    w->style = spec.style;
-    w->ex_style = spec.ex_style;
-    w->rect = spec.rect;
-    w->du = spec.du;
-    w->parent = spec.parent;
-    w->owner = spec.owner;
-    w->wndproc = spec.wndproc;
-    w->dlgproc = spec.dlgproc;
-    w->tmpl = spec.tmpl;
-    w->image_id = spec.image_id;
+    w->kind = shape.kind;
+    w->class_name = std::move(shape.class_name);
+    w->text = std::move(shape.text);
+    w->id = shape.id;
+    w->style = shape.style;
+    w->ex_style = shape.ex_style;
+    w->rect = shape.rect;
+    w->du = shape.du;
+    w->parent = shape.parent;
+    w->owner = shape.owner;
+    w->wndproc = shape.wndproc;
+    w->dlgproc = shape.dlgproc;
+    w->tmpl = shape.tmpl;
+    w->image_id = shape.image_id;
     Window& ref = *w;
     state().windows.emplace(reinterpret_cast<uintptr_t>(h), std::move(w));
-    if (Window* parent = find_window(spec.parent)) parent->children.push_back(h);
+    if (Window* parent = find_window(shape.parent)) parent->children.push_back(h);
     frontend().window_created(ref);
     return ref;
 }
@@ -247,21 +247,21 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
         return nullptr;
     }
-    NewWindow spec;
-    spec.kind = Kind::Window;
-    spec.class_name = cls->name;
-    spec.text = std::u16string(wide_view(windowName));
-    spec.style = style;
-    spec.ex_style = exStyle;
-    spec.wndproc = cls->proc;
+    NewWindow shape;
+    shape.kind = Kind::Window;
+    shape.class_name = cls->name;
+    shape.text = std::u16string(wide_view(windowName));
+    shape.style = style;
+    shape.ex_style = exStyle;
+    shape.wndproc = cls->proc;
     bool child = (style & WS_CHILD) != 0;
-    spec.id = child ? int(reinterpret_cast<uintptr_t>(menu)) : 0;
-    if (child) spec.parent = parent; else spec.owner = parent;
+    shape.id = child ? int(reinterpret_cast<uintptr_t>(menu)) : 0;
+    if (child) shape.parent = parent; else shape.owner = parent;
     RECT screen = screen_rect();
-    spec.rect = RECT{x == CW_USEDEFAULT ? 0 : x, y == CW_USEDEFAULT ? 0 : y, 0, 0};
-    spec.rect.right = spec.rect.left + (width == CW_USEDEFAULT ? screen.right : width);
-    spec.rect.bottom = spec.rect.top + (height == CW_USEDEFAULT ? screen.bottom : height);
-    Window& w = create_window_object(std::move(spec));
+    shape.rect = RECT{x == CW_USEDEFAULT ? 0 : x, y == CW_USEDEFAULT ? 0 : y, 0, 0};
+    shape.rect.right = shape.rect.left + (width == CW_USEDEFAULT ? screen.right : width);
+    shape.rect.bottom = shape.rect.top + (height == CW_USEDEFAULT ? screen.bottom : height);
+    Window& w = create_window_object(std::move(shape));
     HWND h = w.handle;
     LRESULT r = SendMessageW(h, WM_CREATE, 0, 0);
     if (!is_window(h)) return nullptr;

@@ -32,7 +32,7 @@ struct NewWindow {
 
 // Adds a window to the table, links it to its parent and tells the frontend.
 // It is not visible until show_window().
-Window& create_window_object(NewWindow spec);
+Window& create_window_object(NewWindow shape);
 void show_window(Window& w, bool visible);
 // Tells the frontend about a change the application made (by_application) or
 // the operator made.

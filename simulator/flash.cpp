@@ -61,13 +61,18 @@ std::unique_ptr<NorFlash> NorFlash::open(const std::filesystem::path& file, uint
         f->m_count = area_size / segment_size;
     }
     f->m_fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (f->m_fd < 0 && (errno == EACCES || errno == EROFS)) {
+        // A write-protected flash still reads; erasing and programming fail.
+        f->m_fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        f->m_read_only = f->m_fd >= 0;
+    }
     if (f->m_fd < 0) {
         if (error) *error = f->m_path + ": cannot open the flash file: " + std::strerror(errno);
         return nullptr;
     }
     struct stat st{};
     const int64_t want = area_size > 0 ? area_size : 0;
-    if (::fstat(f->m_fd, &st) != 0 || (st.st_size < want && ::ftruncate(f->m_fd, want) != 0)) {
+    if (::fstat(f->m_fd, &st) != 0 || (st.st_size < want && !f->m_read_only && ::ftruncate(f->m_fd, want) != 0)) {
         if (error) *error = f->m_path + ": cannot size the flash file: " + std::strerror(errno);
         return nullptr;
     }
@@ -91,6 +96,10 @@ bool NorFlash::is_hole(int64_t off, int64_t len) const {
 
 bool NorFlash::erase(int64_t segment) {
     if (!valid_segment(segment)) return false;
+    if (m_read_only) {
+        errno = EROFS;
+        return io_fail("erase failed");
+    }
     const off_t off = static_cast<off_t>((segment - m_first) * m_segment_size);
     if (is_hole(off, m_segment_size)) return true;
     // Zeroing the range turns its blocks into unwritten extents, which read as
@@ -108,6 +117,10 @@ bool NorFlash::program(int64_t segment, uint32_t offset, const uint8_t* data, ui
     if (!valid_segment(segment) || offset > m_segment_size || count > m_segment_size - offset) return false;
     if (count == 0) return true;
     if (!data) return false;
+    if (m_read_only) {
+        errno = EROFS;
+        return io_fail("write failed");
+    }
     const off_t off = static_cast<off_t>((segment - m_first) * m_segment_size + offset);
     std::vector<uint8_t> stored(count, 0);
     const bool fresh = is_hole(off, count);

@@ -58,6 +58,7 @@ private:
 
     std::string m_path;
     int m_fd = -1;
+    bool m_read_only = false;  // the file could only be opened for reading
     uint32_t m_segment_size = 0;
     int64_t m_first = 0;
     int64_t m_count = 0;

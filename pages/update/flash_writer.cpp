@@ -35,7 +35,8 @@ static void ShowStatus(HWND hDlg, LPCWSTR lpszText) {
 
 // Where this differs from the controller's first version, on purpose:
 // - the size is taken with its high word, and a file of 4 GiB or more fails
-//   with "GetFileSize error" instead of being written short;
+//   with "GetFileSize error" instead of being written short (as does one of
+//   0xFFFFFFFF bytes, the error value);
 // - an image whose segments do not all lie inside the image area that
 //   GetFlashSize_Img reports is refused before anything is erased;
 // - a read that fails or brings other than the segment's share of the file
@@ -54,9 +55,10 @@ int WriteImageToFlash(HWND hDlg, LPCWSTR lpszPath) {
     hFile = CreateFileW(lpszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hFile == INVALID_HANDLE_VALUE) return FailImageWrite(hDlg, TEXT("OpenFile error"), hFile, NULL);
 
-    SetLastError(ERROR_SUCCESS);
+    // 0xFFFFFFFF stays the error value, as it was when the high word was not
+    // asked for: a file of 4 GiB less one byte fails here too.
     dwFileSize = GetFileSize(hFile, &dwFileSizeHigh);
-    if ((dwFileSize == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) || dwFileSizeHigh != 0)
+    if (dwFileSize == INVALID_FILE_SIZE || dwFileSizeHigh != 0)
         return FailImageWrite(hDlg, TEXT("GetFileSize error"), hFile, NULL);
 
     lImageArea = GetFlashSize_Img(&dwSegmentSize);

@@ -217,8 +217,10 @@ private:
             return 0;
         }
         if (!args.empty()) return usage("log takes only --clear");
+        // An empty log prints nothing and is no failure (inserting an empty
+        // stream buffer would mark the output as failed).
         std::ifstream in(m_controller->event_log().file(), std::ios::binary);
-        if (in) m_out << in.rdbuf();
+        if (in && in.peek() != std::ifstream::traits_type::eof()) m_out << in.rdbuf();
         return 0;
     }
 

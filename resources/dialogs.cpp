@@ -14,12 +14,11 @@ constexpr DWORD kEdit = WS_CHILD | WS_VISIBLE | ES_LEFT | ES_AUTOHSCROLL | WS_BO
 constexpr DWORD kList = WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST | WS_TABSTOP;
 constexpr DWORD kBitmap = WS_CHILD | WS_VISIBLE | SS_BITMAP | WS_BORDER;
 constexpr DWORD kPage = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
-constexpr DWORD kNoPrefix = 0x80;  // SS_NOPREFIX
 
 // ------------------------------------------------------------------ 103 About
 const DLGITEM kAboutItems[] = {
     {u"STATIC", nullptr, IDI_ORVAUTILITY, -1, WS_CHILD | WS_VISIBLE | SS_ICON, 0, 31, 20, 20, 20},
-    {u"STATIC", u"Orva_Utility Version 1.0", 0, -1, kStatic | kNoPrefix, 0, 70, 20, 70, 8},
+    {u"STATIC", u"Orva_Utility Version 1.0", 0, -1, kStatic | SS_NOPREFIX, 0, 70, 20, 70, 8},
     {u"STATIC", nullptr, IDB_ABOUT, -1, kBitmap, 0, 14, 61, 155, 114},
 };
 

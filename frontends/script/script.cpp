@@ -33,7 +33,8 @@ public:
             return false;
         }
         size_t i = (w[0] == '-') ? 1 : 0;
-        if (i == w.size() || w.find_first_not_of("0123456789", i) != std::string::npos || w.size() > 10) {
+        if (i == w.size() || w.find_first_not_of("0123456789", i) != std::string::npos || w.size() > 11 ||
+            std::stoll(w) > 2147483647LL || std::stoll(w) < -2147483648LL) {
             *error = "\"" + w + "\" is not a decimal number";
             return false;
         }
@@ -210,7 +211,7 @@ std::string quote(std::u16string_view text) {
         if (escape) {
             flush();
             out += escape;
-        } else if (c < 0x20 || c == 0x7F) {
+        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {  // C0, DEL and C1 controls
             flush();
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\x%02X", unsigned(c));

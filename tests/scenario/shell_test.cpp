@@ -121,6 +121,16 @@ TEST(ScriptErrors, EndWithCodeTwoAndOneLineNamingTheScriptLine) {
     }
 }
 
+TEST(ScriptLanguage, StringsRoundTripThroughAnEditWithTheTranscriptsEscapes) {
+    TempController c;
+    RunResult r = c.run("tab 4\ntype 1035 \"a\\\\b\\\"c\\r\\n\\t\\x01\\x85 \xC3\xA9 \xF0\x9F\x94\xA7\"\nshow 1035\nanswer NO\ncancel\n");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(lines(r.out)[0], "show 1035 \"a\\\\b\\\"c\\r\\n\\t\\x01\\x85 \xC3\xA9 \xF0\x9F\x94\xA7\"");
+    RunResult big = c.run("click 99999999999\n");
+    EXPECT_EQ(big.exit_code, 2);
+    EXPECT_NE(big.err.find("is not a decimal number"), std::string::npos) << big.err;
+}
+
 TEST(ProgramOptions, BadOptionsEndBeforeAnyWindow) {
     TempController c;
     RunResult unknown = run_program({utility_path(), "--bogus"});

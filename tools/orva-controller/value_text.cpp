@@ -17,24 +17,30 @@ constexpr TypeName kTypes[] = {{sim::kRegNone, "REG_NONE"},     {sim::kRegSz, "R
                                {sim::kRegExpandSz, "REG_EXPAND_SZ"}, {sim::kRegBinary, "REG_BINARY"},
                                {sim::kRegDword, "REG_DWORD"},   {sim::kRegMultiSz, "REG_MULTI_SZ"}};
 
+// Double quotes, the escapes \\ \" \r \n, control characters (C0, DEL and
+// C1) as \xHH, everything else as UTF-8 (surrogate pairs kept together).
 std::string quote(const std::u16string& text) {
     std::string out = "\"";
+    std::u16string plain;
+    auto flush = [&] {
+        out += sim::utf16_to_utf8(plain);
+        plain.clear();
+    };
     char buf[8];
     for (char16_t c : text) {
-        switch (c) {
-        case u'\\': out += "\\\\"; break;
-        case u'"': out += "\\\""; break;
-        case u'\r': out += "\\r"; break;
-        case u'\n': out += "\\n"; break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(c));
-                out += buf;
-            } else {
-                out += sim::utf16_to_utf8(std::u16string(1, c));
-            }
+        const char* escape = c == u'\\' ? "\\\\" : c == u'"' ? "\\\"" : c == u'\r' ? "\\r" : c == u'\n' ? "\\n" : nullptr;
+        if (escape) {
+            flush();
+            out += escape;
+        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            flush();
+            std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(c));
+            out += buf;
+        } else {
+            plain += c;
         }
     }
+    flush();
     return out + "\"";
 }
 

@@ -75,16 +75,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW tmpl, HWND owner, DLG
     HWND h = dialog.handle;
     SendMessageW(h, WM_INITDIALOG, 0, param);
     if (Window* w = find_window(h); w && !w->ended) show_window(*w, true);
-    run_modal_loop([h] {
-        Window* w = find_window(h);
-        return !w || w->ended;
-    });
-    INT_PTR result = 0;
-    if (Window* w = find_window(h)) {
-        result = w->result;
-        DestroyWindow(h);
-    }
-    return result;
+    return run_modal_window(h);
 }
 
 // Ends a modal dialog box with a result. A modeless dialog (a property page)

@@ -156,14 +156,5 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW* header) {
         select(sheet, int(start));
         if (Window* w = find_window(h)) show_window(*w, true);
     }
-    run_modal_loop([h] {
-        Window* w = find_window(h);
-        return !w || w->ended;
-    });
-    INT_PTR result = 0;
-    if (Window* w = find_window(h)) {
-        result = w->result;
-        DestroyWindow(h);
-    }
-    return result;
+    return run_modal_window(h);
 }

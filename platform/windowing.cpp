@@ -211,6 +211,19 @@ void run_modal_loop(const std::function<bool()>& done) {
     }
 }
 
+INT_PTR run_modal_window(HWND hwnd) {
+    run_modal_loop([hwnd] {
+        Window* w = find_window(hwnd);
+        return !w || w->ended;
+    });
+    INT_PTR result = 0;
+    if (Window* w = find_window(hwnd)) {
+        result = w->result;
+        DestroyWindow(hwnd);
+    }
+    return result;
+}
+
 }  // namespace orva::platform
 
 using namespace orva::platform;

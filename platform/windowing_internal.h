@@ -42,6 +42,10 @@ BuiltinProc builtin_proc(Kind kind);
 // Runs the queue (and the frontend's input) until done() is true or a quit
 // message is seen; a quit message is left in the queue for the outer loop.
 void run_modal_loop(const std::function<bool()>& done);
+// Runs the modal loop of a dialog box or sheet until it ends (EndDialog, or
+// the sheet's OK or Cancel) or is destroyed; destroys it if it is still there
+// and returns its result (0 when it was destroyed from outside).
+INT_PTR run_modal_window(HWND hwnd);
 // Creates a dialog's window and controls from a template, as a popup owned by
 // `owner` or as a child of `parent`. Does not send WM_INITDIALOG.
 Window& create_dialog_from_template(const DLGTEMPLATE* tmpl, HWND parent, HWND owner, DLGPROC proc);

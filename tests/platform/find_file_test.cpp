@@ -12,22 +12,17 @@
 #include "platform/text.h"
 #include "platform/wince.h"
 #include "simulator/controller.h"
+#include "tests/platform/controller_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class FindFile : public ::testing::Test {
+class FindFile : public orva::test::ControllerTest {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/orva-find-XXXXXX";
-        root = mkdtemp(tmpl);
-        std::string error;
-        ASSERT_TRUE(orva::sim::init_controller(root / "c", 262144, false, &error)) << error;
-        controller = orva::sim::Controller::open(root / "c", &error);
-        ASSERT_TRUE(controller) << error;
-        orva::sim::set_current(controller.get());
-        const fs::path fs_root = root / "c" / "fs";
+        ControllerTest::SetUp();
+        if (HasFatalFailure()) return;
         std::ofstream(fs_root / "Temp" / "Report.TXT") << "hello";
         std::ofstream(fs_root / "Temp" / "notes.md") << "";
         fs::create_directories(fs_root / "Empty");
@@ -35,14 +30,6 @@ protected:
         std::ofstream(root / "outside" / "secret") << "s";
         fs::create_directory_symlink(root / "outside", fs_root / "Temp" / "zlink");
     }
-    void TearDown() override {
-        orva::sim::set_current(nullptr);
-        if (controller) controller->close();
-        controller.reset();
-        fs::remove_all(root);
-    }
-    fs::path root;
-    std::unique_ptr<orva::sim::Controller> controller;
 };
 
 struct Row {

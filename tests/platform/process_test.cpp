@@ -18,30 +18,15 @@
 #include "platform/handles.h"
 #include "platform/wince.h"
 #include "simulator/controller.h"
+#include "tests/platform/controller_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class Process : public ::testing::Test {
+class Process : public orva::test::ControllerTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/orva-proc-XXXXXX";
-        root = mkdtemp(tmpl);
-        std::string error;
-        ASSERT_TRUE(orva::sim::init_controller(root / "c", 262144, false, &error)) << error;
-        controller = orva::sim::Controller::open(root / "c", &error);
-        ASSERT_TRUE(controller) << error;
-        orva::sim::set_current(controller.get());
-        fs_root = root / "c" / "fs";
-    }
-    void TearDown() override {
-        orva::sim::set_current(nullptr);
-        if (controller) controller->close();
-        controller.reset();
-        fs::remove_all(root);
-    }
     // A program at fs/Windows/NAME with `body`, mode `mode`.
     void program(const std::string& name, const std::string& body, mode_t mode = 0755) {
         const fs::path p = fs_root / "Windows" / name;
@@ -58,8 +43,6 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-    fs::path root, fs_root;
-    std::unique_ptr<orva::sim::Controller> controller;
 };
 
 // The script writes its marker with a temporary name first, so a marker

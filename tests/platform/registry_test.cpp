@@ -6,36 +6,20 @@
 #include <fstream>
 
 #include "simulator/controller.h"
+#include "tests/platform/controller_fixture.h"
 #include "platform/wince.h"
 
 namespace {
 
 constexpr BYTE kSentinel = 0xEF;
 
-class Registry : public ::testing::Test {
+class Registry : public orva::test::ControllerTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/orva-reg-XXXXXX";
-        root = mkdtemp(tmpl);
-        std::string error;
-        ASSERT_TRUE(orva::sim::init_controller(root / "c", 262144, false, &error)) << error;
-        controller = orva::sim::Controller::open(root / "c", &error);
-        ASSERT_TRUE(controller) << error;
-        orva::sim::set_current(controller.get());
-    }
-    void TearDown() override {
-        orva::sim::set_current(nullptr);
-        if (controller) controller->close();
-        controller.reset();
-        std::filesystem::remove_all(root);
-    }
     HKEY open(const WCHAR* path) {
         HKEY key = reinterpret_cast<HKEY>(uintptr_t(0xdeadbeef));
         EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
         return key;
     }
-    std::filesystem::path root;
-    std::unique_ptr<orva::sim::Controller> controller;
 };
 
 TEST_F(Registry, OpeningAMissingKeyFailsAndCreatesNothing) {

@@ -3,7 +3,7 @@
 # any is missing. Safe to run again.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 libtomlplusplus-dev libncurses-dev qt6-base-dev
-          libgtest-dev googletest xvfb xauth tmux util-linux procps time)
+          libgtest-dev googletest libssl-dev xvfb xauth tmux util-linux procps time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

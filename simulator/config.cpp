@@ -1,12 +1,13 @@
 // Reading and checking controller.toml, and the text of a new one.
 #include "simulator/config.h"
 
-#include <fstream>
+#include <algorithm>
+#include <cstdio>
 #include <limits>
-#include <sstream>
 
 #include <toml++/toml.h>
 
+#include "simulator/sim_controller.h"
 #include "simulator/text.h"
 
 namespace orva::sim {
@@ -73,6 +74,94 @@ private:
     std::string m_file;
     std::string m_error;
 };
+
+// The keys each section knows; [serial] takes any port name.
+struct Section {
+    const char* name;
+    std::vector<const char*> keys;
+};
+const std::vector<Section>& known_sections() {
+    static const std::vector<Section> sections = {
+        {"identity", {"serial_number", "mac", "os_version", "sdk_version", "kernel_version"}},
+        {"flash", {"segment_size", "image_area_size"}},
+        {"slot1", {"model", "name"}},
+        {"serial", {}},
+        {"module", {"name", "reply", "delay_ms", "silent"}},
+        {"faults", {"serial_number_failures", "flash_write_fail_segment", "registry_read_only", "registry_flush_fails"}},
+    };
+    return sections;
+}
+
+char fold(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// Edit distance, ASCII case ignored.
+size_t distance(std::string_view a, std::string_view b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (fold(a[i - 1]) == fold(b[j - 1]) ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The candidate nearest to `name` when it is close enough to be a slip (at
+// most two edits, and fewer than half the letters); "" otherwise.
+std::string nearest(std::string_view name, const std::vector<const char*>& candidates) {
+    std::string best;
+    size_t best_distance = 3;
+    for (const char* c : candidates) {
+        size_t d = distance(name, c);
+        if (d < best_distance && 2 * d < std::max(name.size(), std::string_view(c).size())) {
+            best = c;
+            best_distance = d;
+        }
+    }
+    return best;
+}
+
+// One warning for every section and key that this version does not know.
+void find_unknown(const std::string& file, const toml::table& root, std::vector<std::string>& out) {
+    std::vector<std::pair<uint32_t, std::string>> warnings;  // by line, as the file has them
+    auto at = [&](const toml::source_region& where) {
+        std::string text = file;
+        if (where.begin.line > 0) text += ":" + std::to_string(where.begin.line);
+        return text + ": ";
+    };
+    std::vector<const char*> section_names;
+    for (const Section& s : known_sections()) section_names.push_back(s.name);
+    for (const auto& [key, node] : root) {
+        const Section* section = nullptr;
+        for (const Section& s : known_sections())
+            if (key.str() == s.name) section = &s;
+        if (!section) {
+            std::string what = node.is_table() ? "unknown section [" + std::string(key.str()) + "]"
+                                               : "unknown key \"" + std::string(key.str()) + "\" outside any section";
+            std::string near = nearest(key.str(), section_names);
+            if (!near.empty()) what += " (did you mean [" + near + "]?)";
+            warnings.emplace_back(key.source().begin.line, at(key.source()) + what + "; it is ignored");
+            continue;
+        }
+        const toml::table* table = node.as_table();
+        if (!table || section->keys.empty()) continue;
+        for (const auto& [name, value] : *table) {
+            bool known = false;
+            for (const char* k : section->keys) known = known || name.str() == k;
+            if (known) continue;
+            std::string what = "unknown key \"" + std::string(name.str()) + "\" in [" + section->name + "]";
+            std::string near = nearest(name.str(), section->keys);
+            if (!near.empty()) what += " (did you mean \"" + near + "\"?)";
+            warnings.emplace_back(name.source().begin.line, at(name.source()) + what + "; it is ignored");
+        }
+    }
+    std::stable_sort(warnings.begin(), warnings.end(), [](auto& a, auto& b) { return a.first < b.first; });
+    for (auto& w : warnings) out.push_back(std::move(w.second));
+}
 
 int hex_digit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -204,21 +293,98 @@ bool check(Checker& c, const toml::table& root, ControllerConfig& cfg) {
 
 }  // namespace
 
+std::string check_toml_bytes(std::string_view text) {
+    enum class In { Code, Comment, Basic, Literal, MultiBasic, MultiLiteral } in = In::Code;
+    int line = 1;
+    auto at = [&](const std::string& what) { return std::to_string(line) + ": " + what; };
+    auto triple = [&](size_t i, char quote) {
+        return i + 2 < text.size() && text[i] == quote && text[i + 1] == quote && text[i + 2] == quote;
+    };
+    char hex[8];
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') {
+            ++line;
+            if (in == In::Comment || in == In::Basic || in == In::Literal) in = In::Code;
+            continue;
+        }
+        if ((c < 0x20 && c != '\t' && !(c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) || c == 0x7F) {
+            std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(c));
+            return at(std::string("control character ") + hex + " (TOML allows only tab and line ends)");
+        }
+        if (c >= 0x80) {
+            if (in == In::Code)
+                return at("non-ASCII character outside a string or comment (a bare key holds only A-Z a-z 0-9 _ -; "
+                          "quote the key)");
+            // One whole UTF-8 sequence: no overlong form, no surrogate, at most U+10FFFF.
+            const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+            if (n == 0 || c > 0xF4 || i + n > text.size()) return at("invalid UTF-8");
+            uint32_t cp = c & (0x7Fu >> n);
+            for (size_t k = 1; k < n; ++k) {
+                const unsigned char next = static_cast<unsigned char>(text[i + k]);
+                if ((next & 0xC0) != 0x80) return at("invalid UTF-8");
+                cp = (cp << 6) | (next & 0x3Fu);
+            }
+            if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+                return at("invalid UTF-8");
+            i += n - 1;
+            continue;
+        }
+        switch (in) {
+        case In::Code:
+            if (c == '#') {
+                in = In::Comment;
+            } else if (triple(i, '"') || triple(i, '\'')) {
+                in = c == '"' ? In::MultiBasic : In::MultiLiteral;
+                i += 2;
+            } else if (c == '"') {
+                in = In::Basic;
+            } else if (c == '\'') {
+                in = In::Literal;
+            }
+            break;
+        case In::Basic:
+            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') ++i;
+            else if (c == '"') in = In::Code;
+            break;
+        case In::Literal:
+            if (c == '\'') in = In::Code;
+            break;
+        case In::MultiBasic:
+        case In::MultiLiteral: {
+            const char quote = in == In::MultiBasic ? '"' : '\'';
+            if (in == In::MultiBasic && c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+                ++i;
+            } else if (triple(i, quote)) {
+                // Up to two more quotes belong to the string's end.
+                i += 2;
+                for (int extra = 0; extra < 2 && i + 1 < text.size() && text[i + 1] == quote; ++extra) ++i;
+                in = In::Code;
+            }
+            break;
+        }
+        case In::Comment: break;
+        }
+    }
+    return "";
+}
+
 std::optional<ControllerConfig> load_config(const std::filesystem::path& file, std::string* error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        if (error) *error = file.string() + ": cannot be read";
+    std::string text, why;
+    if (!read_whole_file(file, text, &why)) {
+        if (error) *error = why;
         return std::nullopt;
     }
-    std::stringstream buf;
-    buf << in.rdbuf();
-    if (in.bad()) {
-        if (error) *error = file.string() + ": read error";
+    // The parser is not safe on every byte sequence (non-ASCII bare keys,
+    // control characters): those never reach it.
+    const std::string bad = check_toml_bytes(text);
+    if (!bad.empty()) {
+        if (error) *error = file.string() + ":" + bad;
         return std::nullopt;
     }
     toml::table root;
     try {
-        root = toml::parse(buf.str(), file.string());
+        root = toml::parse(text, file.string());
     } catch (const toml::parse_error& e) {
         if (error) {
             *error = file.string();
@@ -233,6 +399,7 @@ std::optional<ControllerConfig> load_config(const std::filesystem::path& file, s
         if (error) *error = checker.error();
         return std::nullopt;
     }
+    find_unknown(file.string(), root, cfg.warnings);
     return cfg;
 }
 

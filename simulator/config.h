@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "simulator/module.h"
@@ -31,14 +32,24 @@ struct ControllerConfig {
     int64_t flash_write_fail_segment = -1;
     std::vector<std::string> registry_read_only;  // "KEY\VALUE"
     bool registry_flush_fails = false;
+    // Keys and sections this version does not know, one "FILE:LINE: ..."
+    // line each; they are ignored, so that a newer file still opens.
+    std::vector<std::string> warnings;
 };
 
 // Reads and checks controller.toml. nullopt and a one-line message naming the
-// file (and the line, where there is one) when it is unreadable or malformed.
+// file (and the line, where there is one) when it is unreadable or malformed,
+// which includes bytes that TOML allows nowhere (control characters, invalid
+// UTF-8) and non-ASCII text outside strings and comments: those are refused
+// before the parser sees the file.
 std::optional<ControllerConfig> load_config(const std::filesystem::path& file, std::string* error);
 
 // The commented controller.toml of a new controller with the given segment
 // size (the image area is 14 MiB on 128 KiB flash, 28 MiB on 256 KiB flash).
 std::string default_config_text(uint32_t segment_size);
+
+// The first byte of a TOML text that no TOML document may hold where it
+// stands: "LINE: what" on the first one, "" when there is none.
+std::string check_toml_bytes(std::string_view text);
 
 }  // namespace orva::sim

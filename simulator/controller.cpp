@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "simulator/factory.h"
@@ -28,19 +29,45 @@ std::string errno_text() { return std::strerror(errno); }
 
 }  // namespace
 
-bool read_whole_file(const fs::path& file, std::string& out, std::string* error) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        if (error) *error = file.string() + ": cannot be read";
+bool read_whole_file(const fs::path& file, std::string& out, std::string* error, size_t limit) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = file.string() + ": " + why;
         return false;
+    };
+    int fd;
+    do fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) return fail(errno_text());
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        std::string why = errno_text();
+        ::close(fd);
+        return fail(why);
     }
-    std::stringstream buf;
-    buf << in.rdbuf();
-    if (in.bad()) {
-        if (error) *error = file.string() + ": read error";
-        return false;
+    // A directory or a device never holds a file's text (and /dev/zero never ends).
+    const char* refused = S_ISDIR(st.st_mode)                        ? std::strerror(EISDIR)
+                          : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "is a device, not a file"
+                          : S_ISSOCK(st.st_mode)                       ? "is a socket, not a file"
+                                                                       : nullptr;
+    if (!refused && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > limit) refused = "";
+    std::string text;
+    char buf[65536];
+    while (!refused) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            std::string why = errno_text();
+            ::close(fd);
+            return fail(why);
+        }
+        if (n == 0) break;
+        if (text.size() + static_cast<size_t>(n) > limit) refused = "";
+        else text.append(buf, static_cast<size_t>(n));
     }
-    out = buf.str();
+    ::close(fd);
+    if (refused && *refused) return fail(refused);
+    if (refused) return fail("larger than " + std::to_string(limit >> 20) + " MiB; not read");
+    out = std::move(text);
     return true;
 }
 

@@ -1,5 +1,6 @@
-// orva-controller, run in-process: every command, its output format and its
-// one-line errors with exit code 1.
+// orva-controller, run in-process: every command, its output format, its
+// one-line errors with exit code 1 (the operation failed) or 2 (a bad
+// command line, no controller), and the options that may stand anywhere.
 #include <fstream>
 #include <sstream>
 
@@ -22,18 +23,18 @@ struct Result {
 class Tool : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(run({"init", ctl.string()}).rc, 0); }
-    Result run(std::vector<std::string> args) {
+    Result run(std::vector<std::string> args, bool terminal = false) {
         std::ostringstream out, err;
-        int rc = run_controller_tool(args, out, err);
+        int rc = run_controller_tool(args, out, err, terminal);
         return {rc, out.str(), err.str()};
     }
     Result on(std::vector<std::string> args) {
         args.insert(args.begin(), {"-C", ctl.string()});
         return run(args);
     }
-    void expect_error(std::vector<std::string> args, const std::string& text) {
+    void expect_error(std::vector<std::string> args, const std::string& text, int code = 1) {
         Result r = on(args);
-        EXPECT_EQ(r.rc, 1) << args[0];
+        EXPECT_EQ(r.rc, code) << args[0] << " " << (args.size() > 1 ? args[1] : "");
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -62,17 +63,57 @@ TEST_F(Tool, RegErrors) {
     expect_error({"reg", "get", "Init", "Launch80"}, "no value \"Launch80\" in key \"Init\"");
     expect_error({"reg", "get", "Nope", "X"}, "no key \"Nope\"");
     expect_error({"reg", "set", "Nope", "X", "REG_DWORD", "1"}, "no key \"Nope\"");
-    expect_error({"reg", "set", "Init", "X", "REG_DWORD", "4294967296"}, "does not fit");
-    expect_error({"reg", "set", "Init", "X", "REG_DWORD", "12a"}, "not a decimal");
-    expect_error({"reg", "set", "Init", "X", "REG_BINARY", "hex:1,2"}, "bad hex data");
-    expect_error({"reg", "set", "Init", "X", "REG_SZ", "long text", "--size", "4"}, "smaller than the data");
-    expect_error({"reg", "set", "Init", "X", "REG_FOO", "1"}, "unknown type");
     expect_error({"reg", "delete", "Init", "Nothing"}, "no value");
-    expect_error({"reg", "frob"}, "unknown reg subcommand");
-    expect_error({"frob"}, "unknown command");
-    Result r = run({"-C", (dir / "none").string(), "log"});
-    EXPECT_EQ(r.rc, 1);
-    EXPECT_NE(r.err.find("none"), std::string::npos);
+    // Bad arguments are usage errors.
+    expect_error({"reg", "set", "Init", "X", "REG_DWORD", "4294967296"}, "does not fit", 2);
+    expect_error({"reg", "set", "Init", "X", "REG_DWORD", "12a"}, "not a decimal", 2);
+    expect_error({"reg", "set", "Init", "X", "REG_BINARY", "hex:1,2"}, "bad hex data", 2);
+    expect_error({"reg", "set", "Init", "X", "REG_SZ", "long text", "--size", "4"}, "smaller than the data", 2);
+    expect_error({"reg", "set", "Init", "X", "REG_FOO", "1"}, "unknown type", 2);
+    expect_error({"reg", "get", "Init"}, "reg get needs KEY VALUE", 2);
+    expect_error({"reg", "frob"}, "unknown reg subcommand", 2);
+    expect_error({"frob"}, "unknown command", 2);
+    expect_error({"--frob", "log"}, "unknown option --frob", 2);
+    for (auto args : std::vector<std::vector<std::string>>{{"-C", (dir / "none").string(), "log"},
+                                                           {"log", "--controller", (dir / "none").string()}}) {
+        Result r = run(args);
+        EXPECT_EQ(r.rc, 2);
+        EXPECT_NE(r.err.find("none: no controller here"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(Tool, ControllerOptionStandsAnywhere) {
+    const std::string d = ctl.string();
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"-C", d, "reg", "get", "Comm\\FTPD", "DefaultDir"},
+             {"reg", "get", "--controller", d, "Comm\\FTPD", "DefaultDir"},
+             {"reg", "get", "Comm\\FTPD", "DefaultDir", "--controller=" + d},
+             {"reg", "-C" + d, "get", "Comm\\FTPD", "DefaultDir"}}) {
+        Result r = run(args);
+        EXPECT_EQ(r.rc, 0) << r.err;
+        EXPECT_EQ(r.out, "REG_SZ 12 \"\\\\Temp\"\n");
+    }
+    // After "--" an argument that looks like an option is data.
+    ASSERT_EQ(on({"reg", "set", "Init", "Launch80", "REG_SZ", "--", "-C"}).rc, 0);
+    EXPECT_EQ(on({"reg", "get", "Init", "Launch80"}).out, "REG_SZ 6 \"-C\"\n");
+    EXPECT_EQ(on({"reg", "get", "Init", "Launch80", "-C"}).rc, 2);
+}
+
+TEST_F(Tool, FileErrorsNameTheFileAndTheReason) {
+    std::filesystem::create_directory(dir / "folder");
+    std::ofstream(dir / "big.reg") << "";
+    std::filesystem::resize_file(dir / "big.reg", sim::kMaxFileSize + 1);
+    const std::string missing = (dir / "nosuch.reg").string();
+    struct Row {
+        std::string file;
+        std::string message;
+    } rows[] = {
+        {missing, "reg import " + missing + ": No such file or directory"},
+        {(dir / "folder").string(), "reg import " + (dir / "folder").string() + ": Is a directory"},
+        {"/dev/zero", "reg import /dev/zero: is a device, not a file"},
+        {(dir / "big.reg").string(), "big.reg: larger than 64 MiB; not read"},
+    };
+    for (const Row& row : rows) expect_error({"reg", "import", row.file}, row.message);
 }
 
 TEST_F(Tool, KeysAndCopies) {
@@ -132,8 +173,6 @@ TEST_F(Tool, LogFlashAndReboot) {
     ASSERT_EQ(read.out.size(), 2u * 262144);
     EXPECT_EQ(read.out[999], '\x5A');
     EXPECT_EQ(read.out[1000], '\xFF');
-    expect_error({"flash", "read", "111", "2"}, "not all in the image area (0 to 111)");
-    expect_error({"flash", "read", "23578"}, "not all in the image area");
 
     // The registry segment was erased: a reboot brings back the factory registry.
     ASSERT_EQ(on({"reg", "set", "Init", "Launch80", "REG_SZ", "\\Windows\\x.exe"}).rc, 0);
@@ -144,14 +183,49 @@ TEST_F(Tool, LogFlashAndReboot) {
     EXPECT_EQ(on({"log"}).out, "");
 }
 
+TEST_F(Tool, FlashReadChecksSegmentAndCountAgainstTheFlash) {
+    // The image area of a new 256 KiB controller is segments 0 to 111.
+    struct Row {
+        std::vector<std::string> args;
+        const char* message;
+    } rows[] = {
+        {{"5", "9223372036854775807"}, "9223372036854775807 segments from 5 are not all in the image area (0 to 111)"},
+        {{"5", "18446744073709551615"}, "18446744073709551615 segments from 5 are not all in the image area (0 to 111)"},
+        {{"111", "2"}, "2 segments from 111 are not all in the image area (0 to 111)"},
+        {{"-9223372036854775808", "2"}, "2 segments from -9223372036854775808 are not all"},
+        {{"23578"}, "segment 23578 is not in the image area (0 to 111)"},
+        {{"-1"}, "segment -1 is not in the image area"},
+        {{"9223372036854775808"}, "bad segment number"},
+        {{"5", "0"}, "bad segment count 0"},
+        {{"5", "-1"}, "bad segment count -1"},
+        {{"x"}, "bad segment number x"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args{"flash", "read"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        expect_error(args, row.message, 2);
+    }
+    EXPECT_EQ(on({"flash", "read", "110", "2"}).out.size(), 2u * 262144);
+
+    // Binary data goes to a terminal only when forced.
+    std::vector<std::string> read{"-C", ctl.string(), "flash", "read", "0"};
+    Result refused = run(read, true);
+    EXPECT_EQ(refused.rc, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("not written to a terminal"), std::string::npos);
+    read.push_back("--force");
+    EXPECT_EQ(run(read, true).out.size(), 262144u);
+}
+
 TEST_F(Tool, InitAndHelp) {
     Result again = run({"init", ctl.string()});
     EXPECT_EQ(again.rc, 1);
     EXPECT_NE(again.err.find("exists already"), std::string::npos);
     EXPECT_EQ(run({"init", ctl.string(), "--force", "--segment-size", "131072"}).rc, 0);
     EXPECT_EQ(on({"flash", "read", "23578"}).out.size(), 131072u);
-    EXPECT_EQ(run({"init", ctl.string(), "--segment-size", "4096"}).rc, 1);
+    EXPECT_EQ(run({"init", ctl.string(), "--segment-size", "4096"}).rc, 2);
     EXPECT_NE(run({"--help"}).out.find("reg [--saved|--factory] get KEY VALUE"), std::string::npos);
+    EXPECT_NE(run({"log", "--help"}).out.find("Exit status"), std::string::npos);
     setenv("ORVA_CONTROLLER", ctl.c_str(), 1);
     EXPECT_EQ(run({"reg", "get", "Drivers\\Display\\MQ200", "Bpp"}).out, "REG_DWORD 4 16\n");
     unsetenv("ORVA_CONTROLLER");

@@ -19,10 +19,11 @@ using sim::RegResult;
 using sim::SimController;
 
 constexpr const char* kUsage =
-    "usage: orva-controller [-C DIR] COMMAND ...\n"
+    "usage: orva-controller [-C DIR | --controller DIR] COMMAND ...\n"
     "\n"
     "Prepares and inspects a simulated controller (default directory: $ORVA_CONTROLLER,\n"
     "else $XDG_STATE_HOME/orva-utility/controller, else ~/.local/state/orva-utility/controller).\n"
+    "-C DIR and --controller DIR may stand anywhere on the line; \"--\" ends the options.\n"
     "\n"
     "  init DIR [--segment-size 131072|262144] [--force]\n"
     "                          a new controller with factory settings\n"
@@ -35,10 +36,11 @@ constexpr const char* kUsage =
     "  reg [--saved|--factory] mkkey KEY\n"
     "  reg [--saved|--factory] export [KEY]\n"
     "  reg [--saved|--factory] import FILE\n"
-    "                          .reg text; all of it or nothing\n"
+    "                          .reg text (at most 64 MiB); all of it or nothing\n"
     "  log [--clear]           the event log of device library calls\n"
-    "  flash read SEGMENT [COUNT]\n"
-    "                          raw bytes of COUNT image segments (default 1) to stdout\n"
+    "  flash read SEGMENT [COUNT] [--force]\n"
+    "                          raw bytes of COUNT image segments (default 1) to stdout;\n"
+    "                          refused when stdout is a terminal, unless --force\n"
     "  flash state             segments that are not erased: SEGMENT BYTES-NOT-0xFF\n"
     "  reboot                  what a restart does to the registry, without a program to end\n"
     "  module serve            the simulated I/O module on a pseudo-terminal of its own: prints\n"
@@ -46,37 +48,57 @@ constexpr const char* kUsage =
     "\n"
     "KEY is relative to HKEY_LOCAL_MACHINE (\"Drivers\\Display\\MQ200\"); VALUE \"\" is the\n"
     "key's unnamed value. --saved and --factory address the copy saved in flash and the\n"
-    "factory registry instead of the live one.\n";
+    "factory registry instead of the live one.\n"
+    "\n"
+    "Exit status: 0 success; 1 the operation failed (including a missing key or value);\n"
+    "2 a bad command line, or no controller in DIR.\n";
 
 class Run {
 public:
-    Run(std::ostream& out, std::ostream& err) : m_out(out), m_err(err) {}
+    Run(std::ostream& out, std::ostream& err, bool out_is_terminal)
+        : m_out(out), m_err(err), m_out_is_terminal(out_is_terminal) {}
 
+    // The operation failed: exit code 1.
     int fail(const std::string& what) {
         m_err << "orva-controller: " << what << "\n";
         return 1;
     }
-    int usage(const std::string& what) { return fail(what + " (see orva-controller --help)"); }
+    // A bad command line, or no controller to work on: exit code 2.
+    int usage(const std::string& what) { return bad(what + " (see orva-controller --help)"); }
+    int bad(const std::string& what) {
+        m_err << "orva-controller: " << what << "\n";
+        return 2;
+    }
 
-    int main(std::vector<std::string> args) {
+    int main(const std::vector<std::string>& all) {
+        // -C DIR and --controller DIR may stand anywhere before "--".
         std::optional<std::filesystem::path> dir;
-        size_t i = 0;
-        while (i < args.size() && !args[i].empty() && args[i][0] == '-') {
-            if (args[i] == "--help" || args[i] == "-h") {
+        std::vector<std::string> args;
+        bool options = true;
+        for (size_t i = 0; i < all.size(); ++i) {
+            const std::string& a = all[i];
+            if (!options) {
+                args.push_back(a);
+            } else if (a == "--") {
+                options = false;
+            } else if (a == "--help" || a == "-h") {
                 m_out << kUsage;
                 return 0;
+            } else if (a == "-C" || a == "--controller") {
+                if (i + 1 >= all.size()) return usage(a + " needs a directory");
+                dir = all[++i];
+            } else if (a.rfind("--controller=", 0) == 0) {
+                dir = a.substr(13);
+            } else if (a.size() > 2 && a.rfind("-C", 0) == 0) {
+                dir = a.substr(2);
+            } else {
+                args.push_back(a);
             }
-            if (args[i] == "-C") {
-                if (i + 1 >= args.size()) return usage("-C needs a directory");
-                dir = args[i + 1];
-                i += 2;
-                continue;
-            }
-            return usage("unknown option " + args[i]);
         }
-        if (i >= args.size()) return usage("no command given");
-        const std::string cmd = args[i];
-        std::vector<std::string> rest(args.begin() + static_cast<long>(i) + 1, args.end());
+        if (args.empty()) return usage("no command given");
+        if (!args[0].empty() && args[0][0] == '-' && args[0] != "-") return usage("unknown option " + args[0]);
+        const std::string cmd = args[0];
+        std::vector<std::string> rest(args.begin() + 1, args.end());
         if (cmd == "help") {
             m_out << kUsage;
             return 0;
@@ -85,7 +107,8 @@ public:
         if (cmd != "reg" && cmd != "log" && cmd != "flash" && cmd != "reboot" && cmd != "module") return usage("unknown command " + cmd);
         std::string error;
         m_controller = SimController::open_dir(dir ? *dir : sim::default_controller_dir(), &error);
-        if (!m_controller) return fail(error);
+        if (!m_controller) return bad(error);
+        for (const std::string& warning : m_controller->config().warnings) m_err << "orva-controller: warning: " << warning << "\n";
         if (cmd == "reg") return reg(rest);
         if (cmd == "log") return log(rest);
         if (cmd == "flash") return flash(rest);
@@ -169,7 +192,7 @@ private:
             if (!type) return usage("unknown type " + pos[2]);
             std::string error;
             auto data = parse_value_data(*type, pos[3], size, &error);
-            if (!data) return fail(error);
+            if (!data) return bad(error);
             switch (store.set(hive, pos[0], pos[1], *type, data->data(), data->size())) {
             case RegResult::Ok: return changed();
             case RegResult::NoKey: return key_missing(pos[0]);
@@ -202,7 +225,7 @@ private:
         if (sub == "import") {
             if (args.size() != 1) return usage("reg import needs FILE");
             std::string text, error;
-            if (!sim::read_whole_file(args[0], text, &error)) return fail(error);
+            if (!sim::read_whole_file(args[0], text, &error)) return fail("reg import " + error);
             auto changes = sim::parse_reg_text(text, args[0], &error);
             if (!changes) return fail(error);
             if (!store.apply(hive, *changes)) return fail(args[0] + ": not imported: " + store.last_error());
@@ -224,34 +247,43 @@ private:
         return 0;
     }
 
-    int flash(const std::vector<std::string>& args) {
+    int flash(std::vector<std::string> args) {
         sim::NorFlash& flash = *m_controller->flash();
         if (args.size() == 1 && args[0] == "state") {
             for (auto [segment, bytes] : flash.programmed_segments()) m_out << segment << " " << bytes << "\n";
             if (!flash.last_error().empty()) return fail(flash.last_error());
             return 0;
         }
-        if (!args.empty() && args[0] == "read" && (args.size() == 2 || args.size() == 3)) {
-            int64_t first = 0, count = 1;
-            auto [p, ec] = std::from_chars(args[1].data(), args[1].data() + args[1].size(), first);
-            if (ec != std::errc() || p != args[1].data() + args[1].size()) return usage("bad segment number " + args[1]);
-            if (args.size() == 3) {
-                auto c = number(args[2]);
-                if (!c || *c == 0) return usage("bad segment count " + args[2]);
-                count = static_cast<int64_t>(*c);
-            }
-            if (!flash.valid_segment(first) || !flash.valid_segment(first + count - 1))
-                return fail("segments " + std::to_string(first) + " to " + std::to_string(first + count - 1) +
-                            " are not all in the image area (" + std::to_string(flash.first_segment()) + " to " +
-                            std::to_string(flash.first_segment() + flash.segment_count() - 1) + ")");
-            std::vector<uint8_t> buf;
-            for (int64_t s = first; s < first + count; ++s) {
-                if (!flash.read(s, buf)) return fail(flash.last_error());
-                m_out.write(reinterpret_cast<const char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
-            }
-            return 0;
+        bool force = false;
+        std::erase_if(args, [&](const std::string& a) { return a == "--force" || a == "-f" ? (force = true) : false; });
+        if (args.empty() || args[0] != "read" || args.size() < 2 || args.size() > 3)
+            return usage("flash needs read SEGMENT [COUNT] [--force] or state");
+        int64_t first = 0;
+        auto [p, ec] = std::from_chars(args[1].data(), args[1].data() + args[1].size(), first);
+        if (ec != std::errc() || p != args[1].data() + args[1].size() || args[1].empty())
+            return usage("bad segment number " + args[1]);
+        uint64_t count = 1;
+        if (args.size() == 3) {
+            auto c = number(args[2]);
+            if (!c || *c == 0) return usage("bad segment count " + args[2]);
+            count = *c;
         }
-        return usage("flash needs read SEGMENT [COUNT] or state");
+        // Checked without adding first and count, which may be anywhere in 64 bits.
+        const int64_t lo = flash.first_segment(), n = flash.segment_count();
+        if (n <= 0) return bad("flash read: this flash has no image segments");
+        if (first < lo || first - lo >= n || count > static_cast<uint64_t>(n - (first - lo)))
+            return bad("flash read: " +
+                         (count == 1 ? "segment " + std::to_string(first) + " is not"
+                                     : std::to_string(count) + " segments from " + std::to_string(first) + " are not all") +
+                         " in the image area (" + std::to_string(lo) + " to " + std::to_string(lo + n - 1) + ")");
+        if (m_out_is_terminal && !force)
+            return fail("flash read: binary data is not written to a terminal; redirect it or give --force");
+        std::vector<uint8_t> buf;
+        for (uint64_t k = 0; k < count; ++k) {
+            if (!flash.read(first + static_cast<int64_t>(k), buf)) return fail(flash.last_error());
+            m_out.write(reinterpret_cast<const char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
+        }
+        return 0;
     }
 
     int reboot(const std::vector<std::string>& args) {
@@ -263,13 +295,14 @@ private:
 
     std::ostream& m_out;
     std::ostream& m_err;
+    bool m_out_is_terminal;
     std::unique_ptr<SimController> m_controller;
 };
 
 }  // namespace
 
-int run_controller_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    return Run(out, err).main(args);
+int run_controller_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool out_is_terminal) {
+    return Run(out, err, out_is_terminal).main(args);
 }
 
 }  // namespace orva::tool

@@ -1,4 +1,6 @@
 // orva-controller: entry point.
+#include <unistd.h>
+
 #include <iostream>
 
 #include "tools/orva-controller/cli.h"
@@ -6,7 +8,7 @@
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     std::vector<std::string> args(argv + 1, argv + argc);
-    int rc = orva::tool::run_controller_tool(args, std::cout, std::cerr);
+    int rc = orva::tool::run_controller_tool(args, std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
     std::cout.flush();
     if (!std::cout) {
         std::cerr << "orva-controller: cannot write the output\n";

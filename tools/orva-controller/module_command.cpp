@@ -12,7 +12,7 @@ int module_command(sim::SimController& controller, const std::vector<std::string
                    std::ostream& err) {
     if (args.size() != 1 || args[0] != "serve") {
         err << "orva-controller: module needs serve (see orva-controller --help)\n";
-        return 1;
+        return 2;
     }
     const sim::ModuleConfig config = controller.config().module;
     controller.close();

@@ -1,0 +1,154 @@
+// `display [MODE]`: the display mode as the Save Registry page's labels show
+// it, and setting it through the page's three lists and its Change button.
+#include <optional>
+#include <vector>
+
+#include "app/commands.h"
+#include "resources/resource.h"
+
+namespace orva::app {
+
+namespace {
+
+// WIDTHxHEIGHT[xBPP][@HZ]; what is left out is kept.
+struct Mode {
+    long width = 0, height = 0;
+    std::optional<long> bpp, hz;
+};
+
+constexpr long kMaxValue = 2147483647;
+
+std::optional<Mode> parse_mode(const std::string& text) {
+    Mode m;
+    std::string rest = text;
+    if (size_t at = rest.find('@'); at != std::string::npos) {
+        long hz = 0;
+        if (!parse_int(rest.substr(at + 1), 1, kMaxValue, &hz)) return std::nullopt;
+        m.hz = hz;
+        rest.resize(at);
+    }
+    std::vector<long> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t x = rest.find_first_of("xX", start);
+        long v = 0;
+        if (!parse_int(rest.substr(start, x == std::string::npos ? std::string::npos : x - start), 1, kMaxValue, &v))
+            return std::nullopt;
+        parts.push_back(v);
+        if (x == std::string::npos) break;
+        start = x + 1;
+    }
+    if (parts.size() < 2 || parts.size() > 3) return std::nullopt;
+    m.width = parts[0];
+    m.height = parts[1];
+    if (parts.size() == 3) m.bpp = parts[2];
+    return m;
+}
+
+// The numbers in a text such as "Resolution : 640 x 480" or "60 Hz".
+std::vector<long> numbers_in(const std::u16string& text) {
+    std::vector<long> out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool minus = text[i] == u'-' && i + 1 < text.size() && text[i + 1] >= u'0' && text[i + 1] <= u'9';
+        if (!minus && (text[i] < u'0' || text[i] > u'9')) continue;
+        long long v = 0;
+        size_t j = minus ? i + 1 : i;
+        for (; j < text.size() && text[j] >= u'0' && text[j] <= u'9'; ++j)
+            if (v < (1LL << 40)) v = v * 10 + (text[j] - u'0');
+        out.push_back(long(minus ? -v : v));
+        i = j - 1;
+    }
+    return out;
+}
+
+// One of the page's three lists: which item shows `wanted`.
+struct List {
+    int id;
+    const char* what;        // "resolution"
+    const char* separator;   // between the numbers of one item in messages
+};
+constexpr List kResolution{IDC_RESOLUTION, "resolution", "x"};
+constexpr List kBpp{IDC_BPP, "colour depth", ""};
+constexpr List kFreq{IDC_FREQ, "refresh rate", ""};
+
+std::string join(const std::vector<long>& values, const char* separator) {
+    std::string out;
+    for (long v : values) out += (out.empty() ? "" : separator) + std::to_string(v);
+    return out;
+}
+
+// The index of the item of `list` that shows `wanted`; -1 and a usage error
+// naming the values the list offers when none does.
+int find_item(CommandFrontend& frontend, const List& list, const std::vector<long>& wanted, bool current) {
+    const platform::Window* w = frontend.control(list.id);
+    std::string offered;
+    for (size_t i = 0; w && i < w->items.size(); ++i) {
+        std::vector<long> item = numbers_in(w->items[i]);
+        if (item == wanted) return int(i);
+        offered += (offered.empty() ? "" : ", ") + join(item, list.separator);
+    }
+    const std::string value = join(wanted, list.separator);
+    frontend.fail(std::string("display: ") +
+                      (current ? "the current " + std::string(list.what) + " " + value +
+                                     " is not one the page offers, so it cannot be kept (the page offers " + offered +
+                                     "): give it in MODE"
+                               : std::string(list.what) + " " + value + " is not offered (the page offers " + offered + ")"),
+                  2);
+    return -1;
+}
+
+// The mode the labels show, as WIDTHxHEIGHTxBPP@HZ.
+std::string shown_mode(CommandFrontend& frontend) {
+    std::vector<long> res = numbers_in(frontend.text(IDC_RESOLUTION_LABEL));
+    std::vector<long> bpp = numbers_in(frontend.text(IDC_BPP_LABEL));
+    std::vector<long> hz = numbers_in(frontend.text(IDC_FREQ_LABEL));
+    if (res.size() != 2 || bpp.size() != 1 || hz.size() != 1) return "";
+    return std::to_string(res[0]) + "x" + std::to_string(res[1]) + "x" + std::to_string(bpp[0]) + "@" +
+           std::to_string(hz[0]);
+}
+
+void apply(const Mode& mode, CommandFrontend& frontend) {
+    std::vector<long> bpp_now = numbers_in(frontend.text(IDC_BPP_LABEL));
+    std::vector<long> hz_now = numbers_in(frontend.text(IDC_FREQ_LABEL));
+    const int res = find_item(frontend, kResolution, {mode.width, mode.height}, false);
+    if (res < 0) return;
+    const int bpp = find_item(frontend, kBpp, mode.bpp ? std::vector<long>{*mode.bpp} : bpp_now, !mode.bpp);
+    if (bpp < 0) return;
+    const int hz = find_item(frontend, kFreq, mode.hz ? std::vector<long>{*mode.hz} : hz_now, !mode.hz);
+    if (hz < 0) return;
+    frontend.choose(IDC_RESOLUTION, res);
+    frontend.choose(IDC_BPP, bpp);
+    frontend.choose(IDC_FREQ, hz);
+    frontend.click(IDC_DISPLAY_CHANGE);
+}
+
+void print_mode(CommandFrontend& frontend) {
+    const std::string mode = shown_mode(frontend);
+    if (mode.empty()) return frontend.fail("display: the page does not show a display mode");
+    frontend.print(mode);
+}
+
+constexpr const char* kModeSyntax = "WxH, WxHxBPP or WxHxBPP@HZ, e.g. 640x480x16@60";
+
+std::string check(const Options& options) {
+    if (options.args.size() > 1) return usage_of(options, "takes at most one MODE (" + std::string(kModeSyntax) + ")");
+    if (options.args.size() == 1 && !parse_mode(options.args[0]))
+        return usage_of(options, "bad MODE \"" + options.args[0] + "\" (" + kModeSyntax + ")");
+    return check_saving(options, !options.args.empty());
+}
+
+int plan(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+    if (!options.args.empty()) {
+        const Mode mode = *parse_mode(options.args[0]);
+        frontend.add_step([mode, &frontend] { apply(mode, frontend); });
+    }
+    frontend.add_step([&frontend] { print_mode(frontend); });
+    plan_close(options, frontend, !options.args.empty());
+    return 0;
+}
+
+}  // namespace
+
+const CommandSpec kDisplayCommand{"display", check, plan};
+
+}  // namespace orva::app

@@ -1,0 +1,77 @@
+// Running the program on a controller with a frontend.
+#include "app/session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/handles.h"
+#include "platform/module.h"
+#include "platform/window_model.h"
+
+namespace orva::app {
+
+namespace {
+
+// The controller that end_process closes.
+sim::SimController* g_open = nullptr;
+
+}  // namespace
+
+std::unique_ptr<sim::SimController> open_controller(const std::optional<std::string>& dir, std::string* error) {
+    std::filesystem::path path = dir ? std::filesystem::path(*dir) : sim::default_controller_dir();
+    std::error_code ec;
+    if (!dir && !std::filesystem::exists(path, ec)) {
+        std::string why;
+        if (!sim::init_controller(path, 262144, false, &why)) {
+            *error = "cannot create the controller in " + path.string() + ": " + why;
+            return nullptr;
+        }
+    }
+    auto controller = sim::SimController::open_dir(path, error);
+    if (!controller) return nullptr;
+    for (const std::string& warning : controller->config().warnings)
+        std::fprintf(stderr, "orva-utility: warning: %s\n", warning.c_str());
+    sim::set_current(controller.get());
+    g_open = controller.get();
+    return controller;
+}
+
+void close_controller(std::unique_ptr<sim::SimController>& controller) {
+    if (!controller) return;
+    controller->close();
+    if (sim::current() == controller.get()) sim::set_current(nullptr);
+    if (g_open == controller.get()) g_open = nullptr;
+    controller.reset();
+}
+
+void end_process(int code) {
+    std::fflush(stdout);
+    if (g_open) g_open->close();
+    std::fflush(stderr);
+    std::_Exit(code);
+}
+
+int run_program(platform::Frontend& frontend, const std::function<int()>& exit_code) {
+    platform::set_frontend(&frontend);
+    platform::set_resource_section(&g_resourceSection);
+    // A reboot ends the program as a restart of the controller would.
+    sim::set_reboot_handler([&frontend, exit_code] {
+        frontend.rebooting();
+        const int code = exit_code();
+        frontend.program_ending(code);
+        end_process(code);
+    });
+    int code = WinMain(reinterpret_cast<HINSTANCE>(uintptr_t(0x00400000)), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+    frontend.program_ending(code);
+    // Every window and kernel object the program made is gone by now; say so
+    // when one is not (the tests look for this line).
+    size_t windows = platform::live_window_count(), handles = platform::open_handle_count();
+    if (windows || handles)
+        std::fprintf(stderr, "orva-utility: %zu windows and %zu handles were left open\n", windows, handles);
+    sim::set_reboot_handler(nullptr);
+    platform::set_frontend(nullptr);
+    return code;
+}
+
+}  // namespace orva::app

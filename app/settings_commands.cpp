@@ -1,0 +1,89 @@
+// The other commands of the Save Registry page: `ftp-dir [PATH]` and
+// `http-dir [PATH]` (the server directories), `save` (the exit prompt
+// answered Yes) and `factory-reset` ("Recover to Factory Settings").
+#include "app/commands.h"
+#include "platform/text.h"
+#include "resources/resource.h"
+
+namespace orva::app {
+
+namespace {
+
+// The directory buffer of the page holds 99 characters and the NUL.
+constexpr size_t kMaxDirectory = 99;
+
+struct DirectoryRow {
+    int edit;
+    int change;
+};
+constexpr DirectoryRow kFtp{IDC_FTP_DIR, IDC_FTP_CHANGE};
+constexpr DirectoryRow kHttp{IDC_HTTP_DIR, IDC_HTTP_CHANGE};
+
+std::string check_directory(const Options& options) {
+    if (options.args.size() > 1) return usage_of(options, "takes at most one PATH");
+    if (options.args.size() == 1) {
+        const size_t length = platform::to_utf16(options.args[0]).size();
+        if (length > kMaxDirectory)
+            return usage_of(options, "PATH is " + std::to_string(length) + " characters long; the page keeps at most " +
+                                         std::to_string(kMaxDirectory));
+    }
+    return check_saving(options, !options.args.empty());
+}
+
+int plan_directory(const Options& options, const DirectoryRow& row, CommandFrontend& frontend) {
+    if (!options.args.empty()) {
+        const std::u16string path = platform::to_utf16(options.args[0]);
+        frontend.add_step([row, path, &frontend] {
+            frontend.type(row.edit, path);
+            frontend.click(row.change);
+        });
+    }
+    // After a change the edit shows again what the registry holds.
+    frontend.add_step([row, &frontend] { frontend.print(utf8(frontend.text(row.edit))); });
+    plan_close(options, frontend, !options.args.empty());
+    return 0;
+}
+
+int plan_ftp(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+    return plan_directory(options, kFtp, frontend);
+}
+
+int plan_http(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+    return plan_directory(options, kHttp, frontend);
+}
+
+std::string check_save(const Options& options) {
+    if (!options.args.empty()) return usage_of(options, "takes no arguments");
+    if (options.no_save) return usage_of(options, "--no-save leaves nothing to do");
+    return "";
+}
+
+int plan_save(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+    frontend.close_with(true, options.reboot);
+    return 0;
+}
+
+std::string check_factory_reset(const Options& options) {
+    if (!options.args.empty()) return usage_of(options, "takes no arguments");
+    return "";
+}
+
+int plan_factory_reset(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+    // "are you sure ?" Yes, the "please wait" notice, then the reboot offer.
+    frontend.answer(IDYES);
+    frontend.answer(IDOK);
+    frontend.answer(options.reboot ? IDYES : IDNO);
+    frontend.add_step([&frontend] { frontend.click(IDC_FACTORY_RESTORE); });
+    // Saving now would write back the registry the restore has just erased.
+    frontend.close_with(false, false);
+    return 0;
+}
+
+}  // namespace
+
+const CommandSpec kFtpDirCommand{"ftp-dir", check_directory, plan_ftp};
+const CommandSpec kHttpDirCommand{"http-dir", check_directory, plan_http};
+const CommandSpec kSaveCommand{"save", check_save, plan_save};
+const CommandSpec kFactoryResetCommand{"factory-reset", check_factory_reset, plan_factory_reset};
+
+}  // namespace orva::app

@@ -1,0 +1,122 @@
+// `update IMAGE [--sha256 HEX]`: the Version Update page writes an image into
+// flash. Before the page is opened the image is checked where a bad one
+// would cost the flash: its checksum when one is given, and its size against
+// the image area (the page itself erases first and fails only later).
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "app/commands.h"
+#include "app/sha256.h"
+#include "platform/text.h"
+#include "resources/resource.h"
+
+namespace orva::app {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The page's path buffer holds 199 characters and the NUL.
+constexpr size_t kMaxPath = 199;
+
+bool is_sha256(const std::string& hex) {
+    return hex.size() == 64 && std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// IMAGE as the page takes it: a controller path as given, or the controller
+// path of a host file inside fs/. nullopt when it is neither.
+std::optional<std::string> controller_path(const std::string& image, const fs::path& fs_root) {
+    if (!image.empty() && image[0] == '\\') return image;
+    std::error_code ec;
+    const fs::path root = fs::weakly_canonical(fs_root, ec);
+    if (ec) return std::nullopt;
+    const fs::path file = fs::weakly_canonical(fs::absolute(image, ec), ec);
+    if (ec) return std::nullopt;
+    const fs::path relative = file.lexically_relative(root);
+    if (relative.empty() || relative == "." || *relative.begin() == "..") return std::nullopt;
+    std::string out;
+    for (const fs::path& part : relative) {
+        if (part.string().find('\\') != std::string::npos) return std::nullopt;
+        out += "\\" + part.string();
+    }
+    return out;
+}
+
+std::string check(const Options& options) {
+    if (options.args.empty()) return usage_of(options, "needs an IMAGE");
+    if (options.args.size() > 1) return usage_of(options, "takes one IMAGE");
+    if (options.sha256 && !is_sha256(*options.sha256))
+        return usage_of(options, "--sha256 needs 64 hexadecimal digits, not \"" + *options.sha256 + "\"");
+    return "";
+}
+
+int plan(const Options& options, sim::SimController& controller, CommandFrontend& frontend) {
+    const std::string& image = options.args[0];
+    auto fail = [&](const std::string& what, int code) {
+        std::fprintf(stderr, "orva-utility: %s\n", what.c_str());
+        return code;
+    };
+    auto path = controller_path(image, controller.fs_root());
+    if (!path)
+        return fail(usage_of(options, "IMAGE " + image + " is neither a controller path such as \\Temp\\nk.bin nor a file in " +
+                                          controller.fs_root().string()),
+                    2);
+    const std::u16string wide = platform::to_utf16(*path);
+    if (wide.size() > kMaxPath)
+        return fail(usage_of(options, "IMAGE is " + std::to_string(wide.size()) +
+                                          " characters long as a controller path; the page takes at most " +
+                                          std::to_string(kMaxPath)),
+                    2);
+
+    const sim::ResolvedPath resolved = controller.resolve_path(*path);
+    std::error_code ec;
+    const bool is_file = resolved.status == sim::ResolvedPath::Status::Ok && resolved.exists &&
+                         fs::is_regular_file(resolved.host, ec);
+    if (options.sha256) {
+        std::string error = std::strerror(ENOENT);
+        auto sum = resolved.exists ? file_sha256(resolved.host, &error) : std::nullopt;
+        if (!sum) return fail(image + ": " + error, 1);
+        if (*sum != lower(*options.sha256)) return fail("image checksum mismatch", 1);
+    }
+    // The page erases the registry area and the image segments before it
+    // finds that an image does not fit: refuse such an image beforehand.
+    const sim::NorFlash* flash = controller.flash();
+    const uint32_t segment = flash ? flash->segment_size() : 0;
+    if (is_file && flash && (segment == 131072 || segment == 262144)) {
+        const uint64_t size = fs::file_size(resolved.host, ec);
+        const uint64_t area = uint64_t(std::max<int64_t>(flash->segment_count(), 0)) * segment;
+        if (!ec && size > area)
+            return fail(image + ": the image is " + std::to_string(size) + " bytes, larger than the image area (" +
+                            std::to_string(area) + " bytes); nothing was erased",
+                        1);
+    }
+
+    frontend.follow_status(IDC_STATUS, isatty(STDERR_FILENO) == 1);
+    frontend.add_step([&frontend] { frontend.select_page(3); });
+    frontend.add_step([wide, reboot = options.reboot, &frontend] {
+        frontend.type(IDC_IMAGE_PATH, wide);
+        // "Update OS image now ?" OK; after a successful write the reboot offer.
+        frontend.answer(IDOK);
+        frontend.answer(reboot ? IDYES : IDNO);
+        frontend.click(IDC_WRITE_FLASH);
+    });
+    // Saving now would write back the registry the update has just erased.
+    frontend.close_with(false, false);
+    return 0;
+}
+
+}  // namespace
+
+const CommandSpec kUpdateCommand{"update", check, plan};
+
+}  // namespace orva::app

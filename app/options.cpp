@@ -54,7 +54,7 @@ const char* const kUsage =
     "A box that asks (OK/Cancel, Yes/No) takes the next queued answer; a box with a\n"
     "single OK button is answered OK at once and takes nothing from the queue. Here\n"
     "the \"Directory Not exist\" box answers itself and NO goes to the exit prompt:\n"
-    "  type 1061 \"\\Nowhere\"\n"
+    "  type 1061 \"\\\\Nowhere\"\n"
     "  answer NO\n"
     "  click 1062\n"
     "  cancel\n"

@@ -132,6 +132,12 @@ RunResult TempController::run(const std::string& script, const std::vector<std::
     return run_program(argv, script);
 }
 
+RunResult TempController::command(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv{utility_path(), "-C", m_dir.string()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_program(argv);
+}
+
 RunResult TempController::tool(const std::vector<std::string>& args) const {
     std::vector<std::string> argv{controller_tool_path(), "-C", m_dir.string()};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -140,6 +146,13 @@ RunResult TempController::tool(const std::vector<std::string>& args) const {
 
 std::string TempController::reg_get(const std::string& key, const std::string& value) const {
     RunResult r = tool({"reg", "get", key, value});
+    if (r.exit_code != 0) return "";
+    auto l = lines(r.out);
+    return l.empty() ? "" : l[0];
+}
+
+std::string TempController::saved_get(const std::string& key, const std::string& value) const {
+    RunResult r = tool({"reg", "--saved", "get", key, value});
     if (r.exit_code != 0) return "";
     auto l = lines(r.out);
     return l.empty() ? "" : l[0];

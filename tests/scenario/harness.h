@@ -36,10 +36,14 @@ public:
 
     // orva-utility --controller DIR [extra...] - with the script on stdin.
     RunResult run(const std::string& script, const std::vector<std::string>& extra = {}) const;
+    // orva-utility -C DIR args... (a one-shot command), nothing on standard input.
+    RunResult command(const std::vector<std::string>& args) const;
     // orva-controller -C DIR args...
     RunResult tool(const std::vector<std::string>& args) const;
     // The first line `orva-controller reg get KEY VALUE` prints ("" when missing).
     std::string reg_get(const std::string& key, const std::string& value) const;
+    // The same from the copy saved in flash (`reg --saved get`).
+    std::string saved_get(const std::string& key, const std::string& value) const;
     // `orva-controller reg set KEY VALUE TYPE DATA [--size N]`; fails the test on error.
     void reg_set(const std::string& key, const std::string& value, const std::string& type, const std::string& data,
                  int size = -1) const;

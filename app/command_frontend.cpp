@@ -107,37 +107,35 @@ void CommandFrontend::window_changed(const Window& w, Change change, int, bool b
 }
 
 void CommandFrontend::wait_for_input() {
-    for (;;) {
-        if (!m_steps.empty() && !failed()) {
-            Step step = std::move(m_steps.front());
-            m_steps.pop_front();
-            m_posted = false;
-            step();
-            if (m_posted) return;
-            continue;
-        }
-        if (!m_closed) {
-            m_closed = true;
-            m_steps.clear();
-            m_answers.clear();
-            if (m_save && !failed()) {
-                for (int id : {IDYES, IDYES, m_reboot ? IDYES : IDNO}) m_answers.push_back(id);
-            } else {
-                m_answers.push_back(IDNO);
-            }
-            if (HWND sheet = platform::active_sheet()) {
-                platform::press_sheet_cancel(sheet);
-                return;
-            }
-            fail("the sheet is not open");
-        } else {
-            fail("the program did not end when its sheet was closed");
-        }
-        end_progress();
-        std::fflush(stdout);
-        m_end(m_code);
-        return;
+    while (!m_steps.empty() && !failed()) {
+        Step step = std::move(m_steps.front());
+        m_steps.pop_front();
+        m_posted = false;
+        step();
+        if (m_posted) return;
     }
+    if (!m_closed) {
+        // The steps are done (or one failed): close the sheet, which asks
+        // the exit prompt.
+        m_closed = true;
+        m_steps.clear();
+        m_answers.clear();
+        if (m_save && !failed()) {
+            for (int id : {IDYES, IDYES, m_reboot ? IDYES : IDNO}) m_answers.push_back(id);
+        } else {
+            m_answers.push_back(IDNO);
+        }
+        if (HWND sheet = platform::active_sheet()) {
+            platform::press_sheet_cancel(sheet);
+            return;
+        }
+        fail("the sheet is not open");
+    } else {
+        fail("the program did not end when its sheet was closed");
+    }
+    end_progress();
+    std::fflush(stdout);
+    m_end(m_code);
 }
 
 int CommandFrontend::message_box(HWND, std::u16string_view text, std::u16string_view caption, UINT flags) {

@@ -1,7 +1,7 @@
 // `update IMAGE [--sha256 HEX]`: the Version Update page writes an image into
-// flash. Before the page is opened the image is checked where a bad one
-// would cost the flash: its checksum when one is given, and its size against
-// the image area (the page itself erases first and fails only later).
+// flash. With --sha256 the image's checksum is checked before the page is
+// opened, so that a damaged image never costs the flash; an image that does
+// not fit is refused by the page itself, before it erases anything.
 #include <unistd.h>
 
 #include <algorithm>
@@ -79,28 +79,14 @@ int plan(const Options& options, sim::SimController& controller, CommandFrontend
                     2);
 
     const sim::ResolvedPath resolved = controller.resolve_path(*path);
-    std::error_code ec;
-    const bool is_file = resolved.status == sim::ResolvedPath::Status::Ok && resolved.exists &&
-                         fs::is_regular_file(resolved.host, ec);
     if (options.sha256) {
-        std::string error = std::strerror(ENOENT);
-        auto sum = resolved.exists ? file_sha256(resolved.host, &error) : std::nullopt;
+        // Read only what the page could open: a path that leaves fs/ is not.
+        const bool inside = resolved.status == sim::ResolvedPath::Status::Ok && resolved.exists;
+        std::string error = std::strerror(resolved.status == sim::ResolvedPath::Status::Outside ? EACCES : ENOENT);
+        auto sum = inside ? file_sha256(resolved.host, &error) : std::nullopt;
         if (!sum) return fail(image + ": " + error, 1);
         if (*sum != lower(*options.sha256)) return fail("image checksum mismatch", 1);
     }
-    // The page erases the registry area and the image segments before it
-    // finds that an image does not fit: refuse such an image beforehand.
-    const sim::NorFlash* flash = controller.flash();
-    const uint32_t segment = flash ? flash->segment_size() : 0;
-    if (is_file && flash && (segment == 131072 || segment == 262144)) {
-        const uint64_t size = fs::file_size(resolved.host, ec);
-        const uint64_t area = uint64_t(std::max<int64_t>(flash->segment_count(), 0)) * segment;
-        if (!ec && size > area)
-            return fail(image + ": the image is " + std::to_string(size) + " bytes, larger than the image area (" +
-                            std::to_string(area) + " bytes); nothing was erased",
-                        1);
-    }
-
     frontend.follow_status(IDC_STATUS, isatty(STDERR_FILENO) == 1);
     frontend.add_step([&frontend] { frontend.select_page(3); });
     frontend.add_step([wide, reboot = options.reboot, &frontend] {

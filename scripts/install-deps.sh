@@ -2,8 +2,15 @@
 # Installs the Debian packages that building, running and testing need, when
 # any is missing. Safe to run again.
 set -euo pipefail
+# Fonts: Liberation Sans is the Qt frontend's dialog font (the package
+# depends on it); DejaVu is what the Qt tests' DejaVu-only run shows.
+# Packaging and manuals: scdoc turns the manual pages into roff at build time;
+# dpkg-dev and file let cpack work out the package's dependencies; man-db,
+# lintian and desktop-file-utils check what is installed.
 packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 libtomlplusplus-dev libncurses-dev qt6-base-dev
-          libgtest-dev googletest libssl-dev xvfb xauth tmux util-linux procps time)
+          libgtest-dev googletest libssl-dev xvfb xauth tmux util-linux procps time
+          fonts-liberation2 fonts-dejavu-core
+          scdoc dpkg-dev file man-db lintian desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -26,9 +26,26 @@ QString qs(const std::u16string& text) {
     return QString::fromUtf16(text.data(), qsizetype(text.size()));
 }
 
+// The smallest pixel size a static text is drawn in: below it the dialog
+// font is no longer comfortably readable on the controller's display.
+constexpr int kSmallestPixelSize = 10;
+
 bool single_line(const Window& c, const QFontMetrics& metrics, BaseUnits units) {
     QRect r = du_to_pixels(c.du, units);
     return r.height() < 2 * metrics.lineSpacing();
+}
+
+int frame_width(const Window& c) {
+    return (c.style & WS_BORDER) || (c.ex_style & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE)) ? 6 : 0;
+}
+
+// Whether a static's text fits `room` in `font`: its width on one line, its
+// height when wrapped at the room's width.
+bool text_fits(const Window& c, const QFont& font, QSize room, bool one_line) {
+    QFontMetrics metrics(font);
+    if (one_line) return metrics.horizontalAdvance(qs(c.text)) + frame_width(c) + 1 <= room.width();
+    QRect wrapped = metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20), Qt::TextWordWrap | Qt::AlignLeft, qs(c.text));
+    return wrapped.height() <= room.height();
 }
 
 void set_frame(QLabel* label, const Window& c) {
@@ -60,26 +77,38 @@ void show_image(QLabel* label, const Window& c) {
 
 }  // namespace
 
+QFont static_font(const Window& c, const QFont& dialog_font, BaseUnits units) {
+    const QSize room = du_to_pixels(c.du, units).size();
+    const bool one_line = single_line(c, QFontMetrics(dialog_font), units);
+    QFont font = dialog_font;
+    while (!text_fits(c, font, room, one_line) && font.pixelSize() > kSmallestPixelSize)
+        font.setPixelSize(font.pixelSize() - 1);
+    return font;
+}
+
 QRect control_geometry(const Window& c, const QWidget* dialog, BaseUnits units) {
     QRect r = du_to_pixels(c.du, units);
     QFontMetrics metrics(dialog->font());
     switch (c.kind) {
     case Kind::Static:
         if (single_line(c, metrics, units)) {
-            int frame = (c.style & WS_BORDER) || (c.ex_style & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE)) ? 6 : 0;
-            int need = metrics.horizontalAdvance(qs(c.text)) + frame + 1;
+            // Only what is still too wide at the smallest size takes more room.
+            QFontMetrics drawn(static_font(c, dialog->font(), units));
+            int frame = frame_width(c);
+            int need = drawn.horizontalAdvance(qs(c.text)) + frame + 1;
             if ((c.style & 0x1F) == SS_CENTER) {
                 if (need > r.width()) r.adjust(-(need - r.width()) / 2, 0, (need - r.width() + 1) / 2, 0);
             } else {
                 r.setWidth(std::max(r.width(), need));
             }
-            r.setHeight(std::max(r.height(), metrics.height() + (frame ? 2 : 0)));
+            r.setHeight(std::max(r.height(), drawn.height() + (frame ? 2 : 0)));
         }
         break;
     case Kind::ComboBox:
         // The template's height is the dropped-down list's; the closed box
-        // is one line high.
-        r.setHeight(metrics.height() + 8);
+        // is one line high: the font's height and the edges around it, as
+        // Windows sizes it, so that lists a line and a half apart never meet.
+        r.setHeight(metrics.height() + 6);
         break;
     case Kind::Button: {
         int need = metrics.horizontalAdvance(qs(c.text).remove(QLatin1Char('&'))) + 10;
@@ -167,7 +196,7 @@ QWidget* make_control(const Window& c, QWidget* dialog, BaseUnits units, const C
         break;
     }
     // Set on each control: a style sheet stops fonts from passing down.
-    widget->setFont(dialog->font());
+    widget->setFont(c.kind == Kind::Static ? static_font(c, dialog->font(), units) : dialog->font());
     widget->setObjectName(QStringLiteral("control-%1").arg(c.id));
     widget->setProperty(kHandleProperty, quintptr(h));
     widget->setGeometry(control_geometry(c, dialog, units));
@@ -200,6 +229,7 @@ void apply_change(QWidget* widget, const Window& c, Change change) {
                 QVariant units = parent->property("orva_base_units");
                 if (units.isValid()) {
                     QPoint p = units.toPoint();
+                    widget->setFont(static_font(c, parent->font(), BaseUnits{p.x(), p.y()}));
                     widget->setGeometry(control_geometry(c, parent, BaseUnits{p.x(), p.y()}));
                 }
             }

@@ -25,7 +25,9 @@ QFont dialog_font(const DLGTEMPLATE* tmpl) {
     QFont font;
     if (face.isEmpty() || face.compare(QLatin1String("System"), Qt::CaseInsensitive) == 0) {
         QStringList families;
-        families << QStringLiteral("Nimbus Sans") << QStringLiteral("Liberation Sans") << QStringLiteral("Arial")
+        // Liberation Sans is installed with the program; the others have the
+        // same widths (Arial's) where it is missing, DejaVu Sans is wider.
+        families << QStringLiteral("Liberation Sans") << QStringLiteral("Arial") << QStringLiteral("Nimbus Sans")
                  << QStringLiteral("DejaVu Sans");
         font.setFamilies(families);
         font.setStyleHint(QFont::SansSerif);

@@ -194,6 +194,66 @@ private slots:
         QVERIFY(!m_frontend->widget(h));
     }
 
+    void fonts_data() {
+        // The static texts drawn smaller than the dialog font, in template order.
+        QTest::addColumn<const DLGTEMPLATE*>("tmpl");
+        QTest::addColumn<QStringList>("liberation");
+        QTest::addColumn<QStringList>("dejavu");
+        const QString about = QStringLiteral("Orva_Utility Version 1.0");
+        const QString save = QStringLiteral("It will take several seconds to save your settings to registry, and settings "
+                                            "you changed will take effect after system reboot.");
+        QTest::newRow("103 About") << &g_aboutDialog << QStringList{about} << QStringList{about};
+        QTest::newRow("104 Save Registry")
+            << &g_settingsDialog << QStringList()
+            << QStringList{save, QStringLiteral("Display setting..."),
+                           QStringLiteral("Change all settings to factory default settings")};
+        QTest::newRow("108 System Config") << &g_sysInfoDialog << QStringList() << QStringList();
+        QTest::newRow("109 Auto-execute") << &g_autoRunDialog << QStringList() << QStringList();
+        QTest::newRow("110 Version Update") << &g_updateDialog << QStringList() << QStringList();
+    }
+    // The dialog font is the family this machine is meant to have
+    // ($ORVA_EXPECT_FONT: Liberation Sans, which the program's package
+    // installs, or DejaVu Sans alone under a fontconfig file that shows
+    // nothing else). The texts that do not fit their template rectangle in it
+    // are drawn smaller, and no smaller than 10 pixels.
+    void fonts() {
+        QFETCH(const DLGTEMPLATE*, tmpl);
+        QFETCH(QStringList, liberation);
+        QFETCH(QStringList, dejavu);
+        const QByteArray expected = qgetenv("ORVA_EXPECT_FONT");
+        if (expected.isEmpty()) QSKIP("ORVA_EXPECT_FONT names the family the test expects");
+        const QFont font = qt::dialog_font(tmpl);
+        QCOMPARE(QFontInfo(font).family(), QString::fromUtf8(expected));
+        HWND h = platform::create_dialog_from_template(tmpl, nullptr, nullptr, nullptr).handle;
+        QStringList smaller;
+        for (HWND child : platform::find_window(h)->children) {
+            auto* label = qobject_cast<QLabel*>(m_frontend->widget(child));
+            if (!label || platform::find_window(child)->kind != platform::Kind::Static) continue;
+            QVERIFY2(label->font().pixelSize() >= 10, qPrintable(label->text()));
+            if (label->font().pixelSize() < font.pixelSize()) smaller << label->text();
+        }
+        const QStringList& want = expected == "DejaVu Sans" ? dejavu : liberation;
+        QCOMPARE(smaller.join(QStringLiteral(" / ")), want.join(QStringLiteral(" / ")));
+        DestroyWindow(h);
+    }
+
+    // A text the application sets is fitted again: a long one in a wrapped
+    // static is drawn smaller, a short one back in the dialog font.
+    void changed_text_is_fitted_again() {
+        HWND h = platform::create_dialog_from_template(&g_updateDialog, nullptr, nullptr, nullptr).handle;
+        auto* label = qobject_cast<QLabel*>(m_frontend->widget(GetDlgItem(h, 1039)));
+        QVERIFY(label);
+        const int normal = qt::dialog_font(&g_updateDialog).pixelSize();
+        SetDlgItemTextW(h, 1039, u"Writing segment 12 of 112 ...");
+        QCOMPARE(label->font().pixelSize(), normal);
+        SetDlgItemTextW(h, 1039, u"A status text far too long for its place, which the template gives room for one line only");
+        QVERIFY(label->font().pixelSize() < normal);
+        QVERIFY(label->font().pixelSize() >= 10);
+        SetDlgItemTextW(h, 1039, u"Done");
+        QCOMPARE(label->font().pixelSize(), normal);
+        DestroyWindow(h);
+    }
+
     // The application's changes reach the widgets and are not reported back
     // as the operator's input.
     void application_changes_are_shown_not_echoed() {

@@ -67,6 +67,10 @@ int main(int argc, char** argv) {
         std::fputs(orva::app::kUsage, stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("orva-utility " ORVA_VERSION);
+        return 0;
+    }
     if (!options.command.empty()) return orva::app::run_command(options);
 
     std::string frontend_name = options.frontend;

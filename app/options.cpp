@@ -48,6 +48,7 @@ const char* const kUsage =
     "  --trace                 with the script frontend: also every change the program\n"
     "                          makes to a control\n"
     "  -h, --help              this text\n"
+    "  --version               prints \"orva-utility VERSION\"\n"
     "\n"
     "Script: one action a line: tab N, type ID \"TEXT\", select ID N, click ID,\n"
     "answer OK|CANCEL|YES|NO..., pick \"PATH\", pick cancel, show ID, ok, cancel.\n"
@@ -104,6 +105,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& argv, std::
             options = false;
         } else if (a == "--help" || a == "-h") {
             o.help = true;
+        } else if (a == "--version") {
+            o.version = true;
         } else if (a == "--controller" || a.rfind("--controller=", 0) == 0) {
             if (!value("--controller", &v)) return bad("--controller needs a directory");
             o.controller = v;
@@ -130,7 +133,7 @@ std::optional<Options> parse_options(const std::vector<std::string>& argv, std::
             return bad("unknown option " + a + " (see --help)");
         }
     }
-    if (o.help) return o;
+    if (o.help || o.version) return o;
     if (!words.empty() && is_command_word(words[0])) {
         o.command = words[0];
         o.args.assign(words.begin() + 1, words.end());

@@ -11,6 +11,7 @@ namespace orva::app {
 
 struct Options {
     bool help = false;
+    bool version = false;                   // --version
     std::optional<std::string> controller;  // --controller DIR, -C DIR
     std::string frontend;                   // --frontend NAME ("" when not given)
     bool trace = false;                     // --trace

@@ -8,6 +8,7 @@
 #include "platform/handles.h"
 #include "platform/module.h"
 #include "platform/window_model.h"
+#include "simulator/factory.h"
 
 namespace orva::app {
 
@@ -34,6 +35,9 @@ std::unique_ptr<sim::SimController> open_controller(const std::optional<std::str
         std::fprintf(stderr, "orva-utility: warning: %s\n", warning.c_str());
     sim::set_current(controller.get());
     g_open = controller.get();
+    // The registry viewer that the program may start runs the orva-controller
+    // installed beside it.
+    sim::export_controller_tool();
     return controller;
 }
 

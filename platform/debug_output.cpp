@@ -1,12 +1,18 @@
-// The kernel debug output: each call's text goes to standard error and to
-// the frontend (the script frontend writes it into its transcript).
+// The kernel debug output, the controller's debug port: each call's text is
+// appended to the controller's debug.log, written to standard error unless a
+// frontend draws on the terminal that standard error goes to (or the echo is
+// turned off), and handed to the frontend (the script frontend writes it
+// into its transcript).
 #include "platform/debug_output.h"
+
+#include <unistd.h>
 
 #include <cstdarg>
 #include <cstdio>
 
 #include "platform/frontend.h"
 #include "platform/text.h"
+#include "simulator/controller.h"
 
 namespace {
 bool g_echo = true;
@@ -19,10 +25,12 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     va_start(args, format);
     std::u16string text = orva::platform::format_wide(format, args);
     va_end(args);
-    if (g_echo) {
-        std::string utf8 = orva::platform::to_utf8(text);
+    std::string utf8 = orva::platform::to_utf8(text);
+    if (auto* controller = orva::sim::current()) controller->debug_output(utf8);
+    orva::platform::Frontend& frontend = orva::platform::frontend();
+    if (g_echo && (!frontend.draws_on_terminal() || !::isatty(STDERR_FILENO))) {
         std::fwrite(utf8.data(), 1, utf8.size(), stderr);
         std::fflush(stderr);
     }
-    orva::platform::frontend().debug_output(text);
+    frontend.debug_output(text);
 }

@@ -53,6 +53,10 @@ public:
 
     // One call of the kernel debug output.
     virtual void debug_output(std::u16string_view) {}
+    // Whether the frontend draws on the terminal (then kernel debug output
+    // is kept off a standard error that is a terminal, so as not to write
+    // over the screen).
+    virtual bool draws_on_terminal() const { return false; }
     // The device library is about to restart the controller.
     virtual void rebooting() {}
     // The program is about to end with this exit code.

@@ -98,7 +98,7 @@ bool write_file_atomically(const fs::path& file, const std::string& text, std::s
 
 SimController::SimController(fs::path dir, ControllerConfig config)
     : m_dir(std::move(dir)), m_config(std::move(config)), m_log(m_dir / kEventLogFile),
-      m_serial_failures_left(m_config.serial_number_failures) {}
+      m_debug_log(m_dir / kDebugLogFile, "the debug log"), m_serial_failures_left(m_config.serial_number_failures) {}
 
 SimController::~SimController() { close(); }
 
@@ -127,6 +127,8 @@ std::unique_ptr<SimController> SimController::open_dir(const fs::path& dir, std:
     if (!c->m_registry) return nullptr;
     c->m_flash = NorFlash::open(dir / kFlashFile, c->m_config.segment_size, c->m_config.image_area_size, error);
     if (!c->m_flash) return nullptr;
+    // A controller made by an earlier version gets today's registry viewer.
+    replace_earlier_factory_viewer(dir / kFsFolder);
     return c;
 }
 
@@ -173,6 +175,13 @@ std::optional<std::string> SimController::serial_device(std::string_view port) {
     static std::optional<std::string> started;
     if (!started) started = start_simulated_module(m_config.module);
     return started;
+}
+
+void SimController::debug_output(std::string_view text) {
+    std::string kept;
+    for (char c : text)
+        if (c != '\r') kept += c;
+    if (!kept.empty()) m_debug_log.append_text(kept);
 }
 
 void SimController::close() {
@@ -236,7 +245,7 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
     if (ec) return fail(dir.string() + ": cannot create the directory: " + ec.message());
     if (force) {
         for (const char* name : {kConfigFile, kRegistryFile, "registry.db-journal", "registry.db-wal", "registry.db-shm",
-                                 kFactoryFile, kFlashFile, kEventLogFile})
+                                 kFactoryFile, kFlashFile, kEventLogFile, kDebugLogFile})
             fs::remove(dir / name, ec);
         fs::remove_all(dir / kFsFolder, ec);
         if (ec) return fail((dir / kFsFolder).string() + ": cannot be removed: " + ec.message());

@@ -68,6 +68,11 @@ public:
     // the port is not mapped or the module cannot be started.
     virtual std::optional<std::string> serial_device(std::string_view port) = 0;
 
+    // The controller's debug port (kernel debug output): appends the text to
+    // debug.log in the controller directory, carriage returns left out. A
+    // failing write is reported on stderr once and otherwise ignored.
+    virtual void debug_output(std::string_view text) = 0;
+
     // Writes everything to disk and closes the registry database; nothing is
     // usable afterwards. Called before the program ends (also by reboot).
     virtual void close() = 0;

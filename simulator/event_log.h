@@ -10,7 +10,9 @@ namespace orva::sim {
 
 class EventLog {
 public:
-    explicit EventLog(std::filesystem::path file) : m_file(std::move(file)) {}
+    // `what` names the log in the message of a failing write.
+    explicit EventLog(std::filesystem::path file, std::string what = "the event log")
+        : m_file(std::move(file)), m_what(std::move(what)) {}
     ~EventLog();
     EventLog(const EventLog&) = delete;
     EventLog& operator=(const EventLog&) = delete;
@@ -18,12 +20,15 @@ public:
     // Appends one line (a newline is added). A failing write is reported on
     // stderr once and otherwise ignored: the call it records still happened.
     void append(std::string_view line);
+    // Appends text as it is (no newline added), reported the same way.
+    void append_text(std::string_view text);
     // Empties the log; false on an I/O error.
     bool clear();
     const std::filesystem::path& file() const { return m_file; }
 
 private:
     std::filesystem::path m_file;
+    std::string m_what;
     int m_fd = -1;
     bool m_reported = false;
 };

@@ -1,8 +1,13 @@
 // The factory registry and file system of a new controller.
 #include "simulator/factory.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include "simulator/sim_controller.h"
 
 namespace orva::sim {
 
@@ -94,38 +99,71 @@ std::vector<std::string> factory_folders() {
 
 namespace {
 
-// `text` as one word of sh, in single quotes.
-std::string shell_quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
+namespace fs = std::filesystem;
 
-// orva-controller beside the running program, else the name alone.
-std::string controller_tool() {
-    std::error_code ec;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const std::filesystem::path tool = self.parent_path() / "orva-controller";
-        if (std::filesystem::is_regular_file(tool, ec)) return tool.string();
-    }
-    return "orva-controller";
-}
+constexpr const char* kViewerPath = "Windows/RegView.exe";
+
+// The viewer as every controller gets it: it names no file of the host.
+const char* const kViewer =
+    "#!/bin/sh\n"
+    "# Registry viewer of the controller. With no display to show it on, it\n"
+    "# writes the live registry, as .reg text, to \\Temp\\RegView.txt in the\n"
+    "# controller's file system. orva-controller is $ORVA_CONTROLLER_TOOL, which\n"
+    "# orva-utility sets to the one installed beside it, else the one on PATH.\n"
+    "controller=$(cd \"$(dirname \"$0\")/../..\" && pwd) || exit 1\n"
+    "exec \"${ORVA_CONTROLLER_TOOL:-orva-controller}\" -C \"$controller\" reg export --to-fs '\\Temp\\RegView.txt'\n";
+
+// The viewer that controllers made by earlier versions hold, around the path
+// of the orva-controller that made them (a quoted shell word): it followed
+// links out of fs/ and named a tool of the build it came from.
+const char* const kEarlierViewerHead =
+    "#!/bin/sh\n"
+    "# Registry viewer of the controller. With no display to show it on, it\n"
+    "# writes the live registry, as .reg text, to \\Temp\\RegView.txt.\n"
+    "fs=$(cd \"$(dirname \"$0\")/..\" && pwd) || exit 1\n"
+    "tool=${ORVA_CONTROLLER_TOOL:-'";
+const char* const kEarlierViewerTail =
+    "'}\n"
+    "[ -x \"$tool\" ] || tool=orva-controller\n"
+    "mkdir -p \"$fs/Temp\" || exit 1\n"
+    "out=\"$fs/Temp/RegView.txt\"\n"
+    "\"$tool\" -C \"$(dirname \"$fs\")\" reg export >\"$out.$$\" 2>&1\n"
+    "mv -f \"$out.$$\" \"$out\"\n";
 
 }  // namespace
 
-std::vector<FactoryFile> factory_files() {
-    const std::string viewer = "#!/bin/sh\n"
-                               "# Registry viewer of the controller. With no display to show it on, it\n"
-                               "# writes the live registry, as .reg text, to \\Temp\\RegView.txt.\n"
-                               "fs=$(cd \"$(dirname \"$0\")/..\" && pwd) || exit 1\n"
-                               "tool=${ORVA_CONTROLLER_TOOL:-" + shell_quoted(controller_tool()) + "}\n"
-                               "[ -x \"$tool\" ] || tool=orva-controller\n"
-                               "mkdir -p \"$fs/Temp\" || exit 1\n"
-                               "out=\"$fs/Temp/RegView.txt\"\n"
-                               "\"$tool\" -C \"$(dirname \"$fs\")\" reg export >\"$out.$$\" 2>&1\n"
-                               "mv -f \"$out.$$\" \"$out\"\n";
-    return {FactoryFile{"Windows/RegView.exe", viewer, true}};
+std::vector<FactoryFile> factory_files() { return {FactoryFile{kViewerPath, kViewer, true}}; }
+
+bool is_earlier_factory_viewer(const std::string& text) {
+    const std::string head = kEarlierViewerHead, tail = kEarlierViewerTail;
+    if (text.size() < head.size() + tail.size() || text.compare(0, head.size(), head) != 0 ||
+        text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
+        return false;
+    // Between them: one quoted word, '\'' standing for a quote inside it.
+    const std::string word = text.substr(head.size(), text.size() - head.size() - tail.size());
+    return word.find('\n') == std::string::npos;
+}
+
+bool replace_earlier_factory_viewer(const fs::path& fs_root) {
+    const fs::path viewer = fs_root / kViewerPath;
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(viewer, ec))) return false;
+    std::string text;
+    if (!read_whole_file(viewer, text, nullptr) || !is_earlier_factory_viewer(text)) return false;
+    if (!write_file_atomically(viewer, kViewer, nullptr)) return false;
+    fs::permissions(viewer, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::add, ec);
+    return !ec;
+}
+
+void export_controller_tool() {
+    if (const char* set = std::getenv("ORVA_CONTROLLER_TOOL"); set && *set) return;
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return;
+    const fs::path tool = self.parent_path() / "orva-controller";
+    if (fs::is_regular_file(tool, ec) && ::access(tool.c_str(), X_OK) == 0)
+        ::setenv("ORVA_CONTROLLER_TOOL", tool.c_str(), 1);
 }
 
 }  // namespace orva::sim

@@ -2,6 +2,7 @@
 // folders and files of its file system.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,10 +23,27 @@ struct FactoryFile {
 };
 
 // The files of a new controller's file system: the registry viewer
-// "Windows/RegView.exe", a script that writes the live registry, as .reg
-// text, to "Temp/RegView.txt" with orva-controller (the one beside the
-// running program when there is one, else the one on PATH;
-// $ORVA_CONTROLLER_TOOL overrides both when the viewer runs).
+// "Windows/RegView.exe", a script that has orva-controller
+// ($ORVA_CONTROLLER_TOOL, else the one on PATH) write the live registry, as
+// .reg text, to "\Temp\RegView.txt", resolved inside fs/ like every
+// controller path. It names no file of the host, so it works wherever the
+// programs are installed.
 std::vector<FactoryFile> factory_files();
+
+// Whether `text` is the registry viewer that earlier versions gave a new
+// controller (it named the orva-controller that made it and followed links
+// out of fs/).
+bool is_earlier_factory_viewer(const std::string& text);
+
+// Replaces fs/Windows/RegView.exe with today's viewer when it is exactly an
+// earlier version's (not when it is a link or was changed). true when it
+// was replaced; a controller that cannot be written keeps the old one.
+bool replace_earlier_factory_viewer(const std::filesystem::path& fs_root);
+
+// Sets ORVA_CONTROLLER_TOOL, which the registry viewer runs, to the
+// orva-controller installed beside the running program, unless it is set
+// already or there is none there (the viewer then uses PATH). Programs the
+// controller starts inherit it.
+void export_controller_tool();
 
 }  // namespace orva::sim

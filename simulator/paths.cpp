@@ -1,6 +1,12 @@
 // Case-insensitive resolution of controller paths inside fs/.
 #include "simulator/paths.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -85,6 +91,68 @@ ResolvedPath resolve_controller_path(const fs::path& fs_root, std::string_view c
     out.host = host;
     out.exists = exists && fs::exists(host, ec);
     return out;
+}
+
+namespace {
+
+// Writes all of `text` to `fd` and syncs it; false with errno set otherwise.
+bool write_all_synced(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            if (n == 0) errno = EIO;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return ::fsync(fd) == 0;
+}
+
+}  // namespace
+
+bool write_controller_file(const fs::path& fs_root, std::string_view controller_path, const std::string& text,
+                           std::string* error) {
+    const std::string shown(controller_path);
+    auto fail = [&](const std::string& why) {
+        if (error) *error = shown + ": " + why;
+        return false;
+    };
+    ResolvedPath r = resolve_controller_path(fs_root, controller_path);
+    if (r.status == ResolvedPath::Status::Outside) return fail("leads out of the controller's file system");
+    if (r.status == ResolvedPath::Status::ParentMissing) return fail("its folder does not exist");
+    std::error_code ec;
+    if (r.host == fs_root || fs::is_directory(r.host, ec)) return fail("is a folder");
+    const fs::path folder = r.host.parent_path();
+    const std::string name = r.host.filename().string();
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return fail(std::strerror(errno));
+    // The folder that was opened, wherever its path leads now.
+    const fs::path opened = fs::read_symlink("/proc/self/fd/" + std::to_string(dir), ec);
+    const fs::path root = fs::weakly_canonical(fs_root, ec);
+    if (opened.empty() || !within(root, opened)) {
+        ::close(dir);
+        return fail("leads out of the controller's file system");
+    }
+    std::mt19937 random(std::random_device{}());
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = "." + name + "." + std::to_string(random() % 1000000);
+        fd = ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    bool ok = fd >= 0 && write_all_synced(fd, text);
+    std::string why = ok ? "" : std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    if (ok && ::renameat(dir, temp.c_str(), dir, name.c_str()) != 0) {
+        ok = false;
+        why = std::strerror(errno);
+    }
+    if (!ok && fd >= 0) ::unlinkat(dir, temp.c_str(), 0);
+    ::close(dir);
+    return ok || fail("cannot be written: " + why);
 }
 
 }  // namespace orva::sim

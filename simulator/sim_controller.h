@@ -19,6 +19,7 @@ inline constexpr const char* kRegistryFile = "registry.db";
 inline constexpr const char* kFactoryFile = "factory.reg";
 inline constexpr const char* kFlashFile = "flash.img";
 inline constexpr const char* kEventLogFile = "events.log";
+inline constexpr const char* kDebugLogFile = "debug.log";
 inline constexpr const char* kFsFolder = "fs";
 
 class SimController final : public Controller {
@@ -35,12 +36,14 @@ public:
     ResolvedPath resolve_path(std::string_view controller_path) override;
     std::filesystem::path fs_root() const override { return m_dir / kFsFolder; }
     std::optional<std::string> serial_device(std::string_view port) override;
+    void debug_output(std::string_view text) override;
     void close() override;
 
     // Null after close().
     RegistryStore* registry() { return m_registry.get(); }
     NorFlash* flash() { return m_flash.get(); }
     EventLog& event_log() { return m_log; }
+    EventLog& debug_log() { return m_debug_log; }
     const ControllerConfig& config() const { return m_config; }
 
     // What a restart does to the controller: the live registry becomes the
@@ -69,6 +72,7 @@ private:
     std::unique_ptr<RegistryStore> m_registry;
     std::unique_ptr<NorFlash> m_flash;
     EventLog m_log;
+    EventLog m_debug_log;
     int64_t m_serial_failures_left = 0;
 };
 

@@ -28,6 +28,7 @@ public:
     bool open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) override;
     void rebooting() override;
     void program_ending(int exit_code) override;
+    bool draws_on_terminal() const override { return true; }
 
 private:
     // What a mouse click on a part of the screen does.

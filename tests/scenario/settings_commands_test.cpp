@@ -152,5 +152,84 @@ TEST(SettingsRegistryViewer, TheViewerNeitherReadsTheScriptNorWritesTheTranscrip
     EXPECT_EQ(read_file(c.fs() / "Temp" / "ran.txt"), "ran []\n");
 }
 
+// The viewer that controllers made before held: it named the orva-controller
+// that made it (`tool`) and wrote through links out of fs/.
+std::string earlier_viewer(const std::string& tool) {
+    return "#!/bin/sh\n"
+           "# Registry viewer of the controller. With no display to show it on, it\n"
+           "# writes the live registry, as .reg text, to \\Temp\\RegView.txt.\n"
+           "fs=$(cd \"$(dirname \"$0\")/..\" && pwd) || exit 1\n"
+           "tool=${ORVA_CONTROLLER_TOOL:-'" + tool + "'}\n"
+           "[ -x \"$tool\" ] || tool=orva-controller\n"
+           "mkdir -p \"$fs/Temp\" || exit 1\n"
+           "out=\"$fs/Temp/RegView.txt\"\n"
+           "\"$tool\" -C \"$(dirname \"$fs\")\" reg export >\"$out.$$\" 2>&1\n"
+           "mv -f \"$out.$$\" \"$out\"\n";
+}
+
+// The shipped viewer writes by the rules of every controller path: a \Temp
+// or a RegView.txt that is a link out of fs/ gets nothing, and it says so.
+TEST(SettingsRegistryViewer, TheShippedViewerNeverWritesOutsideTheFileSystem) {
+    for (bool folder_is_link : {true, false}) {
+        TempController c;
+        const std::filesystem::path outside = c.dir() / "outside";
+        std::filesystem::create_directory(outside);
+        if (folder_is_link) {
+            std::filesystem::remove_all(c.fs() / "Temp");
+            std::filesystem::create_directory_symlink(outside, c.fs() / "Temp");
+        } else {
+            std::ofstream(outside / "RegView.txt") << "kept";
+            std::filesystem::create_symlink(outside / "RegView.txt", c.fs() / "Temp" / "RegView.txt");
+        }
+        RunResult r = run_program({(c.fs() / "Windows" / "RegView.exe").string()}, "",
+                                  {"ORVA_CONTROLLER_TOOL=" + controller_tool_path()});
+        EXPECT_EQ(r.exit_code, 1) << folder_is_link;
+        EXPECT_EQ(r.err, "orva-controller: \\Temp\\RegView.txt: leads out of the controller's file system\n");
+        EXPECT_EQ(read_file(outside / "RegView.txt"), folder_is_link ? "" : "kept");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outside), {}), folder_is_link ? 0 : 1);
+    }
+}
+
+// A controller made by an earlier version gets today's viewer when it is
+// opened, unless its viewer was changed; the new one finds the tool beside
+// the program that starts it.
+TEST(SettingsRegistryViewer, AnEarlierVersionsViewerIsReplacedWhenTheControllerOpens) {
+    TempController fresh;
+    const std::string today = read_file(fresh.fs() / "Windows" / "RegView.exe");
+    struct Row {
+        std::string text;
+        bool replaced;
+    } rows[] = {
+        {earlier_viewer("/gone/build/bin/orva-controller"), true},
+        {earlier_viewer("orva-controller"), true},
+        {earlier_viewer("/a path/with '\\'' a quote/orva-controller"), true},
+        {earlier_viewer("/gone/bin/orva-controller") + "echo changed by hand\n", false},
+        {"#!/bin/sh\necho my own viewer\n", false},
+    };
+    for (const Row& row : rows) {
+        TempController c;
+        const std::filesystem::path viewer = c.fs() / "Windows" / "RegView.exe";
+        std::ofstream(viewer, std::ios::trunc) << row.text;
+        ::chmod(viewer.c_str(), 0750);
+        EXPECT_EQ(c.reg_get(kFtpKey, "DefaultDir"), kFactoryFtp);  // opens it
+        EXPECT_EQ(read_file(viewer), row.replaced ? today : row.text) << row.text;
+        struct stat st {};
+        ASSERT_EQ(::stat(viewer.c_str(), &st), 0);
+        EXPECT_TRUE(st.st_mode & S_IXUSR);
+        if (!row.replaced) continue;
+        RunResult r = c.run("click 1002\n" + kExit);
+        EXPECT_EQ(r.out, kExitLines) << r.err;
+        EXPECT_TRUE(wait_for(c.fs() / "Temp" / "RegView.txt")) << row.text;
+    }
+}
+
+TEST(Program, VersionIsOneLine) {
+    RunResult r = run_program({utility_path(), "--version"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "orva-utility " ORVA_VERSION "\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(run_program({utility_path(), "--help"}).out.find("--version"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace orva::test

@@ -165,6 +165,11 @@ TEST_P(UpdateGeometry, WritesTheFileFromTheFirstImageSegmentAndOffersAReboot) {
     EXPECT_EQ(from_prompt(r.out), kPrompt + "OK\n" + debug +
                          progress_trace(first, row.percents) + kSucceeded + "NO\n" + kExit)
         << r.out;
+    // The kernel debug output also goes to standard error as it is, and to
+    // the controller's debug.log without carriage returns.
+    const std::string end = std::to_string(n);
+    EXPECT_EQ(r.err, row.segment == k256K ? "intStartSegNo=0\n\rintEndSegNo=" + end + "\n\r" : "");
+    EXPECT_EQ(c.tool({"log", "--debug"}).out, row.segment == k256K ? "intStartSegNo=0\nintEndSegNo=" + end + "\n" : "");
 
     std::vector<std::string> expected{"GetFlashSize_Img() -> " + std::string(row.segment == k128K ? "14680064" : "29360128")};
     for (auto& e : registry_erases()) expected.push_back(e);

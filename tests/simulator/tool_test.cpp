@@ -217,6 +217,33 @@ TEST_F(Tool, FlashReadChecksSegmentAndCountAgainstTheFlash) {
     EXPECT_EQ(run(read, true).out.size(), 262144u);
 }
 
+// The kernel debug output kept in debug.log: the text as written, carriage
+// returns left out; the event log does not hold it.
+TEST_F(Tool, DebugLog) {
+    Result none = on({"log", "--debug"});
+    EXPECT_EQ(none.rc, 0);
+    EXPECT_EQ(none.out, "");
+    {
+        std::string error;
+        auto c = sim::SimController::open_dir(ctl, &error);
+        ASSERT_TRUE(c) << error;
+        c->debug_output("intStartSegNo=0\n\r");
+        c->debug_output("intEndSegNo=3\n\r");
+        c->debug_output("Serial Number Error\r\n");
+        c->debug_output("no end, ");
+        c->debug_output("then one\n");
+    }
+    EXPECT_EQ(on({"log", "--debug"}).out, "intStartSegNo=0\nintEndSegNo=3\nSerial Number Error\nno end, then one\n");
+    EXPECT_EQ(on({"log"}).out, "");
+    EXPECT_EQ(on({"log", "--debug", "--clear"}).rc, 0);
+    EXPECT_EQ(on({"log", "--debug"}).out, "");
+    for (std::vector<std::string> bad : {std::vector<std::string>{"log", "--debug", "--debug"}, {"log", "--all"}}) {
+        Result r = on(bad);
+        EXPECT_EQ(r.rc, 2);
+        EXPECT_NE(r.err.find("log takes only --debug and --clear"), std::string::npos) << r.err;
+    }
+}
+
 TEST_F(Tool, InitAndHelp) {
     Result again = run({"init", ctl.string()});
     EXPECT_EQ(again.rc, 1);
@@ -226,6 +253,9 @@ TEST_F(Tool, InitAndHelp) {
     EXPECT_EQ(run({"init", ctl.string(), "--segment-size", "4096"}).rc, 2);
     EXPECT_NE(run({"--help"}).out.find("reg [--saved|--factory] get KEY VALUE"), std::string::npos);
     EXPECT_NE(run({"log", "--help"}).out.find("Exit status"), std::string::npos);
+    Result version = run({"--version"});
+    EXPECT_EQ(version.rc, 0);
+    EXPECT_EQ(version.out, "orva-controller " ORVA_VERSION "\n");
     setenv("ORVA_CONTROLLER", ctl.c_str(), 1);
     EXPECT_EQ(run({"reg", "get", "Drivers\\Display\\MQ200", "Bpp"}).out, "REG_DWORD 4 16\n");
     unsetenv("ORVA_CONTROLLER");

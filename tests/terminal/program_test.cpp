@@ -3,6 +3,8 @@
 // the controller holds afterwards.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -59,10 +61,14 @@ size_t count_lines_with(const std::string& text, const std::string& what) {
     return n;
 }
 
+// Kernel debug output goes to the controller's debug.log and never onto the
+// screen the frontend draws: every screen seen along the way is checked.
 TEST_F(TerminalProgram, WritesAnImageAndExitsWithSave) {
     put_image(600000);  // three segments of 256 KiB, the last one partly
     tool("log --clear");
     TmuxSession t(program());
+    std::vector<std::string> screens;
+    auto seen = [&] { screens.push_back(t.screen()); };
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "Orva_Utility [Ver 1.0]"));
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[F1 Save Registry]"));
     t.keys({"F4"});
@@ -75,15 +81,22 @@ TEST_F(TerminalProgram, WritesAnImageAndExitsWithSave) {
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "Update OS image now ?"));
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[ OK ]  [ Cancel ]"));
     t.keys({"Enter"});
+    for (int i = 0; i < 200 && t.screen().find("Reboot now ?") == std::string::npos; ++i) {
+        seen();  // the erase and write passes as they go
+        usleep(20000);
+    }
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "Update OS image succeed, Reboot now ?", 60000));
+    seen();
     EXPECT_NE(t.screen().find("(?)"), std::string::npos) << "a question shows its mark";
     // The progress bar ended full.
     EXPECT_NE(t.screen().find("###################"), std::string::npos) << t.screen();
     t.keys({"n"});
     ASSERT_TRUE(t.wait_gone("Reboot now ?"));
+    seen();
     // Exit with save: Esc is the sheet's Cancel.
     t.keys({"Escape"});
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "Save your settings to registry ?"));
+    seen();
     t.keys({"y"});
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "It would take 10-15 seconds"));
     t.keys({"Enter"});  // Yes has the focus
@@ -92,6 +105,12 @@ TEST_F(TerminalProgram, WritesAnImageAndExitsWithSave) {
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[exit 0]"));
     // The terminal was left clean: the program's screen is gone.
     EXPECT_EQ(t.screen().find("Tab move"), std::string::npos) << t.screen();
+    seen();
+    for (const std::string& screen : screens) {
+        EXPECT_EQ(screen.find("intStartSegNo"), std::string::npos) << screen;
+        EXPECT_EQ(screen.find("intEndSegNo"), std::string::npos) << screen;
+    }
+    EXPECT_EQ(tool("log --debug"), "intStartSegNo=0\nintEndSegNo=3\n");
 
     std::string log = tool("log");
     EXPECT_EQ(count_lines_with(log, "FlashErase_Reg"), 16u) << log;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <optional>
 
+#include "simulator/paths.h"
 #include "simulator/reg_file.h"
 #include "simulator/sim_controller.h"
 #include "tools/orva-controller/module_command.h"
@@ -20,6 +21,7 @@ using sim::SimController;
 
 constexpr const char* kUsage =
     "usage: orva-controller [-C DIR | --controller DIR] COMMAND ...\n"
+    "       orva-controller --help | --version\n"
     "\n"
     "Prepares and inspects a simulated controller (default directory: $ORVA_CONTROLLER,\n"
     "else $XDG_STATE_HOME/orva-utility/controller, else ~/.local/state/orva-utility/controller).\n"
@@ -34,10 +36,13 @@ constexpr const char* kUsage =
     "                          REG_BINARY and others (hex:01,02,...); --size pads with zero bytes\n"
     "  reg [--saved|--factory] delete KEY [VALUE]\n"
     "  reg [--saved|--factory] mkkey KEY\n"
-    "  reg [--saved|--factory] export [KEY]\n"
+    "  reg [--saved|--factory] export [KEY] [--to-fs PATH]\n"
+    "                          .reg text to stdout, or with --to-fs into the controller's file\n"
+    "                          system at PATH (\\Temp\\RegView.txt), never outside fs/\n"
     "  reg [--saved|--factory] import FILE\n"
     "                          .reg text (at most 64 MiB); all of it or nothing\n"
     "  log [--clear]           the event log of device library calls\n"
+    "  log --debug [--clear]   the debug log: the program's kernel debug output\n"
     "  flash read SEGMENT [COUNT] [--force]\n"
     "                          raw bytes of COUNT image segments (default 1) to stdout;\n"
     "                          refused when stdout is a terminal, unless --force\n"
@@ -83,6 +88,9 @@ public:
                 options = false;
             } else if (a == "--help" || a == "-h") {
                 m_out << kUsage;
+                return 0;
+            } else if (a == "--version") {
+                m_out << "orva-controller " ORVA_VERSION "\n";
                 return 0;
             } else if (a == "-C" || a == "--controller") {
                 if (i + 1 >= all.size()) return usage(a + " needs a directory");
@@ -216,10 +224,26 @@ private:
             return changed();
         }
         if (sub == "export") {
-            if (args.size() > 1) return usage("reg export takes at most one KEY");
-            const std::string key = args.empty() ? "" : args[0];
+            std::optional<std::string> to_fs;
+            std::vector<std::string> keys;
+            for (size_t i = 0; i < args.size(); ++i) {
+                if (args[i] == "--to-fs") {
+                    if (i + 1 >= args.size() || to_fs) return usage("--to-fs needs one controller path");
+                    to_fs = args[++i];
+                } else {
+                    keys.push_back(args[i]);
+                }
+            }
+            if (keys.size() > 1) return usage("reg export takes at most one KEY");
+            const std::string key = keys.empty() ? "" : keys[0];
             if (!store.key_exists(hive, key)) return key_missing(key);
-            m_out << sim::format_reg_text(store.dump(hive, key));
+            const std::string text = sim::format_reg_text(store.dump(hive, key));
+            if (!to_fs) {
+                m_out << text;
+                return 0;
+            }
+            std::string error;
+            if (!sim::write_controller_file(m_controller->fs_root(), *to_fs, text, &error)) return fail(error);
             return 0;
         }
         if (sub == "import") {
@@ -235,14 +259,20 @@ private:
     }
 
     int log(const std::vector<std::string>& args) {
-        if (args.size() == 1 && args[0] == "--clear") {
-            if (!m_controller->event_log().clear()) return fail(m_controller->event_log().file().string() + ": cannot be cleared");
+        bool debug = false, clear = false;
+        for (const std::string& a : args) {
+            if (a == "--debug" && !debug) debug = true;
+            else if (a == "--clear" && !clear) clear = true;
+            else return usage("log takes only --debug and --clear");
+        }
+        sim::EventLog& log = debug ? m_controller->debug_log() : m_controller->event_log();
+        if (clear) {
+            if (!log.clear()) return fail(log.file().string() + ": cannot be cleared");
             return 0;
         }
-        if (!args.empty()) return usage("log takes only --clear");
-        // An empty log prints nothing and is no failure (inserting an empty
-        // stream buffer would mark the output as failed).
-        std::ifstream in(m_controller->event_log().file(), std::ios::binary);
+        // An empty or missing log prints nothing and is no failure (inserting
+        // an empty stream buffer would mark the output as failed).
+        std::ifstream in(log.file(), std::ios::binary);
         if (in && in.peek() != std::ifstream::traits_type::eof()) m_out << in.rdbuf();
         return 0;
     }

@@ -1,0 +1,20 @@
+# Shared by the install tests: failing with a message, and the files an
+# install holds (relative to its prefix, sorted).
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+installed_files() {
+    printf '%s\n' \
+        bin/orva-controller \
+        bin/orva-utility \
+        share/applications/orva-utility.desktop \
+        share/bash-completion/completions/orva-controller \
+        share/bash-completion/completions/orva-utility \
+        share/icons/hicolor/16x16/apps/orva-utility.png \
+        share/icons/hicolor/32x32/apps/orva-utility.png \
+        share/man/man1/orva-controller.1 \
+        share/man/man1/orva-utility.1 \
+        share/man/man5/orva-controller.toml.5 | sort
+}

@@ -21,7 +21,7 @@ struct ControllerConfig {
     std::array<std::array<uint32_t, 6>, 2> mac{};
     std::u16string os_version;
     std::u16string sdk_version;
-    std::string kernel_version;          // exactly six 8-bit characters
+    std::string kernel_version = std::string(6, '\0');  // exactly six 8-bit characters
     uint32_t segment_size = 262144;
     int32_t image_area_size = 29360128;
     int32_t slot1_model = 5000;

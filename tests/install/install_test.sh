@@ -42,8 +42,9 @@ done
 complete_words() {
     local file=$1 function=$2 index=$3
     shift 3
-    bash -c '. "$1"; COMP_WORDS=("${@:4}"); COMP_CWORD=$3; "$2"; printf "%s\n" "${COMPREPLY[@]}"' \
-        _ "$prefix/share/bash-completion/completions/$file" "$function" "$index" "$@" | sort | paste -sd' '
+    (cd "$work/controllers" &&
+        bash -c '. "$1"; COMP_WORDS=("${@:4}"); COMP_CWORD=$3; "$2"; printf "%s\n" "${COMPREPLY[@]}"' \
+            _ "$prefix/share/bash-completion/completions/$file" "$function" "$index" "$@") | sort | paste -sd' '
 }
 mkdir -p "$work/controllers/alpha" "$work/controllers/beta"
 check_completion() {
@@ -55,10 +56,14 @@ check_completion() {
 }
 check_completion "qt script terminal" orva-utility _orva_utility 2 orva-utility --frontend ""
 check_completion "--controller" orva-utility _orva_utility 1 orva-utility --con
+check_completion "factory-reset ftp-dir" orva-utility _orva_utility 1 orva-utility f
+check_completion "--json" orva-utility _orva_utility 4 orva-utility -C x info --j
+check_completion "--no-save" orva-utility _orva_utility 3 orva-utility ftp-dir '\\Temp' --no
 check_completion "$work/controllers/alpha" orva-utility _orva_utility 2 orva-utility --controller "$work/controllers/a"
 check_completion "$work/controllers/beta" orva-utility _orva_utility 3 orva-utility --controller = "$work/controllers/b"
 check_completion "flash help init log module reboot reg" orva-controller _orva_controller 1 orva-controller ""
 check_completion "$work/controllers/alpha" orva-controller _orva_controller 2 orva-controller -C "$work/controllers/al"
+check_completion "--force" orva-controller _orva_controller 4 orva-controller flash read 0 --f
 check_completion "--factory --saved delete export get import mkkey set" orva-controller _orva_controller 2 orva-controller reg ""
 check_completion "REG_DWORD" orva-controller _orva_controller 7 orva-controller -C x reg set Key Value REG_D
 check_completion "--clear --debug" orva-controller _orva_controller 2 orva-controller log --

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "simulator/paths.h"
 #include "simulator/sim_controller.h"
 
 namespace orva::sim {
@@ -150,10 +151,8 @@ bool replace_earlier_factory_viewer(const fs::path& fs_root) {
     if (!fs::is_regular_file(fs::symlink_status(viewer, ec))) return false;
     std::string text;
     if (!read_whole_file(viewer, text, nullptr) || !is_earlier_factory_viewer(text)) return false;
-    if (!write_file_atomically(viewer, kViewer, nullptr)) return false;
-    fs::permissions(viewer, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                    fs::perm_options::add, ec);
-    return !ec;
+    // Written as every controller file is: never through a link out of fs/.
+    return write_controller_file(fs_root, "\\Windows\\RegView.exe", kViewer, nullptr, true);
 }
 
 void export_controller_tool() {

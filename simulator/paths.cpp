@@ -2,6 +2,7 @@
 #include "simulator/paths.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -113,7 +114,7 @@ bool write_all_synced(int fd, const std::string& text) {
 }  // namespace
 
 bool write_controller_file(const fs::path& fs_root, std::string_view controller_path, const std::string& text,
-                           std::string* error) {
+                           std::string* error, bool executable) {
     const std::string shown(controller_path);
     auto fail = [&](const std::string& why) {
         if (error) *error = shown + ": " + why;
@@ -140,10 +141,11 @@ bool write_controller_file(const fs::path& fs_root, std::string_view controller_
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temp = "." + name + "." + std::to_string(random() % 1000000);
-        fd = ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        fd = ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, executable ? 0755 : 0644);
         if (fd < 0 && errno != EEXIST) break;
     }
-    bool ok = fd >= 0 && write_all_synced(fd, text);
+    // The mode asked for, whatever the umask took away from it.
+    bool ok = fd >= 0 && ::fchmod(fd, executable ? 0755 : 0644) == 0 && write_all_synced(fd, text);
     std::string why = ok ? "" : std::strerror(errno);
     if (fd >= 0) ::close(fd);
     if (ok && ::renameat(dir, temp.c_str(), dir, name.c_str()) != 0) {

@@ -24,7 +24,8 @@ ResolvedPath resolve_controller_path(const std::filesystem::path& fs_root, std::
 // link on the way is noticed. false and a message naming the path when the
 // path leads out of fs_root, its folder is missing, it names a folder, or
 // the write fails.
+// `executable` makes the file 0755 instead of 0644.
 bool write_controller_file(const std::filesystem::path& fs_root, std::string_view controller_path,
-                           const std::string& text, std::string* error);
+                           const std::string& text, std::string* error, bool executable = false);
 
 }  // namespace orva::sim

@@ -1,4 +1,6 @@
 // Controller paths inside fs/: case-insensitive matching and never leaving fs/.
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -105,6 +107,17 @@ TEST_F(Paths, WritesFilesOnlyInsideTheFileSystem) {
     EXPECT_FALSE(fs::exists(dir / "x.txt"));
     for (const auto& e : fs::recursive_directory_iterator(dir.path()))
         EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
+
+    // The mode is the one asked for, whatever the umask.
+    const mode_t umask_before = ::umask(077);
+    for (bool executable : {false, true}) {
+        std::string error;
+        ASSERT_TRUE(write_controller_file(root, R"(\Windows\Mode.txt)", "x", &error, executable)) << error;
+        struct stat st {};
+        ASSERT_EQ(::stat((root / "Windows" / "Mode.txt").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, executable ? 0755u : 0644u);
+    }
+    ::umask(umask_before);
 }
 
 }  // namespace

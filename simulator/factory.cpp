@@ -112,7 +112,9 @@ const char* const kViewer =
     "# controller's file system. orva-controller is $ORVA_CONTROLLER_TOOL, which\n"
     "# orva-utility sets to the one installed beside it, else the one on PATH.\n"
     "controller=$(cd \"$(dirname \"$0\")/../..\" && pwd) || exit 1\n"
-    "exec \"${ORVA_CONTROLLER_TOOL:-orva-controller}\" -C \"$controller\" reg export --to-fs '\\Temp\\RegView.txt'\n";
+    "tool=${ORVA_CONTROLLER_TOOL:-orva-controller}\n"
+    "[ -x \"$tool\" ] || tool=orva-controller\n"
+    "exec \"$tool\" -C \"$controller\" reg export --to-fs '\\Temp\\RegView.txt'\n";
 
 // The viewer that controllers made by earlier versions hold, around the path
 // of the orva-controller that made them (a quoted shell word): it followed

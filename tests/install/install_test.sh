@@ -124,10 +124,14 @@ viewer_runs() {
         fail "RegView.txt is not the registry: $(head -3 "$ctl/fs/Temp/RegView.txt")"
 }
 viewer_runs ctl
-# Run by hand, it finds orva-controller on PATH.
-rm -f ctl/fs/Temp/RegView.txt
-run "$on_path" ctl/fs/Windows/RegView.exe || fail "the viewer run by hand failed"
-[ -s ctl/fs/Temp/RegView.txt ] || fail "the viewer run by hand wrote nothing"
+# Run by hand, it finds orva-controller on PATH, also when
+# ORVA_CONTROLLER_TOOL names one that is gone.
+for tool in "" /gone/bin/orva-controller; do
+    rm -f ctl/fs/Temp/RegView.txt
+    run "$on_path" env ${tool:+ORVA_CONTROLLER_TOOL=$tool} ctl/fs/Windows/RegView.exe ||
+        fail "the viewer run by hand failed (ORVA_CONTROLLER_TOOL=$tool)"
+    [ -s ctl/fs/Temp/RegView.txt ] || fail "the viewer run by hand wrote nothing (ORVA_CONTROLLER_TOOL=$tool)"
+done
 # A controller made by the build tree's tool works the same with the
 # installed programs: its viewer names no file of the build.
 "$build/bin/orva-controller" init made-by-build

@@ -1,73 +1,10 @@
-// wsprintfW and the UTF-8/UTF-16 conversions of the platform layer.
+// wsprintfW and the wide-string helpers of the platform layer.
 #include <cstdarg>
 #include <cstring>
 
 #include "platform/text.h"
 
 namespace orva::platform {
-
-std::string to_utf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;  // a lone surrogate
-        }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::u16string to_utf16(std::string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char b = text[i];
-        uint32_t c;
-        size_t len;
-        if (b < 0x80) { c = b; len = 1; }
-        else if ((b & 0xE0) == 0xC0) { c = b & 0x1F; len = 2; }
-        else if ((b & 0xF0) == 0xE0) { c = b & 0x0F; len = 3; }
-        else if ((b & 0xF8) == 0xF0) { c = b & 0x07; len = 4; }
-        else { out += u'\uFFFD'; ++i; continue; }
-        if (i + len > text.size()) { out += u'\uFFFD'; break; }
-        bool ok = true;
-        for (size_t k = 1; k < len; ++k) {
-            unsigned char cb = text[i + k];
-            if ((cb & 0xC0) != 0x80) { ok = false; break; }
-            c = (c << 6) | (cb & 0x3F);
-        }
-        if (!ok) { out += u'\uFFFD'; ++i; continue; }
-        i += len;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += char16_t(0xD800 + (c >> 10));
-            out += char16_t(0xDC00 + (c & 0x3FF));
-        } else {
-            out += char16_t(c);
-        }
-    }
-    return out;
-}
 
 size_t wide_length(LPCWSTR text) {
     size_t n = 0;

@@ -1,16 +1,21 @@
-// Conversions between the application's UTF-16 text and the UTF-8 of Linux,
-// used at the edges (file names, frontends, terminal output).
+// The platform's wide-string helpers: conversions between the application's
+// UTF-16 text and the UTF-8 of Linux, used at the edges (file names,
+// frontends, terminal output), case folding and wsprintfW's formatting.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "common/utf.h"
 #include "platform/wince.h"
 
 namespace orva::platform {
 
-std::string to_utf8(std::u16string_view text);
-std::u16string to_utf16(std::string_view text);
+// UTF-16 to UTF-8 (an unpaired surrogate becomes U+FFFD) and back (each
+// invalid sequence becomes one U+FFFD).
+using utf::to_utf16;
+using utf::to_utf8;
+
 // The length of a NUL-terminated wide string; 0 for nullptr.
 size_t wide_length(LPCWSTR text);
 // A NUL-terminated wide string as a view; empty for nullptr.

@@ -163,13 +163,6 @@ void find_unknown(const std::string& file, const toml::table& root, std::vector<
     for (auto& w : warnings) out.push_back(std::move(w.second));
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 bool parse_mac_text(const std::string& s, std::array<uint32_t, 6>& out) {
     if (s.size() != 17) return false;
     for (int i = 0; i < 6; ++i) {

@@ -17,13 +17,6 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Reads a quoted string at s[0] == '"' with \\ and \" escapes; sets `used`.
 std::optional<std::string> read_quoted(std::string_view s, size_t& used) {
     std::string out;

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/utf.h"
+
 namespace orva::sim {
 
 // Lower-cases ASCII letters only; other bytes are kept.
@@ -17,10 +19,13 @@ std::string ascii_fold(std::string_view s);
 bool ascii_iequal(std::string_view a, std::string_view b);
 
 // UTF-8 to UTF-16 code units. Invalid sequences become U+FFFD.
-std::u16string utf8_to_utf16(std::string_view s);
+inline std::u16string utf8_to_utf16(std::string_view s) { return utf::to_utf16(s); }
 
 // UTF-16 code units to UTF-8. Unpaired surrogates become U+FFFD.
-std::string utf16_to_utf8(std::u16string_view s);
+inline std::string utf16_to_utf8(std::u16string_view s) { return utf::to_utf8(s); }
+
+// The value of a hexadecimal digit (either case), or -1.
+int hex_digit(char c);
 
 // Text as REG_SZ data: UTF-16LE code units followed by one NUL character.
 std::vector<uint8_t> reg_sz_bytes(std::string_view utf8);

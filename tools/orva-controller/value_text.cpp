@@ -55,12 +55,7 @@ std::string hex_text(const std::vector<uint8_t>& data) {
     return out;
 }
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+using sim::hex_digit;
 
 }  // namespace
 

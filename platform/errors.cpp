@@ -28,6 +28,16 @@ DWORD error_from_errno(int err) {
     }
 }
 
+BOOL fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
+HANDLE fail_handle(DWORD error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace orva::platform
 
 DWORD GetLastError(void) { return t_last_error; }

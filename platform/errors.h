@@ -1,5 +1,5 @@
-// The calling thread's last error, and errno translated to Windows codes in
-// one place.
+// The calling thread's last error: errno translated to Windows codes in one
+// place, and the one way a platform call fails.
 #pragma once
 
 #include "platform/wince.h"
@@ -7,5 +7,11 @@
 namespace orva::platform {
 
 DWORD error_from_errno(int err);
+
+// Sets the last error and returns FALSE: how a BOOL call fails.
+BOOL fail(DWORD error);
+// Sets the last error and returns INVALID_HANDLE_VALUE: how a call that
+// opens a kernel object fails.
+HANDLE fail_handle(DWORD error);
 
 }  // namespace orva::platform

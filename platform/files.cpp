@@ -1,17 +1,17 @@
 // Files on the controller's file system: CreateFileW (which also opens the
 // serial port), GetFileSize and the file object's reads and writes. Paths are
-// controller paths, resolved inside the controller's fs/ and never above it.
+// controller paths (platform/controller_files.h).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/controller_files.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/serial_port.h"
 #include "platform/text.h"
-#include "simulator/controller.h"
 
 namespace orva::platform {
 namespace {
@@ -25,15 +25,27 @@ public:
     // Reads until `size` bytes or the end of the file; a short count means
     // the end was reached.
     BOOL read(void* buffer, DWORD size, DWORD* done) override {
-        DWORD total = 0;
         auto* out = static_cast<char*>(buffer);
+        return transfer(size, done, [&](DWORD at) { return ::read(m_fd, out + at, size - at); });
+    }
+
+    BOOL write(const void* buffer, DWORD size, DWORD* done) override {
+        auto* in = static_cast<const char*>(buffer);
+        return transfer(size, done, [&](DWORD at) { return ::write(m_fd, in + at, size - at); });
+    }
+
+private:
+    // Calls `io` (a read or write of the rest at offset `at`) until `size`
+    // bytes have moved or it moves none; EINTR is retried.
+    template <class Io>
+    static BOOL transfer(DWORD size, DWORD* done, Io io) {
+        DWORD total = 0;
         while (total < size) {
-            ssize_t n = ::read(m_fd, out + total, size - total);
+            ssize_t n = io(total);
+            if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
-                if (errno == EINTR) continue;
                 *done = total;
-                SetLastError(error_from_errno(errno));
-                return FALSE;
+                return fail(error_from_errno(errno));
             }
             if (n == 0) break;
             total += DWORD(n);
@@ -42,31 +54,8 @@ public:
         return TRUE;
     }
 
-    BOOL write(const void* buffer, DWORD size, DWORD* done) override {
-        DWORD total = 0;
-        auto* in = static_cast<const char*>(buffer);
-        while (total < size) {
-            ssize_t n = ::write(m_fd, in + total, size - total);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                *done = total;
-                SetLastError(error_from_errno(errno));
-                return FALSE;
-            }
-            total += DWORD(n);
-        }
-        *done = total;
-        return TRUE;
-    }
-
-private:
     int m_fd;
 };
-
-HANDLE fail(DWORD error) {
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
-}
 
 }  // namespace
 }  // namespace orva::platform
@@ -81,21 +70,16 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
                    HANDLE) {
     std::u16string_view path = wide_view(name);
     if (is_serial_port_name(path)) return open_serial_port(path, access, share);
-    if (disposition != OPEN_EXISTING) return fail(ERROR_INVALID_PARAMETER);
-    if (path.empty()) return fail(ERROR_PATH_NOT_FOUND);
-    auto* controller = orva::sim::current();
-    if (!controller) return fail(ERROR_PATH_NOT_FOUND);
-    orva::sim::ResolvedPath resolved = controller->resolve_path(to_utf8(path));
-    using Status = orva::sim::ResolvedPath::Status;
-    if (resolved.status == Status::Outside) return fail(ERROR_ACCESS_DENIED);
-    if (resolved.status == Status::ParentMissing) return fail(ERROR_PATH_NOT_FOUND);
-    if (!resolved.exists) return fail(ERROR_FILE_NOT_FOUND);
+    if (disposition != OPEN_EXISTING) return fail_handle(ERROR_INVALID_PARAMETER);
+    if (path.empty()) return fail_handle(ERROR_PATH_NOT_FOUND);
+    const ControllerFile resolved = resolve_controller_path(path);
+    if (DWORD error = path_error(resolved)) return fail_handle(error);
     struct stat st {};
-    if (::stat(resolved.host.c_str(), &st) != 0) return fail(error_from_errno(errno));
-    if (S_ISDIR(st.st_mode)) return fail(ERROR_ACCESS_DENIED);
+    if (::stat(resolved.host.c_str(), &st) != 0) return fail_handle(error_from_errno(errno));
+    if (S_ISDIR(st.st_mode)) return fail_handle(ERROR_ACCESS_DENIED);
     int flags = O_CLOEXEC | ((access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
     int fd = ::open(resolved.host.c_str(), flags);
-    if (fd < 0) return fail(error_from_errno(errno));
+    if (fd < 0) return fail_handle(error_from_errno(errno));
     return add_handle(std::make_unique<FileObject>(fd));
 }
 

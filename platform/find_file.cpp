@@ -9,54 +9,23 @@
 #include <string>
 #include <vector>
 
+#include "platform/controller_files.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/text.h"
-#include "simulator/controller.h"
 
 namespace orva::platform {
 namespace {
 
 namespace fs = std::filesystem;
-using Status = orva::sim::ResolvedPath::Status;
 
 // An open search. Only the first entry is handed out (the program asks for
 // no more), but the object keeps the search open until FindClose.
 class FindObject : public KernelObject {};
 
-HANDLE fail(DWORD error) {
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
-}
-
 bool is_separator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 bool has_wildcard(std::u16string_view text) { return text.find_first_of(u"*?") != std::u16string_view::npos; }
-
-// `*` matches any run of characters, `?` exactly one; ASCII letters match
-// either case. "*.*" matches every name, with or without a dot, as on Windows.
-bool wildcard_match(std::u16string_view pattern, std::u16string_view name) {
-    if (pattern == u"*.*") pattern = u"*";
-    const std::u16string p = fold_case(pattern);
-    const std::u16string n = fold_case(name);
-    size_t pi = 0, ni = 0, star = std::u16string::npos, resume = 0;
-    while (ni < n.size()) {
-        if (pi < p.size() && (p[pi] == u'?' || p[pi] == n[ni])) {
-            ++pi;
-            ++ni;
-        } else if (pi < p.size() && p[pi] == u'*') {
-            star = pi++;
-            resume = ni;
-        } else if (star != std::u16string::npos) {
-            pi = star + 1;
-            ni = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (pi < p.size() && p[pi] == u'*') ++pi;
-    return pi == p.size();
-}
 
 FILETIME file_time(const struct timespec& ts) {
     // 100-nanosecond intervals since 1601-01-01.
@@ -84,19 +53,8 @@ bool fill_find_data(const fs::path& host, std::u16string_view name, LPWIN32_FIND
     return true;
 }
 
-// Whether `p` lies inside `root` once symbolic links are followed.
-bool inside(const fs::path& root, const fs::path& p) {
-    std::error_code ec;
-    const fs::path r = fs::weakly_canonical(root, ec);
-    if (ec) return false;
-    const fs::path c = fs::weakly_canonical(p, ec);
-    if (ec) return false;
-    auto [ri, ci] = std::mismatch(r.begin(), r.end(), c.begin(), c.end());
-    return ri == r.end();
-}
-
 HANDLE found(const fs::path& host, std::u16string_view name, LPWIN32_FIND_DATAW data) {
-    if (!fill_find_data(host, name, data)) return fail(error_from_errno(errno));
+    if (!fill_find_data(host, name, data)) return fail_handle(error_from_errno(errno));
     SetLastError(ERROR_SUCCESS);
     return add_handle(std::make_unique<FindObject>());
 }
@@ -116,46 +74,32 @@ using namespace orva::platform;
 // the "." and ".." entries of a folder; a named file passes as well as a
 // folder.
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
-    if (!data) return fail(ERROR_INVALID_PARAMETER);
-    auto* controller = orva::sim::current();
-    if (!controller) return fail(ERROR_PATH_NOT_FOUND);
+    if (!data) return fail_handle(ERROR_INVALID_PARAMETER);
     const std::u16string_view path = wide_view(pattern);
     size_t cut = path.size();
     while (cut > 0 && !is_separator(path[cut - 1])) --cut;
     const std::u16string_view folder = path.substr(0, cut);
     const std::u16string_view last = path.substr(cut);
-    if (has_wildcard(folder)) return fail(ERROR_INVALID_NAME);
+    if (has_wildcard(folder)) return fail_handle(ERROR_INVALID_NAME);
 
-    if (last.empty() || !has_wildcard(last)) {
-        orva::sim::ResolvedPath resolved = controller->resolve_path(to_utf8(last.empty() ? folder : path));
-        if (resolved.status == Status::Outside) return fail(ERROR_ACCESS_DENIED);
-        if (resolved.status == Status::ParentMissing) return fail(ERROR_PATH_NOT_FOUND);
-        if (last.empty()) return fail(resolved.exists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
-        if (!resolved.exists) return fail(ERROR_FILE_NOT_FOUND);
-        if (!inside(controller->fs_root(), resolved.host)) return fail(ERROR_ACCESS_DENIED);
+    if (last.empty()) {
+        // A folder named with a separator at its end: nothing in it is named.
+        const ControllerFile dir = resolve_controller_path(folder);
+        const DWORD error = path_error(dir);
+        return fail_handle(error == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND
+                           : error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND
+                                                           : error);
+    }
+    if (!has_wildcard(last)) {
+        const ControllerFile file = resolve_controller_path(path);
+        if (DWORD error = path_error(file)) return fail_handle(error);
         const bool dots = last == u"." || last == u"..";
-        const std::u16string name = dots ? std::u16string(last) : to_utf16(resolved.host.filename().string());
-        return found(resolved.host, name, data);
+        const std::u16string name = dots ? std::u16string(last) : file.path.substr(file.path.rfind(u'\\') + 1);
+        return found(file.host, name, data);
     }
-
-    orva::sim::ResolvedPath dir = controller->resolve_path(to_utf8(folder));
-    if (dir.status == Status::Outside) return fail(ERROR_ACCESS_DENIED);
-    std::error_code ec;
-    if (dir.status != Status::Ok || !dir.exists || !fs::is_directory(dir.host, ec)) return fail(ERROR_PATH_NOT_FOUND);
-    const fs::path root = controller->fs_root();
-    if (!inside(root, dir.host)) return fail(ERROR_ACCESS_DENIED);
-    std::vector<std::string> names;
-    for (const fs::directory_entry& e : fs::directory_iterator(dir.host, ec)) names.push_back(e.path().filename().string());
-    if (ec) return fail(error_from_errno(ec.value()));
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
-        const std::u16string wide = to_utf16(name);
-        if (!wildcard_match(last, wide)) continue;
-        const fs::path host = dir.host / name;
-        if (!inside(root, host)) continue;  // a link out of fs/ is not an entry of the controller
-        return found(host, wide, data);
-    }
-    return fail(ERROR_FILE_NOT_FOUND);
+    const FolderListing listing = list_controller_folder(folder, last, ListFor::Search);
+    if (!listing.entries.empty()) return found(listing.entries.front().host, listing.entries.front().name, data);
+    return fail_handle(listing.error != ERROR_SUCCESS ? listing.error : ERROR_FILE_NOT_FOUND);
 }
 
 BOOL FindClose(HANDLE find) {

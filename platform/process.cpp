@@ -18,10 +18,10 @@
 #include <memory>
 #include <string>
 
+#include "platform/controller_files.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/text.h"
-#include "simulator/controller.h"
 
 namespace orva::platform {
 namespace {
@@ -136,11 +136,6 @@ DWORD release(Started& s) {
     ::_exit(127);
 }
 
-BOOL fail(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
-
 // Whether the host file is something exec can start: an ELF file or a script
 // with "#!".
 bool startable(const fs::path& file) {
@@ -180,18 +175,14 @@ using namespace orva::platform;
 BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
                     DWORD creationFlags, LPVOID, LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION info) {
     if (!application || !info) return fail(ERROR_INVALID_PARAMETER);
-    auto* controller = orva::sim::current();
-    if (!controller) return fail(ERROR_FILE_NOT_FOUND);
     const std::u16string_view name = wide_view(application);
     if (name.empty()) return fail(ERROR_PATH_NOT_FOUND);
-    orva::sim::ResolvedPath resolved = controller->resolve_path(to_utf8(name));
-    using Status = orva::sim::ResolvedPath::Status;
-    if (resolved.status == Status::Outside) return fail(ERROR_ACCESS_DENIED);
-    if (resolved.status == Status::ParentMissing) return fail(ERROR_PATH_NOT_FOUND);
-    if (!resolved.exists) return fail(ERROR_FILE_NOT_FOUND);
+    const ControllerFile resolved = resolve_controller_path(name);
+    if (resolved.status == ControllerFile::Status::NoController) return fail(ERROR_FILE_NOT_FOUND);
+    if (DWORD error = path_error(resolved)) return fail(error);
     std::error_code ec;
     const fs::path file = fs::absolute(resolved.host, ec);
-    const fs::path cwd = fs::absolute(controller->fs_root(), ec);
+    const fs::path cwd = fs::absolute(resolve_controller_path(u"\\").host, ec);
     if (ec || !fs::is_regular_file(file, ec) || ::access(file.c_str(), X_OK) != 0) return fail(ERROR_ACCESS_DENIED);
     if (!startable(file)) return fail(ERROR_BAD_EXE_FORMAT);
 

@@ -191,17 +191,11 @@ public:
             if (at_once) break;
             std::optional<Clock::time_point> until = total_deadline;
             if (interval && total > 0 && (!until || last_byte + *interval < *until)) until = last_byte + *interval;
-            int wait = until ? millis_until(*until) : -1;
-            if (wait == 0) break;
-            pollfd p {m_fd, POLLIN, 0};
-            int r = ::poll(&p, 1, wait);
-            if (r < 0 && errno != EINTR) {
+            const Wait w = wait_for(POLLIN, until, ERROR_READ_FAULT);
+            if (w == Wait::Expired) break;
+            if (w == Wait::Failed) {
                 *done = total;
-                return fail(error_from_errno(errno));
-            }
-            if (r > 0 && !(p.revents & POLLIN)) {
-                *done = total;
-                return fail(ERROR_READ_FAULT);  // the device hung up
+                return FALSE;
             }
         }
         *done = total;
@@ -231,17 +225,11 @@ public:
                 *done = total;
                 return fail(errno == EIO ? ERROR_WRITE_FAULT : error_from_errno(errno));
             }
-            int wait = deadline ? millis_until(*deadline) : -1;
-            if (wait == 0) break;
-            pollfd p {m_fd, POLLOUT, 0};
-            int r = ::poll(&p, 1, wait);
-            if (r < 0 && errno != EINTR) {
+            const Wait w = wait_for(POLLOUT, deadline, ERROR_WRITE_FAULT);
+            if (w == Wait::Expired) break;
+            if (w == Wait::Failed) {
                 *done = total;
-                return fail(error_from_errno(errno));
-            }
-            if (r > 0 && !(p.revents & POLLOUT)) {
-                *done = total;
-                return fail(ERROR_WRITE_FAULT);
+                return FALSE;
             }
         }
         *done = total;
@@ -249,9 +237,26 @@ public:
     }
 
 private:
-    static BOOL fail(DWORD error) {
-        SetLastError(error);
-        return FALSE;
+    enum class Wait { Again, Expired, Failed };
+
+    // Waits until the device is ready for `events` (POLLIN or POLLOUT) or
+    // `until` comes (no limit without one). Again: try the transfer again
+    // (ready, interrupted or timed out); Expired: `until` had already come;
+    // Failed: the last error is set, `hangup_error` when the device hung up.
+    Wait wait_for(short events, std::optional<Clock::time_point> until, DWORD hangup_error) const {
+        const int wait = until ? millis_until(*until) : -1;
+        if (wait == 0) return Wait::Expired;
+        pollfd p {m_fd, events, 0};
+        const int r = ::poll(&p, 1, wait);
+        if (r < 0 && errno != EINTR) {
+            SetLastError(error_from_errno(errno));
+            return Wait::Failed;
+        }
+        if (r > 0 && !(p.revents & events)) {
+            SetLastError(hangup_error);
+            return Wait::Failed;
+        }
+        return Wait::Again;
     }
 
     // fNull: received zero bytes are discarded. Returns how many bytes stay.
@@ -270,11 +275,6 @@ private:
     COMMTIMEOUTS m_timeouts {MAXDWORD, 0, 0, 10, 1000};
 };
 
-HANDLE fail_open(DWORD error) {
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
-}
-
 }  // namespace
 
 bool is_serial_port_name(std::u16string_view name) {
@@ -283,21 +283,21 @@ bool is_serial_port_name(std::u16string_view name) {
 }
 
 HANDLE open_serial_port(std::u16string_view name, DWORD access, DWORD share) {
-    if (share != 0) return fail_open(ERROR_INVALID_PARAMETER);
+    if (share != 0) return fail_handle(ERROR_INVALID_PARAMETER);
     auto* controller = orva::sim::current();
-    if (!controller) return fail_open(ERROR_FILE_NOT_FOUND);
+    if (!controller) return fail_handle(ERROR_FILE_NOT_FOUND);
     std::optional<std::string> device = controller->serial_device(to_utf8(name.substr(0, 4)));
-    if (!device) return fail_open(ERROR_FILE_NOT_FOUND);
+    if (!device) return fail_handle(ERROR_FILE_NOT_FOUND);
     return open_serial_device(*device, access, share);
 }
 
 HANDLE open_serial_device(const std::string& host_path, DWORD access, DWORD share) {
-    if (share != 0) return fail_open(ERROR_INVALID_PARAMETER);
+    if (share != 0) return fail_handle(ERROR_INVALID_PARAMETER);
     int fd = ::open(host_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return fail_open(error_from_errno(errno));
+    if (fd < 0) return fail_handle(error_from_errno(errno));
     auto give_up = [fd](DWORD error) {
         ::close(fd);
-        return fail_open(error);
+        return fail_handle(error);
     };
     if (!::isatty(fd)) return give_up(ERROR_FILE_NOT_FOUND);
     // TIOCEXCL keeps out other openers, except privileged ones; the lock

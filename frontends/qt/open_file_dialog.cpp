@@ -1,62 +1,38 @@
-// The open-file dialog: a folder list rooted at fs/, a name field and the
-// one file type. Folders open with one tap (a touch display has no hover and
-// double taps are awkward); "Up" stops at the root.
+// The open-file dialog: a folder list of fs/, a name field and the one file
+// type. Folders open with one tap (a touch display has no hover and double
+// taps are awkward); "Up" stops at the root.
 #include "frontends/qt/open_file_dialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
+#include <QListWidget>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <algorithm>
 
 #include "frontends/qt/windows.h"
+#include "platform/controller_files.h"
 
 namespace orva::qt {
-namespace fs = std::filesystem;
+namespace {
 
-std::optional<QString> controller_path(const fs::path& root, const fs::path& host) {
-    std::error_code ec;
-    fs::path base = fs::weakly_canonical(root, ec);
-    if (ec) return std::nullopt;
-    fs::path full = fs::weakly_canonical(host, ec);
-    if (ec) return std::nullopt;
-    fs::path rel = full.lexically_relative(base);
-    if (rel.empty() && full != base) return std::nullopt;
-    QString out;
-    for (const fs::path& part : rel) {
-        std::string s = part.string();
-        if (s == "..") return std::nullopt;
-        if (s == "." || s.empty()) continue;
-        out += QLatin1Char('\\') + QString::fromStdString(s);
-    }
-    return out.isEmpty() ? QStringLiteral("\\") : out;
-}
+QString qs(std::u16string_view text) { return QString::fromUtf16(text.data(), qsizetype(text.size())); }
 
-OpenFileDialog::OpenFileDialog(const fs::path& root, const QString& filter_name, const QString& pattern,
-                               QWidget* parent)
-    : QDialog(parent, Qt::Dialog | kCaptionHints), m_root(root) {
+constexpr int kFolderRole = Qt::UserRole;
+
+}  // namespace
+
+OpenFileDialog::OpenFileDialog(const QString& filter_name, const QString& pattern, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | kCaptionHints), m_pattern(pattern) {
     setWindowTitle(QStringLiteral("Open"));
     setObjectName(QStringLiteral("orva-open-file"));
     setWindowModality(Qt::ApplicationModal);
 
-    m_model = new QFileSystemModel(this);
-    m_model->setFilter(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
-    // Windows' "*.*" matches every name, with or without a dot.
-    QStringList patterns;
-    for (const QString& p : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        patterns << (p == QLatin1String("*.*") ? QStringLiteral("*") : p);
-    m_model->setNameFilters(patterns.isEmpty() ? QStringList{QStringLiteral("*")} : patterns);
-    m_model->setNameFilterDisables(false);
-    m_model->setRootPath(QString::fromStdString(root.string()));
-
     m_where = new QLabel(this);
     m_up = new QPushButton(QStringLiteral("Up"), this);
-    m_list = new QListView(this);
-    m_list->setModel(m_model);
+    m_list = new QListWidget(this);
     m_list->setUniformItemSizes(true);
     m_list->setMinimumSize(320, 180);
     m_name = new QLineEdit(this);
@@ -78,86 +54,94 @@ OpenFileDialog::OpenFileDialog(const fs::path& root, const QString& filter_name,
     grid->addWidget(m_error, 4, 0, 1, 3);
     grid->addWidget(buttons, 5, 0, 1, 3);
 
-    connect(m_list, &QListView::clicked, this, [this](const QModelIndex& index) { activate(index); });
-    connect(m_list, &QListView::activated, this, [this](const QModelIndex& index) {
-        activate(index);
-        if (!m_model->isDir(index)) accept_choice();
+    connect(m_list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { activate(item); });
+    connect(m_list, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        bool file = !item->data(kFolderRole).toBool();
+        activate(item);
+        if (file) accept_choice();
     });
     connect(m_up, &QPushButton::clicked, this, [this] { go_up(); });
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { accept_choice(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    show_dir(QString::fromStdString(root.string()));
+    if (!open_folder(QStringLiteral("\\"))) {
+        m_folder = QStringLiteral("\\");
+        m_where->setText(QStringLiteral("Look in: \\"));
+        m_up->setEnabled(false);
+        m_error->setText(QStringLiteral("The controller's files cannot be listed."));
+    }
     m_name->setFocus();
 }
 
-QString OpenFileDialog::folder() const {
-    return controller_path(m_root, m_current.toStdString()).value_or(QStringLiteral("\\"));
-}
-
 bool OpenFileDialog::open_folder(const QString& controller_folder) {
-    fs::path host = m_root;
-    for (const QString& part : controller_folder.split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts))
-        host /= part.toStdString();
-    std::error_code ec;
-    if (!controller_path(m_root, host) || !fs::is_directory(host, ec)) return false;
-    show_dir(QString::fromStdString(fs::weakly_canonical(host, ec).string()));
+    const platform::FolderListing listing = platform::list_controller_folder(
+        controller_folder.toStdU16String(), m_pattern.toStdU16String(), platform::ListFor::Dialog);
+    if (listing.path.empty()) return false;
+    std::vector<const platform::FolderEntry*> entries;
+    for (const platform::FolderEntry& e : listing.entries) entries.push_back(&e);
+    // Folders first, each group by name regardless of case.
+    std::stable_sort(entries.begin(), entries.end(), [](const platform::FolderEntry* a, const platform::FolderEntry* b) {
+        if (a->folder != b->folder) return a->folder;
+        return qs(a->name).compare(qs(b->name), Qt::CaseInsensitive) < 0;
+    });
+    m_list->clear();
+    for (const platform::FolderEntry* e : entries) {
+        auto* item = new QListWidgetItem(qs(e->name), m_list);
+        item->setData(kFolderRole, e->folder);
+    }
+    m_folder = qs(listing.path);
+    m_where->setText(QStringLiteral("Look in: ") + m_folder);
+    m_up->setEnabled(m_folder != QLatin1String("\\"));
+    m_error->clear();
     return true;
 }
 
-void OpenFileDialog::show_dir(const QString& host_dir) {
-    m_current = host_dir;
-    m_list->setRootIndex(m_model->index(host_dir));
-    m_where->setText(QStringLiteral("Look in: ") + folder());
-    m_up->setEnabled(folder() != QLatin1String("\\"));
-    m_error->clear();
-}
-
-void OpenFileDialog::activate(const QModelIndex& index) {
-    if (!index.isValid()) return;
-    if (m_model->isDir(index)) {
-        QString path = m_model->filePath(index);
-        if (controller_path(m_root, path.toStdString())) show_dir(path);
+void OpenFileDialog::activate(QListWidgetItem* item) {
+    if (!item) return;
+    if (item->data(kFolderRole).toBool()) {
+        QString path = m_folder == QLatin1String("\\") ? m_folder + item->text() : m_folder + u'\\' + item->text();
+        // After the list's own handling of the click: the listing replaces its items.
+        QMetaObject::invokeMethod(
+            this,
+            [this, path] {
+                if (!open_folder(path)) m_error->setText(path + QStringLiteral(": this folder cannot be opened."));
+            },
+            Qt::QueuedConnection);
         m_name->clear();
     } else {
-        m_name->setText(m_model->fileName(index));
+        m_name->setText(item->text());
     }
 }
 
 void OpenFileDialog::go_up() {
-    fs::path parent = fs::path(m_current.toStdString()).parent_path();
-    if (controller_path(m_root, parent)) show_dir(QString::fromStdString(parent.string()));
+    qsizetype cut = m_folder.lastIndexOf(u'\\');
+    if (m_folder != QLatin1String("\\")) open_folder(cut > 0 ? m_folder.left(cut) : QStringLiteral("\\"));
 }
 
 // A typed name may be a bare name, a path below the folder shown, or a
-// controller path starting with "\"; it must name an existing file inside
-// the controller's file system.
+// controller path starting with "\"; it must name an existing file of the
+// controller. A folder is opened instead.
 void OpenFileDialog::accept_choice() {
     QString typed = m_name->text().trimmed();
     if (typed.isEmpty()) {
         m_error->setText(QStringLiteral("Choose a file."));
         return;
     }
-    fs::path host = typed.startsWith(QLatin1Char('\\')) || typed.startsWith(QLatin1Char('/'))
-                        ? m_root
-                        : fs::path(m_current.toStdString());
-    for (const QString& part : typed.split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts))
-        host /= part.toStdString();
-    auto path = controller_path(m_root, host);
-    std::error_code ec;
-    if (!path) {
+    QString path = typed.startsWith(u'\\') || typed.startsWith(u'/') ? typed : m_folder + u'\\' + typed;
+    const platform::ControllerFile file = platform::resolve_controller_path(path.toStdU16String());
+    if (file.status == platform::ControllerFile::Status::Outside) {
         m_error->setText(QStringLiteral("Only files of the controller can be opened."));
         return;
     }
-    if (fs::is_directory(host, ec)) {
-        show_dir(QString::fromStdString(fs::weakly_canonical(host, ec).string()));
-        m_name->clear();
-        return;
-    }
-    if (!fs::is_regular_file(host, ec)) {
+    if (file.status != platform::ControllerFile::Status::Found) {
         m_error->setText(typed + QStringLiteral(": no such file."));
         return;
     }
-    m_chosen = *path;
+    if (file.folder) {
+        open_folder(qs(file.path));
+        m_name->clear();
+        return;
+    }
+    m_chosen = qs(file.path);
     accept();
 }
 

@@ -1,52 +1,44 @@
 // The open-file dialog over the controller's file system (fs/ of the
-// controller): it never shows or returns anything outside it.
+// controller), listed through the platform's controller file service: it
+// never shows or returns anything outside fs/.
 #pragma once
 
 #include <QDialog>
-#include <QDir>
-#include <filesystem>
-#include <optional>
+#include <QString>
 
-class QComboBox;
-class QFileSystemModel;
-class QLineEdit;
-class QListView;
 class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
 class QPushButton;
 
 namespace orva::qt {
 
-// The controller path ("\Windows\app.exe") of a host path inside `root`, or
-// nullopt when the host path (after resolving "..", "." and symbolic links)
-// is not inside it.
-std::optional<QString> controller_path(const std::filesystem::path& root, const std::filesystem::path& host);
-
 class OpenFileDialog : public QDialog {
 public:
     // `filter_name` is shown as the only file type ("All Documents (*.*)");
-    // `pattern` is its Windows pattern ("*.*" matches every name).
-    OpenFileDialog(const std::filesystem::path& root, const QString& filter_name, const QString& pattern,
-                   QWidget* parent);
+    // `pattern` is its Windows pattern ("*.*" matches every name). The
+    // dialog opens on the root of fs/.
+    OpenFileDialog(const QString& filter_name, const QString& pattern, QWidget* parent);
 
-    // The chosen file as a controller path; valid after exec() returned Accepted.
+    // The chosen file as a controller path, each name as stored; valid after
+    // exec() returned Accepted.
     QString chosen() const { return m_chosen; }
     // The folder shown, as a controller path ("\" for the root).
-    QString folder() const;
+    QString folder() const { return m_folder; }
     // Shows a folder given as a controller path; false (nothing changes) when
-    // it is not a folder inside the root.
+    // it is not a folder of the controller.
     bool open_folder(const QString& controller_folder);
 
 private:
-    void show_dir(const QString& host_dir);
-    void activate(const QModelIndex& index);
+    void activate(QListWidgetItem* item);
     void go_up();
     void accept_choice();
 
-    std::filesystem::path m_root;
-    QString m_current;  // host path of the folder shown
+    QString m_pattern;
+    QString m_folder;  // controller path of the folder shown
     QString m_chosen;
-    QFileSystemModel* m_model = nullptr;
-    QListView* m_list = nullptr;
+    QListWidget* m_list = nullptr;
     QLabel* m_where = nullptr;
     QLineEdit* m_name = nullptr;
     QPushButton* m_up = nullptr;

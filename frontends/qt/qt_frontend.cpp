@@ -17,7 +17,6 @@
 #include "frontends/qt/windows.h"
 #include "platform/operator.h"
 #include "platform/text.h"
-#include "simulator/controller.h"
 
 namespace orva::qt {
 
@@ -286,11 +285,8 @@ int QtFrontend::message_box(HWND owner, std::u16string_view text, std::u16string
 }
 
 bool QtFrontend::open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) {
-    sim::Controller* controller = sim::current();
-    if (!controller) return false;
     QWidget* parent = owner ? this->widget(owner) : nullptr;
-    OpenFileDialog dialog(controller->fs_root(), qs(request.filter_name), qs(request.filter_pattern),
-                          parent ? parent->window() : nullptr);
+    OpenFileDialog dialog(qs(request.filter_name), qs(request.filter_pattern), parent ? parent->window() : nullptr);
     QString initial = qs(request.initial_path);
     int cut = int(initial.lastIndexOf(QLatin1Char('\\')));
     if (cut > 0) dialog.open_folder(initial.left(cut));

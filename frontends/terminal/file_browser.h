@@ -1,9 +1,9 @@
 // The open-file dialog's view of the controller's file system: one folder of
-// fs/ at a time, listed as the controller names it. It never leaves fs/: no
-// ".." above the root, and links that lead outside are not offered.
+// fs/ at a time, listed as the controller names it, through the platform's
+// controller file service. It never leaves fs/: no ".." above the root, and
+// links that lead outside are not offered.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,7 +18,7 @@ public:
 
     // `pattern` is the filter's pattern ("*.*"); files that do not match are
     // not listed (folders always are).
-    FileBrowser(std::filesystem::path root, std::u16string pattern);
+    explicit FileBrowser(std::u16string pattern);
 
     const std::vector<Entry>& entries() const { return m_entries; }
     // The folder shown, as a controller path: "\" at the root, else
@@ -37,15 +37,10 @@ public:
 private:
     void list();
 
-    std::filesystem::path m_root;
     std::u16string m_pattern;
     std::vector<std::u16string> m_folder;  // components below the root
     std::vector<Entry> m_entries;
     std::string m_error;
 };
-
-// Whether `name` matches a Windows wildcard pattern (* and ?), ignoring case.
-// "*.*" matches every name, with or without a dot, as on Windows.
-bool matches_pattern(std::u16string_view name, std::u16string_view pattern);
 
 }  // namespace orva::terminal

@@ -9,7 +9,6 @@
 #include "frontends/terminal/terminal_frontend.h"
 #include "platform/operator.h"
 #include "platform/text.h"
-#include "simulator/controller.h"
 
 namespace orva::terminal {
 namespace {
@@ -120,9 +119,8 @@ int TerminalFrontend::message_box(HWND, std::u16string_view text, std::u16string
 }
 
 bool TerminalFrontend::open_file(HWND, const platform::OpenFileRequest& request, std::u16string* path) {
-    sim::Controller* controller = sim::current();
-    if (!controller || !m_screen.is_open()) return false;
-    FileBrowser browser(controller->fs_root(), request.filter_pattern);
+    if (!m_screen.is_open()) return false;
+    FileBrowser browser(request.filter_pattern);
     std::u16string filter = request.filter_name.empty() ? request.filter_pattern : request.filter_name;
     size_t sel = 0, top = 0;
     std::string message;

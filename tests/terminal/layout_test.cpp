@@ -1,9 +1,8 @@
 // The grid arithmetic of the terminal frontend: text wrapping, scrolling a
-// view to the focus, wildcard filters, and pages laid out from the real
+// view to the focus, and pages laid out from the real
 // templates (labels, fields and buttons sharing rows; frames kept apart).
 #include <gtest/gtest.h>
 
-#include "frontends/terminal/file_browser.h"
 #include "frontends/terminal/grid_layout.h"
 
 namespace orva::terminal {
@@ -38,15 +37,6 @@ TEST(ScrollToShow, MovesAsLittleAsNeededAndStaysInRange) {
     for (auto& r : rows)
         EXPECT_EQ(scroll_to_show(r.offset, r.view, r.total, r.start, r.length), r.expected)
             << r.offset << " " << r.start;
-}
-
-TEST(MatchesPattern, WindowsWildcards) {
-    EXPECT_TRUE(matches_pattern(u"nk.bin", u"*.*"));
-    EXPECT_TRUE(matches_pattern(u"README", u"*.*"));  // no dot: still all files
-    EXPECT_TRUE(matches_pattern(u"NK.BIN", u"*.bin"));
-    EXPECT_FALSE(matches_pattern(u"nk.bin", u"*.exe"));
-    EXPECT_TRUE(matches_pattern(u"a1.txt", u"a?.txt"));
-    EXPECT_FALSE(matches_pattern(u"a12.txt", u"a?.txt"));
 }
 
 TEST(ButtonLabel, ShrinksToItsRoom) {

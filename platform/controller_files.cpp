@@ -1,0 +1,172 @@
+// The controller's file system for the platform and the frontends: paths
+// resolved by the controller, folders listed with wildcard patterns, files
+// placed inside fs/.
+#include "platform/controller_files.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include "platform/errors.h"
+#include "platform/text.h"
+#include "simulator/controller.h"
+
+namespace orva::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+// "\" and the names of `host` below `root`, as they are stored.
+std::u16string controller_spelling(const fs::path& root, const fs::path& host) {
+    std::u16string out;
+    for (const fs::path& part : host.lexically_relative(root)) {
+        const std::string name = part.string();
+        if (name.empty() || name == ".") continue;
+        out += u'\\';
+        out += to_utf16(name);
+    }
+    return out.empty() ? u"\\" : out;
+}
+
+bool write_all(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(size_t(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+ControllerFile resolve_controller_path(std::u16string_view path) {
+    ControllerFile out;
+    sim::Controller* controller = sim::current();
+    if (!controller) return out;
+    const sim::ResolvedPath resolved = controller->resolve_path(to_utf8(path));
+    using S = sim::ResolvedPath::Status;
+    if (resolved.status == S::Outside) {
+        out.status = ControllerFile::Status::Outside;
+        return out;
+    }
+    if (resolved.status == S::ParentMissing) {
+        out.status = ControllerFile::Status::ParentMissing;
+        return out;
+    }
+    out.status = resolved.exists ? ControllerFile::Status::Found : ControllerFile::Status::Missing;
+    out.host = resolved.host;
+    out.path = controller_spelling(controller->fs_root(), resolved.host);
+    std::error_code ec;
+    out.folder = resolved.exists && fs::is_directory(resolved.host, ec);
+    return out;
+}
+
+DWORD path_error(const ControllerFile& file) {
+    switch (file.status) {
+    case ControllerFile::Status::Found: return ERROR_SUCCESS;
+    case ControllerFile::Status::Missing: return ERROR_FILE_NOT_FOUND;
+    case ControllerFile::Status::Outside: return ERROR_ACCESS_DENIED;
+    default: return ERROR_PATH_NOT_FOUND;
+    }
+}
+
+bool wildcard_match(std::u16string_view pattern, std::u16string_view name) {
+    if (pattern == u"*.*") pattern = u"*";
+    const std::u16string p = fold_case(pattern);
+    const std::u16string n = fold_case(name);
+    size_t pi = 0, ni = 0, star = std::u16string::npos, resume = 0;
+    while (ni < n.size()) {
+        if (pi < p.size() && (p[pi] == u'?' || p[pi] == n[ni])) {
+            ++pi;
+            ++ni;
+        } else if (pi < p.size() && p[pi] == u'*') {
+            star = pi++;
+            resume = ni;
+        } else if (star != std::u16string::npos) {
+            pi = star + 1;
+            ni = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == u'*') ++pi;
+    return pi == p.size();
+}
+
+FolderListing list_controller_folder(std::u16string_view folder, std::u16string_view pattern, ListFor purpose) {
+    FolderListing out;
+    const ControllerFile dir = resolve_controller_path(folder);
+    if (dir.status != ControllerFile::Status::Found || !dir.folder) {
+        out.error = dir.status == ControllerFile::Status::Outside ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+        return out;
+    }
+    out.path = dir.path;
+
+    std::vector<std::u16string> patterns;
+    if (purpose == ListFor::Dialog) {
+        for (size_t at = 0; at <= pattern.size();) {
+            size_t cut = std::min(pattern.find(u';', at), pattern.size());
+            if (cut > at) patterns.emplace_back(pattern.substr(at, cut - at));
+            at = cut + 1;
+        }
+        if (patterns.empty()) patterns.emplace_back(u"*");
+    } else {
+        patterns.emplace_back(pattern);
+    }
+
+    std::vector<std::string> names;
+    std::error_code ec;
+    fs::directory_iterator it(dir.host, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) names.push_back(it->path().filename().string());
+    if (ec) out.error = error_from_errno(ec.value());
+    std::sort(names.begin(), names.end());
+
+    const std::u16string prefix = dir.path == u"\\" ? u"\\" : dir.path + u"\\";
+    for (const std::string& host_name : names) {
+        const std::u16string name = to_utf16(host_name);
+        // A backslash in a Linux name would split the controller path.
+        if (name.find(u'\\') != std::u16string::npos) continue;
+        const ControllerFile entry = resolve_controller_path(prefix + name);
+        if (entry.status != ControllerFile::Status::Found || entry.path != prefix + name) continue;
+        const bool listed = (purpose == ListFor::Dialog && entry.folder) ||
+                            std::any_of(patterns.begin(), patterns.end(),
+                                        [&](const std::u16string& p) { return wildcard_match(p, name); });
+        if (listed) out.entries.push_back(FolderEntry{name, entry.folder, entry.host});
+    }
+    return out;
+}
+
+DWORD place_controller_file(std::u16string_view path, std::string_view bytes) {
+    const ControllerFile file = resolve_controller_path(path);
+    if (file.status != ControllerFile::Status::Found && file.status != ControllerFile::Status::Missing)
+        return path_error(file);
+    if (file.folder || file.host.filename().empty()) return ERROR_ACCESS_DENIED;
+    std::string temp = (file.host.parent_path() / ("." + file.host.filename().string() + ".XXXXXX")).string();
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return error_from_errno(errno);
+    const mode_t mask = ::umask(0);  // a new file's usual mode, not mkstemp's 0600
+    ::umask(mask);
+    bool ok = ::fchmod(fd, 0666 & ~mask) == 0 && write_all(fd, bytes) && ::fsync(fd) == 0;
+    int err = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(temp.c_str(), file.host.c_str()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return error_from_errno(err);
+    }
+    return ERROR_SUCCESS;
+}
+
+}  // namespace orva::platform

@@ -1,0 +1,79 @@
+# Who may include whom. Each layer names its folders, what it sees (headers
+# and folders of the tree; "." is the whole tree) and the toolkits it may
+# include (qt, ncurses, sqlite, toml, gtest; "any"; "c-only" for the C and
+# C++ standard headers alone). From this one table the build makes an include
+# view per layer (build/include/LAYER, links to exactly what the layer sees)
+# that the layer's targets compile against, and writes build/layers.txt,
+# which the include check (tests/layers) holds every #include of the tree to.
+
+set(ORVA_LAYER_TABLE "")
+
+# orva_layer(NAME FOLDERS folder... SEES path... [TOOLKITS name...])
+function(orva_layer name)
+  cmake_parse_arguments(L "" "" "FOLDERS;SEES;TOOLKITS" ${ARGN})
+  set(view ${CMAKE_BINARY_DIR}/include/${name})
+  file(REMOVE_RECURSE ${view})
+  if("." IN_LIST L_SEES)
+    set_property(GLOBAL PROPERTY ORVA_VIEW_${name} ${CMAKE_SOURCE_DIR})
+  else()
+    set_property(GLOBAL PROPERTY ORVA_VIEW_${name} ${view})
+    file(MAKE_DIRECTORY ${view})
+    foreach(path IN LISTS L_SEES)
+      if(NOT EXISTS ${CMAKE_SOURCE_DIR}/${path})
+        message(FATAL_ERROR "layer ${name} sees ${path}, which is not in the tree")
+      endif()
+      get_filename_component(parent ${view}/${path} DIRECTORY)
+      file(MAKE_DIRECTORY ${parent})
+      file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${path} ${view}/${path} SYMBOLIC)
+    endforeach()
+  endif()
+  foreach(folder IN LISTS L_FOLDERS)
+    if(NOT IS_DIRECTORY ${CMAKE_SOURCE_DIR}/${folder})
+      message(FATAL_ERROR "layer ${name} holds ${folder}, which is not a folder of the tree")
+    endif()
+  endforeach()
+  list(JOIN L_FOLDERS " " folders)
+  list(JOIN L_SEES " " sees)
+  list(JOIN L_TOOLKITS " " toolkits)
+  set(ORVA_LAYER_TABLE "${ORVA_LAYER_TABLE}${name}|${folders}|${sees}|${toolkits}\n" PARENT_SCOPE)
+endfunction()
+
+# Compiles `target` against the include view of `layer`.
+function(orva_sees target layer)
+  get_property(view GLOBAL PROPERTY ORVA_VIEW_${layer})
+  if(NOT view)
+    message(FATAL_ERROR "no layer ${layer} for ${target}")
+  endif()
+  target_include_directories(${target} PRIVATE ${view})
+endfunction()
+
+# Compiles every target of this folder and the folders below it against the
+# include view of `layer`.
+function(orva_folder_sees layer)
+  get_property(view GLOBAL PROPERTY ORVA_VIEW_${layer})
+  if(NOT view)
+    message(FATAL_ERROR "no layer ${layer}")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY INCLUDE_DIRECTORIES ${view})
+endfunction()
+
+set(ORVA_FRONTEND_INTERFACE
+    platform/wince.h platform/frontend.h platform/window_model.h platform/operator.h platform/module.h
+    platform/text.h platform/controller_files.h common/utf.h frontends/frontends.h)
+
+orva_layer(common FOLDERS common SEES common)
+orva_layer(application FOLDERS shell pages resources device
+           SEES platform/wince.h device/device_library.h shell pages resources TOOLKITS c-only)
+orva_layer(platform FOLDERS platform SEES platform simulator/controller.h common)
+orva_layer(frontend_script FOLDERS frontends/script SEES frontends/script ${ORVA_FRONTEND_INTERFACE})
+orva_layer(frontend_terminal FOLDERS frontends/terminal SEES frontends/terminal ${ORVA_FRONTEND_INTERFACE}
+           TOOLKITS ncurses)
+orva_layer(frontend_qt FOLDERS frontends/qt SEES frontends/qt ${ORVA_FRONTEND_INTERFACE} TOOLKITS qt)
+orva_layer(frontends FOLDERS frontends SEES ${ORVA_FRONTEND_INTERFACE})
+orva_layer(simulator FOLDERS simulator SEES simulator device/device_library.h common TOOLKITS sqlite toml)
+orva_layer(tools FOLDERS tools SEES tools simulator device common)
+orva_layer(packaging FOLDERS packaging SEES packaging TOOLKITS qt)
+orva_layer(app FOLDERS app SEES . TOOLKITS any)
+orva_layer(tests FOLDERS tests SEES . TOOLKITS any)
+
+file(WRITE ${CMAKE_BINARY_DIR}/layers.txt ${ORVA_LAYER_TABLE})

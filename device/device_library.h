@@ -8,6 +8,13 @@
 
 #include <cstdint>
 
+// The flash: GetFlashSize_Img reports one of these segment sizes (128 KB on a
+// 16 MB flash, 256 KB on a 32 MB one), and the registry area has
+// REGISTRY_SEGMENT_COUNT segments.
+#define FLASH_SEGMENT_SIZE_128K 131072
+#define FLASH_SEGMENT_SIZE_256K 262144
+#define REGISTRY_SEGMENT_COUNT 16
+
 // Restarts the controller. Does not return when a controller is attached.
 int reboot(void);
 

@@ -1,5 +1,6 @@
 // Dialogs made from templates, modal dialog boxes, the dialog-item calls and
 // message boxes.
+#include "platform/errors.h"
 #include "platform/text.h"
 #include "platform/windowing_internal.h"
 
@@ -33,7 +34,7 @@ Window& create_dialog_from_template(const DLGTEMPLATE* tmpl, HWND parent, HWND o
     shape.ex_style = tmpl->exStyle;
     shape.du = RECT{tmpl->x, tmpl->y, LONG(tmpl->x + tmpl->cx), LONG(tmpl->y + tmpl->cy)};
     shape.rect = dialog_units_to_pixels(shape.du, tmpl->pointSize);
-    if (!parent && (shape.style & WS_CAPTION) == WS_CAPTION) shape.rect.bottom += 20;
+    if (!parent && (shape.style & WS_CAPTION) == WS_CAPTION) shape.rect.bottom += kCaptionHeight;
     shape.parent = parent;
     shape.owner = parent ? nullptr : owner;
     shape.dlgproc = proc;
@@ -83,7 +84,7 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW tmpl, HWND owner, DLG
 BOOL EndDialog(HWND dialog, INT_PTR result) {
     Window* w = find_window(dialog);
     if (!w || w->kind != Kind::Dialog) {
-        SetLastError(1400);
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     w->ended = true;
@@ -94,7 +95,7 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 
 HWND GetDlgItem(HWND dialog, int id) {
     HWND h = find_control(dialog, id);
-    if (!h) SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
+    if (!h) SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
     return h;
 }
 

@@ -21,10 +21,10 @@ DWORD error_from_errno(int err) {
     case EEXIST: return ERROR_FILE_EXISTS;
     case EINVAL: return ERROR_INVALID_PARAMETER;
     case ENOSPC: case EDQUOT: return ERROR_DISK_FULL;
-    case ENAMETOOLONG: return 206;  // ERROR_FILENAME_EXCED_RANGE
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
     case ETIMEDOUT: return ERROR_TIMEOUT;
     case EIO: return ERROR_READ_FAULT;
-    default: return 31;  // ERROR_GEN_FAILURE
+    default: return ERROR_GEN_FAILURE;
     }
 }
 

@@ -4,6 +4,15 @@
 
 #include "platform/wince.h"
 
+// Win32 errors the platform gives that the application never names.
+#define ERROR_GEN_FAILURE 31L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CANNOT_FIND_WND_CLASS 1407L
+#define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define ERROR_CONTROL_ID_NOT_FOUND 1421L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
+
 namespace orva::platform {
 
 DWORD error_from_errno(int err);

@@ -20,6 +20,7 @@ enum class Change {
     Visible,    // shown or hidden
     Geometry,   // moved or sized
     Page,       // a sheet changed its current page
+    Painted,    // the text a window's WM_PAINT drew (DrawTextW)
 };
 
 struct OpenFileRequest {

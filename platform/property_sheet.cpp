@@ -8,8 +8,8 @@
 namespace orva::platform {
 namespace {
 
-// Room around the pages: the caption, the tab strip above them and the
-// button row below.
+// Room around the pages: the tab strip above them and the button row below
+// (the caption is kCaptionHeight).
 constexpr LONG kTabHeight = 24, kButtonRow = 36, kMargin = 6;
 
 LRESULT notify(HWND page, HWND sheet, UINT code) {
@@ -143,7 +143,7 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW* header) {
     }
     shape.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     shape.owner = is_window(header->hwndParent) ? header->hwndParent : nullptr;
-    LONG sheet_w = width + 2 * kMargin, sheet_h = 20 + kTabHeight + height + kButtonRow;
+    LONG sheet_w = width + 2 * kMargin, sheet_h = kCaptionHeight + kTabHeight + height + kButtonRow;
     RECT screen = screen_rect();
     LONG x = std::max<LONG>(0, (screen.right - sheet_w) / 2), y = std::max<LONG>(0, (screen.bottom - sheet_h) / 2);
     shape.rect = RECT{x, y, x + sheet_w, y + sheet_h};

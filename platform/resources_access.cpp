@@ -1,5 +1,6 @@
 // Access to the program's resource section: strings, icons, accelerators and
 // dialog templates. Resources are named by number only.
+#include "platform/errors.h"
 #include "platform/module.h"
 #include "platform/text.h"
 #include "platform/windowing_internal.h"
@@ -26,8 +27,6 @@ WORD resource_number(LPCWSTR name) {
     return IS_INTRESOURCE(name) ? WORD(reinterpret_cast<uintptr_t>(name)) : 0;
 }
 
-constexpr DWORD kResourceNotFound = 1814;  // ERROR_RESOURCE_NAME_NOT_FOUND
-
 }  // namespace
 
 // Copies at most max - 1 characters and terminates; 0 when there is no such
@@ -43,7 +42,7 @@ int LoadStringW(HINSTANCE, UINT id, LPWSTR buffer, int max) {
         return int(n);
     }
     buffer[0] = 0;
-    SetLastError(kResourceNotFound);
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return 0;
 }
 
@@ -53,7 +52,7 @@ HICON LoadIconW(HINSTANCE, LPCWSTR name) {
     WORD id = resource_number(name);
     for (UINT i = 0; i < resource_section().iconCount; ++i)
         if (resource_section().icons[i].resourceId == id) return reinterpret_cast<HICON>(uintptr_t(id));
-    SetLastError(kResourceNotFound);
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }
 
@@ -62,7 +61,7 @@ HACCEL LoadAcceleratorsW(HINSTANCE, LPCWSTR name) {
     for (UINT i = 0; i < resource_section().acceleratorCount; ++i)
         if (resource_section().accelerators[i].resourceId == id)
             return reinterpret_cast<HACCEL>(const_cast<ACCELTABLE_ORVA*>(&resource_section().accelerators[i]));
-    SetLastError(kResourceNotFound);
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }
 
@@ -101,7 +100,7 @@ HRSRC FindResourceW(HINSTANCE, LPCWSTR name, LPCWSTR type) {
             if (resource_section().bitmaps[i].resourceId == id)
                 return reinterpret_cast<HRSRC>(const_cast<IMAGE_ORVA*>(&resource_section().bitmaps[i]));
     }
-    SetLastError(kResourceNotFound);
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
 }
 

@@ -3,6 +3,7 @@
 #include <deque>
 #include <map>
 
+#include "platform/errors.h"
 #include "platform/text.h"
 #include "platform/windowing_internal.h"
 
@@ -36,9 +37,11 @@ void free_if_done(HWND hwnd) {
     if (it != windows.end() && it->second->destroyed && it->second->busy == 0) windows.erase(it);
 }
 
+// SetWindowPos keeps the position (the application itself never asks).
+constexpr UINT SWP_NOMOVE = 0x0002;
+
 // The client area's origin and size inside a window's rectangle: a popup
 // with a caption loses a caption bar at the top.
-constexpr LONG kCaptionHeight = 20;
 
 RECT client_of(const Window& w) {
     LONG width = w.rect.right - w.rect.left;
@@ -236,7 +239,7 @@ ATOM RegisterClassW(const WNDCLASSW* wc) {
     auto& s = state();
     for (auto& c : s.classes)
         if (equal_no_case(c.name, wide_view(wc->lpszClassName))) {
-            SetLastError(1410);  // ERROR_CLASS_ALREADY_EXISTS
+            SetLastError(ERROR_CLASS_ALREADY_EXISTS);
             return 0;
         }
     WindowClass c;
@@ -257,7 +260,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     for (auto& c : state().classes)
         if (className && equal_no_case(c.name, wide_view(className))) cls = &c;
     if (!cls) {
-        SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
+        SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
     NewWindow shape;
@@ -291,7 +294,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
 BOOL DestroyWindow(HWND hwnd) {
     Window* w = find_window(hwnd);
     if (!w) {
-        SetLastError(1400);  // ERROR_INVALID_WINDOW_HANDLE
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     if (w->destroying) return TRUE;
@@ -365,7 +368,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Window* w = find_window(hwnd);
     if (!w) {
-        SetLastError(1400);
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
     BusyGuard guard(hwnd);
@@ -390,7 +393,7 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 BOOL PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (hwnd && !is_window(hwnd)) {
-        SetLastError(1400);
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     state().queue.push_back(MSG{hwnd, msg, wParam, lParam, 0, {0, 0}});
@@ -431,7 +434,7 @@ LRESULT DispatchMessageW(const MSG* msg) {
 BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
     Window* w = find_window(hwnd);
     if (!w || !rect) {
-        SetLastError(1400);
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     LONG width = w->rect.right - w->rect.left, height = w->rect.bottom - w->rect.top;
@@ -448,7 +451,7 @@ BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
 BOOL GetClientRect(HWND hwnd, LPRECT rect) {
     Window* w = find_window(hwnd);
     if (!w || !rect) {
-        SetLastError(1400);
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     *rect = client_of(*w);
@@ -466,7 +469,7 @@ HWND GetParent(HWND hwnd) {
 BOOL SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags) {
     Window* w = find_window(hwnd);
     if (!w) {
-        SetLastError(1400);
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
     LONG width = w->rect.right - w->rect.left, height = w->rect.bottom - w->rect.top;
@@ -474,7 +477,7 @@ BOOL SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT flags) {
         width = cx;
         height = cy;
     }
-    if (!(flags & 0x0002)) {  // SWP_NOMOVE
+    if (!(flags & SWP_NOMOVE)) {
         w->rect.left = x;
         w->rect.top = y;
     }
@@ -502,7 +505,7 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, LPRECT, UINT) {
     if (!w || !text) return 0;
     std::u16string_view s = count < 0 ? wide_view(text) : std::u16string_view(text, size_t(count));
     w->painted = std::u16string(s);
-    notify_change(*w, Change::Text, 1, true);
+    notify_change(*w, Change::Painted, 0, true);
     return 16;
 }
 

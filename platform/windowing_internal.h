@@ -10,6 +10,9 @@
 
 namespace orva::platform {
 
+// The height of a popup's caption bar, which its client area lies below.
+inline constexpr LONG kCaptionHeight = 20;
+
 // A built-in class's window procedure (controls, the sheet, the command bar).
 using BuiltinProc = LRESULT (*)(Window&, UINT, WPARAM, LPARAM);
 

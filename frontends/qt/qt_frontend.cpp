@@ -198,12 +198,9 @@ void QtFrontend::window_changed(const Window& w, Change change, int value, bool 
             frame->setVisible(w.visible);
             if (w.visible) frame->activateWindow();
         } else if (change == Change::Text) {
-            if (auto* main = dynamic_cast<MainWindowWidget*>(frame)) {
-                if (value == 1) main->set_painted(qs(w.painted));
-                else main->setWindowTitle(qs(w.text));
-            } else {
-                frame->setWindowTitle(qs(w.text));
-            }
+            frame->setWindowTitle(qs(w.text));
+        } else if (change == Change::Painted) {
+            if (auto* main = dynamic_cast<MainWindowWidget*>(frame)) main->set_painted(qs(w.painted));
         }
         return;
     }

@@ -3,8 +3,6 @@
 #include "device/device_library.h"
 #include "pages/settings/settings.h"
 
-#define REGISTRY_SEGMENTS 16
-
 // The viewer runs on its own: its thread is resumed and both handles are
 // closed at once; nothing waits for it.
 void LaunchRegistryViewer(HWND hwndOwner) {
@@ -28,7 +26,7 @@ void RestoreFactoryRegistry(HWND hwndOwner) {
         return;
     MessageBoxW(hwndOwner, TEXT("It would take few seconds to recover, please wait !"), TEXT("Factory Registry Settings"),
                 MB_OK);
-    for (int segment = 0; segment < REGISTRY_SEGMENTS; segment++) FlashErase_Reg(segment);
+    for (int segment = 0; segment < REGISTRY_SEGMENT_COUNT; segment++) FlashErase_Reg(segment);
     if (MessageBoxW(hwndOwner, TEXT("All settings you changed will take effect after system reboot, reboot now ?"),
                     TEXT("Factory Registry Settings"), MB_YESNO | MB_ICONQUESTION) == IDYES)
         reboot();

@@ -9,8 +9,6 @@
 #include "shell/shell.h"
 
 #define SERIAL_RETRIES 10
-#define SEGMENT_SIZE_16M 0x20000
-#define SEGMENT_SIZE_32M 0x40000
 
 // Fills every field of the page. Only the serial-number read is checked (and
 // retried); nothing is reported to the operator.
@@ -66,9 +64,9 @@ static void FillSystemInfo(HWND hDlg) {
     wsprintfW(szText, TEXT("%ld bytes"), lImageSize);
     SetDlgItemTextW(hDlg, IDC_IMAGE_SIZE, szText);
 
-    if (dwSegmentSize == SEGMENT_SIZE_16M)
+    if (dwSegmentSize == FLASH_SEGMENT_SIZE_128K)
         SetDlgItemTextW(hDlg, IDC_FLASH_SIZE, TEXT("16M bytes"));
-    else if (dwSegmentSize == SEGMENT_SIZE_32M)
+    else if (dwSegmentSize == FLASH_SEGMENT_SIZE_256K)
         SetDlgItemTextW(hDlg, IDC_FLASH_SIZE, TEXT("32M bytes"));
     else
         SetDlgItemTextW(hDlg, IDC_FLASH_SIZE, TEXT("Unknown"));

@@ -8,11 +8,8 @@
 #include "pages/update/update.h"
 #include "resources/resource.h"
 
-#define SEGMENT_SIZE_128K 131072
-#define SEGMENT_SIZE_256K 262144
 #define FIRST_IMAGE_SEGMENT_128K 23578
 #define FIRST_IMAGE_SEGMENT_256K 0
-#define REGISTRY_SEGMENTS 16
 #define STATUS_CHARS 80
 
 // Closes the file and releases the buffer, as far as they exist.
@@ -62,16 +59,16 @@ int WriteImageToFlash(HWND hDlg, LPCWSTR lpszPath) {
         return FailImageWrite(hDlg, TEXT("GetFileSize error"), hFile, NULL);
 
     lImageArea = GetFlashSize_Img(&dwSegmentSize);
-    if (dwSegmentSize == SEGMENT_SIZE_128K) {
-        pBuffer = (BYTE*)malloc(SEGMENT_SIZE_128K);
+    if (dwSegmentSize == FLASH_SEGMENT_SIZE_128K) {
+        pBuffer = (BYTE*)malloc(FLASH_SEGMENT_SIZE_128K);
         if (!pBuffer) return FailImageWrite(hDlg, TEXT("Memory allocate failed"), hFile, NULL);
-        intSegments = (int)ceil((double)dwFileSize / (double)SEGMENT_SIZE_128K);
+        intSegments = (int)ceil((double)dwFileSize / (double)FLASH_SEGMENT_SIZE_128K);
         intStartSegNo = FIRST_IMAGE_SEGMENT_128K;
         intEndSegNo = intStartSegNo + intSegments;
-    } else if (dwSegmentSize == SEGMENT_SIZE_256K) {
-        pBuffer = (BYTE*)malloc(SEGMENT_SIZE_256K);
+    } else if (dwSegmentSize == FLASH_SEGMENT_SIZE_256K) {
+        pBuffer = (BYTE*)malloc(FLASH_SEGMENT_SIZE_256K);
         if (!pBuffer) return FailImageWrite(hDlg, TEXT("Memory allocate failed"), hFile, NULL);
-        intSegments = (int)ceil((double)dwFileSize / (double)SEGMENT_SIZE_256K);
+        intSegments = (int)ceil((double)dwFileSize / (double)FLASH_SEGMENT_SIZE_256K);
         intStartSegNo = FIRST_IMAGE_SEGMENT_256K;
         intEndSegNo = intStartSegNo + intSegments;
         NKDbgPrintfW(TEXT("intStartSegNo=%d\n\r"), intStartSegNo);
@@ -89,7 +86,7 @@ int WriteImageToFlash(HWND hDlg, LPCWSTR lpszPath) {
 
     SendDlgItemMessageW(hDlg, IDC_PROGRESS, PBM_SETRANGE32, (WPARAM)intStartSegNo, (LPARAM)intEndSegNo);
 
-    for (k = 0; k < REGISTRY_SEGMENTS; k++) FlashErase_Reg(k);
+    for (k = 0; k < REGISTRY_SEGMENT_COUNT; k++) FlashErase_Reg(k);
 
     for (k = 0; k < intSegments; k++) {
         s = intStartSegNo + k;

@@ -2,6 +2,9 @@
 // accelerators and resource strings, asserted as the messages windows got.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "platform/errors.h"
 #include "platform/module.h"
 #include "platform/window_model.h"
 #include "tests/platform/test_frontend.h"
@@ -72,6 +75,47 @@ TEST_F(Windowing, OwnedWindowsGoFirstAndAProcedureMayDestroyItsOwnWindow) {
     EXPECT_EQ(g_log, (std::vector<Received>{{owner, WM_COMMAND, 77}, {owned, WM_DESTROY, 0}, {owner, WM_DESTROY, 0}}));
     EXPECT_EQ(platform::live_window_count(), 0u);
     EXPECT_EQ(SendMessageW(owner, WM_COMMAND, 1, 0), 0);  // a dead handle is ignored
+}
+
+// Each call on a handle that names no window fails with Windows' error, and
+// a call that does not fail leaves the last error alone.
+TEST_F(Windowing, CallsOnMissingWindowsSetWindowsErrors) {
+    HWND dead = create();
+    DestroyWindow(dead);
+    RECT r{};
+    WNDCLASSW again{};
+    again.lpfnWndProc = RecordingProc;
+    again.lpszClassName = u"TestClass";
+    struct Row {
+        const char* call;
+        std::function<bool()> fails;
+        DWORD error;
+    } rows[] = {
+        {"DestroyWindow", [&] { return !DestroyWindow(dead); }, ERROR_INVALID_WINDOW_HANDLE},
+        {"SendMessageW", [&] { return SendMessageW(dead, WM_COMMAND, 1, 0) == 0; }, ERROR_INVALID_WINDOW_HANDLE},
+        {"PostMessageW", [&] { return !PostMessageW(dead, WM_COMMAND, 1, 0); }, ERROR_INVALID_WINDOW_HANDLE},
+        {"GetWindowRect", [&] { return !GetWindowRect(dead, &r); }, ERROR_INVALID_WINDOW_HANDLE},
+        {"GetClientRect", [&] { return !GetClientRect(dead, &r); }, ERROR_INVALID_WINDOW_HANDLE},
+        {"SetWindowPos", [&] { return !SetWindowPos(dead, nullptr, 0, 0, 1, 1, SWP_NOZORDER); },
+         ERROR_INVALID_WINDOW_HANDLE},
+        {"EndDialog", [&] { return !EndDialog(dead, 1); }, ERROR_INVALID_WINDOW_HANDLE},
+        {"GetDlgItem", [&] { return GetDlgItem(dead, 1) == nullptr; }, ERROR_CONTROL_ID_NOT_FOUND},
+        {"RegisterClassW", [&] { return RegisterClassW(&again) == 0; }, ERROR_CLASS_ALREADY_EXISTS},
+        {"CreateWindowExW",
+         [&] { return !CreateWindowExW(0, u"NoSuchClass", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr); },
+         ERROR_CANNOT_FIND_WND_CLASS},
+        {"LoadStringW", [&] { WCHAR b[4]; return LoadStringW(nullptr, 999, b, 4) == 0; }, ERROR_RESOURCE_NAME_NOT_FOUND},
+    };
+    for (const Row& row : rows) {
+        SetLastError(0xdeadbeef);
+        EXPECT_TRUE(row.fails()) << row.call;
+        EXPECT_EQ(GetLastError(), row.error) << row.call;
+    }
+    HWND live = create();
+    SetLastError(0xdeadbeef);
+    EXPECT_TRUE(GetClientRect(live, &r));
+    EXPECT_EQ(GetLastError(), 0xdeadbeefu);
+    DestroyWindow(live);
 }
 
 TEST_F(Windowing, PostedMessagesComeBeforeQuitAndQuitCarriesItsCode) {

@@ -81,9 +81,10 @@ std::string join(const std::vector<long>& values, const char* separator) {
 // naming the values the list offers when none does.
 int find_item(CommandFrontend& frontend, const List& list, const std::vector<long>& wanted, bool current) {
     const platform::Window* w = frontend.control(list.id);
+    const platform::ComboBoxState* items = w ? w->as<platform::ComboBoxState>() : nullptr;
     std::string offered;
-    for (size_t i = 0; w && i < w->items.size(); ++i) {
-        std::vector<long> item = numbers_in(w->items[i]);
+    for (size_t i = 0; items && i < items->items.size(); ++i) {
+        std::vector<long> item = numbers_in(items->items[i]);
         if (item == wanted) return int(i);
         offered += (offered.empty() ? "" : ", ") + join(item, list.separator);
     }

@@ -9,7 +9,7 @@ using namespace orva::platform;
 HWND CommandBar_Create(HINSTANCE, HWND parent, int id) {
     Window* p = find_window(parent);
     if (!p) return nullptr;
-    NewWindow shape;
+    WindowShape shape;
     shape.kind = Kind::CommandBar;
     shape.class_name = u"CommandBar";
     shape.id = id;
@@ -23,10 +23,11 @@ HWND CommandBar_Create(HINSTANCE, HWND parent, int id) {
 
 BOOL CommandBar_InsertMenubar(HWND bar, HINSTANCE, WORD menuId, WORD) {
     Window* w = find_window(bar);
-    if (!w || w->kind != Kind::CommandBar) return FALSE;
+    CommandBarState* bar_state = w ? w->as<CommandBarState>() : nullptr;
+    if (!bar_state) return FALSE;
     for (UINT i = 0; i < resource_section().menuCount; ++i)
         if (resource_section().menus[i].resourceId == menuId) {
-            w->menu_id = menuId;
+            bar_state->menu_id = menuId;
             notify_change(*w, Change::Items, menuId, true);
             return TRUE;
         }

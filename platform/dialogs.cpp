@@ -25,7 +25,7 @@ Kind kind_of(const DLGITEM& item) {
 }  // namespace
 
 Window& create_dialog_from_template(const DLGTEMPLATE* tmpl, HWND parent, HWND owner, DLGPROC proc) {
-    NewWindow shape;
+    WindowShape shape;
     shape.kind = Kind::Dialog;
     shape.class_name = u"#32770";
     shape.text = std::u16string(wide_view(tmpl->caption));
@@ -38,12 +38,13 @@ Window& create_dialog_from_template(const DLGTEMPLATE* tmpl, HWND parent, HWND o
     shape.parent = parent;
     shape.owner = parent ? nullptr : owner;
     shape.dlgproc = proc;
-    shape.tmpl = tmpl;
-    Window& dialog = create_window_object(std::move(shape));
+    DialogState state;
+    state.tmpl = tmpl;
+    Window& dialog = create_window_object(std::move(shape), std::move(state));
     HWND h = dialog.handle;
     for (UINT i = 0; i < tmpl->itemCount; ++i) {
         const DLGITEM& item = tmpl->items[i];
-        NewWindow c;
+        WindowShape c;
         c.kind = kind_of(item);
         c.class_name = std::u16string(wide_view(item.className));
         c.text = std::u16string(wide_view(item.text));
@@ -53,8 +54,9 @@ Window& create_dialog_from_template(const DLGTEMPLATE* tmpl, HWND parent, HWND o
         c.du = RECT{item.x, item.y, LONG(item.x + item.cx), LONG(item.y + item.cy)};
         c.rect = dialog_units_to_pixels(c.du, tmpl->pointSize);
         c.parent = h;
-        c.image_id = item.imageId;
-        Window& control = create_window_object(std::move(c));
+        KindState state = state_for(c.kind);
+        if (auto* image = std::get_if<ImageState>(&state)) image->image_id = item.imageId;
+        Window& control = create_window_object(std::move(c), std::move(state));
         if (item.style & WS_VISIBLE) control.visible = true;
     }
     return *find_window(h);
@@ -72,10 +74,10 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW tmpl, HWND owner, DLG
         return -1;
     }
     Window& dialog = create_dialog_from_template(tmpl, nullptr, is_window(owner) ? owner : nullptr, proc);
-    dialog.modal = true;
+    dialog.as<DialogState>()->modal = true;
     HWND h = dialog.handle;
     SendMessageW(h, WM_INITDIALOG, 0, param);
-    if (Window* w = find_window(h); w && !w->ended) show_window(*w, true);
+    if (Window* w = find_window(h); w && !w->modal_state()->ended) show_window(*w, true);
     return run_modal_window(h);
 }
 
@@ -83,13 +85,14 @@ INT_PTR DialogBoxIndirectParamW(HINSTANCE, LPCDLGTEMPLATEW tmpl, HWND owner, DLG
 // is hidden instead, as Windows does.
 BOOL EndDialog(HWND dialog, INT_PTR result) {
     Window* w = find_window(dialog);
-    if (!w || w->kind != Kind::Dialog) {
+    DialogState* state = w ? w->as<DialogState>() : nullptr;
+    if (!state) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return FALSE;
     }
-    w->ended = true;
-    w->result = result;
-    if (!w->modal) show_window(*w, false);
+    state->ended = true;
+    state->result = result;
+    if (!state->modal) show_window(*w, false);
     return TRUE;
 }
 

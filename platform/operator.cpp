@@ -20,9 +20,10 @@ void type_text(HWND edit, const std::u16string& text) {
 
 void choose_item(HWND combo, int index) {
     Window* w = find_window(combo);
-    if (!w) return;
-    w->cursel = (index >= 0 && index < int(w->items.size())) ? index : -1;
-    notify_change(*w, Change::Selection, w->cursel, false);
+    ComboBoxState* list = w ? w->as<ComboBoxState>() : nullptr;
+    if (!list) return;
+    list->cursel = (index >= 0 && index < int(list->items.size())) ? index : -1;
+    notify_change(*w, Change::Selection, list->cursel, false);
 }
 
 void select_page(HWND sheet, int index) { PostMessageW(sheet, PSM_SETCURSEL, WPARAM(index), 0); }

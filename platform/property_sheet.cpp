@@ -19,7 +19,7 @@ LRESULT notify(HWND page, HWND sheet, UINT code) {
 
 bool select(Window& sheet, int index) {
     HWND h = sheet.handle;
-    SheetState& st = *sheet.sheet;
+    SheetState& st = *sheet.as<SheetState>();
     if (index < 0 || index >= int(st.pages.size())) return false;
     if (st.current == index) return true;
     if (st.current >= 0) {
@@ -47,7 +47,7 @@ bool select(Window& sheet, int index) {
 
 void apply(Window& sheet) {
     HWND h = sheet.handle;
-    SheetState& st = *sheet.sheet;
+    SheetState& st = *sheet.as<SheetState>();
     for (size_t i = 0; i < st.pages.size(); ++i) {
         if (!is_window(h)) return;
         HWND page = st.pages[i].hwnd;
@@ -58,14 +58,14 @@ void apply(Window& sheet) {
         }
     }
     if (is_window(h)) {
-        sheet.ended = true;
-        sheet.result = 1;
+        st.ended = true;
+        st.result = 1;
     }
 }
 
 void cancel(Window& sheet) {
     HWND h = sheet.handle;
-    SheetState& st = *sheet.sheet;
+    SheetState& st = *sheet.as<SheetState>();
     if (st.current >= 0 && is_window(st.pages[size_t(st.current)].hwnd)) {
         if (notify(st.pages[size_t(st.current)].hwnd, h, PSN_QUERYCANCEL) != 0) return;
     }
@@ -74,8 +74,8 @@ void cancel(Window& sheet) {
         if (is_window(page.hwnd)) notify(page.hwnd, h, PSN_RESET);
     }
     if (is_window(h)) {
-        sheet.ended = true;
-        sheet.result = 0;
+        st.ended = true;
+        st.result = 0;
     }
 }
 
@@ -115,7 +115,7 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW* header) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return -1;
     }
-    auto st = std::make_unique<SheetState>();
+    SheetState st;
     LONG width = 0, height = 0;
     for (UINT i = 0; i < header->nPages; ++i) {
         const PROPSHEETPAGEW& d = header->ppsp[i];
@@ -129,9 +129,9 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW* header) {
         RECT px = dialog_units_to_pixels(RECT{0, 0, page.tmpl->cx, page.tmpl->cy}, page.tmpl->pointSize);
         width = std::max(width, px.right);
         height = std::max(height, px.bottom);
-        st->pages.push_back(page);
+        st.pages.push_back(page);
     }
-    NewWindow shape;
+    WindowShape shape;
     shape.kind = Kind::Sheet;
     shape.class_name = u"PropertySheet";
     if (header->pszCaption && IS_INTRESOURCE(header->pszCaption)) {
@@ -147,8 +147,7 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW* header) {
     RECT screen = screen_rect();
     LONG x = std::max<LONG>(0, (screen.right - sheet_w) / 2), y = std::max<LONG>(0, (screen.bottom - sheet_h) / 2);
     shape.rect = RECT{x, y, x + sheet_w, y + sheet_h};
-    Window& sheet = create_window_object(std::move(shape));
-    sheet.sheet = std::move(st);
+    Window& sheet = create_window_object(std::move(shape), std::move(st));
     HWND h = sheet.handle;
     {
         BusyGuard guard(h);

@@ -3,8 +3,8 @@
 // turn the operator's input into messages through platform/operator.h.
 #pragma once
 
-#include <memory>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "platform/wince.h"
@@ -26,19 +26,9 @@ enum class Kind {
     Progress,
 };
 
-struct SheetPage {
-    PROPSHEETPAGEW descriptor{};
-    const DLGTEMPLATE* tmpl = nullptr;
-    HWND hwnd = nullptr;  // null until the page is first selected
-};
-
-struct SheetState {
-    std::vector<SheetPage> pages;
-    int current = -1;
-};
-
-struct Window {
-    HWND handle = nullptr;
+// What a window is made with: its class, text and identifier, its place and
+// its procedures.
+struct WindowShape {
     Kind kind = Kind::Window;
     std::u16string class_name;
     std::u16string text;
@@ -49,25 +39,72 @@ struct Window {
     RECT du{};     // the template's rectangle in dialog units (template-made windows)
     HWND parent = nullptr;
     HWND owner = nullptr;
-    std::vector<HWND> children;  // in creation (tab) order
     WNDPROC wndproc = nullptr;
     DLGPROC dlgproc = nullptr;
-    bool visible = false;
-    bool destroyed = false;
-    const DLGTEMPLATE* tmpl = nullptr;  // dialogs
-    int image_id = 0;                   // bitmap and icon statics
-    int menu_id = 0;                    // command bar
-    std::vector<std::u16string> items;  // combo box
-    int cursel = -1;
-    int low = 0, high = 100, pos = 0;   // progress bar
-    bool modal = false;                 // dialog run by a modal loop
-    bool ended = false;                 // EndDialog was called
-    INT_PTR result = 0;
-    std::unique_ptr<SheetState> sheet;  // Kind::Sheet
-    std::u16string painted;             // what the window's WM_PAINT drew with DrawTextW
-    int busy = 0;                       // procedures of this window now running
-    bool destroying = false;            // DestroyWindow is under way
 };
+
+// What each kind of window keeps besides its shape.
+struct PaintState {  // Kind::Window
+    std::u16string painted;  // what its WM_PAINT drew with DrawTextW
+};
+struct CommandBarState {
+    int menu_id = 0;  // the menu bar's resource
+};
+struct ImageState {  // Kind::Bitmap and Kind::Icon
+    int image_id = 0;
+};
+struct ComboBoxState {
+    std::vector<std::u16string> items;
+    int cursel = -1;
+};
+struct ProgressState {
+    int low = 0, high = 100, pos = 0;
+};
+// A dialog box or sheet that a modal loop runs until it ends with a result.
+struct ModalState {
+    bool ended = false;  // EndDialog, or the sheet's OK or Cancel
+    INT_PTR result = 0;
+};
+struct DialogState : ModalState {
+    const DLGTEMPLATE* tmpl = nullptr;
+    bool modal = false;  // a dialog box (not a page)
+};
+struct SheetPage {
+    PROPSHEETPAGEW descriptor{};
+    const DLGTEMPLATE* tmpl = nullptr;
+    HWND hwnd = nullptr;  // null until the page is first selected
+};
+struct SheetState : ModalState {
+    std::vector<SheetPage> pages;
+    int current = -1;
+};
+using KindState = std::variant<std::monostate, PaintState, CommandBarState, ImageState, ComboBoxState,
+                               ProgressState, DialogState, SheetState>;
+
+struct Window : WindowShape {
+    HWND handle = nullptr;
+    std::vector<HWND> children;  // in creation (tab) order
+    bool visible = false;
+    KindState state;             // the state of its kind (see state_for)
+    bool destroyed = false;
+    bool destroying = false;     // DestroyWindow is under way
+    int busy = 0;                // procedures of this window now running
+
+    // The state of kind T, or nullptr when the window is of another kind.
+    template <class T>
+    T* as() {
+        return std::get_if<T>(&state);
+    }
+    template <class T>
+    const T* as() const {
+        return std::get_if<T>(&state);
+    }
+    // Dialogs and sheets; nullptr for other windows.
+    ModalState* modal_state();
+};
+
+// The empty state a window of `kind` starts with.
+KindState state_for(Kind kind);
 
 // The window behind a handle; nullptr for an unknown or destroyed one.
 Window* find_window(HWND hwnd);

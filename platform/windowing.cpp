@@ -2,6 +2,7 @@
 // posting and the message loop.
 #include <deque>
 #include <map>
+#include <memory>
 
 #include "platform/errors.h"
 #include "platform/text.h"
@@ -115,10 +116,10 @@ HWND active_dialog() {
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
         Window& w = *it->second;
         if (w.destroyed) continue;
-        if (w.kind == Kind::Dialog && w.modal) return w.handle;
-        if (w.kind == Kind::Sheet) {
-            int cur = w.sheet ? w.sheet->current : -1;
-            if (cur >= 0 && is_window(w.sheet->pages[cur].hwnd)) return w.sheet->pages[cur].hwnd;
+        if (const auto* dialog = w.as<DialogState>(); dialog && dialog->modal) return w.handle;
+        if (const auto* sheet = w.as<SheetState>()) {
+            int cur = sheet->current;
+            if (cur >= 0 && is_window(sheet->pages[size_t(cur)].hwnd)) return sheet->pages[size_t(cur)].hwnd;
             return nullptr;
         }
     }
@@ -156,28 +157,34 @@ size_t live_window_count() {
 
 RECT screen_rect() { return RECT{0, 0, 640, 480}; }
 
-Window& create_window_object(NewWindow shape) {
+KindState state_for(Kind kind) {
+    switch (kind) {
+    case Kind::Window: return PaintState{};
+    case Kind::CommandBar: return CommandBarState{};
+    case Kind::Dialog: return DialogState{};
+    case Kind::Sheet: return SheetState{};
+    case Kind::Bitmap: case Kind::Icon: return ImageState{};
+    case Kind::ComboBox: return ComboBoxState{};
+    case Kind::Progress: return ProgressState{};
+    default: return std::monostate{};
+    }
+}
+
+ModalState* Window::modal_state() {
+    if (auto* d = as<DialogState>()) return d;
+    return as<SheetState>();
+}
+
+Window& create_window_object(WindowShape shape, KindState kind_state) {
     auto w = std::make_unique<Window>();
     HWND h = reinterpret_cast<HWND>(state().next_handle);
     state().next_handle += 4;
+    static_cast<WindowShape&>(*w) = std::move(shape);
     w->handle = h;
-    w->kind = shape.kind;
-    w->class_name = std::move(shape.class_name);
-    w->text = std::move(shape.text);
-    w->id = shape.id;
-    w->style = shape.style;
-    w->ex_style = shape.ex_style;
-    w->rect = shape.rect;
-    w->du = shape.du;
-    w->parent = shape.parent;
-    w->owner = shape.owner;
-    w->wndproc = shape.wndproc;
-    w->dlgproc = shape.dlgproc;
-    w->tmpl = shape.tmpl;
-    w->image_id = shape.image_id;
+    w->state = std::holds_alternative<std::monostate>(kind_state) ? state_for(w->kind) : std::move(kind_state);
     Window& ref = *w;
     state().windows.emplace(reinterpret_cast<uintptr_t>(h), std::move(w));
-    if (Window* parent = find_window(shape.parent)) parent->children.push_back(h);
+    if (Window* parent = find_window(ref.parent)) parent->children.push_back(h);
     frontend().window_created(ref);
     return ref;
 }
@@ -217,11 +224,11 @@ void run_modal_loop(const std::function<bool()>& done) {
 INT_PTR run_modal_window(HWND hwnd) {
     run_modal_loop([hwnd] {
         Window* w = find_window(hwnd);
-        return !w || w->ended;
+        return !w || !w->modal_state() || w->modal_state()->ended;
     });
     INT_PTR result = 0;
     if (Window* w = find_window(hwnd)) {
-        result = w->result;
+        if (ModalState* modal = w->modal_state()) result = modal->result;
         DestroyWindow(hwnd);
     }
     return result;
@@ -263,7 +270,7 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
-    NewWindow shape;
+    WindowShape shape;
     shape.kind = Kind::Window;
     shape.class_name = cls->name;
     shape.text = std::u16string(wide_view(windowName));
@@ -504,7 +511,7 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, LPRECT, UINT) {
     Window* w = find_window(reinterpret_cast<HWND>(hdc));
     if (!w || !text) return 0;
     std::u16string_view s = count < 0 ? wide_view(text) : std::u16string_view(text, size_t(count));
-    w->painted = std::u16string(s);
+    if (auto* paint = w->as<PaintState>()) paint->painted = std::u16string(s);
     notify_change(*w, Change::Painted, 0, true);
     return 16;
 }

@@ -16,26 +16,10 @@ inline constexpr LONG kCaptionHeight = 20;
 // A built-in class's window procedure (controls, the sheet, the command bar).
 using BuiltinProc = LRESULT (*)(Window&, UINT, WPARAM, LPARAM);
 
-struct NewWindow {
-    Kind kind = Kind::Window;
-    std::u16string class_name;
-    std::u16string text;
-    int id = 0;
-    DWORD style = 0;
-    DWORD ex_style = 0;
-    RECT rect{};
-    RECT du{};
-    HWND parent = nullptr;
-    HWND owner = nullptr;
-    WNDPROC wndproc = nullptr;
-    DLGPROC dlgproc = nullptr;
-    const DLGTEMPLATE* tmpl = nullptr;
-    int image_id = 0;
-};
-
 // Adds a window to the table, links it to its parent and tells the frontend.
-// It is not visible until show_window().
-Window& create_window_object(NewWindow shape);
+// It starts with `state`, or with the empty state of its kind when none is
+// given, and is not visible until show_window().
+Window& create_window_object(WindowShape shape, KindState state = {});
 void show_window(Window& w, bool visible);
 // Tells the frontend about a change the application made (by_application) or
 // the operator made.

@@ -62,14 +62,30 @@ void set_frame(QLabel* label, const Window& c) {
     if (label->frameShape() != QFrame::NoFrame) label->setIndent(2);
 }
 
+// The list's items and choice, as the model holds them.
+void show_items(QComboBox* combo, const Window& c) {
+    const auto& list = *c.as<platform::ComboBoxState>();
+    combo->clear();
+    for (const auto& item : list.items) combo->addItem(qs(item));
+    combo->setCurrentIndex(list.cursel);
+}
+
+// The bar's range (either way round) and position.
+void show_progress(QProgressBar* bar, const Window& c) {
+    const auto& state = *c.as<platform::ProgressState>();
+    bar->setRange(std::min(state.low, state.high), std::max(state.low, state.high));
+    bar->setValue(state.pos);
+}
+
 void show_image(QLabel* label, const Window& c) {
     QSize room = label->contentsRect().size();
+    const int image_id = c.as<platform::ImageState>()->image_id;
     if (c.kind == Kind::Icon) {
-        QIcon icon = resource_icon(c.image_id);
+        QIcon icon = resource_icon(image_id);
         label->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(room.boundedTo(QSize(32, 32))));
         return;
     }
-    QPixmap pixmap = resource_bitmap(c.image_id);
+    QPixmap pixmap = resource_bitmap(image_id);
     if (!pixmap.isNull() && !room.isEmpty())
         pixmap = pixmap.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     label->setPixmap(pixmap);
@@ -175,8 +191,7 @@ QWidget* make_control(const Window& c, QWidget* dialog, BaseUnits units, const C
     case Kind::ComboBox: {
         auto* combo = new QComboBox(dialog);
         combo->setEditable(false);
-        for (const auto& item : c.items) combo->addItem(qs(item));
-        combo->setCurrentIndex(c.cursel);
+        show_items(combo, c);
         QObject::connect(combo, &QComboBox::activated, combo, [h, chosen = input.chosen](int index) {
             if (chosen) chosen(h, index);
         });
@@ -186,8 +201,7 @@ QWidget* make_control(const Window& c, QWidget* dialog, BaseUnits units, const C
     case Kind::Progress: {
         auto* bar = new QProgressBar(dialog);
         bar->setTextVisible(false);
-        bar->setRange(std::min(c.low, c.high), std::max(c.low, c.high));
-        bar->setValue(c.pos);
+        show_progress(bar, c);
         widget = bar;
         break;
     }
@@ -236,17 +250,10 @@ void apply_change(QWidget* widget, const Window& c, Change change) {
         }
         break;
     case Change::ItemAdded: case Change::Items: case Change::Selection:
-        if (auto* combo = qobject_cast<QComboBox*>(widget)) {
-            combo->clear();
-            for (const auto& item : c.items) combo->addItem(qs(item));
-            combo->setCurrentIndex(c.cursel);
-        }
+        if (auto* combo = qobject_cast<QComboBox*>(widget)) show_items(combo, c);
         break;
     case Change::Range: case Change::Position:
-        if (auto* bar = qobject_cast<QProgressBar*>(widget)) {
-            bar->setRange(std::min(c.low, c.high), std::max(c.low, c.high));
-            bar->setValue(c.pos);
-        }
+        if (auto* bar = qobject_cast<QProgressBar*>(widget)) show_progress(bar, c);
         break;
     case Change::Visible:
         widget->setVisible(c.visible);

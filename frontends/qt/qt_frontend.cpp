@@ -132,8 +132,9 @@ void QtFrontend::window_created(const Window& w) {
     }
     case Kind::Dialog: {
         if (auto* sheet = w.parent ? dynamic_cast<SheetWidget*>(frame_of(w.parent)) : nullptr) {
-            auto* page = new DialogWidget(w.tmpl, sheet->page_host());
-            page->setObjectName(QStringLiteral("page-%1").arg(w.tmpl ? w.tmpl->resourceId : 0));
+            const DLGTEMPLATE* tmpl = w.as<platform::DialogState>()->tmpl;
+            auto* page = new DialogWidget(tmpl, sheet->page_host());
+            page->setObjectName(QStringLiteral("page-%1").arg(tmpl ? tmpl->resourceId : 0));
             page->setProperty(kHandleProperty, quintptr(h));
             page->hide();
             if (m_bench && !m_page_created_ns) m_page_created_ns = now_ns();
@@ -174,7 +175,7 @@ void QtFrontend::window_changed(const Window& w, Change change, int value, bool 
     if (!by_application && change != Change::Visible) return;  // the widget already shows it
     if (w.kind == Kind::CommandBar) {
         if (auto* main = dynamic_cast<MainWindowWidget*>(frame_of(w.parent))) {
-            if (change == Change::Items) main->set_menu(w.menu_id);
+            if (change == Change::Items) main->set_menu(w.as<platform::CommandBarState>()->menu_id);
         }
         return;
     }
@@ -200,7 +201,7 @@ void QtFrontend::window_changed(const Window& w, Change change, int value, bool 
         } else if (change == Change::Text) {
             frame->setWindowTitle(qs(w.text));
         } else if (change == Change::Painted) {
-            if (auto* main = dynamic_cast<MainWindowWidget*>(frame)) main->set_painted(qs(w.painted));
+            if (auto* main = dynamic_cast<MainWindowWidget*>(frame)) main->set_painted(qs(w.as<platform::PaintState>()->painted));
         }
         return;
     }
@@ -270,8 +271,9 @@ void QtFrontend::wait_for_input() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
     // A tab click the model refused leaves the tab strip on the model's page.
     if (m_sheet) {
-        if (Window* s = platform::find_window(reinterpret_cast<HWND>(m_sheet->property(kHandleProperty).value<quintptr>())); s && s->sheet)
-            m_sheet->set_current(s->sheet->current);
+        HWND h = reinterpret_cast<HWND>(m_sheet->property(kHandleProperty).value<quintptr>());
+        if (const Window* s = platform::find_window(h); s && s->as<platform::SheetState>())
+            m_sheet->set_current(s->as<platform::SheetState>()->current);
     }
 }
 

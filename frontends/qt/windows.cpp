@@ -105,8 +105,9 @@ SheetWidget::SheetWidget(const platform::Window& sheet, SheetInput input)
 
 void SheetWidget::sync_pages(const platform::Window& sheet) {
     setWindowTitle(qs(sheet.text));
-    if (!sheet.sheet) return;
-    const auto& pages = sheet.sheet->pages;
+    const auto* state = sheet.as<platform::SheetState>();
+    if (!state) return;
+    const auto& pages = state->pages;
     QSignalBlocker block(m_tabs);
     QSize largest;
     for (size_t i = 0; i < pages.size(); ++i) {
@@ -151,7 +152,7 @@ DialogBoxWidget::DialogBoxWidget(const platform::Window& dialog, QWidget* owner,
     setWindowIcon(resource_icon(kProgramIcon));
     setWindowModality(Qt::ApplicationModal);
     setObjectName(QStringLiteral("dialog-box"));
-    m_client = new DialogWidget(dialog.tmpl, this);
+    m_client = new DialogWidget(dialog.as<platform::DialogState>()->tmpl, this);
     m_client->setFixedSize(m_client->template_size());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 6);

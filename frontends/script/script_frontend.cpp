@@ -40,11 +40,19 @@ void ScriptFrontend::window_changed(const Window& w, Change change, int value, b
     switch (change) {
     case Change::Text: emit("text " + id + " " + quote(w.text)); break;
     case Change::ItemAdded:
-        if (value >= 0 && size_t(value) < w.items.size()) emit("item " + id + " " + quote(w.items[size_t(value)]));
+        if (const auto* list = w.as<platform::ComboBoxState>(); list && value >= 0 && size_t(value) < list->items.size())
+            emit("item " + id + " " + quote(list->items[size_t(value)]));
         break;
-    case Change::Selection: emit("sel " + id + " " + std::to_string(w.cursel)); break;
-    case Change::Range: emit("range " + id + " " + std::to_string(w.low) + " " + std::to_string(w.high)); break;
-    case Change::Position: emit("pos " + id + " " + std::to_string(w.pos)); break;
+    case Change::Selection:
+        if (const auto* list = w.as<platform::ComboBoxState>()) emit("sel " + id + " " + std::to_string(list->cursel));
+        break;
+    case Change::Range:
+        if (const auto* bar = w.as<platform::ProgressState>())
+            emit("range " + id + " " + std::to_string(bar->low) + " " + std::to_string(bar->high));
+        break;
+    case Change::Position:
+        if (const auto* bar = w.as<platform::ProgressState>()) emit("pos " + id + " " + std::to_string(bar->pos));
+        break;
     default: break;
     }
 }
@@ -90,8 +98,9 @@ bool ScriptFrontend::run(const Command& cmd) {
     case V::Select: {
         HWND h = control(cmd);
         Window* w = platform::find_window(h);
-        if (w->kind != Kind::ComboBox) error(cmd.line, "control " + std::to_string(cmd.id) + " is not a list");
-        if (cmd.number < 0 || size_t(cmd.number) >= w->items.size())
+        const auto* list = w->as<platform::ComboBoxState>();
+        if (!list) error(cmd.line, "control " + std::to_string(cmd.id) + " is not a list");
+        if (cmd.number < 0 || size_t(cmd.number) >= list->items.size())
             error(cmd.line, "list " + std::to_string(cmd.id) + " has no item " + std::to_string(cmd.number));
         platform::choose_item(h, cmd.number);
         return false;
@@ -106,11 +115,11 @@ bool ScriptFrontend::run(const Command& cmd) {
     case V::Show: {
         Window* w = platform::find_window(control(cmd));
         std::string line = "show " + std::to_string(cmd.id);
-        if (w->kind == Kind::ComboBox) {
-            line += " list " + std::to_string(w->cursel);
-            for (auto& item : w->items) line += " " + quote(item);
-        } else if (w->kind == Kind::Progress) {
-            line += " progress " + std::to_string(w->low) + " " + std::to_string(w->high) + " " + std::to_string(w->pos);
+        if (const auto* list = w->as<platform::ComboBoxState>()) {
+            line += " list " + std::to_string(list->cursel);
+            for (auto& item : list->items) line += " " + quote(item);
+        } else if (const auto* bar = w->as<platform::ProgressState>()) {
+            line += " progress " + std::to_string(bar->low) + " " + std::to_string(bar->high) + " " + std::to_string(bar->pos);
         } else {
             line += " " + quote(w->text);
         }

@@ -11,12 +11,19 @@ namespace {
 using platform::Kind;
 using platform::Window;
 
+// A property page: a dialog that no modal loop of its own runs.
+bool is_page(const Window& w) {
+    const auto* dialog = w.as<platform::DialogState>();
+    return dialog && !dialog->modal;
+}
+
 bool has_image(const Window& w) {
     const RESOURCE_SECTION& rs = platform::resource_section();
     const IMAGE_ORVA* images = w.kind == Kind::Icon ? rs.icons : rs.bitmaps;
     UINT count = w.kind == Kind::Icon ? rs.iconCount : rs.bitmapCount;
-    for (UINT i = 0; i < count; ++i)
-        if (images[i].resourceId == w.image_id) return true;
+    const auto* image = w.as<platform::ImageState>();
+    for (UINT i = 0; image && i < count; ++i)
+        if (images[i].resourceId == image->image_id) return true;
     return false;
 }
 
@@ -66,7 +73,7 @@ TerminalFrontend::View TerminalFrontend::place(const Window& dialog, const Box& 
     auto& scroll = m_scroll[dialog.handle];
     int ftop = 0, frows = 0, fleft = 0, fcols = 0;
     if (m_follow_focus) {
-        HWND f = focus_of(dialog, dialog.kind == Kind::Dialog && !dialog.modal);
+        HWND f = focus_of(dialog, is_page(dialog));
         for (auto& p : placed)
             if (p.hwnd == f) {
                 ftop = p.box.top;
@@ -97,7 +104,7 @@ void TerminalFrontend::draw_scroll_marks(const View& v) {
 }
 
 void TerminalFrontend::draw_controls(const Window& dialog, const View& view, const std::vector<Placed>& placed) {
-    HWND focus = focus_of(dialog, dialog.kind == Kind::Dialog && !dialog.modal);
+    HWND focus = focus_of(dialog, is_page(dialog));
     // Frames first, so that what lies inside them is drawn over their lines.
     for (int pass = 0; pass < 2; ++pass) {
         for (auto& p : placed) {
@@ -157,7 +164,9 @@ void TerminalFrontend::draw_control(const Window& w, const Placed& p, const View
         break;
     }
     case Kind::ComboBox: {
-        std::u16string item = w.cursel >= 0 && size_t(w.cursel) < w.items.size() ? w.items[size_t(w.cursel)] : u"";
+        const auto& list = *w.as<platform::ComboBoxState>();
+        std::u16string item =
+            list.cursel >= 0 && size_t(list.cursel) < list.items.size() ? list.items[size_t(list.cursel)] : u"";
         Style s = focused ? Style::Focus : Style::Field;
         m_screen.fill(Box{b.top, b.left, 1, b.cols}, s);
         m_screen.text(b.top, b.left, item.substr(0, size_t(std::max(0, b.cols - 2))), s);
@@ -166,9 +175,10 @@ void TerminalFrontend::draw_control(const Window& w, const Placed& p, const View
         break;
     }
     case Kind::Progress: {
+        const auto& bar = *w.as<platform::ProgressState>();
         int inner = std::max(0, b.cols - 2);
-        long span = long(w.high) - long(w.low);
-        int filled = span > 0 ? int(std::clamp((long(w.pos) - w.low) * inner / span, 0L, long(inner))) : 0;
+        long span = long(bar.high) - long(bar.low);
+        int filled = span > 0 ? int(std::clamp((long(bar.pos) - bar.low) * inner / span, 0L, long(inner))) : 0;
         m_screen.text(b.top, b.left, u"[", Style::Normal);
         m_screen.text(b.top, b.left + 1, std::u16string(size_t(filled), u'#'), Style::Bar, true);
         m_screen.text(b.top, b.left + 1 + filled, std::u16string(size_t(inner - filled), u'.'), Style::Normal);

@@ -210,20 +210,24 @@ bool TerminalFrontend::open_file(HWND, const platform::OpenFileRequest& request,
 }
 
 void TerminalFrontend::open_list(HWND combo) {
-    const platform::Window* w = platform::find_window(combo);
-    if (!w || w->items.empty()) return;
-    size_t sel = w->cursel >= 0 ? size_t(w->cursel) : 0, top = 0;
+    auto state_of = [combo]() -> const platform::ComboBoxState* {
+        const platform::Window* w = platform::find_window(combo);
+        return w ? w->as<platform::ComboBoxState>() : nullptr;
+    };
+    const platform::ComboBoxState* c = state_of();
+    if (!c || c->items.empty()) return;
+    size_t sel = c->cursel >= 0 ? size_t(c->cursel) : 0, top = 0;
     for (;;) {
         draw();
-        w = platform::find_window(combo);
-        if (!w || w->items.empty()) return;
-        sel = std::min(sel, w->items.size() - 1);
+        c = state_of();
+        if (!c || c->items.empty()) return;
+        sel = std::min(sel, c->items.size() - 1);
         auto where = m_on_screen.find(combo);
         int H = m_screen.rows(), W = m_screen.cols();
         Box field = where != m_on_screen.end() ? where->second : Box{H / 2, W / 2 - 8, 1, 16};
-        int rows = std::min<int>(int(w->items.size()), 8);
+        int rows = std::min<int>(int(c->items.size()), 8);
         int width = field.cols;
-        for (auto& item : w->items) width = std::max(width, int(item.size()) + 2);
+        for (auto& item : c->items) width = std::max(width, int(item.size()) + 2);
         width = std::min(width, W);
         Box list{field.top + 1, std::min(field.left, W - width - 2), rows + 2, width + 2};
         if (list.bottom() >= H) list.top = std::max(0, field.top - list.rows);
@@ -235,12 +239,12 @@ void TerminalFrontend::open_list(HWND combo) {
         m_screen.fill(list, Style::Box);
         m_screen.frame(list, Style::Box);
         std::vector<std::pair<Box, size_t>> hits;
-        for (int r = 0; r < rows && top + size_t(r) < w->items.size(); ++r) {
+        for (int r = 0; r < rows && top + size_t(r) < c->items.size(); ++r) {
             size_t i = top + size_t(r);
             Box line{list.top + 1 + r, list.left + 1, 1, list.cols - 2};
             if (i == sel) m_screen.fill(line, Style::Focus);
             m_screen.set_clip(line);
-            m_screen.text(line.top, line.left + 1, w->items[i], i == sel ? Style::Focus : Style::Box);
+            m_screen.text(line.top, line.left + 1, c->items[i], i == sel ? Style::Focus : Style::Box);
             m_screen.no_clip();
             hits.emplace_back(line, i);
         }
@@ -252,9 +256,9 @@ void TerminalFrontend::open_list(HWND combo) {
         bool choose = false;
         if (key.type == Key::Special) {
             if (key.code == KEY_UP && sel > 0) --sel;
-            else if (key.code == KEY_DOWN && sel + 1 < w->items.size()) ++sel;
+            else if (key.code == KEY_DOWN && sel + 1 < c->items.size()) ++sel;
             else if (key.code == KEY_HOME) sel = 0;
-            else if (key.code == KEY_END) sel = w->items.size() - 1;
+            else if (key.code == KEY_END) sel = c->items.size() - 1;
             else if (key.code == kEnter) choose = true;
             else if (key.code == kEscape || key.code == kTab || key.code == kBackTab) return;
         } else if (key.type == Key::Char && key.ch == U' ') {

@@ -56,7 +56,7 @@ void TerminalFrontend::draw() {
 }
 
 void TerminalFrontend::draw_sheet(const Window& sheet) {
-    const auto& st = *sheet.sheet;
+    const auto& st = *sheet.as<platform::SheetState>();
     int H = m_screen.rows(), W = m_screen.cols();
     int page_rows = 1, page_cols = 1;
     for (auto& p : st.pages) {
@@ -159,8 +159,9 @@ void TerminalFrontend::draw_main_window(const Window& main) {
     m_screen.text(0, 1, main.text, Style::Title);
     std::vector<std::pair<std::u16string, int>> items;
     for (HWND c : main.children) {
-        const Window* bar = platform::find_window(c);
-        if (!bar || bar->kind != Kind::CommandBar) continue;
+        const Window* w = platform::find_window(c);
+        const auto* bar = w ? w->as<platform::CommandBarState>() : nullptr;
+        if (!bar) continue;
         const RESOURCE_SECTION& rs = platform::resource_section();
         for (UINT m = 0; m < rs.menuCount; ++m) {
             if (rs.menus[m].resourceId != bar->menu_id) continue;
@@ -182,7 +183,8 @@ void TerminalFrontend::draw_main_window(const Window& main) {
         m_hits.push_back(Hit{Hit::Menu, Box{1, col, 1, int(label.size())}, main.handle, items[i].second});
         col += int(label.size()) + 2;
     }
-    m_screen.text(H / 2, std::max(0, (W - int(main.painted.size())) / 2), main.painted);
+    const std::u16string& painted = main.as<platform::PaintState>()->painted;
+    m_screen.text(H / 2, std::max(0, (W - int(painted.size())) / 2), painted);
 }
 
 }  // namespace orva::terminal

@@ -112,7 +112,7 @@ void TerminalFrontend::handle(const Key& key) {
     }
     HWND active = platform::active_dialog();
     Window* dialog = platform::find_window(active);
-    if (dialog && dialog->modal) {
+    if (const auto* box = dialog ? dialog->as<platform::DialogState>() : nullptr; box && box->modal) {
         handle_dialog_box(*dialog, key);
         return;
     }
@@ -200,7 +200,7 @@ bool TerminalFrontend::handle_control_key(const Window& dialog, HWND control, co
 }
 
 void TerminalFrontend::handle_sheet(Window& sheet, const Key& key) {
-    auto& st = *sheet.sheet;
+    auto& st = *sheet.as<platform::SheetState>();
     int pages = int(st.pages.size());
     // A key per tab: F1.. or Alt+1..
     if (key.type == Key::Special && key.code >= KEY_F(1) && key.code < KEY_F(1) + pages) {

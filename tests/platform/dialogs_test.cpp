@@ -99,7 +99,7 @@ TEST_F(Dialogs, DropDownListKeepsItemsInInsertionOrderAndRefusesBadSelections) {
         EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_GETCURSEL, 0, 0), 1);
         EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_SETCURSEL, 4, 0), CB_ERR);
         EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_GETCURSEL, 0, 0), CB_ERR);
-        EXPECT_EQ(platform::find_window(GetDlgItem(d, 1064))->items,
+        EXPECT_EQ(platform::find_window(GetDlgItem(d, 1064))->as<platform::ComboBoxState>()->items,
                   (std::vector<std::u16string>{u"320 x 240", u"640 x 480"}));
     });
 }

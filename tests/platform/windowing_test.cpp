@@ -164,7 +164,7 @@ TEST_F(Windowing, PaintingKeepsTheDrawnText) {
     HDC dc = BeginPaint(h, &ps);
     DrawTextW(dc, u"Hello World!", -1, &ps.rcPaint, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     EndPaint(h, &ps);
-    EXPECT_EQ(platform::find_window(h)->painted, u"Hello World!");
+    EXPECT_EQ(platform::find_window(h)->as<platform::PaintState>()->painted, u"Hello World!");
 }
 
 }  // namespace

@@ -56,7 +56,7 @@ TEST_F(Shell, TheMainWindowOutlivingTheSheetAnswersItsMenuAndAccelerators) {
             ASSERT_NE(main, nullptr);
             EXPECT_TRUE(main->visible);
             EXPECT_EQ(main->text, u"Orva_Utility");
-            EXPECT_EQ(main->painted, u"Hello World!");
+            EXPECT_EQ(main->as<platform::PaintState>()->painted, u"Hello World!");
             EXPECT_TRUE(platform::find_window(g_hwndCommandBar)->visible);
             PostMessageW(g_hwndMain, WM_SYSCHAR, u'/', LPARAM(1) << 29);  // Alt + "/"
         },

@@ -64,28 +64,27 @@ BOOL CloseHandle(HANDLE handle) {
     return TRUE;
 }
 
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
+namespace {
+
+// Runs `io` (the object's read or write) on the object behind `file`; the
+// count it moved goes through `done` when given.
+template <class Io>
+BOOL through_object(HANDLE file, LPDWORD done, Io io) {
     KernelObject* object = find_handle(file);
-    if (!object) {
-        if (read) *read = 0;
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    DWORD done = 0;
-    BOOL ok = object->read(buffer, toRead, &done);
-    if (read) *read = done;
+    DWORD count = 0;
+    BOOL ok = FALSE;
+    if (object) ok = io(*object, &count);
+    else SetLastError(ERROR_INVALID_HANDLE);
+    if (done) *done = count;
     return ok;
 }
 
+}  // namespace
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
+    return through_object(file, read, [&](KernelObject& o, DWORD* n) { return o.read(buffer, toRead, n); });
+}
+
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
-    KernelObject* object = find_handle(file);
-    if (!object) {
-        if (written) *written = 0;
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    DWORD done = 0;
-    BOOL ok = object->write(buffer, toWrite, &done);
-    if (written) *written = done;
-    return ok;
+    return through_object(file, written, [&](KernelObject& o, DWORD* n) { return o.write(buffer, toWrite, n); });
 }

@@ -325,41 +325,34 @@ HANDLE open_serial_device(const std::string& host_path, DWORD access, DWORD shar
 using namespace orva::platform;
 
 namespace {
-SerialPort* serial_port(HANDLE handle) {
+
+// The port behind a handle, when `argument` (the structure the call reads
+// or fills) is given too; nullptr with ERROR_INVALID_HANDLE or
+// ERROR_INVALID_PARAMETER otherwise.
+SerialPort* serial_port(HANDLE handle, const void* argument) {
     auto* port = find_handle_as<SerialPort>(handle);
     if (!port) SetLastError(ERROR_INVALID_HANDLE);
-    return port;
+    else if (!argument) SetLastError(ERROR_INVALID_PARAMETER);
+    return port && argument ? port : nullptr;
 }
+
 }  // namespace
 
 BOOL GetCommState(HANDLE port, LPDCB dcb) {
-    SerialPort* p = serial_port(port);
+    SerialPort* p = serial_port(port, dcb);
     if (!p) return FALSE;
-    if (!dcb) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     p->get_state(dcb);
     return TRUE;
 }
 
 BOOL SetCommState(HANDLE port, LPDCB dcb) {
-    SerialPort* p = serial_port(port);
-    if (!p) return FALSE;
-    if (!dcb) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    return p->set_state(*dcb);
+    SerialPort* p = serial_port(port, dcb);
+    return p ? p->set_state(*dcb) : FALSE;
 }
 
 BOOL SetCommTimeouts(HANDLE port, LPCOMMTIMEOUTS timeouts) {
-    SerialPort* p = serial_port(port);
+    SerialPort* p = serial_port(port, timeouts);
     if (!p) return FALSE;
-    if (!timeouts) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     p->set_timeouts(*timeouts);
     return TRUE;
 }

@@ -3,12 +3,11 @@
 // every rule once.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <fstream>
 #include <sstream>
 
 #include "tests/layers/include_rules.h"
+#include "tests/simulator/temp_dir.h"
 
 namespace orva::layers {
 namespace {
@@ -41,17 +40,13 @@ TEST(IncludeCheck, EveryIncludeOfTheTreeStaysInsideItsLayer) {
 
 class CheckOnATree : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/orva-layers-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_root = tmpl;
-    }
-    void TearDown() override { fs::remove_all(m_root); }
+    void SetUp() override { ASSERT_FALSE(m_dir.path().empty()); }
     void write(const std::string& file, const std::string& text) {
         fs::create_directories((m_root / file).parent_path());
         std::ofstream(m_root / file) << text;
     }
-    fs::path m_root;
+    test::TempDir m_dir;
+    const fs::path& m_root = m_dir.path();
 };
 
 TEST_F(CheckOnATree, NamesEachIncludeThatCrossesAndNothingElse) {

@@ -22,15 +22,9 @@ protected:
     void SetUp() override {
         ControllerTest::SetUp();
         if (HasFatalFailure()) return;
-        fs::remove_all(fs_root);
-        fs::create_directories(fs_root / "Windows");
-        fs::create_directories(fs_root / "Temp");
-        std::ofstream(fs_root / "Windows" / "app.exe") << "x";
-        std::ofstream(fs_root / "Temp" / "x.bin") << "x";
-        std::ofstream(fs_root / "Temp" / "Notes.TXT") << "x";
-        std::ofstream(fs_root / "Temp" / "a\\b") << "x";  // no controller path names it
-        fs::create_directories(root / "outside");
-        std::ofstream(root / "outside" / "passwd") << "secret";
+        empty_fs();
+        for (const char* file : {"Windows/app.exe", "Temp/x.bin", "Temp/Notes.TXT", "Temp/a\\b"}) put(fs_root / file);
+        put(root / "outside" / "passwd", "secret");
         fs::create_directory_symlink(root / "outside", fs_root / "Temp" / "out");
         fs::create_symlink("x.bin", fs_root / "Temp" / "alias.bin");  // a link that stays inside
     }

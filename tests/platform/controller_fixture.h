@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,18 @@ protected:
         if (controller) controller->close();
         controller.reset();
         std::filesystem::remove_all(root);
+    }
+
+    // Empties the controller's file system, for a test that makes its own.
+    void empty_fs() {
+        std::filesystem::remove_all(fs_root);
+        std::filesystem::create_directory(fs_root);
+    }
+    // Writes `text` to the file at `path` (below the test's root), making
+    // its folders.
+    void put(const std::filesystem::path& path, const std::string& text = "x") {
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path) << text;
     }
 
     std::filesystem::path root;     // holds the controller directory "c"

@@ -17,13 +17,12 @@ protected:
     void SetUp() override {
         ControllerTest::SetUp();
         if (HasFatalFailure()) return;
-        fs::remove_all(fs_root);
+        empty_fs();
         fs::create_directories(fs_root / "Windows");
-        fs::create_directories(fs_root / "Storage Card");
-        std::ofstream(fs_root / "Storage Card" / "nk.bin") << "image";
-        std::ofstream(fs_root / "readme.txt") << "x";
-        std::ofstream(fs_root / "a\\b") << "x";  // a Linux name no controller path can give
-        std::ofstream(root / "secret") << "outside";
+        put(fs_root / "Storage Card" / "nk.bin", "image");
+        put(fs_root / "readme.txt");
+        put(fs_root / "a\\b");  // a Linux name no controller path can give
+        put(root / "secret", "outside");
         fs::create_directory_symlink(root, fs_root / "escape");
     }
 

@@ -3,6 +3,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <utility>
 
 #include "platform/errors.h"
 #include "platform/text.h"
@@ -23,6 +24,7 @@ struct State {
     std::deque<MSG> queue;
     bool quit_pending = false;
     int quit_code = 0;
+    bool dispatching = false;  // the next SendMessageW delivers a posted message
     uintptr_t next_handle = 0x10000;
     ATOM next_atom = 0xC000;
 };
@@ -30,6 +32,11 @@ struct State {
 State& state() {
     static State s;
     return s;
+}
+
+MessageObserver& observer() {
+    static MessageObserver o;
+    return o;
 }
 
 void free_if_done(HWND hwnd) {
@@ -64,6 +71,8 @@ POINT client_origin_on_screen(const Window& w) {
 }
 
 }  // namespace
+
+void set_message_observer(MessageObserver o) { observer() = std::move(o); }
 
 BusyGuard::BusyGuard(HWND hwnd) : m_hwnd(hwnd) {
     auto& windows = state().windows;
@@ -378,6 +387,10 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
+    const bool posted = std::exchange(state().dispatching, false);
+    if (observer()) observer()(MSG{hwnd, msg, wParam, lParam, 0, {0, 0}}, posted);
+    w = find_window(hwnd);
+    if (!w) return 0;
     BusyGuard guard(hwnd);
     if (w->dlgproc) {
         BOOL handled = w->dlgproc(hwnd, msg, wParam, lParam);
@@ -435,6 +448,7 @@ BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT DispatchMessageW(const MSG* msg) {
     if (!msg || !msg->hwnd || !is_window(msg->hwnd)) return 0;
+    state().dispatching = true;
     return SendMessageW(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 

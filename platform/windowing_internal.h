@@ -63,4 +63,11 @@ private:
 // Forgets every window, class, queued message and pending quit (tests).
 void reset_windowing();
 
+// Sees every message on its way to a window's procedures, and whether a
+// message loop dispatched it from the queue (posted) or a call sent it: the
+// platform's tests record message sequences with it, as Wine's tests do with
+// their hooks. An empty observer removes it.
+using MessageObserver = std::function<void(const MSG& msg, bool posted)>;
+void set_message_observer(MessageObserver observer);
+
 }  // namespace orva::platform

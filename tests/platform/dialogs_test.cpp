@@ -7,17 +7,23 @@
 #include "platform/module.h"
 #include "platform/window_model.h"
 #include "resources/dialogs.h"
+#include "resources/resource.h"
+#include "tests/platform/message_log.h"
 #include "tests/platform/test_frontend.h"
 
 namespace orva::test {
 namespace {
 
+constexpr int kNoSuchControl = 9999;
+
 HWND g_dialog = nullptr;
-std::vector<UINT> g_dialog_messages;
+MessageLog* g_log = nullptr;
 
 BOOL CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
-    g_dialog_messages.push_back(msg);
-    if (msg == WM_INITDIALOG) g_dialog = hwnd;
+    if (msg == WM_INITDIALOG) {
+        g_dialog = hwnd;
+        g_log->name(hwnd, "dialog");
+    }
     if (msg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
         EndDialog(hwnd, LOWORD(wParam) + 40);
         return TRUE;
@@ -29,7 +35,7 @@ class Dialogs : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::set_resource_section(&g_resourceSection);
-        g_dialog_messages.clear();
+        g_log = &log;
     }
     // Runs dialog `tmpl` as a dialog box and calls `check` once it is up.
     INT_PTR run(const DLGTEMPLATE* tmpl, std::function<void(HWND)> check) {
@@ -40,6 +46,14 @@ protected:
         return DialogBoxIndirectParamW(nullptr, tmpl, nullptr, DialogProc, 0);
     }
     TestFrontend frontend;
+    MessageLog log;
+};
+
+// A dialog box from its start to the OK that ends it.
+const ExpectedMessage kDialogBoxRun[] = {
+    {"dialog", WM_INITDIALOG, sent | lparam, 0, 0},
+    {"dialog", WM_COMMAND, posted | wparam, IDOK},
+    {"dialog", WM_DESTROY, sent},
 };
 
 TEST_F(Dialogs, EveryTemplateControlIsMadeInOrderWithItsIdentifierAndPlace) {
@@ -57,49 +71,49 @@ TEST_F(Dialogs, EveryTemplateControlIsMadeInOrderWithItsIdentifierAndPlace) {
             }
         });
         EXPECT_EQ(r, IDOK + 40);
+        ok_sequence(log, kDialogBoxRun, "a dialog box run to OK");
     }
     EXPECT_EQ(platform::live_window_count(), 0u);
-    EXPECT_EQ(g_dialog_messages.front(), UINT(WM_INITDIALOG));
 }
 
 TEST_F(Dialogs, TheKindsFollowClassAndStyle) {
     run(&g_settingsDialog, [](HWND d) {
         using platform::Kind;
-        EXPECT_EQ(platform::find_window(GetDlgItem(d, 1064))->kind, Kind::ComboBox);
-        EXPECT_EQ(platform::find_window(GetDlgItem(d, 1061))->kind, Kind::Edit);
-        EXPECT_EQ(platform::find_window(GetDlgItem(d, 1066))->kind, Kind::Button);
-        EXPECT_FALSE(platform::find_window(GetDlgItem(d, 1073))->visible);  // "Display setting..." stays hidden
+        EXPECT_EQ(platform::find_window(GetDlgItem(d, IDC_RESOLUTION))->kind, Kind::ComboBox);
+        EXPECT_EQ(platform::find_window(GetDlgItem(d, IDC_FTP_DIR))->kind, Kind::Edit);
+        EXPECT_EQ(platform::find_window(GetDlgItem(d, IDC_DISPLAY_CHANGE))->kind, Kind::Button);
+        EXPECT_FALSE(platform::find_window(GetDlgItem(d, IDC_DISPLAY_HIDDEN))->visible);  // "Display setting..." stays hidden
         EXPECT_EQ(platform::find_window(platform::find_window(d)->children[0])->kind, Kind::Bitmap);
     });
-    run(&g_updateDialog, [](HWND d) { EXPECT_EQ(platform::find_window(GetDlgItem(d, 1037))->kind, platform::Kind::Progress); });
+    run(&g_updateDialog, [](HWND d) { EXPECT_EQ(platform::find_window(GetDlgItem(d, IDC_PROGRESS))->kind, platform::Kind::Progress); });
 }
 
 TEST_F(Dialogs, GetDlgItemTextCopiesAtMostMaxLessOneAndTerminates) {
     run(&g_updateDialog, [](HWND d) {
         std::u16string longer(250, u'x');
-        ASSERT_TRUE(SetDlgItemTextW(d, 1035, longer.c_str()));
+        ASSERT_TRUE(SetDlgItemTextW(d, IDC_IMAGE_PATH, longer.c_str()));
         WCHAR buffer[200];
         std::fill(std::begin(buffer), std::end(buffer), u'#');
-        EXPECT_EQ(GetDlgItemTextW(d, 1035, buffer, 200), 199u);
+        EXPECT_EQ(GetDlgItemTextW(d, IDC_IMAGE_PATH, buffer, 200), 199u);
         EXPECT_EQ(buffer[199], 0);
         WCHAR small[4] = {u'#', u'#', u'#', u'#'};
-        EXPECT_EQ(GetDlgItemTextW(d, 9999, small, 4), 0u);
+        EXPECT_EQ(GetDlgItemTextW(d, kNoSuchControl, small, 4), 0u);
         EXPECT_EQ(small[0], 0);
-        EXPECT_FALSE(SetDlgItemTextW(d, 9999, u"x"));
+        EXPECT_FALSE(SetDlgItemTextW(d, kNoSuchControl, u"x"));
     });
 }
 
 TEST_F(Dialogs, DropDownListKeepsItemsInInsertionOrderAndRefusesBadSelections) {
     run(&g_settingsDialog, [](HWND d) {
-        EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_GETCURSEL, 0, 0), CB_ERR);
-        EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_INSERTSTRING, WPARAM(-1), LPARAM(u"320 x 240")), 0);
-        EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_INSERTSTRING, WPARAM(-1), LPARAM(u"640 x 480")), 1);
-        EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_INSERTSTRING, 5, LPARAM(u"far")), CB_ERR);
-        EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_SETCURSEL, 1, 0), 1);
-        EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_GETCURSEL, 0, 0), 1);
-        EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_SETCURSEL, 4, 0), CB_ERR);
-        EXPECT_EQ(SendDlgItemMessageW(d, 1064, CB_GETCURSEL, 0, 0), CB_ERR);
-        EXPECT_EQ(platform::find_window(GetDlgItem(d, 1064))->as<platform::ComboBoxState>()->items,
+        EXPECT_EQ(SendDlgItemMessageW(d, IDC_RESOLUTION, CB_GETCURSEL, 0, 0), CB_ERR);
+        EXPECT_EQ(SendDlgItemMessageW(d, IDC_RESOLUTION, CB_INSERTSTRING, WPARAM(-1), LPARAM(u"320 x 240")), 0);
+        EXPECT_EQ(SendDlgItemMessageW(d, IDC_RESOLUTION, CB_INSERTSTRING, WPARAM(-1), LPARAM(u"640 x 480")), 1);
+        EXPECT_EQ(SendDlgItemMessageW(d, IDC_RESOLUTION, CB_INSERTSTRING, 5, LPARAM(u"far")), CB_ERR);
+        EXPECT_EQ(SendDlgItemMessageW(d, IDC_RESOLUTION, CB_SETCURSEL, 1, 0), 1);
+        EXPECT_EQ(SendDlgItemMessageW(d, IDC_RESOLUTION, CB_GETCURSEL, 0, 0), 1);
+        EXPECT_EQ(SendDlgItemMessageW(d, IDC_RESOLUTION, CB_SETCURSEL, 4, 0), CB_ERR);
+        EXPECT_EQ(SendDlgItemMessageW(d, IDC_RESOLUTION, CB_GETCURSEL, 0, 0), CB_ERR);
+        EXPECT_EQ(platform::find_window(GetDlgItem(d, IDC_RESOLUTION))->as<platform::ComboBoxState>()->items,
                   (std::vector<std::u16string>{u"320 x 240", u"640 x 480"}));
     });
 }
@@ -107,11 +121,11 @@ TEST_F(Dialogs, DropDownListKeepsItemsInInsertionOrderAndRefusesBadSelections) {
 TEST_F(Dialogs, ProgressBarClampsItsPositionToTheRange) {
     run(&g_updateDialog, [this](HWND d) {
         frontend.changes.clear();
-        SendDlgItemMessageW(d, 1037, PBM_SETRANGE32, 23578, 23581);
-        SendDlgItemMessageW(d, 1037, PBM_SETPOS, 23579, 0);
-        EXPECT_EQ(SendDlgItemMessageW(d, 1037, PBM_GETPOS, 0, 0), 23579);
-        SendDlgItemMessageW(d, 1037, PBM_SETPOS, 5, 0);
-        EXPECT_EQ(SendDlgItemMessageW(d, 1037, PBM_GETPOS, 0, 0), 23578);
+        SendDlgItemMessageW(d, IDC_PROGRESS, PBM_SETRANGE32, 23578, 23581);
+        SendDlgItemMessageW(d, IDC_PROGRESS, PBM_SETPOS, 23579, 0);
+        EXPECT_EQ(SendDlgItemMessageW(d, IDC_PROGRESS, PBM_GETPOS, 0, 0), 23579);
+        SendDlgItemMessageW(d, IDC_PROGRESS, PBM_SETPOS, 5, 0);
+        EXPECT_EQ(SendDlgItemMessageW(d, IDC_PROGRESS, PBM_GETPOS, 0, 0), 23578);
         EXPECT_EQ(frontend.changes.size(), 3u);
     });
 }

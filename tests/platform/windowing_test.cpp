@@ -7,16 +7,16 @@
 #include "platform/errors.h"
 #include "platform/module.h"
 #include "platform/window_model.h"
+#include "resources/resource.h"
+#include "tests/platform/message_log.h"
 #include "tests/platform/test_frontend.h"
 
 namespace orva::test {
 namespace {
 
-std::vector<Received> g_log;
 bool g_destroy_in_create = false;
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    g_log.push_back({hwnd, msg, msg == WM_COMMAND ? UINT(LOWORD(wParam)) : 0});
     if (msg == WM_CREATE && g_destroy_in_create) DestroyWindow(hwnd);
     if (msg == WM_COMMAND && LOWORD(wParam) == 77) DestroyWindow(hwnd);  // destroys itself while handling
     if (msg == WM_DESTROY) PostQuitMessage(5);
@@ -26,7 +26,6 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 class Windowing : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_log.clear();
         g_destroy_in_create = false;
         platform::set_resource_section(&g_resourceSection);
         WNDCLASSW wc{};
@@ -39,6 +38,7 @@ protected:
                                CW_USEDEFAULT, owner, nullptr, nullptr, nullptr);
     }
     TestFrontend frontend;
+    MessageLog log;
 };
 
 TEST_F(Windowing, ClassNamesAreCaseInsensitiveAndRegisteredOnce) {
@@ -49,15 +49,21 @@ TEST_F(Windowing, ClassNamesAreCaseInsensitiveAndRegisteredOnce) {
     EXPECT_EQ(CreateWindowExW(0, u"NOSUCH", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
 }
 
+const ExpectedMessage kCreateDestroy[] = {
+    {"window", WM_CREATE, sent | wparam | lparam, 0, 0},
+    {"window", WM_DESTROY, sent | wparam | lparam, 0, 0},
+};
+
 TEST_F(Windowing, CreateSendsWmCreateAndDestroySendsWmDestroy) {
     HWND h = create();
     ASSERT_NE(h, nullptr);
+    log.name(h, "window");
     EXPECT_TRUE(platform::find_window(h)->visible);
     RECT r{};
     GetClientRect(h, &r);
     EXPECT_EQ(r.right, 640);  // CW_USEDEFAULT fills the controller's screen
     DestroyWindow(h);
-    EXPECT_EQ(g_log, (std::vector<Received>{{h, WM_CREATE, 0}, {h, WM_DESTROY, 0}}));
+    ok_sequence(log, kCreateDestroy, "create and destroy");
     EXPECT_FALSE(platform::is_window(h));
 }
 
@@ -67,12 +73,20 @@ TEST_F(Windowing, AWindowDestroyedDuringCreateGivesNull) {
     EXPECT_EQ(platform::live_window_count(), 0u);
 }
 
+const ExpectedMessage kCommandDestroysOwnedFirst[] = {
+    {"owner", WM_COMMAND, sent | wparam, 77},
+    {"owned", WM_DESTROY, sent},
+    {"owner", WM_DESTROY, sent},
+};
+
 TEST_F(Windowing, OwnedWindowsGoFirstAndAProcedureMayDestroyItsOwnWindow) {
     HWND owner = create();
     HWND owned = create(owner);
-    g_log.clear();
+    log.name(owner, "owner");
+    log.name(owned, "owned");
+    log.flush();
     SendMessageW(owner, WM_COMMAND, 77, 0);
-    EXPECT_EQ(g_log, (std::vector<Received>{{owner, WM_COMMAND, 77}, {owned, WM_DESTROY, 0}, {owner, WM_DESTROY, 0}}));
+    ok_sequence(log, kCommandDestroysOwnedFirst, "a command that destroys its window");
     EXPECT_EQ(platform::live_window_count(), 0u);
     EXPECT_EQ(SendMessageW(owner, WM_COMMAND, 1, 0), 0);  // a dead handle is ignored
 }
@@ -118,44 +132,60 @@ TEST_F(Windowing, CallsOnMissingWindowsSetWindowsErrors) {
     DestroyWindow(live);
 }
 
+const ExpectedMessage kPostedThenSent[] = {
+    {"window", WM_COMMAND, posted | wparam | lparam, 3, 4},
+    {"window", WM_COMMAND, sent | wparam, 5},
+};
+
 TEST_F(Windowing, PostedMessagesComeBeforeQuitAndQuitCarriesItsCode) {
     HWND h = create();
-    PostMessageW(h, WM_COMMAND, 3, 0);
+    log.name(h, "window");
+    log.flush();
+    PostMessageW(h, WM_COMMAND, 3, 4);
     PostQuitMessage(7);
     MSG msg{};
     EXPECT_TRUE(GetMessageW(&msg, nullptr, 0, 0));
     EXPECT_EQ(msg.message, UINT(WM_COMMAND));
+    DispatchMessageW(&msg);
+    SendMessageW(h, WM_COMMAND, 5, 0);
+    ok_sequence(log, kPostedThenSent, "a posted message dispatched, then one sent");
     EXPECT_FALSE(GetMessageW(&msg, nullptr, 0, 0));
     EXPECT_EQ(msg.message, UINT(WM_QUIT));
     EXPECT_EQ(msg.wParam, 7u);
     EXPECT_FALSE(PostMessageW(reinterpret_cast<HWND>(uintptr_t(12345)), WM_COMMAND, 0, 0));
 }
 
+const ExpectedMessage kAcceleratorCommands[] = {
+    {"window", WM_COMMAND, sent | wparam | lparam, MAKEWPARAM(IDM_HELP_ABOUT, 1), 0},
+    {"window", WM_COMMAND, sent | wparam | lparam, MAKEWPARAM(IDM_FILE_EXIT, 1), 0},
+};
+
 TEST_F(Windowing, AcceleratorsSendTheirCommands) {
     HWND h = create();
-    HACCEL accel = LoadAcceleratorsW(nullptr, MAKEINTRESOURCE(3));
+    HACCEL accel = LoadAcceleratorsW(nullptr, MAKEINTRESOURCE(IDR_ACCELERATORS));
     ASSERT_NE(accel, nullptr);
-    g_log.clear();
+    log.name(h, "window");
+    log.flush();
     MSG altF4{h, WM_SYSKEYDOWN, VK_F4, LPARAM(1) << 29, 0, {}};
     MSG plainF4{h, WM_KEYDOWN, VK_F4, 0, 0, {}};
     MSG altSlash{h, WM_SYSCHAR, u'/', LPARAM(1) << 29, 0, {}};
     EXPECT_EQ(TranslateAcceleratorW(h, accel, &plainF4), 0);
     EXPECT_EQ(TranslateAcceleratorW(h, accel, &altSlash), 1);
     EXPECT_EQ(TranslateAcceleratorW(h, accel, &altF4), 1);
-    EXPECT_EQ(g_log, (std::vector<Received>{{h, WM_COMMAND, 40003}, {h, WM_COMMAND, 40002}}));
+    ok_sequence(log, kAcceleratorCommands, "Alt+/ and Alt+F4");
 }
 
 TEST_F(Windowing, ResourceStringsAreCutAndTerminated) {
     WCHAR buffer[8];
     std::fill(std::begin(buffer), std::end(buffer), u'#');
-    EXPECT_EQ(LoadStringW(nullptr, 2, buffer, 6), 5);
+    EXPECT_EQ(LoadStringW(nullptr, IDS_HELLO, buffer, 6), 5);
     EXPECT_EQ(std::u16string(buffer), u"Hello");
-    EXPECT_EQ(LoadStringW(nullptr, 1, buffer, 8), 7);
+    EXPECT_EQ(LoadStringW(nullptr, IDS_APP_TITLE, buffer, 8), 7);
     EXPECT_EQ(std::u16string(buffer), u"Orva_Ut");
     EXPECT_EQ(LoadStringW(nullptr, 999, buffer, 8), 0);
     EXPECT_EQ(buffer[0], 0);
-    EXPECT_EQ(LoadIconW(nullptr, MAKEINTRESOURCE(101)), nullptr);  // the class asks for an icon that is not there
-    EXPECT_NE(LoadIconW(nullptr, MAKEINTRESOURCE(120)), nullptr);
+    EXPECT_EQ(LoadIconW(nullptr, MAKEINTRESOURCE(IDI_ORVAUTILITY)), nullptr);  // the class asks for an icon that is not there
+    EXPECT_NE(LoadIconW(nullptr, MAKEINTRESOURCE(IDI_PROGRAM)), nullptr);
 }
 
 TEST_F(Windowing, PaintingKeepsTheDrawnText) {

@@ -22,6 +22,7 @@
 #include "platform/module.h"
 #include "platform/windowing_internal.h"
 #include "resources/dialogs.h"
+#include "resources/resource.h"
 #include "simulator/controller.h"
 
 using namespace orva;
@@ -261,26 +262,26 @@ private slots:
     void application_changes_are_shown_not_echoed() {
         platform::Window& dialog = platform::create_dialog_from_template(&g_settingsDialog, nullptr, nullptr, nullptr);
         HWND h = dialog.handle;
-        SendDlgItemMessageW(h, 1064, CB_INSERTSTRING, WPARAM(-1), LPARAM(u"640 x 480"));
-        SendDlgItemMessageW(h, 1064, CB_INSERTSTRING, WPARAM(-1), LPARAM(u"800 x 600"));
-        SendDlgItemMessageW(h, 1064, CB_SETCURSEL, 1, 0);
-        SetDlgItemTextW(h, 1061, u"\\Temp");
-        SetDlgItemTextW(h, 1069, u"Resolution : 800 x 600");
-        auto* combo = qobject_cast<QComboBox*>(m_frontend->widget(GetDlgItem(h, 1064)));
+        SendDlgItemMessageW(h, IDC_RESOLUTION, CB_INSERTSTRING, WPARAM(-1), LPARAM(u"640 x 480"));
+        SendDlgItemMessageW(h, IDC_RESOLUTION, CB_INSERTSTRING, WPARAM(-1), LPARAM(u"800 x 600"));
+        SendDlgItemMessageW(h, IDC_RESOLUTION, CB_SETCURSEL, 1, 0);
+        SetDlgItemTextW(h, IDC_FTP_DIR, u"\\Temp");
+        SetDlgItemTextW(h, IDC_RESOLUTION_LABEL, u"Resolution : 800 x 600");
+        auto* combo = qobject_cast<QComboBox*>(m_frontend->widget(GetDlgItem(h, IDC_RESOLUTION)));
         QCOMPARE(combo->count(), 2);
         QCOMPARE(combo->currentText(), QStringLiteral("800 x 600"));
-        QCOMPARE(qobject_cast<QLineEdit*>(m_frontend->widget(GetDlgItem(h, 1061)))->text(), QStringLiteral("\\Temp"));
-        QCOMPARE(qobject_cast<QLabel*>(m_frontend->widget(GetDlgItem(h, 1069)))->text(),
+        QCOMPARE(qobject_cast<QLineEdit*>(m_frontend->widget(GetDlgItem(h, IDC_FTP_DIR)))->text(), QStringLiteral("\\Temp"));
+        QCOMPARE(qobject_cast<QLabel*>(m_frontend->widget(GetDlgItem(h, IDC_RESOLUTION_LABEL)))->text(),
                  QStringLiteral("Resolution : 800 x 600"));
         // The operator's typing and choosing change the model.
-        auto* edit = qobject_cast<QLineEdit*>(m_frontend->widget(GetDlgItem(h, 1061)));
+        auto* edit = qobject_cast<QLineEdit*>(m_frontend->widget(GetDlgItem(h, IDC_FTP_DIR)));
         edit->clear();
         QTest::keyClicks(edit, "\\Windows");
         WCHAR buffer[100];
-        GetDlgItemTextW(h, 1061, buffer, 100);
+        GetDlgItemTextW(h, IDC_FTP_DIR, buffer, 100);
         QCOMPARE(QString::fromUtf16(buffer), QStringLiteral("\\Windows"));
         combo->activated(0);
-        QCOMPARE(SendDlgItemMessageW(h, 1064, CB_GETCURSEL, 0, 0), LRESULT(0));
+        QCOMPARE(SendDlgItemMessageW(h, IDC_RESOLUTION, CB_GETCURSEL, 0, 0), LRESULT(0));
         DestroyWindow(h);
     }
 

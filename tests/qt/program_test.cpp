@@ -21,6 +21,7 @@
 #include "frontends/qt/windows.h"
 #include "platform/module.h"
 #include "platform/windowing_internal.h"
+#include "resources/resource.h"
 #include "simulator/controller.h"
 
 using namespace orva;
@@ -119,15 +120,15 @@ private slots:
             }
             qt::SheetWidget* sheet = frontend.sheet();
             if (!sheet || !sheet->isVisible()) return;
-            QWidget* page = sheet->page_host()->findChild<QWidget*>(QStringLiteral("page-110"));
+            QWidget* page = sheet->page_host()->findChild<QWidget*>(QStringLiteral("page-%1").arg(IDD_UPDATE));
             if (step == 0) {
                 QTabBar* tabs = sheet->tabs();
                 QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(3).center());
                 step = 1;
             } else if (step == 1 && page && page->isVisible()) {
-                auto* edit = page->findChild<QLineEdit*>(QStringLiteral("control-1035"));
-                auto* bar = page->findChild<QProgressBar*>(QStringLiteral("control-1037"));
-                auto* write = page->findChild<QPushButton*>(QStringLiteral("control-1038"));
+                auto* edit = page->findChild<QLineEdit*>(QStringLiteral("control-%1").arg(IDC_IMAGE_PATH));
+                auto* bar = page->findChild<QProgressBar*>(QStringLiteral("control-%1").arg(IDC_PROGRESS));
+                auto* write = page->findChild<QPushButton*>(QStringLiteral("control-%1").arg(IDC_WRITE_FLASH));
                 QVERIFY(edit && bar && write);
                 QCOMPARE(sheet->tabs()->currentIndex(), 3);
                 bar->installEventFilter(this);

@@ -15,6 +15,7 @@
 #include "frontends/qt/qt_frontend.h"
 #include "frontends/qt/windows.h"
 #include "platform/module.h"
+#include "resources/resource.h"
 #include "simulator/controller.h"
 
 using namespace orva;
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
         }
         qt::SheetWidget* sheet = frontend.sheet();
         if (!sheet || !sheet->isVisible() || wait-- > 0) return;
-        QWidget* update = sheet->findChild<QWidget*>(QStringLiteral("page-110"));
+        QWidget* update = sheet->findChild<QWidget*>(QStringLiteral("page-%1").arg(IDD_UPDATE));
         auto tab = [&](int index) {
             sheet->tabs()->setCurrentIndex(index);
             wait = 6;  // the page's own work (the slot query) runs first
@@ -102,18 +103,18 @@ int main(int argc, char** argv) {
         case 6: shoot(sheet, out + QStringLiteral("/qt-page-5-about.png")); break;
         case 7: tab(3); break;
         case 8:
-            if (auto* browse = update ? update->findChild<QPushButton*>(QStringLiteral("control-1036")) : nullptr)
+            if (auto* browse = update ? update->findChild<QPushButton*>(QStringLiteral("control-%1").arg(IDC_IMAGE_BROWSE)) : nullptr)
                 browse->click();
             break;
         case 9:
-            if (auto* edit = update ? update->findChild<QLineEdit*>(QStringLiteral("control-1035")) : nullptr) {
+            if (auto* edit = update ? update->findChild<QLineEdit*>(QStringLiteral("control-%1").arg(IDC_IMAGE_PATH)) : nullptr) {
                 edit->setFocus();
                 QTest::keyClicks(edit, "\\Storage Card\\nk.bin");
             }
             shoot(sheet, out + QStringLiteral("/qt-page-4-version-update.png"));
             break;
         case 10:
-            if (auto* write = update ? update->findChild<QPushButton*>(QStringLiteral("control-1038")) : nullptr)
+            if (auto* write = update ? update->findChild<QPushButton*>(QStringLiteral("control-%1").arg(IDC_WRITE_FLASH)) : nullptr)
                 write->click();
             break;
         case 11: shoot(sheet, out + QStringLiteral("/qt-page-4-version-update-written.png")); break;

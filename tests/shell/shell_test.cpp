@@ -5,6 +5,7 @@
 #include "platform/module.h"
 #include "platform/operator.h"
 #include "platform/window_model.h"
+#include "resources/resource.h"
 #include "shell/shell.h"
 #include "tests/platform/test_frontend.h"
 
@@ -66,7 +67,7 @@ TEST_F(Shell, TheMainWindowOutlivingTheSheetAnswersItsMenuAndAccelerators) {
             EXPECT_EQ(platform::find_window(about)->text, u"About Orva_Utility");
             platform::close_dialog(about, IDOK);
         },
-        [] { platform::menu_command(g_hwndMain, 40003); },
+        [] { platform::menu_command(g_hwndMain, IDM_HELP_ABOUT); },
         [] { platform::close_dialog(platform::active_dialog(), IDCANCEL); },
         [] { PostMessageW(g_hwndMain, WM_SYSKEYDOWN, VK_F4, LPARAM(1) << 29); },  // Alt + F4
     };
@@ -77,7 +78,7 @@ TEST_F(Shell, TheMainWindowOutlivingTheSheetAnswersItsMenuAndAccelerators) {
 
 TEST_F(Shell, FileExitEndsTheProgram) {
     frontend.actions = {[] { DestroyWindow(platform::active_sheet()); },
-                        [] { platform::menu_command(g_hwndMain, 40002); }};
+                        [] { platform::menu_command(g_hwndMain, IDM_FILE_EXIT); }};
     EXPECT_EQ(WinMain(kInstance, nullptr, const_cast<LPWSTR>(u""), SW_SHOW), 0);
     EXPECT_FALSE(frontend.ran_out);
 }

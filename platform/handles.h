@@ -26,5 +26,7 @@ T* find_handle_as(HANDLE handle) {
 bool remove_handle(HANDLE handle);
 // How many kernel objects are open (tests check that nothing leaks).
 size_t open_handle_count();
+// How many registry keys are open, HKEY_LOCAL_MACHINE aside (likewise).
+size_t open_key_count();
 
 }  // namespace orva::platform

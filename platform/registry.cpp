@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/wince.h"
 #include "simulator/controller.h"
@@ -31,6 +32,8 @@ const std::string* key_path(HKEY key) {
 std::string value_name(LPCWSTR name) { return orva::platform::to_utf8(orva::platform::wide_view(name)); }
 
 }  // namespace
+
+size_t orva::platform::open_key_count() { return keys().keys.size(); }
 
 // A sub key that starts with a backslash fails with ERROR_BAD_PATHNAME; a
 // missing key with ERROR_FILE_NOT_FOUND. *result is set only on success.

@@ -1,6 +1,6 @@
 // A fixture for platform tests that need a real controller: a new one in a
 // temporary directory, opened and made current for the test, closed and
-// removed afterwards.
+// removed afterwards, once the test is checked to have left nothing open.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "simulator/controller.h"
+#include "tests/platform/leak_check.h"
 
 namespace orva::test {
 
@@ -30,6 +31,7 @@ protected:
         fs_root = root / "c" / "fs";
     }
     void TearDown() override {
+        expect_nothing_left();
         sim::set_current(nullptr);
         if (controller) controller->close();
         controller.reset();

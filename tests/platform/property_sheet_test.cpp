@@ -60,6 +60,8 @@ protected:
         header = PROPSHEETHEADERW{sizeof(PROPSHEETHEADERW), PSH_PROPSHEETPAGE, g_owner, nullptr, nullptr,
                                   u"Orva_Utility [Ver 1.0]", 5, 0, pages, nullptr};
     }
+    void TearDown() override { DestroyWindow(g_owner); }  // when a test has not
+
     // The newest sheet, named "sheet" in the log.
     HWND sheet() {
         HWND h = platform::active_sheet();

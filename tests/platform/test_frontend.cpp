@@ -3,15 +3,18 @@
 
 #include "platform/text.h"
 #include "platform/windowing_internal.h"
+#include "tests/platform/leak_check.h"
 
 namespace orva::test {
 
 TestFrontend::TestFrontend() { platform::set_frontend(this); }
 
 TestFrontend::~TestFrontend() {
+    expect_nothing_left();
     platform::set_frontend(nullptr);
     platform::reset_windowing();
 }
+
 
 void TestFrontend::wait_for_input() {
     if (actions.empty()) {

@@ -1,5 +1,6 @@
-// A frontend for the platform's own tests: it records what it is told and
-// plays queued operator actions and box answers.
+// A frontend for the platform's own tests: it records what it is told, plays
+// queued operator actions and box answers, and checks when it goes that the
+// test left no window, kernel object or registry key open.
 #pragma once
 
 #include <deque>
@@ -31,15 +32,6 @@ public:
     std::vector<std::u16string> debug;
     int updates = 0;
     bool ran_out = false;                 // wait_for_input found no action left
-};
-
-// A message a recording procedure received: window, message, and the
-// notification code for WM_NOTIFY or the command for WM_COMMAND.
-struct Received {
-    HWND hwnd;
-    UINT message;
-    UINT detail;
-    bool operator==(const Received&) const = default;
 };
 
 }  // namespace orva::test

@@ -153,6 +153,7 @@ TEST_F(Windowing, PostedMessagesComeBeforeQuitAndQuitCarriesItsCode) {
     EXPECT_EQ(msg.message, UINT(WM_QUIT));
     EXPECT_EQ(msg.wParam, 7u);
     EXPECT_FALSE(PostMessageW(reinterpret_cast<HWND>(uintptr_t(12345)), WM_COMMAND, 0, 0));
+    DestroyWindow(h);
 }
 
 const ExpectedMessage kAcceleratorCommands[] = {
@@ -173,6 +174,7 @@ TEST_F(Windowing, AcceleratorsSendTheirCommands) {
     EXPECT_EQ(TranslateAcceleratorW(h, accel, &altSlash), 1);
     EXPECT_EQ(TranslateAcceleratorW(h, accel, &altF4), 1);
     ok_sequence(log, kAcceleratorCommands, "Alt+/ and Alt+F4");
+    DestroyWindow(h);
 }
 
 TEST_F(Windowing, ResourceStringsAreCutAndTerminated) {
@@ -195,6 +197,7 @@ TEST_F(Windowing, PaintingKeepsTheDrawnText) {
     DrawTextW(dc, u"Hello World!", -1, &ps.rcPaint, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     EndPaint(h, &ps);
     EXPECT_EQ(platform::find_window(h)->as<platform::PaintState>()->painted, u"Hello World!");
+    DestroyWindow(h);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "frontends/qt/message_box.h"
 #include "frontends/qt/open_file_dialog.h"
 #include "frontends/qt/qt_frontend.h"
+#include "platform/handles.h"
 #include "platform/module.h"
 #include "platform/windowing_internal.h"
 #include "resources/dialogs.h"
@@ -45,12 +46,15 @@ private slots:
         m_frontend.reset();
     }
     void cleanup() {
+        const size_t windows_left = platform::live_window_count(), handles_left = platform::open_handle_count();
         // What a failed test left is destroyed; its widgets must go with it.
         for (HWND h : platform::top_level_windows()) DestroyWindow(h);
         platform::reset_windowing();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        // No window of a test outlives it.
+        // No window or handle of a test outlives it.
         for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+        QCOMPARE(windows_left, size_t(0));
+        QCOMPARE(handles_left, size_t(0));
     }
 
     void box_data() {

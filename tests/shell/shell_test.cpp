@@ -43,6 +43,7 @@ TEST_F(Shell, CenterInParentCentresAndNeverGoesNegative) {
     GetWindowRect(wide, &r);
     EXPECT_EQ(r.left, 0);  // wider than the parent: placed at 0, not at -50
     EXPECT_EQ(r.top, 125);
+    DestroyWindow(parent);
 }
 
 TEST_F(Shell, TheMainWindowOutlivingTheSheetAnswersItsMenuAndAccelerators) {

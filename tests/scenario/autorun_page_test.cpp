@@ -250,5 +250,20 @@ TEST(AutoRun, ASavedListIsShownAgainAfterARestart) {
     EXPECT_EQ(shown(third, 1029), text_of(path));
 }
 
+// The Auto-execute page reads "Init" when its tab is first selected, and
+// only then: a missing key is reported once however often the tab is chosen.
+TEST(AutoRun, LoadsOnceWhenItsTabIsFirstSelected) {
+    TempController c;
+    ASSERT_EQ(c.tool({"reg", "delete", "Init"}).exit_code, 0);
+    RunResult r = c.run("show 1061\ntab 3\ntab 1\ntab 3\nshow 1024\n" + kLeave);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "show 1061 \"\\\\Temp\"\n"
+              + kOpenFailed + "\n"
+              "show 1024 \"\"\n"
+              "box \"Auto-execute\" \"Save Registry\" \"Save your settings to registry ?\" 0x24 -> NO\nexit 0\n");
+    EXPECT_EQ(c.reg_get("Init", "Launch80"), "");
+}
+
 }  // namespace
 }  // namespace orva::test

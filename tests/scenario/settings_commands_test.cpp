@@ -1,7 +1,8 @@
 // The registry commands of the "Save Registry" page run through the real
 // program: the factory restore with its prompts, the registry erase in the
 // event log and the registry a restart brings; the registry viewer started
-// from the controller's file system.
+// from the controller's file system; "Save and Reboot", which saves from
+// inside the sheet and leaves the page open unless the operator reboots.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -229,6 +230,58 @@ TEST(Program, VersionIsOneLine) {
     EXPECT_EQ(r.out, "orva-utility " ORVA_VERSION "\n");
     EXPECT_EQ(r.err, "");
     EXPECT_NE(run_program({utility_path(), "--help"}).out.find("--version"), std::string::npos);
+}
+
+// "Save and Reboot": the save's prompt, and the reboot offered after it.
+const std::string kSaveProceed =
+    R"(box "Save Registry" "Save Registry" "It would take 10-15 seconds to store your settings into internal non-volatile memory. Proceed ?" 0x4 -> )";
+const std::string kSaveReboot =
+    R"(box "Save Registry" "System Reboot" "All settings you changed will take effect after system reboot, reboot now ?" 0x24 -> )";
+
+std::string saved_ftp(const TempController& c) {
+    return c.tool({"reg", "--saved", "get", kFtpKey, "DefaultDir"}).out;
+}
+
+// Declining, a failed flush and a declined reboot all leave the page open
+// for more work; only the exit prompt ends the run.
+TEST(SettingsSaveAndReboot, KeepsThePageOpenUnlessTheOperatorReboots) {
+    struct Case {
+        const char* answers;
+        bool flush_fails;
+        std::string lines;
+        bool flushed;
+    };
+    const Case cases[] = {
+        {"NO", false, kSaveProceed + "NO\n", false},
+        {"YES", true, kSaveProceed + "YES\nbox \"Save Registry\" \"Save Registry\" \"RegFlushKey failed\" 0x30 -> OK\n",
+         false},
+        {"YES NO", false, kSaveProceed + "YES\n" + kSaveReboot + "NO\n", true},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.answers);
+        TempController c;
+        if (k.flush_fails) c.set_config("faults", "registry_flush_fails", "true");
+        c.reg_set(kFtpKey, "DefaultDir", "REG_SZ", "\\Windows", 200);
+        RunResult r = c.run(std::string("answer ") + k.answers + "\nclick 1001\nshow 1061\n" + kExit);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.out, k.lines + "show 1061 \"\\\\Windows\"\n" + kExitLines);
+        if (k.flushed)
+            EXPECT_EQ(saved_ftp(c), c.reg_get(kFtpKey, "DefaultDir") + "\n");
+        else
+            EXPECT_NE(saved_ftp(c), c.reg_get(kFtpKey, "DefaultDir") + "\n");
+        for (auto& line : c.log()) EXPECT_EQ(line.find("reboot"), std::string::npos) << line;
+    }
+}
+
+// A directory changed on the page and saved with "Save and Reboot" is what
+// the controller holds after the restart.
+TEST(SettingsSaveAndReboot, MakesAChangedDirectoryPersistent) {
+    TempController c;
+    RunResult r = c.run("type 1061 \"\\\\Windows\"\nclick 1062\nanswer YES YES\nclick 1001\n");
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, kSaveProceed + "YES\n" + kSaveReboot + "YES\nreboot\nexit 0\n");
+    ASSERT_EQ(c.tool({"reboot"}).exit_code, 0);
+    EXPECT_EQ(c.reg_get(kFtpKey, "DefaultDir"), "REG_SZ 200 \"\\\\Windows\"");
 }
 
 }  // namespace

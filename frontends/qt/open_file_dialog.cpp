@@ -32,6 +32,7 @@ OpenFileDialog::OpenFileDialog(const QString& filter_name, const QString& patter
 
     m_where = new QLabel(this);
     m_up = new QPushButton(QStringLiteral("Up"), this);
+    m_up->setObjectName(QStringLiteral("up"));
     m_list = new QListWidget(this);
     m_list->setUniformItemSizes(true);
     m_list->setMinimumSize(320, 180);

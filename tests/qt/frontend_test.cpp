@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -293,20 +294,9 @@ private slots:
     // a controller path.
     void open_file_dialog_stays_inside() {
         QTemporaryDir dir;
-        const fs::path top = dir.path().toStdString();
-        std::string error;
-        QVERIFY2(sim::init_controller(top / "c", 262144, false, &error), error.c_str());
-        std::unique_ptr<sim::Controller> controller = sim::Controller::open(top / "c", &error);
-        QVERIFY2(controller, error.c_str());
-        sim::set_current(controller.get());
-        auto detach = qScopeGuard([&] {
-            sim::set_current(nullptr);
-            controller->close();
-        });
-        const fs::path root = controller->fs_root();
-        fs::create_directories(root / "Storage Card");
-        { std::ofstream(root / "Storage Card" / "nk.bin") << "image"; }
-        { std::ofstream(top / "outside.bin") << "x"; }
+        m_top = dir.path().toStdString();
+        auto detach = qScopeGuard([this] { drop_controller(); });
+        make_controller();
         qt::OpenFileDialog dialog(QStringLiteral("All Documents (*.*)"), QStringLiteral("*.*"), nullptr);
         auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("file-name"));
         QTimer::singleShot(0, [&] {
@@ -319,6 +309,42 @@ private slots:
             QCOMPARE(dialog.folder(), QStringLiteral("\\Storage Card"));
             QTest::keyClicks(name, "NK.BIN");  // names match in either case, as on the controller
             QTest::keyClick(name, Qt::Key_Return);
+        });
+        QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+        QCOMPARE(dialog.chosen(), QStringLiteral("\\Storage Card\\nk.bin"));
+    }
+
+    // Folders open with one tap, a file's tap names it, "Up" goes back and
+    // stops at the root; Enter on a file of the list chooses it.
+    void open_file_dialog_walks_the_list() {
+        QTemporaryDir dir;
+        m_top = dir.path().toStdString();
+        auto detach = qScopeGuard([this] { drop_controller(); });
+        make_controller();
+        qt::OpenFileDialog dialog(QStringLiteral("All Documents (*.*)"), QStringLiteral("*.bin"), nullptr);
+        auto* list = dialog.findChild<QListWidget*>();
+        auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("file-name"));
+        auto* up = dialog.findChild<QPushButton*>(QStringLiteral("up"));
+        auto tap = [&](const QString& text) {
+            QList<QListWidgetItem*> items = list->findItems(text, Qt::MatchExactly);
+            QVERIFY2(items.size() == 1, qPrintable(text));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(items[0]).center());
+            QCoreApplication::processEvents();
+        };
+        QTimer::singleShot(0, [&] {
+            auto close = qScopeGuard([&] { dialog.reject(); });  // what a failed check leaves open
+            QVERIFY(up && !up->isEnabled());
+            tap(QStringLiteral("Storage Card"));
+            QCOMPARE(dialog.folder(), QStringLiteral("\\Storage Card"));
+            QVERIFY(up->isEnabled());
+            tap(QStringLiteral("nk.bin"));
+            QCOMPARE(name->text(), QStringLiteral("nk.bin"));
+            up->click();
+            QCOMPARE(dialog.folder(), QStringLiteral("\\"));
+            tap(QStringLiteral("Storage Card"));
+            list->setCurrentRow(0);
+            QTest::keyClick(list, Qt::Key_Return);
+            if (!dialog.isVisible()) close.dismiss();
         });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
         QCOMPARE(dialog.chosen(), QStringLiteral("\\Storage Card\\nk.bin"));
@@ -357,7 +383,28 @@ private slots:
     }
 
 private:
+    // A controller in a temporary directory, made current; "Storage Card"
+    // holds nk.bin and outside.bin lies next to the controller.
+    void make_controller() {
+        std::string error;
+        QVERIFY2(sim::init_controller(m_top / "c", 262144, false, &error), error.c_str());
+        m_controller = sim::Controller::open(m_top / "c", &error);
+        QVERIFY2(m_controller, error.c_str());
+        sim::set_current(m_controller.get());
+        const fs::path root = m_controller->fs_root();
+        fs::create_directories(root / "Storage Card");
+        { std::ofstream(root / "Storage Card" / "nk.bin") << "image"; }
+        { std::ofstream(m_top / "outside.bin") << "x"; }
+    }
+    void drop_controller() {
+        sim::set_current(nullptr);
+        if (m_controller) m_controller->close();
+        m_controller.reset();
+    }
+
     std::unique_ptr<qt::QtFrontend> m_frontend;
+    fs::path m_top;
+    std::unique_ptr<sim::Controller> m_controller;
 };
 
 QTEST_MAIN(FrontendTest)

@@ -10,13 +10,6 @@
 namespace orva::terminal {
 namespace {
 
-char16_t fold(char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; }
-
-bool less_no_case(const std::u16string& a, const std::u16string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char16_t x, char16_t y) { return fold(x) < fold(y); });
-}
-
 // What the operator is told about a folder that cannot be listed.
 std::string reason(DWORD error) {
     switch (error) {
@@ -79,7 +72,7 @@ void FileBrowser::list() {
         m_error = "cannot open " + platform::to_utf8(folder_path()) + ": " + reason(listing.error);
     std::vector<Entry> folders, files;
     for (const platform::FolderEntry& e : listing.entries) (e.folder ? folders : files).push_back(Entry{e.name, e.folder});
-    auto by_name = [](const Entry& a, const Entry& b) { return less_no_case(a.name, b.name); };
+    auto by_name = [](const Entry& a, const Entry& b) { return platform::fold_case(a.name) < platform::fold_case(b.name); };
     std::sort(folders.begin(), folders.end(), by_name);
     std::sort(files.begin(), files.end(), by_name);
     m_entries.insert(m_entries.end(), folders.begin(), folders.end());

@@ -14,6 +14,7 @@
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "frontends/qt/controls.h"
 #include "frontends/qt/dialog_units.h"
@@ -293,10 +294,7 @@ private slots:
     // Typing a path that leaves fs/ is refused; a file inside is returned as
     // a controller path.
     void open_file_dialog_stays_inside() {
-        QTemporaryDir dir;
-        m_top = dir.path().toStdString();
-        auto detach = qScopeGuard([this] { drop_controller(); });
-        make_controller();
+        auto detach = attach_controller();
         qt::OpenFileDialog dialog(QStringLiteral("All Documents (*.*)"), QStringLiteral("*.*"), nullptr);
         auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("file-name"));
         QTimer::singleShot(0, [&] {
@@ -317,10 +315,7 @@ private slots:
     // Folders open with one tap, a file's tap names it, "Up" goes back and
     // stops at the root; Enter on a file of the list chooses it.
     void open_file_dialog_walks_the_list() {
-        QTemporaryDir dir;
-        m_top = dir.path().toStdString();
-        auto detach = qScopeGuard([this] { drop_controller(); });
-        make_controller();
+        auto detach = attach_controller();
         qt::OpenFileDialog dialog(QStringLiteral("All Documents (*.*)"), QStringLiteral("*.bin"), nullptr);
         auto* list = dialog.findChild<QListWidget*>();
         auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("file-name"));
@@ -383,27 +378,29 @@ private slots:
     }
 
 private:
-    // A controller in a temporary directory, made current; "Storage Card"
-    // holds nk.bin and outside.bin lies next to the controller.
-    void make_controller() {
+    // A controller in a temporary directory, made current until the guard
+    // goes; "Storage Card" holds nk.bin and outside.bin lies next to the
+    // controller.
+    QScopeGuard<std::function<void()>> attach_controller() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        const fs::path top = m_dir->path().toStdString();
         std::string error;
-        QVERIFY2(sim::init_controller(m_top / "c", 262144, false, &error), error.c_str());
-        m_controller = sim::Controller::open(m_top / "c", &error);
-        QVERIFY2(m_controller, error.c_str());
+        if (sim::init_controller(top / "c", 262144, false, &error)) m_controller = sim::Controller::open(top / "c", &error);
+        if (!m_controller) qFatal("cannot make a controller: %s", error.c_str());
         sim::set_current(m_controller.get());
-        const fs::path root = m_controller->fs_root();
-        fs::create_directories(root / "Storage Card");
-        { std::ofstream(root / "Storage Card" / "nk.bin") << "image"; }
-        { std::ofstream(m_top / "outside.bin") << "x"; }
-    }
-    void drop_controller() {
-        sim::set_current(nullptr);
-        if (m_controller) m_controller->close();
-        m_controller.reset();
+        fs::create_directories(m_controller->fs_root() / "Storage Card");
+        { std::ofstream(m_controller->fs_root() / "Storage Card" / "nk.bin") << "image"; }
+        { std::ofstream(top / "outside.bin") << "x"; }
+        return qScopeGuard(std::function<void()>([this] {
+            sim::set_current(nullptr);
+            m_controller->close();
+            m_controller.reset();
+            m_dir.reset();
+        }));
     }
 
     std::unique_ptr<qt::QtFrontend> m_frontend;
-    fs::path m_top;
+    std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<sim::Controller> m_controller;
 };
 

@@ -1,15 +1,9 @@
 // The controller's file system for the platform and the frontends: paths
-// resolved by the controller, folders listed with wildcard patterns, files
-// placed inside fs/.
+// resolved and files written by the controller, folders listed with wildcard
+// patterns.
 #include "platform/controller_files.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <system_error>
 
 #include "platform/errors.h"
@@ -31,16 +25,6 @@ std::u16string controller_spelling(const fs::path& root, const fs::path& host) {
         out += to_utf16(name);
     }
     return out.empty() ? u"\\" : out;
-}
-
-bool write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes.remove_prefix(size_t(n));
-    }
-    return true;
 }
 
 }  // namespace
@@ -146,26 +130,9 @@ DWORD place_controller_file(std::u16string_view path, std::string_view bytes) {
     const ControllerFile file = resolve_controller_path(path);
     if (file.status != ControllerFile::Status::Found && file.status != ControllerFile::Status::Missing)
         return path_error(file);
-    if (file.folder || file.host.filename().empty()) return ERROR_ACCESS_DENIED;
-    std::string temp = (file.host.parent_path() / ("." + file.host.filename().string() + ".XXXXXX")).string();
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return error_from_errno(errno);
-    const mode_t mask = ::umask(0);  // a new file's usual mode, not mkstemp's 0600
-    ::umask(mask);
-    bool ok = ::fchmod(fd, 0666 & ~mask) == 0 && write_all(fd, bytes) && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp.c_str(), file.host.c_str()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return error_from_errno(err);
-    }
+    if (file.folder) return ERROR_ACCESS_DENIED;
+    std::string error;
+    if (!sim::current()->write_file(to_utf8(file.path), std::string(bytes), &error)) return ERROR_WRITE_FAULT;
     return ERROR_SUCCESS;
 }
 

@@ -73,10 +73,11 @@ struct FolderListing {
 FolderListing list_controller_folder(std::u16string_view folder, std::u16string_view pattern, ListFor purpose);
 
 // Writes `bytes` as the file at controller path `path`, whose folder must
-// exist, replacing a file of that name: the bytes go to a new file in the
-// same folder that is then renamed over the name, so that no reader sees
-// half of them. ERROR_SUCCESS, the path's error (a missing file is no error
-// here), ERROR_ACCESS_DENIED for a folder, or the host's error.
+// exist, replacing a file of that name whole: the controller writes a new
+// file in the same folder and renames it over the name, so that no reader
+// sees half of it and no link is followed. ERROR_SUCCESS, the path's error (a
+// missing file is no error here), ERROR_ACCESS_DENIED for a folder, or
+// ERROR_WRITE_FAULT when the write fails.
 DWORD place_controller_file(std::u16string_view path, std::string_view bytes);
 
 }  // namespace orva::platform

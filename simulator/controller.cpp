@@ -165,6 +165,10 @@ ResolvedPath SimController::resolve_path(std::string_view controller_path) {
     return resolve_controller_path(fs_root(), controller_path);
 }
 
+bool SimController::write_file(std::string_view controller_path, const std::string& text, std::string* error) {
+    return write_controller_file(fs_root(), controller_path, text, error);
+}
+
 std::optional<std::string> SimController::serial_device(std::string_view port) {
     std::string name(port);
     if (!name.empty() && name.back() == ':') name.pop_back();

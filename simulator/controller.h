@@ -61,6 +61,10 @@ public:
     virtual ResolvedPath resolve_path(std::string_view controller_path) = 0;
     // The root of the controller's file system (fs/).
     virtual std::filesystem::path fs_root() const = 0;
+    // Writes `text` as the file at a controller path, never outside fs/ and
+    // replacing the file whole (see write_controller_file in paths.h). false
+    // and a message naming the path otherwise.
+    virtual bool write_file(std::string_view controller_path, const std::string& text, std::string* error) = 0;
 
     // The host device that a port such as "COM0" maps to. When it maps to the
     // simulated I/O module, the module is started on a pseudo-terminal (once

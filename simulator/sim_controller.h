@@ -35,6 +35,7 @@ public:
     bool reg_flush() override;
     ResolvedPath resolve_path(std::string_view controller_path) override;
     std::filesystem::path fs_root() const override { return m_dir / kFsFolder; }
+    bool write_file(std::string_view controller_path, const std::string& text, std::string* error) override;
     std::optional<std::string> serial_device(std::string_view port) override;
     void debug_output(std::string_view text) override;
     void close() override;

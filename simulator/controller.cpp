@@ -3,6 +3,7 @@
 #include "simulator/sim_controller.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -125,8 +126,14 @@ std::unique_ptr<SimController> SimController::open_dir(const fs::path& dir, std:
     std::unique_ptr<SimController> c(new SimController(dir, std::move(*config)));
     c->m_registry = RegistryStore::open(dir / kRegistryFile, false, error);
     if (!c->m_registry) return nullptr;
-    c->m_flash = NorFlash::open(dir / kFlashFile, c->m_config.segment_size, c->m_config.image_area_size, error);
-    if (!c->m_flash) return nullptr;
+    // A flash file that cannot be used fails the flash calls only; the
+    // registry stays reachable.
+    c->m_flash = NorFlash::open(dir / kFlashFile, c->m_config.segment_size, c->m_config.image_area_size,
+                                &c->m_flash_error);
+    if (c->m_flash && !c->m_flash->notice().empty()) {
+        std::fprintf(stderr, "%s\n", c->m_flash->notice().c_str());
+        c->m_log.append(c->m_flash->notice());
+    }
     // A controller made by an earlier version gets today's registry viewer.
     replace_earlier_factory_viewer(dir / kFsFolder);
     return c;
@@ -251,6 +258,7 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
         for (const char* name : {kConfigFile, kRegistryFile, "registry.db-journal", "registry.db-wal", "registry.db-shm",
                                  kFactoryFile, kFlashFile, kEventLogFile, kDebugLogFile})
             fs::remove(dir / name, ec);
+        fs::remove(FlashMap::file_for(dir / kFlashFile), ec);
         fs::remove_all(dir / kFsFolder, ec);
         if (ec) return fail((dir / kFsFolder).string() + ": cannot be removed: " + ec.message());
     }

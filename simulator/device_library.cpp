@@ -23,6 +23,17 @@ T logged(SimController* c, const std::string& call, T result) {
     return result;
 }
 
+// The controller's flash; null when its file cannot be used, which is said
+// once on stderr.
+orva::sim::NorFlash* usable_flash(SimController* c) {
+    static bool said = false;
+    if (!c->flash() && !c->flash_error().empty() && !said) {
+        std::fprintf(stderr, "%s\n", c->flash_error().c_str());
+        said = true;
+    }
+    return c->flash();
+}
+
 int store_text80(SimController* c, const char* name, const std::u16string& text, char16_t* out) {
     if (out) {
         size_t n = text.size() < 79 ? text.size() : 79;
@@ -56,16 +67,17 @@ int FlashErase_Reg(int segment) {
 int FlashErase_Img(int segment) {
     SimController* c = sim();
     if (!c) return 0;
-    bool ok = c->flash() && c->flash()->erase(segment);
-    if (!ok && c->flash() && !c->flash()->last_error().empty()) std::fprintf(stderr, "%s\n", c->flash()->last_error().c_str());
+    orva::sim::NorFlash* flash = usable_flash(c);
+    bool ok = flash && flash->erase(segment);
+    if (!ok && flash && !flash->last_error().empty()) std::fprintf(stderr, "%s\n", flash->last_error().c_str());
     return logged(c, "FlashErase_Img(" + std::to_string(segment) + ")", ok ? 1 : 0);
 }
 
 int FlashWriteString_Img(int segment, uint32_t offset, const uint8_t* data, uint32_t count) {
     SimController* c = sim();
     if (!c) return 0;
-    bool ok = c->flash() && segment != c->config().flash_write_fail_segment &&
-              c->flash()->program(segment, offset, data, count);
+    orva::sim::NorFlash* flash = usable_flash(c);
+    bool ok = flash && segment != c->config().flash_write_fail_segment && flash->program(segment, offset, data, count);
     return logged(c,
                   "FlashWriteString_Img(" + std::to_string(segment) + ", " + std::to_string(offset) + ", " +
                       std::to_string(count) + ")",
@@ -75,6 +87,8 @@ int FlashWriteString_Img(int segment, uint32_t offset, const uint8_t* data, uint
 int32_t GetFlashSize_Img(uint32_t* segmentSize) {
     SimController* c = sim();
     if (!c) return 0;
+    // A flash that cannot be used has no geometry to tell: nothing is stored.
+    if (!usable_flash(c)) return logged(c, std::string("GetFlashSize_Img()"), 0);
     if (segmentSize) *segmentSize = c->config().segment_size;
     return logged(c, std::string("GetFlashSize_Img()"), c->config().image_area_size);
 }

@@ -1,13 +1,11 @@
-// NOR flash in a sparse file of complemented bytes.
+// NOR flash in a file with an erased-segment map beside it.
 #include "simulator/flash.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
-#include <linux/falloc.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "simulator/flash_io.h"
 
 namespace orva::sim {
 
@@ -16,40 +14,11 @@ namespace {
 constexpr uint32_t kSmallSegment = 131072;
 constexpr uint32_t kLargeSegment = 262144;
 constexpr int64_t kSmallFirst = 23578;
-
-bool pread_all(int fd, uint8_t* buf, size_t n, off_t off) {
-    while (n > 0) {
-        ssize_t r = ::pread(fd, buf, n, off);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return false;
-        if (r == 0) {  // past the end of the file: erased
-            std::memset(buf, 0, n);
-            return true;
-        }
-        buf += r;
-        n -= static_cast<size_t>(r);
-        off += r;
-    }
-    return true;
-}
-
-bool pwrite_all(int fd, const uint8_t* buf, size_t n, off_t off) {
-    while (n > 0) {
-        ssize_t r = ::pwrite(fd, buf, n, off);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        buf += r;
-        n -= static_cast<size_t>(r);
-        off += r;
-    }
-    return true;
-}
+constexpr int64_t kStretch = FlashMap::kStretch;
 
 }  // namespace
 
-NorFlash::~NorFlash() {
-    if (m_fd >= 0) ::close(m_fd);
-}
+NorFlash::~NorFlash() { flash_io::close_fd(m_fd); }
 
 std::unique_ptr<NorFlash> NorFlash::open(const std::filesystem::path& file, uint32_t segment_size, int32_t area_size,
                                          std::string* error) {
@@ -60,23 +29,46 @@ std::unique_ptr<NorFlash> NorFlash::open(const std::filesystem::path& file, uint
         f->m_first = segment_size == kSmallSegment ? kSmallFirst : 0;
         f->m_count = area_size / segment_size;
     }
-    f->m_fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (f->m_fd < 0 && (errno == EACCES || errno == EROFS)) {
-        // A write-protected flash still reads; erasing and programming fail.
-        f->m_fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-        f->m_read_only = f->m_fd >= 0;
-    }
-    if (f->m_fd < 0) {
-        if (error) *error = f->m_path + ": cannot open the flash file: " + std::strerror(errno);
+    const int64_t want = area_size > 0 ? area_size : 0;
+    // Every byte of the file up to the area's end has its map entry.
+    const int64_t stretches = (want + kStretch - 1) / kStretch;
+    std::string why;
+    flash_io::OpenResult o = flash_io::open_regular(file, flash_io::OpenMode::ReadWriteCreate, &why);
+    if (o.fd < 0) {
+        if (error) *error = f->m_path + ": cannot open the flash file: " + why;
         return nullptr;
     }
-    struct stat st{};
-    const int64_t want = area_size > 0 ? area_size : 0;
-    if (::fstat(f->m_fd, &st) != 0 || (st.st_size < want && !f->m_read_only && ::ftruncate(f->m_fd, want) != 0)) {
+    f->m_fd = o.fd;
+    // A write-protected flash still reads; erasing and programming fail.
+    f->m_read_only = o.read_only;
+    const std::filesystem::path map = FlashMap::file_for(file);
+    if (o.created ? !f->m_map.create_erased(map, stretches, error)
+                  : !f->m_map.open(map, stretches, f->m_read_only, error))
+        return nullptr;
+    f->m_erased_byte = f->m_map.complemented() ? 0x00 : 0xFF;
+    const int64_t size = flash_io::file_size(f->m_fd);
+    if (size < 0 || (size < want && !f->m_read_only && !f->pad(size, want))) {
         if (error) *error = f->m_path + ": cannot size the flash file: " + std::strerror(errno);
         return nullptr;
     }
+    if (size < want && !o.created)
+        f->m_notice = f->m_path + ": " + std::to_string(size) + " bytes, shorter than the image area of " +
+                      std::to_string(want) + " bytes: the missing " + std::to_string(want - size) + " bytes " +
+                      (f->m_read_only ? "read as erased" : "were added as erased");
     return f;
+}
+
+bool NorFlash::pad(int64_t size, int64_t want) {
+    if (!m_map.complemented()) {
+        // Zero bytes are programmed ones here: the stretch the file ends in is
+        // filled up with 0xFF and the stretches after it are marked erased.
+        const int64_t tail = std::min(want, (size + kStretch - 1) / kStretch * kStretch);
+        const std::vector<uint8_t> erased(static_cast<size_t>(tail > size ? tail - size : 0), 0xFF);
+        if (!erased.empty() && !flash_io::pwrite_all(m_fd, erased.data(), erased.size(), size)) return false;
+        const int64_t first = tail / kStretch, count = m_map.stretches() - first;
+        if (count > 0 && !m_map.all_erased(first, count) && !m_map.mark(first, count, true, &m_error)) return false;
+    }
+    return flash_io::extend(m_fd, want);
 }
 
 bool NorFlash::io_fail(const char* what) {
@@ -88,10 +80,18 @@ bool NorFlash::valid_segment(int64_t segment) const {
     return m_count > 0 && segment >= m_first && segment < m_first + m_count;
 }
 
-bool NorFlash::is_hole(int64_t off, int64_t len) const {
-    off_t data = ::lseek(m_fd, off, SEEK_DATA);
-    if (data < 0) return errno == ENXIO;  // no data at or after off
-    return data >= off + len;
+bool NorFlash::load_stored(int64_t off, uint8_t* out, size_t n) {
+    const int64_t end = off + static_cast<int64_t>(n);
+    for (int64_t pos = off; pos < end;) {
+        const int64_t piece = std::min(end, (pos / kStretch + 1) * kStretch) - pos;
+        uint8_t* at = out + (pos - off);
+        if (m_map.erased(pos / kStretch))
+            std::memset(at, m_erased_byte, static_cast<size_t>(piece));
+        else if (!flash_io::pread_all(m_fd, at, static_cast<size_t>(piece), pos, m_erased_byte))
+            return false;
+        pos += piece;
+    }
+    return true;
 }
 
 bool NorFlash::erase(int64_t segment) {
@@ -100,17 +100,9 @@ bool NorFlash::erase(int64_t segment) {
         errno = EROFS;
         return io_fail("erase failed");
     }
-    const off_t off = static_cast<off_t>((segment - m_first) * m_segment_size);
-    if (is_hole(off, m_segment_size)) return true;
-    // Zeroing the range turns its blocks into unwritten extents, which read as
-    // zeros and count as holes, without writing anything; punching a hole
-    // instead frees the blocks, but costs far more on file systems mounted
-    // with discard, and the next image needs the blocks again anyway.
-    if (::fallocate(m_fd, FALLOC_FL_ZERO_RANGE | FALLOC_FL_KEEP_SIZE, off, m_segment_size) == 0) return true;
-    if (::fallocate(m_fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off, m_segment_size) == 0) return true;
-    if (errno != EOPNOTSUPP && errno != ENOSYS) return io_fail("erase failed");
-    std::vector<uint8_t> zeros(m_segment_size, 0);
-    return pwrite_all(m_fd, zeros.data(), zeros.size(), off) || io_fail("erase failed");
+    const int64_t first = offset_of(segment) / kStretch, count = m_segment_size / kStretch;
+    if (m_map.all_erased(first, count)) return true;
+    return m_map.mark(first, count, true, &m_error);
 }
 
 bool NorFlash::program(int64_t segment, uint32_t offset, const uint8_t* data, uint32_t count) {
@@ -121,59 +113,98 @@ bool NorFlash::program(int64_t segment, uint32_t offset, const uint8_t* data, ui
         errno = EROFS;
         return io_fail("write failed");
     }
-    const off_t off = static_cast<off_t>((segment - m_first) * m_segment_size + offset);
-    std::vector<uint8_t> stored(count, 0);
-    const bool fresh = is_hole(off, count);
-    if (!fresh && !pread_all(m_fd, stored.data(), count, off)) return io_fail("read failed");
-    // Stored bytes are complements: clearing a flash bit sets a stored bit.
-    for (uint32_t i = 0; i < count; ++i) stored[i] |= static_cast<uint8_t>(~data[i]);
-    if (!pwrite_all(m_fd, stored.data(), count, off)) return io_fail("write failed");
-    // Over erased bytes the flash now holds exactly `data`: nothing to verify.
-    if (fresh) return true;
-    if (!pread_all(m_fd, stored.data(), count, off)) return io_fail("read back failed");
-    // Complemented back in one pass and compared in one call: a byte-wise
-    // loop with an early exit is not vectorised and cost more than the I/O.
-    for (uint32_t i = 0; i < count; ++i) stored[i] = static_cast<uint8_t>(~stored[i]);
-    return std::memcmp(stored.data(), data, count) == 0;
+    const bool complemented = m_map.complemented();
+    const int64_t lo = offset_of(segment) + offset, hi = lo + count;
+    const int64_t s0 = lo / kStretch, s1 = (hi - 1) / kStretch;
+    // Erased stretches are written whole, so that what the file held there
+    // before is gone once the map no longer marks them.
+    const int64_t wlo = m_map.erased(s0) ? s0 * kStretch : lo;
+    const int64_t whi = m_map.erased(s1) ? (s1 + 1) * kStretch : hi;
+    const bool fresh = m_map.all_erased(s0, s1 - s0 + 1);
+    const uint8_t* out = data;  // whole erased stretches of plain bytes go as they are
+    if (complemented || wlo != lo || whi != hi || !fresh) {
+        m_buf.resize(static_cast<size_t>(whi - wlo));
+        uint8_t* stored = m_buf.data() + (lo - wlo);
+        if (fresh) {
+            std::memset(m_buf.data(), m_erased_byte, static_cast<size_t>(lo - wlo));
+            std::memset(stored + count, m_erased_byte, static_cast<size_t>(whi - hi));
+            if (complemented)
+                for (uint32_t i = 0; i < count; ++i) stored[i] = static_cast<uint8_t>(~data[i]);
+            else
+                std::memcpy(stored, data, count);
+        } else {
+            if (!load_stored(wlo, m_buf.data(), m_buf.size())) return io_fail("read failed");
+            // Programming clears flash bits: a complemented file sets them.
+            if (complemented)
+                for (uint32_t i = 0; i < count; ++i) stored[i] |= static_cast<uint8_t>(~data[i]);
+            else
+                for (uint32_t i = 0; i < count; ++i) stored[i] &= data[i];
+        }
+        out = m_buf.data();
+    }
+    if (!flash_io::pwrite_all(m_fd, out, static_cast<size_t>(whi - wlo), wlo)) return io_fail("write failed");
+    // Read back where the bytes were not erased; over erased bytes the file
+    // now holds exactly `data`.
+    bool same = true;
+    for (int64_t pos = lo; pos < hi && !fresh;) {
+        const int64_t piece = std::min(hi, (pos / kStretch + 1) * kStretch) - pos;
+        if (!m_map.erased(pos / kStretch)) {
+            uint8_t* back = m_buf.data() + (pos - wlo);
+            if (!flash_io::pread_all(m_fd, back, static_cast<size_t>(piece), pos, m_erased_byte))
+                return io_fail("read back failed");
+            // Complemented back in one pass and compared in one call: a
+            // byte-wise loop with an early exit is not vectorised.
+            if (complemented)
+                for (int64_t i = 0; i < piece; ++i) back[i] = static_cast<uint8_t>(~back[i]);
+            same = same && std::memcmp(back, data + (pos - lo), static_cast<size_t>(piece)) == 0;
+        }
+        pos += piece;
+    }
+    // Only now, with the data in the file, do the erased stretches end: in
+    // one mark, so that a segment never shows half its new data.
+    for (int64_t s = s0; s <= s1;) {
+        int64_t run = 0;
+        while (s + run <= s1 && m_map.erased(s + run)) ++run;
+        if (run > 0 && !m_map.mark(s, run, false, &m_error)) return false;
+        s += run > 0 ? run : 1;
+    }
+    return same;
 }
 
 bool NorFlash::read(int64_t segment, std::vector<uint8_t>& out) {
     if (!valid_segment(segment)) return false;
-    const off_t off = static_cast<off_t>((segment - m_first) * m_segment_size);
-    out.assign(m_segment_size, 0);
-    if (!is_hole(off, m_segment_size) && !pread_all(m_fd, out.data(), out.size(), off)) return io_fail("read failed");
-    for (uint8_t& b : out) b = static_cast<uint8_t>(~b);
+    out.resize(m_segment_size);
+    if (!load_stored(offset_of(segment), out.data(), out.size())) return io_fail("read failed");
+    if (m_map.complemented())
+        for (uint8_t& b : out) b = static_cast<uint8_t>(~b);
     return true;
 }
 
 int64_t NorFlash::programmed_bytes(int64_t segment) {
     if (!valid_segment(segment)) return -1;
-    const off_t off = static_cast<off_t>((segment - m_first) * m_segment_size);
-    if (is_hole(off, m_segment_size)) return 0;
-    std::vector<uint8_t> buf(m_segment_size);
-    if (!pread_all(m_fd, buf.data(), buf.size(), off)) return io_fail("read failed"), -1;
-    int64_t n = 0;
-    for (uint8_t b : buf) n += b != 0;
-    return n;
+    const int64_t off = offset_of(segment);
+    if (m_map.all_erased(off / kStretch, m_segment_size / kStretch)) return 0;
+    // A hole reads as zeros: erased bytes in a complemented file.
+    if (m_map.complemented() && flash_io::is_hole(m_fd, off, m_segment_size)) return 0;
+    m_buf.resize(m_segment_size);
+    if (!load_stored(off, m_buf.data(), m_buf.size())) return io_fail("read failed"), -1;
+    return static_cast<int64_t>(m_buf.size()) - std::count(m_buf.begin(), m_buf.end(), m_erased_byte);
 }
 
 std::vector<std::pair<int64_t, int64_t>> NorFlash::programmed_segments() {
     std::vector<std::pair<int64_t, int64_t>> out;
-    const int64_t end = m_count * static_cast<int64_t>(m_segment_size);
-    int64_t pos = 0;
-    while (pos < end) {
-        off_t data = ::lseek(m_fd, pos, SEEK_DATA);
-        if (data < 0 || data >= end) break;
-        int64_t segment = m_first + data / m_segment_size;
-        int64_t n = programmed_bytes(segment);
+    for (int64_t segment = m_first; segment < m_first + m_count; ++segment) {
+        const int64_t n = programmed_bytes(segment);
+        if (n < 0) break;
         if (n > 0) out.emplace_back(segment, n);
-        pos = (segment - m_first + 1) * static_cast<int64_t>(m_segment_size);
     }
     return out;
 }
 
 bool NorFlash::sync() {
-    return ::fdatasync(m_fd) == 0 || io_fail("sync failed");
+    // The data first: a map on the disk never marks as written what is not.
+    if (!flash_io::sync_data(m_fd)) return io_fail("sync failed");
+    return m_map.sync(&m_error);
 }
 
 }  // namespace orva::sim

@@ -1,6 +1,15 @@
-// The image area of NOR flash, kept in a sparse file. The file holds the
-// complement of every flash byte, so an erased byte (0xFF) is a zero in the
-// file and erasing a segment is punching a hole.
+// The image area of NOR flash, kept in a file and the erased-segment map
+// beside it (flash_map.h): erasing a segment only marks it there, and
+// programming an erased segment writes the whole segment over the old blocks
+// in place, as a plain copy would. A new flash file holds the flash bytes as
+// they are; one made before the map holds their complements (an erased byte
+// is a zero, so that a sparse file is erased throughout) and keeps them.
+//
+// Each erase and each program is in the files when it returns: a process
+// killed at any point leaves a flash that reads as if the operations that
+// returned had happened and the one under way had or had not (a program over
+// bytes that were not erased may be cut short, as on a real flash). sync()
+// writes both files to the disk.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "simulator/flash_map.h"
+
 namespace orva::sim {
 
 class NorFlash {
@@ -18,10 +29,14 @@ public:
     NorFlash(const NorFlash&) = delete;
     NorFlash& operator=(const NorFlash&) = delete;
 
-    // Opens (creating when missing) the flash file for an image area of
-    // `area_size` bytes in segments of `segment_size` bytes. The image area
-    // starts at segment 23578 for 128 KiB segments and at 0 for 256 KiB; any
-    // other segment size (or a non-positive area) has no image segments.
+    // Opens (creating when missing, erased throughout) the flash file for an
+    // image area of `area_size` bytes in segments of `segment_size` bytes,
+    // with its map. The image area starts at segment 23578 for 128 KiB
+    // segments and at 0 for 256 KiB; any other segment size (or a
+    // non-positive area) has no image segments. A file shorter than the area
+    // is padded with erased bytes, and notice() says so. nullptr and a
+    // message naming the file when the file or its map cannot be used (a
+    // directory, a FIFO, unreadable); opening never blocks.
     static std::unique_ptr<NorFlash> open(const std::filesystem::path& file, uint32_t segment_size, int32_t area_size,
                                           std::string* error);
 
@@ -43,18 +58,25 @@ public:
     // -1 when refused or on error.
     int64_t programmed_bytes(int64_t segment);
     // Segments holding a byte other than 0xFF, in order, with how many such
-    // bytes each holds. Erased stretches of the file are skipped unread.
+    // bytes each holds. Erased segments and holes of the file are skipped unread.
     std::vector<std::pair<int64_t, int64_t>> programmed_segments();
-    // Writes everything to the disk.
+    // Writes the flash file and then its map to the disk.
     bool sync();
 
     const std::string& last_error() const { return m_error; }
+    // What opening found that the operator should hear of (a file shorter
+    // than the image area, with both sizes); empty when nothing.
+    const std::string& notice() const { return m_notice; }
 
 private:
     NorFlash() = default;
     bool io_fail(const char* what);
-    // Whether [off, off+len) of the file is a hole (erased throughout).
-    bool is_hole(int64_t off, int64_t len) const;
+    int64_t offset_of(int64_t segment) const { return (segment - m_first) * m_segment_size; }
+    // Makes the file `want` bytes long (from `size`), the added bytes erased.
+    bool pad(int64_t size, int64_t want);
+    // The stored bytes of [off, off + n) as the map shows them: erased
+    // bytes where marked erased, the file elsewhere.
+    bool load_stored(int64_t off, uint8_t* out, size_t n);
 
     std::string m_path;
     int m_fd = -1;
@@ -62,7 +84,11 @@ private:
     uint32_t m_segment_size = 0;
     int64_t m_first = 0;
     int64_t m_count = 0;
+    FlashMap m_map;
+    uint8_t m_erased_byte = 0;   // how the file stores 0xFF
+    std::vector<uint8_t> m_buf;  // one segment of stored bytes, reused
     std::string m_error;
+    std::string m_notice;
 };
 
 }  // namespace orva::sim

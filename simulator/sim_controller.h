@@ -42,7 +42,10 @@ public:
 
     // Null after close().
     RegistryStore* registry() { return m_registry.get(); }
+    // Null after close(), and when the flash file could not be opened:
+    // flash_error() then says why.
     NorFlash* flash() { return m_flash.get(); }
+    const std::string& flash_error() const { return m_flash_error; }
     EventLog& event_log() { return m_log; }
     EventLog& debug_log() { return m_debug_log; }
     const ControllerConfig& config() const { return m_config; }
@@ -72,6 +75,7 @@ private:
     ControllerConfig m_config;
     std::unique_ptr<RegistryStore> m_registry;
     std::unique_ptr<NorFlash> m_flash;
+    std::string m_flash_error;
     EventLog m_log;
     EventLog m_debug_log;
     int64_t m_serial_failures_left = 0;

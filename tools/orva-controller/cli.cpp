@@ -278,6 +278,7 @@ private:
     }
 
     int flash(std::vector<std::string> args) {
+        if (!m_controller->flash()) return fail(m_controller->flash_error());
         sim::NorFlash& flash = *m_controller->flash();
         if (args.size() == 1 && args[0] == "state") {
             for (auto [segment, bytes] : flash.programmed_segments()) m_out << segment << " " << bytes << "\n";

@@ -1,0 +1,70 @@
+// The erased-segment map kept beside a flash file ("flash.img.map"): which
+// 128 KiB stretches of the flash read as erased whatever the flash file holds
+// there, and how the flash file stores its bytes. Erasing marks a stretch
+// here instead of touching the flash file, so that the next program writes
+// over the old blocks in place.
+//
+// The map file: a 32-byte header ("ORVAFMAP", then 32-bit little-endian
+// numbers: version 1, the stretch size, the storage: 0 plain bytes, 1
+// complemented bytes; the rest zeros) and one byte per stretch from the start
+// of the flash file: 1 erased, 0 (or no byte at all) what the flash file
+// holds. A flash file without a map is one from before the map: complemented
+// bytes, no stretch marked, which is how it opens unchanged.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace orva::sim {
+
+class FlashMap {
+public:
+    static constexpr int64_t kStretch = 131072;
+
+    FlashMap() = default;
+    ~FlashMap();
+    FlashMap(const FlashMap&) = delete;
+    FlashMap& operator=(const FlashMap&) = delete;
+
+    // The map file of a flash file.
+    static std::filesystem::path file_for(const std::filesystem::path& flash_file);
+
+    // Loads the map of `stretches` stretches from `file`. A missing map has
+    // no entries and complemented storage; it is made by the first mark
+    // (never when `read_only`). false with a message naming the file when it
+    // cannot be read or is not a map.
+    bool open(const std::filesystem::path& file, int64_t stretches, bool read_only, std::string* error);
+    // Replaces the map with one for a new flash file of plain bytes, in
+    // which every stretch is erased.
+    bool create_erased(const std::filesystem::path& file, int64_t stretches, std::string* error);
+
+    // Whether the flash file stores the complement of each flash byte.
+    bool complemented() const { return m_complemented; }
+    int64_t stretches() const { return static_cast<int64_t>(m_erased.size()); }
+    bool erased(int64_t stretch) const {
+        return stretch >= 0 && stretch < stretches() && m_erased[static_cast<size_t>(stretch)];
+    }
+    // Whether every stretch of [first, first + count) is erased.
+    bool all_erased(int64_t first, int64_t count) const;
+    // Marks [first, first + count) erased or not. The map file holds the marks
+    // when this returns (not yet synced): a process killed afterwards leaves
+    // them for the next one.
+    bool mark(int64_t first, int64_t count, bool erased, std::string* error);
+    // Writes the map to the disk.
+    bool sync(std::string* error);
+
+private:
+    bool fail(const std::string& what, std::string* error) const;
+    // Replaces the map file with a whole new one holding `entries`.
+    bool write_whole(std::vector<uint8_t> entries, std::string* error);
+
+    std::filesystem::path m_file;
+    int m_fd = -1;
+    bool m_read_only = false;
+    bool m_complemented = true;
+    std::vector<uint8_t> m_erased;  // one entry per stretch of the image area
+};
+
+}  // namespace orva::sim

@@ -143,6 +143,10 @@ bool NorFlash::program(int64_t segment, uint32_t offset, const uint8_t* data, ui
         out = m_buf.data();
     }
     if (!flash_io::pwrite_all(m_fd, out, static_cast<size_t>(whi - wlo), wlo)) return io_fail("write failed");
+    // Programmed bytes head for the disk at once, as on a flash chip: the
+    // disk writes while the next segments are read and programmed, and the
+    // sync at the end finds little left to do.
+    flash_io::start_writeback(m_fd, wlo, whi - wlo);
     // Read back where the bytes were not erased; over erased bytes the file
     // now holds exactly `data`.
     bool same = true;

@@ -104,6 +104,10 @@ bool is_hole(int fd, int64_t off, int64_t len) {
     return data >= off + len;
 }
 
+void start_writeback(int fd, int64_t off, int64_t len) {
+    ::sync_file_range(fd, static_cast<off_t>(off), static_cast<off_t>(len), SYNC_FILE_RANGE_WRITE);
+}
+
 bool sync_data(int fd) {
     while (::fdatasync(fd) != 0)
         if (errno != EINTR) return false;

@@ -40,6 +40,9 @@ bool pwrite_all(int fd, const uint8_t* buf, size_t n, int64_t off);
 // Whether [off, off+len) holds no data (a hole or unwritten extents, which
 // read as zeros). false when unknown.
 bool is_hole(int fd, int64_t off, int64_t len);
+// Starts writing [off, off+len) to the disk without waiting for it (nothing
+// where the file system cannot).
+void start_writeback(int fd, int64_t off, int64_t len);
 // Waits until the file's data is on the disk.
 bool sync_data(int fd);
 

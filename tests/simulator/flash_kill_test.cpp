@@ -142,14 +142,15 @@ TEST_P(FlashKill, LeavesTheOperationsThatReturnedAndNoOldDataInErasedStretches) 
     auto prepare = [&](const test::TempDir& dir) {
         if (GetParam().old_file) std::filesystem::copy_file(base / "flash.img", dir / "flash.img");
     };
-    // How long the whole run takes here, to spread the kills over it.
-    std::chrono::microseconds whole;
-    {
+    // How long the whole run takes here (the fastest of three), to spread
+    // the kills over it.
+    std::chrono::microseconds whole = std::chrono::seconds(30);
+    for (int i = 0; i < 3; ++i) {
         test::TempDir dir;
         prepare(dir);
         auto t0 = std::chrono::steady_clock::now();
         ASSERT_EQ(run_and_kill(dir / "flash.img", ops, std::chrono::seconds(30)), ops.size());
-        whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
+        whole = std::min(whole, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0));
     }
 
     struct Round {

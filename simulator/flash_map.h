@@ -50,7 +50,10 @@ public:
     bool all_erased(int64_t first, int64_t count) const;
     // Marks [first, first + count) erased or not. The map file holds the marks
     // when this returns (not yet synced): a process killed afterwards leaves
-    // them for the next one.
+    // them for the next one. They go in one write, which for the two marks
+    // of a 256 KiB segment never crosses a page of the file (the header's
+    // length is even, such a segment starts at an even stretch): a process
+    // killed during it leaves both or neither.
     bool mark(int64_t first, int64_t count, bool erased, std::string* error);
     // Writes the map to the disk.
     bool sync(std::string* error);

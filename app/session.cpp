@@ -33,6 +33,8 @@ std::unique_ptr<sim::SimController> open_controller(const std::optional<std::str
     if (!controller) return nullptr;
     for (const std::string& warning : controller->config().warnings)
         std::fprintf(stderr, "orva-utility: warning: %s\n", warning.c_str());
+    for (const std::string& problem : controller->registry_problems())
+        std::fprintf(stderr, "orva-utility: warning: %s\n", problem.c_str());
     sim::set_current(controller.get());
     g_open = controller.get();
     // The registry viewer that the program may start runs the orva-controller

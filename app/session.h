@@ -15,7 +15,8 @@ namespace orva::app {
 
 // Opens the controller in `dir`, or the default one (created with factory
 // settings when it does not exist yet), makes it current for the device
-// library and prints the warnings of its controller.toml on standard error.
+// library and prints the warnings of its controller.toml, and the registry
+// copies that fail their check, on standard error.
 // nullptr and a message when there is no usable controller.
 std::unique_ptr<sim::SimController> open_controller(const std::optional<std::string>& dir, std::string* error);
 

@@ -119,12 +119,8 @@ std::unique_ptr<SimController> SimController::open_dir(const fs::path& dir, std:
     }
     auto config = load_config(dir / kConfigFile, error);
     if (!config) return nullptr;
-    if (!fs::exists(dir / kRegistryFile, ec)) {
-        if (error) *error = (dir / kRegistryFile).string() + ": the registry database is missing";
-        return nullptr;
-    }
     std::unique_ptr<SimController> c(new SimController(dir, std::move(*config)));
-    c->m_registry = RegistryStore::open(dir / kRegistryFile, false, error);
+    c->m_registry = RegistryStore::open(dir, false, error);
     if (!c->m_registry) return nullptr;
     // A flash file that cannot be used fails the flash calls only; the
     // registry stays reachable.
@@ -137,6 +133,10 @@ std::unique_ptr<SimController> SimController::open_dir(const fs::path& dir, std:
     // A controller made by an earlier version gets today's registry viewer.
     replace_earlier_factory_viewer(dir / kFsFolder);
     return c;
+}
+
+std::vector<std::string> SimController::registry_problems() const {
+    return m_registry ? m_registry->problems() : std::vector<std::string>();
 }
 
 bool SimController::reg_key_exists(std::string_view key) {
@@ -203,20 +203,26 @@ void SimController::close() {
 
 bool SimController::restart(std::string* error) {
     bool ok = m_registry != nullptr;
-    if (!ok && error) *error = m_dir.string() + ": the controller is closed";
-    if (ok && m_registry->saved_valid()) {
+    std::string why;
+    if (!ok) {
+        why = m_dir.string() + ": the controller is closed";
+    } else if (m_registry->saved_valid()) {
         ok = m_registry->copy(Hive::Saved, Hive::Live);
-        if (!ok && error) *error = m_registry->last_error();
-    } else if (ok) {
-        std::string text, why;
-        const fs::path file = m_dir / kFactoryFile;
-        std::optional<std::vector<RegChange>> changes;
-        if (read_whole_file(file, text, &why)) changes = parse_reg_text(text, file.string(), &why);
-        if (changes && !m_registry->replace(Hive::Factory, *changes)) why = m_registry->last_error(), changes.reset();
-        // A damaged factory.reg leaves the factory hive as it was loaded last.
-        ok = m_registry->copy(Hive::Factory, Hive::Live) && changes.has_value();
-        if (!ok && error) *error = changes ? m_registry->last_error() : why + " (the factory registry loaded before was used)";
+        if (!ok) why = m_registry->last_error();
+    } else {
+        // As a controller whose registry area holds nothing usable: the
+        // factory registry, from factory.reg when that can be read.
+        const std::string saved = m_registry->unusable_reason(Hive::Saved);
+        const bool loaded = m_registry->load_factory_file();
+        if (!loaded) why = m_registry->last_error() + " (the factory registry loaded before was used)";
+        ok = m_registry->copy(Hive::Factory, Hive::Live) && loaded;
+        if (!ok && loaded) why = m_registry->last_error();
+        if (!saved.empty()) {
+            ok = false;
+            why = saved + "; the factory registry was loaded instead" + (why.empty() ? "" : "; " + why);
+        }
     }
+    if (!ok && error) *error = why;
     if (m_flash) m_flash->sync();
     m_log.append("reboot()");
     return ok;
@@ -224,7 +230,7 @@ bool SimController::restart(std::string* error) {
 
 bool SimController::erase_registry_segment(int segment) {
     if (segment < 0 || segment > 15 || !m_registry) return false;
-    return m_registry->set_saved_valid(false);
+    return m_registry->invalidate_saved();
 }
 
 bool SimController::take_serial_number_call() {
@@ -233,12 +239,6 @@ bool SimController::take_serial_number_call() {
         return false;
     }
     return true;
-}
-
-bool SimController::write_factory_file(std::string* error) {
-    if (!m_registry) return false;
-    std::string text = format_reg_text(m_registry->dump(Hive::Factory, ""));
-    return write_file_atomically(m_dir / kFactoryFile, text, error);
 }
 
 bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std::string* error) {
@@ -250,15 +250,17 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
         return fail("segment size " + std::to_string(segment_size) + " is not 131072 or 262144");
     std::error_code ec;
     if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) return fail(dir.string() + ": exists and is not a directory");
-    if (!force && (fs::exists(dir / kConfigFile, ec) || fs::exists(dir / kRegistryFile, ec)))
+    if (!force && (fs::exists(dir / kConfigFile, ec) || fs::exists(dir / kLiveCopyFile, ec) ||
+                   fs::exists(dir / kOldRegistryFile, ec)))
         return fail(dir.string() + ": a controller exists already (--force replaces it)");
     fs::create_directories(dir, ec);
     if (ec) return fail(dir.string() + ": cannot create the directory: " + ec.message());
     if (force) {
-        for (const char* name : {kConfigFile, kRegistryFile, "registry.db-journal", "registry.db-wal", "registry.db-shm",
-                                 kFactoryFile, kFlashFile, kEventLogFile, kDebugLogFile})
+        for (const std::string name : {kConfigFile, kFactoryFile, kFlashFile, kEventLogFile, kDebugLogFile})
             fs::remove(dir / name, ec);
         fs::remove(FlashMap::file_for(dir / kFlashFile), ec);
+        for (const std::string name : {kLiveCopyFile, kSavedCopyFile, kFactoryCopyFile, kOldRegistryFile})
+            for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(dir / (name + suffix), ec);
         fs::remove_all(dir / kFsFolder, ec);
         if (ec) return fail((dir / kFsFolder).string() + ": cannot be removed: " + ec.message());
     }
@@ -275,22 +277,17 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
         if (ec) return fail(host.string() + ": cannot be made executable: " + ec.message());
     }
     const std::string factory = factory_registry_text();
-    auto changes = parse_reg_text(factory, kFactoryFile, error);
-    if (!changes) return false;
+    if (!parse_reg_text(factory, kFactoryFile, error)) return false;
     if (!write_file_atomically(dir / kFactoryFile, factory, error)) return false;
-    // The database is built under another name, so that a failed init never
-    // leaves a half-made registry behind.
-    const fs::path tmp_db = dir / "registry.db.new";
-    fs::remove(tmp_db, ec);
+    // Each copy is written whole under another name and renamed into place;
+    // controller.toml comes last, so that a failed init leaves no controller.
     {
-        auto store = RegistryStore::open(tmp_db, true, error);
+        auto store = RegistryStore::open(dir, true, error);
         if (!store) return false;
-        if (!store->replace(Hive::Factory, *changes) || !store->copy(Hive::Factory, Hive::Live) ||
+        if (!store->load_factory_file() || !store->copy(Hive::Factory, Hive::Live) ||
             !store->copy(Hive::Factory, Hive::Saved))
             return fail(store->last_error());
     }
-    fs::rename(tmp_db, dir / kRegistryFile, ec);
-    if (ec) return fail((dir / kRegistryFile).string() + ": cannot be created: " + ec.message());
     const int32_t area = segment_size == 131072 ? 14680064 : 29360128;
     if (!NorFlash::open(dir / kFlashFile, segment_size, area, error)) return false;
     if (!EventLog(dir / kEventLogFile).clear()) return fail((dir / kEventLogFile).string() + ": cannot be created");

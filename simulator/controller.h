@@ -25,7 +25,8 @@ struct RegValue {
     std::vector<uint8_t> data;   // exactly the bytes given when it was set
 };
 
-enum class RegResult { Ok, NoKey, NoValue, Denied, IoError };
+// BadName: a key or value name that holds a NUL character.
+enum class RegResult { Ok, NoKey, NoValue, Denied, IoError, BadName };
 
 // Where a controller path such as "\Storage Card\nk.bin" lands in fs/.
 struct ResolvedPath {
@@ -41,7 +42,8 @@ public:
 
     // Opens an existing controller directory. nullptr and a one-line message
     // (naming the file, and the line where there is one) when it is missing,
-    // unreadable or malformed.
+    // unreadable or malformed. A registry copy that fails its check does not
+    // stop it: see registry_problems().
     static std::unique_ptr<Controller> open(const std::filesystem::path& dir, std::string* error);
 
     virtual const std::filesystem::path& dir() const = 0;
@@ -56,6 +58,9 @@ public:
                               const uint8_t* data, size_t size) = 0;
     // RegFlushKey(HKEY_LOCAL_MACHINE): replaces the saved copy in one transaction.
     virtual bool reg_flush() = 0;
+    // The copies of the registry that failed their check when the controller
+    // was opened: one message each, naming the copy and its file.
+    virtual std::vector<std::string> registry_problems() const = 0;
 
     // Resolves a controller path inside fs/, case-insensitively, never above it.
     virtual ResolvedPath resolve_path(std::string_view controller_path) = 0;

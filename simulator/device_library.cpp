@@ -10,6 +10,7 @@
 #include <string>
 
 #include "simulator/sim_controller.h"
+#include "simulator/text.h"
 
 using orva::sim::SimController;
 
@@ -34,9 +35,10 @@ orva::sim::NorFlash* usable_flash(SimController* c) {
     return c->flash();
 }
 
+// At most 79 code units and the NUL, never half of a surrogate pair.
 int store_text80(SimController* c, const char* name, const std::u16string& text, char16_t* out) {
     if (out) {
-        size_t n = text.size() < 79 ? text.size() : 79;
+        const size_t n = orva::sim::utf16_cut(text, 79);
         std::memcpy(out, text.data(), n * sizeof(char16_t));
         out[n] = 0;
     }

@@ -115,6 +115,7 @@ std::optional<std::vector<RegChange>> parse_reg_text(std::string_view input, con
             if (del) inner.remove_prefix(1);
             auto k = key_below_root(inner);
             if (!k) return fail(lineno, "only HKEY_LOCAL_MACHINE keys can be imported");
+            if (k->find('\0') != std::string::npos) return fail(lineno, "a key name cannot hold a NUL character");
             key = *k;
             have_key = true;
             key_deleted = del;
@@ -130,6 +131,7 @@ std::optional<std::vector<RegChange>> parse_reg_text(std::string_view input, con
         } else if (line.front() == '"') {
             auto n = read_quoted(line, used);
             if (!n) return fail(lineno, "unterminated or badly escaped value name");
+            if (n->find('\0') != std::string::npos) return fail(lineno, "a value name cannot hold a NUL character");
             value.name = *n;
         } else {
             return fail(lineno, "expected a key in [...] or a value \"NAME\"=DATA");

@@ -1,379 +1,385 @@
-// The registry database on SQLite: three hives in two tables, every change in
-// one transaction, a busy time-out so that two processes never see a torn
-// registry.
+// The three registry copies of a controller directory, the factory copy kept
+// in step with factory.reg, and the conversion of an older controller's one
+// registry.db.
 #include "simulator/registry_store.h"
 
-#include <sqlite3.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <map>
 
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "simulator/sim_controller.h"
 #include "simulator/text.h"
 
 namespace orva::sim {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-constexpr const char* kFormat = "orva-registry 1";
-constexpr int kBusyTimeoutMs = 5000;
+constexpr Hive kHives[] = {Hive::Live, Hive::Saved, Hive::Factory};
+constexpr const char* kOldFormat = "orva-registry 1";
 
-// One prepared statement, finalized when it goes out of scope.
-class Stmt {
-public:
-    Stmt(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
-    ~Stmt() { sqlite3_finalize(m_stmt); }
-    Stmt(const Stmt&) = delete;
-    Stmt& operator=(const Stmt&) = delete;
+size_t index(Hive h) { return static_cast<size_t>(h); }
 
-    bool ok() const { return m_stmt != nullptr; }
-    Stmt& bind(int i, int64_t v) { sqlite3_bind_int64(m_stmt, i, v); return *this; }
-    Stmt& bind(int i, std::string_view s) {
-        sqlite3_bind_text(m_stmt, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-        return *this;
+// What the operator can do about an unusable copy.
+const char* remedy(Hive h) {
+    switch (h) {
+    case Hive::Live: return "restore it with: orva-controller reg restore --from saved (or --from factory)";
+    case Hive::Saved: return "the next registry save writes it anew (or: orva-controller reg --saved restore --from factory)";
+    case Hive::Factory: return "it is rebuilt from factory.reg";
     }
-    Stmt& bind_blob(int i, const uint8_t* d, size_t n) {
-        sqlite3_bind_blob(m_stmt, i, n ? d : reinterpret_cast<const uint8_t*>(""), static_cast<int>(n), SQLITE_TRANSIENT);
-        return *this;
-    }
-    // SQLITE_ROW, SQLITE_DONE or an error code.
-    int step() { return m_stmt ? sqlite3_step(m_stmt) : SQLITE_ERROR; }
-    std::string text(int col) const {
-        const unsigned char* t = sqlite3_column_text(m_stmt, col);
-        return t ? std::string(reinterpret_cast<const char*>(t), sqlite3_column_bytes(m_stmt, col)) : std::string();
-    }
-    bool is_null(int col) const { return sqlite3_column_type(m_stmt, col) == SQLITE_NULL; }
-    int64_t integer(int col) const { return sqlite3_column_int64(m_stmt, col); }
-    std::vector<uint8_t> blob(int col) const {
-        const uint8_t* b = static_cast<const uint8_t*>(sqlite3_column_blob(m_stmt, col));
-        int n = sqlite3_column_bytes(m_stmt, col);
-        return b ? std::vector<uint8_t>(b, b + n) : std::vector<uint8_t>();
-    }
-
-private:
-    sqlite3_stmt* m_stmt = nullptr;
-};
-
-int hive_id(Hive h) { return static_cast<int>(h); }
-
-}  // namespace
-
-std::string normalize_key(std::string_view key) {
-    std::string out;
-    size_t i = 0;
-    while (i <= key.size()) {
-        size_t j = key.find('\\', i);
-        if (j == std::string_view::npos) j = key.size();
-        if (j > i) {
-            if (!out.empty()) out += '\\';
-            out += key.substr(i, j - i);
-        }
-        i = j + 1;
-    }
-    return out;
+    return "";
 }
 
-RegistryStore::~RegistryStore() {
-    if (m_db) sqlite3_close_v2(m_db);
-}
-
-bool RegistryStore::fail_db(const char* what) {
-    m_error = m_file.string() + ": " + what + ": " + (m_db ? sqlite3_errmsg(m_db) : "out of memory");
-    return false;
-}
-
-bool RegistryStore::exec(const char* sql) {
-    char* msg = nullptr;
-    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
-        m_error = m_file.string() + ": " + (msg ? msg : sqlite3_errmsg(m_db));
-        sqlite3_free(msg);
+// Reads every hive of an older controller's registry.db.
+bool read_old_registry(const fs::path& file, std::array<std::vector<RegKeyDump>, 3>& hives, bool& saved_valid,
+                       std::string* error) {
+    sqlite3* db = nullptr;
+    auto fail = [&](const std::string& what) {
+        if (error)
+            *error = file.string() + ": " + what +
+                     " (it was left as it is; moved away, the controller starts from its factory registry)";
+        sqlite3_close_v2(db);
         return false;
+    };
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        return fail(std::string("cannot open the registry database: ") + (db ? sqlite3_errmsg(db) : "out of memory"));
+    sqlite3_busy_timeout(db, 5000);
+    auto query = [&](const char* sql, int hive, auto row) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) != SQLITE_OK) return false;
+        if (hive >= 0) sqlite3_bind_int(st, 1, hive);
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
+        sqlite3_finalize(st);
+        return rc == SQLITE_DONE;
+    };
+    auto text = [](sqlite3_stmt* st, int col) {
+        const char* t = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+        return t ? std::string(t, static_cast<size_t>(sqlite3_column_bytes(st, col))) : std::string();
+    };
+    if (sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return fail(sqlite3_errmsg(db));
+    std::string check, format, valid;
+    if (!query("PRAGMA integrity_check", -1, [&](sqlite3_stmt* st) { if (check.empty()) check = text(st, 0); }))
+        return fail(std::string("not a usable registry database: ") + sqlite3_errmsg(db));
+    if (check != "ok") return fail("the registry database is damaged: " + check);
+    query("SELECT name, value FROM meta", -1, [&](sqlite3_stmt* st) {
+        if (text(st, 0) == "format") format = text(st, 1);
+        if (text(st, 0) == "saved_valid") valid = text(st, 1);
+    });
+    if (format != kOldFormat) return fail("not a registry database of this controller");
+    for (int h = 0; h < 3; ++h) {
+        std::map<std::string, size_t> at;  // folded key -> position
+        auto& keys = hives[static_cast<size_t>(h)];
+        bool ok = query("SELECT path, fold FROM keys WHERE hive=? ORDER BY fold", h, [&](sqlite3_stmt* st) {
+            at[text(st, 1)] = keys.size();
+            keys.push_back({text(st, 0), {}});
+        });
+        ok = ok && query("SELECT key_fold, name, type, data FROM vals WHERE hive=? ORDER BY key_fold, fold", h,
+                         [&](sqlite3_stmt* st) {
+                             auto it = at.find(text(st, 0));
+                             if (it == at.end()) return;  // a value without its key was never visible
+                             const auto* b = static_cast<const uint8_t*>(sqlite3_column_blob(st, 3));
+                             keys[it->second].values.push_back(
+                                 {text(st, 1), static_cast<uint32_t>(sqlite3_column_int64(st, 2)),
+                                  b ? std::vector<uint8_t>(b, b + sqlite3_column_bytes(st, 3)) : std::vector<uint8_t>()});
+                         });
+        if (!ok) return fail(std::string("cannot be read: ") + sqlite3_errmsg(db));
     }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db);
+    saved_valid = valid == "1";
     return true;
 }
 
-bool RegistryStore::begin() { return exec("BEGIN IMMEDIATE"); }
+}  // namespace
 
-bool RegistryStore::commit() {
-    if (exec("COMMIT")) return true;
-    rollback();
-    return false;
+const char* copy_file_name(Hive hive) {
+    switch (hive) {
+    case Hive::Live: return kLiveCopyFile;
+    case Hive::Saved: return kSavedCopyFile;
+    case Hive::Factory: return kFactoryCopyFile;
+    }
+    return "";
 }
 
-void RegistryStore::rollback() {
-    if (!sqlite3_get_autocommit(m_db)) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+const char* copy_name(Hive hive) {
+    switch (hive) {
+    case Hive::Live: return "live copy";
+    case Hive::Saved: return "saved copy";
+    case Hive::Factory: return "factory copy";
+    }
+    return "";
 }
 
-std::unique_ptr<RegistryStore> RegistryStore::open(const std::filesystem::path& file, bool create, std::string* error) {
-    std::unique_ptr<RegistryStore> s(new RegistryStore(file));
-    auto fail = [&](const std::string& what) {
-        if (error) *error = what;
-        return nullptr;
-    };
-    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    if (sqlite3_open_v2(file.c_str(), &s->m_db, flags, nullptr) != SQLITE_OK)
-        return fail(file.string() + ": cannot open the registry database: " +
-                    (s->m_db ? sqlite3_errmsg(s->m_db) : "out of memory"));
-    sqlite3_busy_timeout(s->m_db, kBusyTimeoutMs);
-    sqlite3_extended_result_codes(s->m_db, 1);
-    if (!s->exec("PRAGMA synchronous=FULL")) return fail(s->m_error);
-    if (create) {
-        const std::string sql = std::string(
-            "BEGIN IMMEDIATE;"
-            "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);"
-            "CREATE TABLE keys(hive INTEGER NOT NULL, fold TEXT NOT NULL, path TEXT NOT NULL, PRIMARY KEY(hive, fold));"
-            "CREATE TABLE vals(hive INTEGER NOT NULL, key_fold TEXT NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
-            " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(hive, key_fold, fold));"
-            "INSERT INTO keys VALUES(0,'',''),(1,'',''),(2,'','');"
-            "INSERT INTO meta VALUES('format','") + kFormat + "'),('saved_valid','1');"
-            "COMMIT;";
-        if (!s->exec(sql.c_str())) {
-            s->rollback();
-            return fail(s->m_error);
-        }
-        return s;
+std::unique_ptr<RegistryStore> RegistryStore::open(const fs::path& dir, bool create, std::string* error) {
+    std::unique_ptr<RegistryStore> s(new RegistryStore(dir));
+    s->remove_abandoned_files();
+    if (create)
+        for (Hive h : kHives)
+            if (!RegistryCopy::create(s->path(h), {}, true, "", error)) return nullptr;
+    std::error_code ec;
+    if (fs::exists(dir / kOldRegistryFile, ec) && !s->convert_old_registry(error)) return nullptr;
+    for (Hive h : {Hive::Live, Hive::Saved})
+        if (!s->copy_of(h)) s->m_problems.push_back(s->unusable_reason(h) + "; " + remedy(h));
+
+    // The factory copy follows factory.reg: loaded again when it cannot be
+    // used, or when factory.reg changed since it was loaded (edited by hand,
+    // or written by a change that was killed before it was committed).
+    RegistryCopy* factory = s->copy_of(Hive::Factory);
+    const std::string reason = factory ? "" : s->unusable_reason(Hive::Factory);
+    std::string text, why;
+    if (read_whole_file(dir / kFactoryFile, text, &why) && (!factory || factory->source() != content_hash(text)) &&
+        !s->load_factory_file())
+        why = s->m_error;
+    if (!factory) {
+        if (s->copy_of(Hive::Factory)) s->m_problems.push_back(reason + "; rebuilt from " + kFactoryFile);
+        else s->m_problems.push_back(reason + "; " + kFactoryFile + " cannot rebuild it: " + why);
     }
-    {
-        Stmt check(s->m_db, "PRAGMA integrity_check");
-        int rc = check.step();
-        if (rc != SQLITE_ROW) {
-            s->fail_db("not a usable registry database");
-            return fail(s->m_error);
-        }
-        if (check.text(0) != "ok") return fail(file.string() + ": the registry database is damaged: " + check.text(0));
-    }
-    Stmt fmt(s->m_db, "SELECT value FROM meta WHERE name='format'");
-    if (!fmt.ok() || fmt.step() != SQLITE_ROW || fmt.text(0) != kFormat)
-        return fail(file.string() + ": not a registry database of this controller");
     return s;
 }
 
+RegistryCopy* RegistryStore::copy_of(Hive hive) {
+    const size_t i = index(hive);
+    if (!m_copies[i]) {
+        // Tried again on each use: another process may have restored it.
+        std::string why;
+        m_copies[i] = RegistryCopy::open(path(hive), &why);
+        m_reasons[i] = m_copies[i] ? "" : why;
+    }
+    return m_copies[i].get();
+}
+
+bool RegistryStore::usable(Hive hive) { return copy_of(hive) != nullptr; }
+
+std::string RegistryStore::unusable_reason(Hive hive) {
+    if (copy_of(hive)) return "";
+    return std::string("the ") + copy_name(hive) + " of the registry cannot be used: " + m_reasons[index(hive)];
+}
+
+bool RegistryStore::write_copy(Hive hive, const std::vector<RegKeyDump>& keys, bool valid, const std::string& source) {
+    m_copies[index(hive)].reset();
+    if (!RegistryCopy::create(path(hive), keys, valid, source, &m_error)) return false;
+    if (copy_of(hive)) return true;
+    m_error = m_reasons[index(hive)];
+    return false;
+}
+
+template <typename F>
+RegResult RegistryStore::change(Hive hive, F op) {
+    RegistryCopy* c = copy_of(hive);
+    if (!c) {
+        m_error = unusable_reason(hive);
+        return RegResult::IoError;
+    }
+    if (hive != Hive::Factory) {
+        RegResult r = op(*c);
+        if (r != RegResult::Ok) m_error = c->last_error();
+        return r;
+    }
+    // factory.reg is written inside the transaction and the transaction is
+    // committed only when it was: a change is in both or in neither. Should
+    // the process die between the two, the next open finds factory.reg newer
+    // than the copy and loads it.
+    if (!c->begin()) {
+        m_error = c->last_error();
+        return RegResult::IoError;
+    }
+    RegResult r = op(*c);
+    std::vector<RegKeyDump> keys;
+    if (r == RegResult::Ok && !c->dump("", &keys)) r = RegResult::IoError;
+    if (r != RegResult::Ok) {
+        m_error = c->last_error();
+        c->rollback();
+        return r;
+    }
+    const std::string text = format_reg_text(keys);
+    const fs::path file = m_dir / kFactoryFile;
+    std::string old;
+    const bool had_old = read_whole_file(file, old, nullptr);
+    if (!write_file_atomically(file, text, &m_error)) {
+        c->rollback();
+        return RegResult::IoError;
+    }
+    if (!c->set_source(content_hash(text)) || !c->commit()) {
+        m_error = c->last_error();
+        c->rollback();
+        if (had_old) write_file_atomically(file, old, nullptr);
+        return RegResult::IoError;
+    }
+    return RegResult::Ok;
+}
+
 bool RegistryStore::key_exists(Hive hive, std::string_view key) {
-    Stmt st(m_db, "SELECT 1 FROM keys WHERE hive=? AND fold=?");
-    st.bind(1, hive_id(hive)).bind(2, ascii_fold(normalize_key(key)));
-    return st.step() == SQLITE_ROW;
+    RegistryCopy* c = copy_of(hive);
+    if (!c) m_error = unusable_reason(hive);
+    return c && c->key_exists(key);
 }
 
 RegResult RegistryStore::get(Hive hive, std::string_view key, std::string_view name, RegValue* out) {
-    // One statement, so that the key and its value are read from one snapshot.
-    Stmt st(m_db,
-            "SELECT EXISTS(SELECT 1 FROM keys WHERE hive=?1 AND fold=?2), v.name, v.type, v.data"
-            " FROM (SELECT 1) LEFT JOIN vals v ON v.hive=?1 AND v.key_fold=?2 AND v.fold=?3");
-    st.bind(1, hive_id(hive)).bind(2, ascii_fold(normalize_key(key))).bind(3, ascii_fold(name));
-    if (st.step() != SQLITE_ROW) {
-        fail_db("read failed");
+    RegistryCopy* c = copy_of(hive);
+    if (!c) {
+        m_error = unusable_reason(hive);
         return RegResult::IoError;
     }
-    if (st.integer(0) == 0) return RegResult::NoKey;
-    if (st.is_null(3)) return RegResult::NoValue;
-    if (out) {
-        out->name = st.text(1);
-        out->type = static_cast<uint32_t>(st.integer(2));
-        out->data = st.blob(3);
-    }
-    return RegResult::Ok;
-}
-
-RegResult RegistryStore::set_locked(Hive hive, const std::string& key, std::string_view name, uint32_t type,
-                                    const uint8_t* data, size_t size) {
-    const std::string k = ascii_fold(key);
-    {
-        Stmt st(m_db, "SELECT 1 FROM keys WHERE hive=? AND fold=?");
-        st.bind(1, hive_id(hive)).bind(2, k);
-        int rc = st.step();
-        if (rc == SQLITE_DONE) return RegResult::NoKey;
-        if (rc != SQLITE_ROW) return fail_db("write failed"), RegResult::IoError;
-    }
-    Stmt st(m_db,
-            "INSERT INTO vals(hive, key_fold, fold, name, type, data) VALUES(?,?,?,?,?,?)"
-            " ON CONFLICT(hive, key_fold, fold) DO UPDATE SET type=excluded.type, data=excluded.data");
-    st.bind(1, hive_id(hive)).bind(2, k).bind(3, ascii_fold(name)).bind(4, name).bind(5, type).bind_blob(6, data, size);
-    if (st.step() != SQLITE_DONE) return fail_db("write failed"), RegResult::IoError;
-    return RegResult::Ok;
+    RegResult r = c->get(key, name, out);
+    if (r == RegResult::IoError || r == RegResult::BadName) m_error = c->last_error();
+    return r;
 }
 
 RegResult RegistryStore::set(Hive hive, std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
                              size_t size) {
-    if (!begin()) return RegResult::IoError;
-    RegResult r = set_locked(hive, normalize_key(key), name, type, data, size);
-    if (r != RegResult::Ok) {
-        rollback();
-        return r;
-    }
-    return commit() ? RegResult::Ok : RegResult::IoError;
+    return change(hive, [&](RegistryCopy& c) { return c.set(key, name, type, data, size); });
 }
 
 RegResult RegistryStore::delete_value(Hive hive, std::string_view key, std::string_view name) {
-    if (!key_exists(hive, key)) return RegResult::NoKey;
-    Stmt st(m_db, "DELETE FROM vals WHERE hive=? AND key_fold=? AND fold=?");
-    st.bind(1, hive_id(hive)).bind(2, ascii_fold(normalize_key(key))).bind(3, ascii_fold(name));
-    if (st.step() != SQLITE_DONE) return fail_db("delete failed"), RegResult::IoError;
-    return sqlite3_changes(m_db) ? RegResult::Ok : RegResult::NoValue;
-}
-
-RegResult RegistryStore::delete_key_locked(Hive hive, const std::string& key) {
-    const std::string k = ascii_fold(key);
-    if (k.empty()) {
-        m_error = "the root of HKEY_LOCAL_MACHINE cannot be deleted";
-        return RegResult::Denied;
-    }
-    {
-        Stmt st(m_db, "SELECT 1 FROM keys WHERE hive=? AND fold=?");
-        st.bind(1, hive_id(hive)).bind(2, k);
-        if (st.step() != SQLITE_ROW) return RegResult::NoKey;
-    }
-    // The key itself and every key whose path starts with "key\".
-    for (const char* sql : {"DELETE FROM vals WHERE hive=?1 AND (key_fold=?2 OR substr(key_fold, 1, length(?2) + 1) = ?2 || '\\')",
-                            "DELETE FROM keys WHERE hive=?1 AND (fold=?2 OR substr(fold, 1, length(?2) + 1) = ?2 || '\\')"}) {
-        Stmt st(m_db, sql);
-        st.bind(1, hive_id(hive)).bind(2, k);
-        if (st.step() != SQLITE_DONE) return fail_db("delete failed"), RegResult::IoError;
-    }
-    return RegResult::Ok;
+    return change(hive, [&](RegistryCopy& c) { return c.delete_value(key, name); });
 }
 
 RegResult RegistryStore::delete_key(Hive hive, std::string_view key) {
-    if (!begin()) return RegResult::IoError;
-    RegResult r = delete_key_locked(hive, normalize_key(key));
-    if (r != RegResult::Ok) {
-        rollback();
-        return r;
-    }
-    return commit() ? RegResult::Ok : RegResult::IoError;
-}
-
-RegResult RegistryStore::make_key_locked(Hive hive, const std::string& key) {
-    std::string path;
-    size_t i = 0;
-    while (i < key.size()) {
-        size_t j = key.find('\\', i);
-        if (j == std::string::npos) j = key.size();
-        if (!path.empty()) path += '\\';
-        path += key.substr(i, j - i);
-        Stmt st(m_db, "INSERT OR IGNORE INTO keys(hive, fold, path) VALUES(?,?,?)");
-        st.bind(1, hive_id(hive)).bind(2, ascii_fold(path)).bind(3, path);
-        if (st.step() != SQLITE_DONE) return fail_db("creating a key failed"), RegResult::IoError;
-        i = j + 1;
-    }
-    return RegResult::Ok;
+    return change(hive, [&](RegistryCopy& c) { return c.delete_key(key); });
 }
 
 RegResult RegistryStore::make_key(Hive hive, std::string_view key) {
-    if (!begin()) return RegResult::IoError;
-    RegResult r = make_key_locked(hive, normalize_key(key));
-    if (r != RegResult::Ok) {
-        rollback();
-        return r;
-    }
-    return commit() ? RegResult::Ok : RegResult::IoError;
+    return change(hive, [&](RegistryCopy& c) { return c.make_key(key); });
 }
 
 std::vector<RegKeyDump> RegistryStore::dump(Hive hive, std::string_view key) {
     std::vector<RegKeyDump> out;
-    if (!exec("BEGIN")) return out;
-    const std::string k = ascii_fold(normalize_key(key));
-    Stmt keys(m_db,
-              "SELECT path, fold FROM keys WHERE hive=?1 AND (fold=?2 OR ?2='' OR substr(fold, 1, length(?2) + 1) = ?2 || '\\')"
-              " ORDER BY fold");
-    keys.bind(1, hive_id(hive)).bind(2, k);
-    std::vector<std::string> folds;
-    while (keys.step() == SQLITE_ROW) {
-        out.push_back({keys.text(0), {}});
-        folds.push_back(keys.text(1));
-    }
-    for (size_t i = 0; i < out.size(); ++i) {
-        Stmt vals(m_db, "SELECT name, type, data FROM vals WHERE hive=? AND key_fold=? ORDER BY fold");
-        vals.bind(1, hive_id(hive)).bind(2, folds[i]);
-        while (vals.step() == SQLITE_ROW)
-            out[i].values.push_back({vals.text(0), static_cast<uint32_t>(vals.integer(1)), vals.blob(2)});
-    }
-    exec("COMMIT");
-    // The root is listed only when it holds values.
-    if (!out.empty() && out.front().key.empty() && out.front().values.empty() && k.empty()) out.erase(out.begin());
+    RegistryCopy* c = copy_of(hive);
+    if (!c) m_error = unusable_reason(hive);
+    else if (!c->dump(key, &out)) m_error = c->last_error();
     return out;
 }
 
-bool RegistryStore::apply_locked(Hive hive, const std::vector<RegChange>& changes) {
-    for (const RegChange& c : changes) {
-        const std::string key = normalize_key(c.key);
-        RegResult r = RegResult::Ok;
-        switch (c.kind) {
-        case RegChange::Kind::CreateKey: r = make_key_locked(hive, key); break;
-        case RegChange::Kind::DeleteKey:
-            r = delete_key_locked(hive, key);
-            if (r == RegResult::NoKey) r = RegResult::Ok;
-            break;
-        case RegChange::Kind::SetValue:
-            r = set_locked(hive, key, c.value.name, c.value.type, c.value.data.data(), c.value.data.size());
-            break;
-        case RegChange::Kind::DeleteValue: {
-            Stmt st(m_db, "DELETE FROM vals WHERE hive=? AND key_fold=? AND fold=?");
-            st.bind(1, hive_id(hive)).bind(2, ascii_fold(key)).bind(3, ascii_fold(c.value.name));
-            if (st.step() != SQLITE_DONE) r = RegResult::IoError, fail_db("delete failed");
-            break;
-        }
-        }
-        if (r != RegResult::Ok) {
-            if (m_error.empty() || r != RegResult::IoError) m_error = "cannot apply the change to \"" + c.key + "\"";
-            return false;
-        }
-    }
-    return true;
-}
-
 bool RegistryStore::apply(Hive hive, const std::vector<RegChange>& changes) {
-    if (!begin()) return false;
-    if (!apply_locked(hive, changes)) {
-        rollback();
-        return false;
-    }
-    return commit();
-}
-
-bool RegistryStore::clear_locked(Hive hive) {
-    for (const char* sql : {"DELETE FROM vals WHERE hive=?", "DELETE FROM keys WHERE hive=? AND fold<>''"}) {
-        Stmt st(m_db, sql);
-        st.bind(1, hive_id(hive));
-        if (st.step() != SQLITE_DONE) return fail_db("clearing the registry failed");
-    }
-    return true;
+    return change(hive, [&](RegistryCopy& c) { return c.apply(changes) ? RegResult::Ok : RegResult::IoError; }) ==
+           RegResult::Ok;
 }
 
 bool RegistryStore::copy(Hive from, Hive to) {
-    if (from == to) return true;
-    if (!begin()) return false;
-    bool ok = clear_locked(to);
-    for (const char* sql : {"INSERT INTO keys(hive, fold, path) SELECT ?2, fold, path FROM keys WHERE hive=?1 AND fold<>''",
-                            "INSERT INTO vals(hive, key_fold, fold, name, type, data)"
-                            " SELECT ?2, key_fold, fold, name, type, data FROM vals WHERE hive=?1",
-                            "UPDATE meta SET value='1' WHERE name='saved_valid' AND ?2=1 AND ?1>=0"}) {
-        if (!ok) break;
-        Stmt st(m_db, sql);
-        st.bind(1, hive_id(from)).bind(2, hive_id(to));
-        if (st.step() != SQLITE_DONE) ok = fail_db("copying the registry failed");
-    }
-    if (!ok) {
-        rollback();
+    RegistryCopy* src = copy_of(from);
+    if (!src) {
+        m_error = unusable_reason(from);
         return false;
     }
-    return commit();
+    if (from == to) return true;
+    std::vector<RegKeyDump> keys;
+    if (!src->dump("", &keys)) {
+        m_error = src->last_error();
+        return false;
+    }
+    RegistryCopy* dst = copy_of(to);
+    if (!dst) return write_copy(to, keys, true, "");
+    if (dst->begin() && dst->assign(keys) && dst->set_valid(true) && dst->commit()) return true;
+    m_error = dst->last_error();
+    dst->rollback();
+    return false;
 }
 
-bool RegistryStore::replace(Hive hive, const std::vector<RegChange>& changes) {
-    if (!begin()) return false;
-    if (!clear_locked(hive) || !apply_locked(hive, changes)) {
-        rollback();
-        return false;
+bool RegistryStore::load_factory_file() {
+    const fs::path file = m_dir / kFactoryFile;
+    std::string text;
+    if (!read_whole_file(file, text, &m_error)) return false;
+    auto changes = parse_reg_text(text, file.string(), &m_error);
+    if (!changes) return false;
+    RegistryCopy* c = copy_of(Hive::Factory);
+    if (!c) {
+        // Written anew, empty and with no source (so that a kill before the
+        // load below is finished makes the next open load it again).
+        if (!write_copy(Hive::Factory, {}, true, "")) return false;
+        c = copy_of(Hive::Factory);
     }
-    return commit();
+    if (c->begin() && c->assign({}) && c->apply(*changes) && c->set_source(content_hash(text)) && c->commit()) return true;
+    m_error = c->last_error();
+    c->rollback();
+    return false;
 }
 
 bool RegistryStore::saved_valid() {
-    Stmt st(m_db, "SELECT value FROM meta WHERE name='saved_valid'");
-    return st.step() == SQLITE_ROW && st.text(0) == "1";
+    RegistryCopy* c = copy_of(Hive::Saved);
+    return c && c->valid();
+}
+
+bool RegistryStore::invalidate_saved() {
+    if (RegistryCopy* c = copy_of(Hive::Saved)) {
+        if (c->set_valid(false)) return true;
+        m_error = c->last_error();
+        return false;
+    }
+    return write_copy(Hive::Saved, {}, false, "");
 }
 
 bool RegistryStore::set_saved_valid(bool valid) {
-    Stmt st(m_db, "UPDATE meta SET value=? WHERE name='saved_valid'");
-    st.bind(1, std::string_view(valid ? "1" : "0"));
-    if (st.step() != SQLITE_DONE) return fail_db("writing the registry state failed");
-    return true;
+    RegistryCopy* c = copy_of(Hive::Saved);
+    if (!c) {
+        m_error = unusable_reason(Hive::Saved);
+        return false;
+    }
+    if (c->set_valid(valid)) return true;
+    m_error = c->last_error();
+    return false;
+}
+
+void RegistryStore::remove_abandoned_files() {
+    // "registry-live.db.new-PID" of a process that no longer runs: a copy
+    // that was being written when its process died.
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(m_dir, ec)) {
+        const std::string name = e.path().filename().string();
+        const size_t at = name.find(".db.new-");
+        if (name.rfind("registry-", 0) != 0 || at == std::string::npos) continue;
+        const std::string pid = name.substr(at + 8);
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid.size() > 9) continue;
+        if (::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH) fs::remove(e.path(), ec);
+    }
+}
+
+bool RegistryStore::convert_old_registry(std::string* error) {
+    const fs::path old = m_dir / kOldRegistryFile;
+    // One converter at a time; whoever comes second finds the file gone.
+    int fd = ::open(old.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
+    struct stat st {};
+    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &st) != 0) {
+        ::close(fd);
+        if (error) *error = old.string() + ": cannot be locked: " + std::strerror(errno);
+        return false;
+    }
+    bool ok = true;
+    if (st.st_nlink > 0) {
+        std::array<std::vector<RegKeyDump>, 3> hives;
+        bool saved_valid = true;
+        ok = read_old_registry(old, hives, saved_valid, error);
+        // Each copy is written whole; the old file goes only when all three
+        // are in place, so that a conversion cut short is simply done again.
+        for (Hive h : kHives) {
+            if (!ok) break;
+            ok = RegistryCopy::create(path(h), hives[index(h)], h == Hive::Saved ? saved_valid : true, "", error);
+        }
+        if (ok) {
+            for (Hive h : kHives) m_copies[index(h)].reset();
+            ::unlink((old.string() + "-journal").c_str());
+            if (::unlink(old.c_str()) != 0) {
+                ok = false;
+                if (error) *error = old.string() + ": converted, but cannot be removed: " + std::strerror(errno);
+            }
+            int dfd = ::open(m_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (dfd >= 0) {
+                ::fsync(dfd);
+                ::close(dfd);
+            }
+        }
+    }
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace orva::sim

@@ -1,9 +1,12 @@
-// The registry database (SQLite): the live registry, the copy saved in the
-// registry area of flash, and the factory registry, as three hives of one
-// store. Keys and values keep the case they were created with and are found
-// case-insensitively (ASCII).
+// The registry of a controller directory: the live registry, the copy saved
+// in the registry area of flash and the factory registry, each in a SQLite
+// file of its own (registry-live.db, registry-saved.db, registry-factory.db)
+// that is checked when it is opened, so that one damaged file takes only its
+// own copy with it. The factory copy always agrees with factory.reg, the
+// factory registry as text: a change to it is in both or in neither.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -12,75 +15,93 @@
 
 #include "simulator/controller.h"
 #include "simulator/reg_file.h"
-
-struct sqlite3;
+#include "simulator/registry_copy.h"
 
 namespace orva::sim {
 
 enum class Hive { Live = 0, Saved = 1, Factory = 2 };
 
-// "Drivers\\Display\\MQ200" with empty components (doubled or outer
-// backslashes) removed. The root of HKEY_LOCAL_MACHINE is "".
-std::string normalize_key(std::string_view key);
+// File names inside a controller directory.
+inline constexpr const char* kLiveCopyFile = "registry-live.db";
+inline constexpr const char* kSavedCopyFile = "registry-saved.db";
+inline constexpr const char* kFactoryCopyFile = "registry-factory.db";
+inline constexpr const char* kFactoryFile = "factory.reg";
+// The one database of older controllers, converted when it is found.
+inline constexpr const char* kOldRegistryFile = "registry.db";
+
+// "registry-live.db" and so on.
+const char* copy_file_name(Hive hive);
+// "live copy", "saved copy", "factory copy".
+const char* copy_name(Hive hive);
 
 class RegistryStore {
 public:
-    ~RegistryStore();
-    RegistryStore(const RegistryStore&) = delete;
-    RegistryStore& operator=(const RegistryStore&) = delete;
+    // Opens the registry of a controller directory. An older controller's
+    // registry.db is converted first (once; it is removed when all three
+    // copies are written). A copy that is missing or fails its check is left
+    // unusable and listed in problems(); the others stay usable. The factory
+    // copy is (re)loaded from factory.reg when it is unusable or factory.reg
+    // changed since it was loaded. nullptr and a message only when the
+    // conversion fails. With `create`, three empty copies are made first.
+    static std::unique_ptr<RegistryStore> open(const std::filesystem::path& dir, bool create, std::string* error);
 
-    // Opens an existing database and checks its integrity and format; or,
-    // with `create`, makes a new empty one (each hive holds only its root).
-    // nullptr and a message naming the file on failure.
-    static std::unique_ptr<RegistryStore> open(const std::filesystem::path& file, bool create, std::string* error);
+    // One message for each copy that failed its check when the store was
+    // opened, naming the copy and its file and saying what to do.
+    const std::vector<std::string>& problems() const { return m_problems; }
+    // Whether a copy can be used; when it cannot, why (naming it and its file).
+    bool usable(Hive hive);
+    std::string unusable_reason(Hive hive);
 
+    // On an unusable copy these fail with IoError (false, empty) and the
+    // reason in last_error(); a name holding a NUL fails with BadName. A
+    // change to the factory copy also rewrites factory.reg: when that cannot
+    // be written, the change is not made.
     bool key_exists(Hive hive, std::string_view key);
-    // NoKey, NoValue or Ok with the value as stored.
     RegResult get(Hive hive, std::string_view key, std::string_view name, RegValue* out);
-    // Stores exactly `size` bytes; an existing value keeps its spelling. NoKey
-    // when the key does not exist: keys are never created here.
     RegResult set(Hive hive, std::string_view key, std::string_view name, uint32_t type, const uint8_t* data, size_t size);
     RegResult delete_value(Hive hive, std::string_view key, std::string_view name);
-    // Deletes the key with its subkeys and values. The root cannot be deleted.
     RegResult delete_key(Hive hive, std::string_view key);
-    // Creates the key and any missing parents; Ok when it already exists.
     RegResult make_key(Hive hive, std::string_view key);
-
-    // The key and every key below it, parents before children, with values;
-    // empty when the key does not exist.
     std::vector<RegKeyDump> dump(Hive hive, std::string_view key);
-
     // Applies the changes of a .reg file in one transaction: all or nothing.
     bool apply(Hive hive, const std::vector<RegChange>& changes);
-    // Makes `to` an exact copy of `from` in one transaction. Copying into the
-    // saved hive marks it valid.
-    bool copy(Hive from, Hive to);
-    // Replaces a hive with the result of applying `changes` to an empty one.
-    bool replace(Hive hive, const std::vector<RegChange>& changes);
 
-    // Whether the saved copy is still valid (no registry segment erased since
-    // it was written). Persisted in the database.
+    // Makes `to` an exact copy of `from` (which must be usable), in one
+    // transaction when `to` is usable, else by writing its file anew; either
+    // way a kill at any moment leaves `to` wholly old or wholly new. Copying
+    // into the saved copy marks it valid.
+    bool copy(Hive from, Hive to);
+
+    // Loads the factory copy from factory.reg. false with a message (the
+    // file and line) when factory.reg cannot be read or parsed: the factory
+    // copy then stays as it was.
+    bool load_factory_file();
+
+    // Whether the saved copy is valid (usable, and no registry segment erased
+    // since it was written).
     bool saved_valid();
+    // Marks the saved copy invalid, as erasing a registry segment does. An
+    // unusable saved copy is written anew, empty and invalid: the erased area.
+    bool invalidate_saved();
     bool set_saved_valid(bool valid);
 
-    // The message of the last failure, naming the database file.
+    // The message of the last failure, naming the file.
     const std::string& last_error() const { return m_error; }
 
 private:
-    explicit RegistryStore(std::filesystem::path file) : m_file(std::move(file)) {}
-    bool exec(const char* sql);
-    bool begin();
-    bool commit();
-    void rollback();
-    bool fail_db(const char* what);
-    RegResult make_key_locked(Hive hive, const std::string& key);
-    RegResult delete_key_locked(Hive hive, const std::string& key);
-    RegResult set_locked(Hive hive, const std::string& key, std::string_view name, uint32_t type, const uint8_t* data, size_t size);
-    bool clear_locked(Hive hive);
-    bool apply_locked(Hive hive, const std::vector<RegChange>& changes);
+    explicit RegistryStore(std::filesystem::path dir) : m_dir(std::move(dir)) {}
+    std::filesystem::path path(Hive hive) const { return m_dir / copy_file_name(hive); }
+    RegistryCopy* copy_of(Hive hive);
+    bool write_copy(Hive hive, const std::vector<RegKeyDump>& keys, bool valid, const std::string& source);
+    template <typename F>
+    RegResult change(Hive hive, F op);
+    bool convert_old_registry(std::string* error);
+    void remove_abandoned_files();
 
-    std::filesystem::path m_file;
-    sqlite3* m_db = nullptr;
+    std::filesystem::path m_dir;
+    std::array<std::unique_ptr<RegistryCopy>, 3> m_copies;
+    std::array<std::string, 3> m_reasons;  // why a copy is unusable
+    std::vector<std::string> m_problems;
     std::string m_error;
 };
 

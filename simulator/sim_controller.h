@@ -14,9 +14,8 @@
 namespace orva::sim {
 
 // File names inside a controller directory.
+// (The registry's files are named in registry_store.h.)
 inline constexpr const char* kConfigFile = "controller.toml";
-inline constexpr const char* kRegistryFile = "registry.db";
-inline constexpr const char* kFactoryFile = "factory.reg";
 inline constexpr const char* kFlashFile = "flash.img";
 inline constexpr const char* kEventLogFile = "events.log";
 inline constexpr const char* kDebugLogFile = "debug.log";
@@ -33,6 +32,7 @@ public:
     RegResult reg_get(std::string_view key, std::string_view name, RegValue* out) override;
     RegResult reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data, size_t size) override;
     bool reg_flush() override;
+    std::vector<std::string> registry_problems() const override;
     ResolvedPath resolve_path(std::string_view controller_path) override;
     std::filesystem::path fs_root() const override { return m_dir / kFsFolder; }
     bool write_file(std::string_view controller_path, const std::string& text, std::string* error) override;
@@ -52,9 +52,11 @@ public:
 
     // What a restart does to the controller: the live registry becomes the
     // saved copy, or the factory registry (re-read from factory.reg) when a
-    // registry segment was erased since the last save; the flash is synced
-    // and "reboot()" is logged. false with a message when the registry could
-    // not be reloaded (the reboot is logged all the same).
+    // registry segment was erased since the last save or the saved copy
+    // fails its check; the flash is synced and "reboot()" is logged. false
+    // with a message when the registry could not be reloaded, or was loaded
+    // from the factory registry because the saved copy fails its check (the
+    // reboot is logged all the same).
     bool restart(std::string* error);
 
     // Erases a registry segment (0 to 15): the saved copy becomes invalid.
@@ -63,10 +65,6 @@ public:
     // Takes one GetSystemSerialNumber call: false while the configured
     // failures are not yet used up.
     bool take_serial_number_call();
-
-    // Writes factory.reg from the factory hive (atomically: a new file renamed
-    // over the old one).
-    bool write_factory_file(std::string* error);
 
 private:
     SimController(std::filesystem::path dir, ControllerConfig config);

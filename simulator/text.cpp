@@ -22,6 +22,12 @@ int hex_digit(char c) {
     return -1;
 }
 
+size_t utf16_cut(std::u16string_view s, size_t max) {
+    if (s.size() <= max) return s.size();
+    if (max > 0 && s[max - 1] >= 0xD800 && s[max - 1] <= 0xDBFF && s[max] >= 0xDC00 && s[max] <= 0xDFFF) return max - 1;
+    return max;
+}
+
 std::vector<uint8_t> reg_sz_bytes(std::string_view utf8) {
     std::u16string w = utf8_to_utf16(utf8);
     std::vector<uint8_t> out;

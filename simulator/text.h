@@ -27,6 +27,10 @@ inline std::string utf16_to_utf8(std::u16string_view s) { return utf::to_utf8(s)
 // The value of a hexadecimal digit (either case), or -1.
 int hex_digit(char c);
 
+// The length of the longest start of `s` of at most `max` code units that
+// does not end between the two halves of a surrogate pair.
+size_t utf16_cut(std::u16string_view s, size_t max);
+
 // Text as REG_SZ data: UTF-16LE code units followed by one NUL character.
 std::vector<uint8_t> reg_sz_bytes(std::string_view utf8);
 

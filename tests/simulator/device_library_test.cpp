@@ -126,6 +126,35 @@ TEST_F(Device, LongTextsAndNamesAreCut) {
     EXPECT_STREQ(name, "ABCDEFG");
 }
 
+// A text of characters outside the 16-bit range is cut before a surrogate
+// pair, never between its halves.
+TEST_F(Device, LongTextsAreCutBetweenCharacters) {
+    const std::string emoji = "\xF0\x9F\x98\x80";  // U+1F600, two UTF-16 units
+    struct Row {
+        std::string text;
+        size_t units;
+    } rows[] = {
+        {[&] { std::string t; for (int i = 0; i < 40; ++i) t += emoji; return t; }(), 78},  // 80 units
+        {"a" + [&] { std::string t; for (int i = 0; i < 40; ++i) t += emoji; return t; }(), 79},
+        {[&] { std::string t; for (int i = 0; i < 39; ++i) t += emoji; return t; }() + "a", 79},  // exactly 79
+    };
+    for (const Row& row : rows) {
+        open("[identity]\nos_version = \"" + row.text + "\"\nsdk_version = \"" + row.text + "\"\n");
+        char16_t text[80];
+        std::fill(std::begin(text), std::end(text), u'#');
+        ASSERT_EQ(GetOSversion(text), 1);
+        const std::u16string os(text);
+        EXPECT_EQ(os.size(), row.units);
+        EXPECT_EQ(os, ctl->config().os_version.substr(0, row.units));
+        EXPECT_EQ(utf16_to_utf8(os).find("\xEF\xBF\xBD"), std::string::npos);  // no U+FFFD
+        ASSERT_EQ(GetSDKversion(text), 1);
+        EXPECT_EQ(std::u16string(text), os);
+    }
+    EXPECT_EQ(utf16_cut(u"ab", 5), 2u);
+    EXPECT_EQ(utf16_cut(u"a\xD83D\xDE00", 2), 1u);
+    EXPECT_EQ(utf16_cut(u"a\xD83Dx", 2), 2u);  // an unpaired half is kept as it is
+}
+
 TEST_F(Device, NoCurrentControllerFailsHarmlessly) {
     set_current(nullptr);
     uint32_t seg = 5;
@@ -274,10 +303,60 @@ TEST(ControllerDir, InitRefusesExistingAndOpenReportsBadFiles) {
     EXPECT_FALSE(SimController::open_dir(dir / "nowhere", &error));
 
     ASSERT_TRUE(init_controller(dir.path(), 262144, true, &error)) << error;
-    std::ofstream(dir / kRegistryFile, std::ios::trunc) << std::string(4096, 'x');
-    EXPECT_FALSE(SimController::open_dir(dir.path(), &error));
-    EXPECT_NE(error.find("registry.db"), std::string::npos) << error;
-    EXPECT_EQ(read_file(dir / kRegistryFile), std::string(4096, 'x'));  // nothing overwritten
+    for (const char* name : {kLiveCopyFile, kSavedCopyFile, kFactoryCopyFile, kFactoryFile})
+        EXPECT_TRUE(std::filesystem::is_regular_file(dir / name)) << name;
+    EXPECT_FALSE(std::filesystem::exists(dir / kOldRegistryFile));
+}
+
+// A damaged live copy: the controller still opens and says which copy and
+// file; the program's registry calls fail instead of reading it, a flush
+// refuses to save it, and a restart loads the saved copy into it again.
+TEST(ControllerDir, ADamagedLiveCopyIsReportedAndARestartRepairsIt) {
+    test::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(init_controller(dir.path(), 262144, false, &error)) << error;
+    std::ofstream(dir / kLiveCopyFile, std::ios::trunc) << std::string(4096, 'x');
+    auto c = SimController::open_dir(dir.path(), &error);
+    ASSERT_TRUE(c) << error;
+    ASSERT_EQ(c->registry_problems().size(), 1u);
+    EXPECT_NE(c->registry_problems()[0].find("the live copy"), std::string::npos) << c->registry_problems()[0];
+    EXPECT_NE(c->registry_problems()[0].find((dir / kLiveCopyFile).string()), std::string::npos);
+    EXPECT_EQ(read_file(dir / kLiveCopyFile), std::string(4096, 'x'));  // nothing overwritten yet
+    EXPECT_FALSE(c->reg_key_exists("Comm\\FTPD"));
+    EXPECT_EQ(c->reg_get("Comm\\FTPD", "DefaultDir", nullptr), RegResult::IoError);
+    const uint8_t b[4] = {};
+    EXPECT_EQ(c->reg_set("Comm\\FTPD", "X", kRegDword, b, 4), RegResult::IoError);
+    EXPECT_FALSE(c->reg_flush());
+    EXPECT_TRUE(c->registry()->saved_valid());
+    EXPECT_TRUE(c->restart(&error)) << error;
+    EXPECT_TRUE(c->reg_key_exists("Comm\\FTPD"));
+    c.reset();
+    c = SimController::open_dir(dir.path(), &error);
+    ASSERT_TRUE(c) << error;
+    EXPECT_TRUE(c->registry_problems().empty());
+}
+
+// A damaged saved copy: the restart loads the factory registry, says why, and
+// the next flush writes the saved copy anew.
+TEST(ControllerDir, ADamagedSavedCopyRestartsOnTheFactoryRegistry) {
+    test::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(init_controller(dir.path(), 262144, false, &error)) << error;
+    std::ofstream(dir / kSavedCopyFile, std::ios::trunc) << "garbage";
+    auto c = SimController::open_dir(dir.path(), &error);
+    ASSERT_TRUE(c) << error;
+    ASSERT_EQ(c->registry_problems().size(), 1u);
+    EXPECT_NE(c->registry_problems()[0].find("the saved copy"), std::string::npos);
+    const uint8_t b[4] = {7, 0, 0, 0};
+    ASSERT_EQ(c->reg_set("Comm\\FTPD", "X", kRegDword, b, 4), RegResult::Ok);
+    EXPECT_FALSE(c->restart(&error));
+    EXPECT_NE(error.find("the saved copy"), std::string::npos) << error;
+    EXPECT_NE(error.find("the factory registry was loaded instead"), std::string::npos) << error;
+    EXPECT_EQ(c->reg_get("Comm\\FTPD", "X", nullptr), RegResult::NoValue);
+    ASSERT_EQ(c->reg_set("Comm\\FTPD", "X", kRegDword, b, 4), RegResult::Ok);
+    ASSERT_TRUE(c->reg_flush());
+    EXPECT_TRUE(c->restart(&error)) << error;
+    EXPECT_EQ(c->reg_get("Comm\\FTPD", "X", nullptr), RegResult::Ok);
 }
 
 TEST(ControllerDir, DefaultDirectoryFollowsTheEnvironment) {

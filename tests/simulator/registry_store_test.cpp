@@ -1,16 +1,19 @@
-// The registry database: Windows name semantics, exact value bytes, the
-// all-or-nothing flush and import, and a flush that is killed part way.
-#include <chrono>
+// The three registry copies of a controller directory: one damaged file takes
+// only its own copy, restores, the factory copy in step with factory.reg, the
+// conversion of an older registry.db, and a flush that is killed part way.
+#include <fstream>
 #include <random>
-#include <thread>
+#include <sstream>
 
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "simulator/factory.h"
 #include "simulator/registry_store.h"
 #include "simulator/text.h"
 #include "temp_dir.h"
@@ -18,146 +21,255 @@
 namespace orva::sim {
 namespace {
 
+namespace fs = std::filesystem;
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void write_file(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary | std::ios::trunc) << text; }
+
+std::vector<uint8_t> dword(uint32_t v) {
+    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+}
+
+// A directory with factory.reg and three copies loaded from it.
 class Store : public ::testing::Test {
 protected:
     void SetUp() override {
+        write_file(dir / kFactoryFile, factory_registry_text());
         std::string error;
-        store = RegistryStore::open(dir / "r.db", true, &error);
+        store = RegistryStore::open(dir.path(), true, &error);
         ASSERT_TRUE(store) << error;
-        ASSERT_EQ(store->make_key(Hive::Live, "Drivers\\Display\\MQ200"), RegResult::Ok);
+        ASSERT_TRUE(store->problems().empty()) << store->problems()[0];
+        ASSERT_TRUE(store->copy(Hive::Factory, Hive::Live));
+        ASSERT_TRUE(store->copy(Hive::Factory, Hive::Saved));
     }
-    RegResult set_dword(Hive h, const char* key, const char* name, uint32_t v) {
-        uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                        static_cast<uint8_t>(v >> 24)};
-        return store->set(h, key, name, kRegDword, b, 4);
+    std::unique_ptr<RegistryStore> reopen() {
+        store.reset();
+        std::string error;
+        auto s = RegistryStore::open(dir.path(), false, &error);
+        EXPECT_TRUE(s) << error;
+        return s;
+    }
+    uint32_t cx(Hive h) {
+        RegValue v;
+        if (store->get(h, "Drivers\\Display\\MQ200", "CxScreen", &v) != RegResult::Ok || v.data.size() != 4) return 0;
+        return v.data[0] | (v.data[1] << 8);
     }
     test::TempDir dir;
     std::unique_ptr<RegistryStore> store;
 };
 
-TEST_F(Store, NamesAreCaseInsensitiveAndKeepTheirSpelling) {
-    EXPECT_TRUE(store->key_exists(Hive::Live, "drivers\\DISPLAY\\mq200"));
-    EXPECT_TRUE(store->key_exists(Hive::Live, "\\Drivers\\\\Display\\"));
-    EXPECT_TRUE(store->key_exists(Hive::Live, "Drivers"));
-    EXPECT_FALSE(store->key_exists(Hive::Saved, "Drivers"));
-    ASSERT_EQ(set_dword(Hive::Live, "Drivers\\Display\\MQ200", "CxScreen", 640), RegResult::Ok);
-    ASSERT_EQ(set_dword(Hive::Live, "DRIVERS\\display\\mq200", "CXSCREEN", 800), RegResult::Ok);
-    RegValue v;
-    ASSERT_EQ(store->get(Hive::Live, "drivers\\display\\MQ200", "cxscreen", &v), RegResult::Ok);
-    EXPECT_EQ(v.name, "CxScreen");
-    EXPECT_EQ(v.data, (std::vector<uint8_t>{0x20, 3, 0, 0}));
-    auto dump = store->dump(Hive::Live, "drivers");
-    ASSERT_EQ(dump.size(), 3u);
-    EXPECT_EQ(dump[2].key, "Drivers\\Display\\MQ200");
-    EXPECT_EQ(dump[2].values.size(), 1u);
+TEST_F(Store, EachCopyIsAFileOfItsOwn) {
+    ASSERT_EQ(store->set(Hive::Live, "Drivers\\Display\\MQ200", "CxScreen", kRegDword, dword(800).data(), 4), RegResult::Ok);
+    EXPECT_EQ(cx(Hive::Live), 800u);
+    EXPECT_EQ(cx(Hive::Saved), 640u);
+    ASSERT_TRUE(store->copy(Hive::Live, Hive::Saved));
+    EXPECT_EQ(cx(Hive::Saved), 800u);
+    EXPECT_EQ(cx(Hive::Factory), 640u);
+    for (const char* name : {kLiveCopyFile, kSavedCopyFile, kFactoryCopyFile}) EXPECT_TRUE(fs::is_regular_file(dir / name)) << name;
+    EXPECT_FALSE(fs::exists(dir / kOldRegistryFile));
 }
 
-TEST_F(Store, ValuesKeepExactTypeAndSizeAndMissingThingsAreReported) {
-    std::vector<uint8_t> sz = reg_sz_bytes("\\Temp");
-    sz.resize(200, 0);
-    ASSERT_EQ(store->set(Hive::Live, "Drivers", "Dir", kRegSz, sz.data(), sz.size()), RegResult::Ok);
-    ASSERT_EQ(store->set(Hive::Live, "Drivers", "Nothing", kRegBinary, nullptr, 0), RegResult::Ok);
-    RegValue v;
-    ASSERT_EQ(store->get(Hive::Live, "Drivers", "Dir", &v), RegResult::Ok);
-    EXPECT_EQ(v.type, kRegSz);
-    EXPECT_EQ(v.data, sz);
-    ASSERT_EQ(store->get(Hive::Live, "Drivers", "Nothing", &v), RegResult::Ok);
-    EXPECT_TRUE(v.data.empty());
-    v.name = "untouched";
-    EXPECT_EQ(store->get(Hive::Live, "Drivers", "Absent", &v), RegResult::NoValue);
-    EXPECT_EQ(store->get(Hive::Live, "Nowhere", "Dir", &v), RegResult::NoKey);
-    EXPECT_EQ(v.name, "untouched");
-    EXPECT_EQ(set_dword(Hive::Live, "Comm\\FTPD", "X", 1), RegResult::NoKey);
-    EXPECT_FALSE(store->key_exists(Hive::Live, "Comm"));
-    EXPECT_EQ(store->delete_value(Hive::Live, "Drivers", "Absent"), RegResult::NoValue);
-    EXPECT_EQ(store->delete_value(Hive::Live, "Drivers", "DIR"), RegResult::Ok);
-    EXPECT_EQ(store->get(Hive::Live, "Drivers", "Dir", &v), RegResult::NoValue);
+// Each copy damaged in turn, in three ways: the others stay usable, the
+// damaged one is named with its file and refuses every use.
+TEST_F(Store, ADamagedCopyIsReportedAndTheOthersStayUsable) {
+    store.reset();
+    const std::string factory_reg = read_file(dir / kFactoryFile);
+    struct Damage {
+        const char* what;
+        void (*apply)(const fs::path&);
+    } damages[] = {
+        {"changed content", [](const fs::path& f) {
+             sqlite3* db = nullptr;
+             sqlite3_open(f.c_str(), &db);
+             sqlite3_exec(db, "UPDATE vals SET data=x'00050000' WHERE fold='cxscreen'", nullptr, nullptr, nullptr);
+             sqlite3_close(db);
+         }},
+        {"garbage", [](const fs::path& f) { write_file(f, std::string(8192, '\x42')); }},
+        {"missing", [](const fs::path& f) { fs::remove(f); }},
+    };
+    for (const Damage& d : damages) {
+        for (Hive h : {Hive::Live, Hive::Saved, Hive::Factory}) {
+            SCOPED_TRACE(std::string(d.what) + " in " + copy_name(h));
+            const fs::path pristine = dir / "pristine";
+            fs::create_directories(pristine);
+            for (const char* name : {kLiveCopyFile, kSavedCopyFile, kFactoryCopyFile})
+                if (!fs::exists(pristine / name)) fs::copy_file(dir / name, pristine / name);
+            d.apply(dir / copy_file_name(h));
+            std::string error;
+            auto s = RegistryStore::open(dir.path(), false, &error);
+            ASSERT_TRUE(s) << error;
+            ASSERT_EQ(s->problems().size(), 1u);
+            const std::string& p = s->problems()[0];
+            EXPECT_NE(p.find(std::string("the ") + copy_name(h)), std::string::npos) << p;
+            EXPECT_NE(p.find((dir / copy_file_name(h)).string()), std::string::npos) << p;
+            for (Hive other : {Hive::Live, Hive::Saved, Hive::Factory}) {
+                if (other == h) continue;
+                RegValue v;
+                EXPECT_EQ(s->get(other, "Drivers\\Display\\MQ200", "CxScreen", &v), RegResult::Ok) << copy_name(other);
+            }
+            if (h == Hive::Factory) {
+                // The factory copy is rebuilt from factory.reg at once.
+                EXPECT_NE(p.find("rebuilt from factory.reg"), std::string::npos) << p;
+                EXPECT_TRUE(s->usable(h));
+                EXPECT_EQ(read_file(dir / kFactoryFile), factory_reg);
+            } else {
+                EXPECT_FALSE(s->usable(h));
+                EXPECT_EQ(s->get(h, "Drivers\\Display\\MQ200", "CxScreen", nullptr), RegResult::IoError);
+                EXPECT_NE(s->last_error().find(copy_file_name(h)), std::string::npos) << s->last_error();
+                EXPECT_EQ(s->make_key(h, "X"), RegResult::IoError);
+                EXPECT_FALSE(s->key_exists(h, "Drivers"));
+                EXPECT_TRUE(s->dump(h, "").empty());
+                EXPECT_FALSE(s->copy(h, Hive::Live == h ? Hive::Saved : Hive::Live));
+                // Restoring writes it anew; it is then checked like any other.
+                ASSERT_TRUE(s->copy(Hive::Factory, h)) << s->last_error();
+                EXPECT_TRUE(s->usable(h));
+                EXPECT_EQ(s->make_key(h, "X"), RegResult::Ok);
+                s.reset();
+                s = RegistryStore::open(dir.path(), false, &error);
+                ASSERT_TRUE(s) << error;
+                EXPECT_TRUE(s->problems().empty()) << s->problems()[0];
+            }
+            s.reset();
+            for (const char* name : {kLiveCopyFile, kSavedCopyFile, kFactoryCopyFile})
+                fs::copy_file(pristine / name, dir / name, fs::copy_options::overwrite_existing);
+        }
+    }
 }
 
-TEST_F(Store, DeleteKeyRemovesOnlyItsSubtree) {
-    ASSERT_EQ(store->make_key(Hive::Live, "Drivers\\DisplayX"), RegResult::Ok);
-    ASSERT_EQ(set_dword(Hive::Live, "Drivers\\Display\\MQ200", "Bpp", 16), RegResult::Ok);
-    EXPECT_EQ(store->delete_key(Hive::Live, "drivers\\display"), RegResult::Ok);
-    EXPECT_FALSE(store->key_exists(Hive::Live, "Drivers\\Display\\MQ200"));
-    EXPECT_TRUE(store->key_exists(Hive::Live, "Drivers\\DisplayX"));
-    EXPECT_EQ(store->delete_key(Hive::Live, "Drivers\\Display"), RegResult::NoKey);
-    EXPECT_EQ(store->delete_key(Hive::Live, ""), RegResult::Denied);
-}
-
-TEST_F(Store, CopyReplacesTheWholeHiveAndApplyIsAllOrNothing) {
-    ASSERT_EQ(set_dword(Hive::Live, "Drivers\\Display\\MQ200", "Bpp", 16), RegResult::Ok);
-    ASSERT_EQ(store->make_key(Hive::Saved, "Stale"), RegResult::Ok);
-    store->set_saved_valid(false);
+TEST_F(Store, ErasingMarksTheSavedCopyInvalidAndWritesADamagedOneAnew) {
+    EXPECT_TRUE(store->saved_valid());
+    ASSERT_TRUE(store->invalidate_saved());
+    EXPECT_FALSE(store->saved_valid());
+    EXPECT_EQ(cx(Hive::Saved), 640u);  // the content stays; the restart ignores it
     ASSERT_TRUE(store->copy(Hive::Live, Hive::Saved));
     EXPECT_TRUE(store->saved_valid());
-    EXPECT_FALSE(store->key_exists(Hive::Saved, "Stale"));
-    RegValue v;
-    EXPECT_EQ(store->get(Hive::Saved, "Drivers\\Display\\MQ200", "Bpp", &v), RegResult::Ok);
-
-    RegChange make{RegChange::Kind::CreateKey, "New\\Key", {}};
-    RegChange good{RegChange::Kind::SetValue, "New\\Key", {"A", kRegDword, {1, 0, 0, 0}}};
-    RegChange bad{RegChange::Kind::SetValue, "Missing", {"B", kRegDword, {1, 0, 0, 0}}};
-    EXPECT_FALSE(store->apply(Hive::Live, {make, good, bad}));
-    EXPECT_FALSE(store->key_exists(Hive::Live, "New"));
-    EXPECT_TRUE(store->apply(Hive::Live, {make, good}));
-    EXPECT_EQ(store->get(Hive::Live, "new\\key", "a", &v), RegResult::Ok);
+    store.reset();
+    write_file(dir / kSavedCopyFile, "not a database at all");
+    store = reopen();
+    EXPECT_FALSE(store->saved_valid());
+    ASSERT_TRUE(store->invalidate_saved());
+    EXPECT_TRUE(store->usable(Hive::Saved));
+    EXPECT_FALSE(store->saved_valid());
+    EXPECT_TRUE(store->dump(Hive::Saved, "").empty());
 }
 
-TEST(StoreOpen, RejectsMissingForeignAndDamagedFiles) {
+// A change to the factory copy that cannot be written to factory.reg is not
+// made at all, and a change is never made to one without the other.
+TEST_F(Store, FactoryChangeIsInBothOrInNeither) {
+    const std::string before = read_file(dir / kFactoryFile);
+    fs::create_directory(dir / (std::string(kFactoryFile) + ".new"));  // factory.reg cannot be replaced
+    EXPECT_EQ(store->set(Hive::Factory, "Drivers\\Display\\MQ200", "CxScreen", kRegDword, dword(1024).data(), 4),
+              RegResult::IoError);
+    EXPECT_NE(store->last_error().find("factory.reg: cannot be written"), std::string::npos) << store->last_error();
+    EXPECT_EQ(store->make_key(Hive::Factory, "New"), RegResult::IoError);
+    EXPECT_FALSE(store->apply(Hive::Factory, {{RegChange::Kind::DeleteKey, "Comm", {}}}));
+    EXPECT_EQ(store->delete_key(Hive::Factory, "Comm"), RegResult::IoError);
+    EXPECT_EQ(cx(Hive::Factory), 640u);
+    EXPECT_TRUE(store->key_exists(Hive::Factory, "Comm"));
+    EXPECT_FALSE(store->key_exists(Hive::Factory, "New"));
+    EXPECT_EQ(read_file(dir / kFactoryFile), before);
+
+    fs::remove(dir / (std::string(kFactoryFile) + ".new"));
+    ASSERT_EQ(store->set(Hive::Factory, "Drivers\\Display\\MQ200", "CxScreen", kRegDword, dword(1024).data(), 4), RegResult::Ok);
+    EXPECT_NE(read_file(dir / kFactoryFile).find("\"CxScreen\"=dword:00000400"), std::string::npos);
+    store = reopen();
+    EXPECT_TRUE(store->problems().empty());
+    EXPECT_EQ(cx(Hive::Factory), 1024u);
+    ASSERT_TRUE(store->load_factory_file());  // reading it back changes nothing
+    EXPECT_EQ(cx(Hive::Factory), 1024u);
+}
+
+// factory.reg newer than the factory copy (edited by hand, or written by a
+// change killed before its commit) is loaded when the store opens; a broken
+// one is left for the restart to report.
+TEST_F(Store, FactoryRegChangedOutsideIsLoadedWhenOpened) {
+    std::string text = read_file(dir / kFactoryFile);
+    text.replace(text.find("\"CxScreen\"=dword:00000280"), 25, "\"CxScreen\"=dword:00000320");
+    store.reset();
+    write_file(dir / kFactoryFile, text);
+    store = reopen();
+    EXPECT_TRUE(store->problems().empty());
+    EXPECT_EQ(cx(Hive::Factory), 800u);
+    EXPECT_EQ(cx(Hive::Live), 640u);
+    store.reset();
+    write_file(dir / kFactoryFile, "Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=bad\n");
+    store = reopen();
+    EXPECT_TRUE(store->problems().empty());
+    EXPECT_EQ(cx(Hive::Factory), 800u);
+    EXPECT_FALSE(store->load_factory_file());
+    EXPECT_NE(store->last_error().find("factory.reg:3:"), std::string::npos) << store->last_error();
+}
+
+// An older controller's single registry.db, made here with its own schema.
+TEST(StoreConversion, AnOldRegistryDbIsConvertedOnce) {
     test::TempDir dir;
-    std::string error;
-    EXPECT_FALSE(RegistryStore::open(dir / "none.db", false, &error));
-    EXPECT_NE(error.find("none.db"), std::string::npos);
-    {
-        FILE* f = std::fopen((dir / "junk.db").c_str(), "w");
-        std::fputs("this is not a database, not at all, it is text of some length\n", f);
-        std::fclose(f);
-    }
-    EXPECT_FALSE(RegistryStore::open(dir / "junk.db", false, &error));
-    EXPECT_NE(error.find("junk.db"), std::string::npos) << error;
+    const fs::path old = dir / kOldRegistryFile;
     sqlite3* db = nullptr;
-    sqlite3_open((dir / "other.db").c_str(), &db);
-    sqlite3_exec(db, "CREATE TABLE t(x)", nullptr, nullptr, nullptr);
+    ASSERT_EQ(sqlite3_open(old.c_str(), &db), SQLITE_OK);
+    const char* schema =
+        "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);"
+        "CREATE TABLE keys(hive INTEGER NOT NULL, fold TEXT NOT NULL, path TEXT NOT NULL, PRIMARY KEY(hive, fold));"
+        "CREATE TABLE vals(hive INTEGER NOT NULL, key_fold TEXT NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
+        " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(hive, key_fold, fold));"
+        "INSERT INTO keys VALUES(0,'',''),(1,'',''),(2,'','');"
+        "INSERT INTO meta VALUES('format','orva-registry 1'),('saved_valid','0');"
+        "INSERT INTO keys VALUES(0,'comm','Comm'),(0,'comm\\ftpd','Comm\\FTPD'),(1,'init','Init'),(2,'ident','Ident');"
+        "INSERT INTO vals VALUES(0,'comm\\ftpd','defaultdir','DefaultDir',1,x'5c0054000000'),"
+        "(0,'','top','Top',4,x'01000000'),(1,'init','launch80','Launch80',1,x'41000000'),"
+        "(2,'ident','name','Name',1,x'4f000000');";
+    ASSERT_EQ(sqlite3_exec(db, schema, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
-    EXPECT_FALSE(RegistryStore::open(dir / "other.db", false, &error));
-    EXPECT_NE(error.find("not a registry database"), std::string::npos) << error;
-}
+    write_file(dir / kFactoryFile, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Ident]\n\"Name\"=\"F\"\n");
 
-// Another process (here: another connection) in the middle of a write:
-// readers see the old data, and a second writer waits for it instead of failing.
-TEST_F(Store, WaitsForAnotherWriterAndNeverSeesItHalfDone) {
-    ASSERT_EQ(set_dword(Hive::Live, "Drivers", "A", 1), RegResult::Ok);
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open((dir / "r.db").c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE vals SET data=x'02000000' WHERE fold='a'", nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    std::string error;
+    auto store = RegistryStore::open(dir.path(), false, &error);
+    ASSERT_TRUE(store) << error;
+    EXPECT_TRUE(store->problems().empty()) << store->problems()[0];
+    EXPECT_FALSE(fs::exists(old));
     RegValue v;
-    ASSERT_EQ(store->get(Hive::Live, "Drivers", "A", &v), RegResult::Ok);
-    EXPECT_EQ(v.data[0], 1);
-    std::thread committer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-    });
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(set_dword(Hive::Live, "Drivers", "B", 3), RegResult::Ok);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
-    committer.join();
-    sqlite3_close(other);
-    ASSERT_EQ(store->get(Hive::Live, "Drivers", "A", &v), RegResult::Ok);
-    EXPECT_EQ(v.data[0], 2);
+    ASSERT_EQ(store->get(Hive::Live, "comm\\ftpd", "defaultdir", &v), RegResult::Ok);
+    EXPECT_EQ(v.name, "DefaultDir");
+    EXPECT_EQ(v.data, (std::vector<uint8_t>{0x5c, 0, 0x54, 0, 0, 0}));
+    ASSERT_EQ(store->get(Hive::Live, "", "Top", &v), RegResult::Ok);
+    EXPECT_EQ(store->dump(Hive::Live, "").size(), 3u);  // the root (it holds a value), Comm, Comm\FTPD
+    EXPECT_EQ(store->get(Hive::Saved, "Init", "Launch80", nullptr), RegResult::Ok);
+    EXPECT_FALSE(store->saved_valid());
+    // The factory copy is loaded from factory.reg, which a restart reads.
+    ASSERT_EQ(store->get(Hive::Factory, "Ident", "Name", &v), RegResult::Ok);
+    EXPECT_EQ(v.data, reg_sz_bytes("F"));
+
+    // Converted once: a change made afterwards survives the next open.
+    ASSERT_EQ(store->make_key(Hive::Live, "After"), RegResult::Ok);
+    store.reset();
+    store = RegistryStore::open(dir.path(), false, &error);
+    ASSERT_TRUE(store) << error;
+    EXPECT_TRUE(store->key_exists(Hive::Live, "After"));
+
+    // A damaged old file is left as it is, and says so.
+    store.reset();
+    write_file(old, std::string(4096, 'x'));
+    EXPECT_FALSE(RegistryStore::open(dir.path(), false, &error));
+    EXPECT_NE(error.find(old.string()), std::string::npos) << error;
+    EXPECT_NE(error.find("left as it is"), std::string::npos) << error;
+    EXPECT_EQ(read_file(old), std::string(4096, 'x'));
 }
 
-// The live hive holds kValues values all carrying one generation number; a
-// flush copies them. Whatever moment the flushing process dies, the saved
-// hive must hold one generation in full.
+// Whatever moment a flushing process dies, the saved copy passes its check
+// and holds one generation in full. The live copy holds kValues values all
+// carrying one generation number; a flush copies them.
 TEST(StoreFlush, SurvivesSigkillAtRandomPoints) {
     constexpr int kValues = 300;
     constexpr int kKills = 60;
     test::TempDir dir;
-    const auto file = dir / "r.db";
     std::string error;
     {
-        auto store = RegistryStore::open(file, true, &error);
+        auto store = RegistryStore::open(dir.path(), true, &error);
         ASSERT_TRUE(store) << error;
         ASSERT_EQ(store->make_key(Hive::Live, "Gen"), RegResult::Ok);
     }
@@ -170,14 +282,12 @@ TEST(StoreFlush, SurvivesSigkillAtRandomPoints) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             ::close(done_pipe[0]);
-            auto store = RegistryStore::open(file, false, nullptr);
+            auto store = RegistryStore::open(dir.path(), false, nullptr);
             if (!store) _exit(2);
             for (uint32_t gen = static_cast<uint32_t>(kill_no) * 1000;; ++gen) {
                 std::vector<RegChange> changes;
-                for (int i = 0; i < kValues; ++i) {
-                    uint8_t b[4] = {static_cast<uint8_t>(gen), static_cast<uint8_t>(gen >> 8), static_cast<uint8_t>(gen >> 16), 0};
-                    changes.push_back({RegChange::Kind::SetValue, "Gen", {"v" + std::to_string(i), kRegDword, {b, b + 4}}});
-                }
+                for (int i = 0; i < kValues; ++i)
+                    changes.push_back({RegChange::Kind::SetValue, "Gen", {"v" + std::to_string(i), kRegDword, dword(gen)}});
                 store->apply(Hive::Live, changes);
                 if (store->copy(Hive::Live, Hive::Saved) && gen == static_cast<uint32_t>(kill_no) * 1000)
                     (void)!::write(done_pipe[1], "x", 1);
@@ -197,17 +307,24 @@ TEST(StoreFlush, SurvivesSigkillAtRandomPoints) {
         waitpid(pid, &status, 0);
         ASSERT_TRUE(WIFSIGNALED(status)) << "child ended on its own: " << status;
 
-        auto store = RegistryStore::open(file, false, &error);  // also runs the integrity check
+        auto store = RegistryStore::open(dir.path(), false, &error);  // also checks every copy
         ASSERT_TRUE(store) << error;
-        auto dump = store->dump(Hive::Saved, "Gen");
-        if (dump.empty()) continue;  // killed before the first flush ever finished
-        ASSERT_EQ(dump.size(), 1u);
-        ASSERT_EQ(dump[0].values.size(), static_cast<size_t>(kValues)) << "torn flush after kill " << kill_no;
-        for (const RegValue& v : dump[0].values) ASSERT_EQ(v.data, dump[0].values[0].data) << "torn flush after kill " << kill_no;
-        const auto& d = dump[0].values[0].data;
-        saw_new += static_cast<int>((d[0] | (d[1] << 8) | (d[2] << 16)) / 1000) == kill_no;
+        ASSERT_TRUE(store->problems().empty()) << store->problems()[0];
+        for (Hive h : {Hive::Live, Hive::Saved}) {
+            auto dump = store->dump(h, "Gen");
+            if (dump.empty() || dump[0].values.empty()) continue;  // killed before the first write finished
+            ASSERT_EQ(dump.size(), 1u);
+            ASSERT_EQ(dump[0].values.size(), static_cast<size_t>(kValues)) << "torn write after kill " << kill_no;
+            for (const RegValue& v : dump[0].values)
+                ASSERT_EQ(v.data, dump[0].values[0].data) << copy_name(h) << " torn after kill " << kill_no;
+            const auto& d = dump[0].values[0].data;
+            if (h == Hive::Saved) saw_new += static_cast<int>((d[0] | (d[1] << 8) | (d[2] << 16)) / 1000) == kill_no;
+        }
     }
     EXPECT_GT(saw_new, 0);
+    // No file of a killed writer is left behind once the store is opened again.
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().find(".new-"), std::string::npos) << e.path();
 }
 
 }  // namespace

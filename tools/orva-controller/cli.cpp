@@ -41,6 +41,10 @@ constexpr const char* kUsage =
     "                          system at PATH (\\Temp\\RegView.txt), never outside fs/\n"
     "  reg [--saved|--factory] import FILE\n"
     "                          .reg text (at most 64 MiB); all of it or nothing\n"
+    "  reg restore --from saved|factory\n"
+    "                          rebuilds the live copy from the saved copy or the factory registry\n"
+    "  reg --saved restore --from factory\n"
+    "                          rebuilds the saved copy from the factory registry\n"
     "  log [--clear]           the event log of device library calls\n"
     "  log --debug [--clear]   the debug log: the program's kernel debug output\n"
     "  flash read SEGMENT [COUNT] [--force]\n"
@@ -56,7 +60,11 @@ constexpr const char* kUsage =
     "factory registry instead of the live one.\n"
     "\n"
     "Exit status: 0 success; 1 the operation failed (including a missing key or value);\n"
-    "2 a bad command line, or no controller in DIR.\n";
+    "2 a bad command line, or no controller in DIR.\n"
+    "\n"
+    "Each copy is a file of the controller directory (registry-live.db, registry-saved.db,\n"
+    "registry-factory.db) checked when it is opened; a copy that fails its check is named on\n"
+    "standard error and the others stay usable. The factory copy follows factory.reg.\n";
 
 class Run {
 public:
@@ -117,6 +125,7 @@ public:
         m_controller = SimController::open_dir(dir ? *dir : sim::default_controller_dir(), &error);
         if (!m_controller) return bad(error);
         for (const std::string& warning : m_controller->config().warnings) m_err << "orva-controller: warning: " << warning << "\n";
+        for (const std::string& problem : m_controller->registry_problems()) m_err << "orva-controller: warning: " << problem << "\n";
         if (cmd == "reg") return reg(rest);
         if (cmd == "log") return log(rest);
         if (cmd == "flash") return flash(rest);
@@ -165,14 +174,13 @@ private:
         if (args.empty()) return usage("reg needs a subcommand");
         const std::string sub = args[0];
         args.erase(args.begin());
+        if (sub == "restore") return restore(hive, args);
         sim::RegistryStore& store = *m_controller->registry();
+        if (!store.usable(hive)) return fail(store.unusable_reason(hive));
         const std::string copy = hive == Hive::Live ? "" : hive == Hive::Saved ? " (saved copy)" : " (factory registry)";
         auto key_missing = [&](const std::string& key) { return fail("no key \"" + key + "\"" + copy); };
-        auto changed = [&]() {
-            std::string error;
-            if (hive == Hive::Factory && !m_controller->write_factory_file(&error)) return fail(error);
-            return 0;
-        };
+        // A change to the factory registry has rewritten factory.reg with it.
+        auto changed = [&]() { return 0; };
         if (sub == "get") {
             if (args.size() != 2) return usage("reg get needs KEY VALUE");
             sim::RegValue v;
@@ -256,6 +264,23 @@ private:
             return changed();
         }
         return usage("unknown reg subcommand " + sub);
+    }
+
+    // reg [--saved] restore --from saved|factory: rebuilds the live copy (or
+    // the saved copy) from another one, whatever state it is in.
+    int restore(Hive to, const std::vector<std::string>& args) {
+        if (args.size() != 2 || args[0] != "--from" || (args[1] != "saved" && args[1] != "factory"))
+            return usage("reg restore needs --from saved or --from factory");
+        const Hive from = args[1] == "saved" ? Hive::Saved : Hive::Factory;
+        if (to == Hive::Factory) return usage("the factory copy is not restored: it is rebuilt from factory.reg");
+        if (to == from) return usage("reg --saved restore takes --from factory");
+        sim::RegistryStore& store = *m_controller->registry();
+        if (!store.usable(from)) return fail(store.unusable_reason(from));
+        if (from == Hive::Saved && !store.saved_valid())
+            return fail("the saved copy is not valid (a registry segment was erased since it was saved); "
+                        "use --from factory");
+        if (!store.copy(from, to)) return fail(store.last_error());
+        return 0;
     }
 
     int log(const std::vector<std::string>& args) {

@@ -1,0 +1,118 @@
+// One copy of the registry (live, saved or factory) in a SQLite file of its
+// own, with a checksum of its content that every change keeps up to date and
+// that is verified when the file is opened. Keys and values keep the case
+// they were created with and are found case-insensitively (ASCII).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "simulator/controller.h"
+#include "simulator/reg_file.h"
+
+struct sqlite3;
+
+namespace orva::sim {
+
+// "Drivers\\Display\\MQ200" with empty components (doubled or outer
+// backslashes) removed. The root of HKEY_LOCAL_MACHINE is "".
+std::string normalize_key(std::string_view key);
+
+// 64-bit FNV-1a of `bytes`, as 16 lower-case hexadecimal digits.
+std::string content_hash(std::string_view bytes);
+
+class RegistryCopy {
+public:
+    ~RegistryCopy();
+    RegistryCopy(const RegistryCopy&) = delete;
+    RegistryCopy& operator=(const RegistryCopy&) = delete;
+
+    // Opens an existing copy and checks it: SQLite's integrity check, the
+    // format, and the checksum of the content. nullptr and a message
+    // "FILE: why" when it is missing or fails a check.
+    static std::unique_ptr<RegistryCopy> open(const std::filesystem::path& file, std::string* error);
+
+    // Writes a new copy holding `keys` (as dump() gives them) to a temporary
+    // file beside `file`, syncs it and renames it over `file`, so that `file`
+    // is at every moment either what it was or the whole new copy. A journal
+    // left by the file it replaces is removed first (it would be played back
+    // into the new file).
+    static bool create(const std::filesystem::path& file, const std::vector<RegKeyDump>& keys, bool valid,
+                       const std::string& source, std::string* error);
+
+    const std::filesystem::path& file() const { return m_file; }
+
+    // Names holding a NUL character are refused with BadName (and a message
+    // in last_error()); they cannot be stored or looked up.
+    bool key_exists(std::string_view key);
+    // NoKey, NoValue or Ok with the value as stored.
+    RegResult get(std::string_view key, std::string_view name, RegValue* out);
+    // Stores exactly `size` bytes; an existing value keeps its spelling. NoKey
+    // when the key does not exist: keys are never created here.
+    RegResult set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data, size_t size);
+    RegResult delete_value(std::string_view key, std::string_view name);
+    // Deletes the key with its subkeys and values. The root cannot be deleted.
+    RegResult delete_key(std::string_view key);
+    // Creates the key and any missing parents; Ok when it already exists.
+    RegResult make_key(std::string_view key);
+
+    // The key and every key below it, parents before children, with values;
+    // empty when the key does not exist. The root is listed only when it
+    // holds values.
+    std::vector<RegKeyDump> dump(std::string_view key);
+    // The same, false (with last_error()) when the copy could not be read
+    // in full.
+    bool dump(std::string_view key, std::vector<RegKeyDump>* out);
+
+    // Applies the changes of a .reg file in one transaction: all or nothing.
+    bool apply(const std::vector<RegChange>& changes);
+    // Replaces the whole content with `keys` (as dump() gives them) in one
+    // transaction.
+    bool assign(const std::vector<RegKeyDump>& keys);
+
+    // Whether the copy is valid: for the saved copy, that no registry segment
+    // was erased since it was written.
+    bool valid();
+    bool set_valid(bool valid);
+    // What the copy was last loaded from (the hash of factory.reg for the
+    // factory copy); "" when unknown.
+    std::string source();
+    bool set_source(const std::string& source);
+
+    // A transaction around several changes: the changes above join it (and
+    // fail or succeed with it). commit() brings the checksum up to date.
+    bool begin();
+    bool commit();
+    void rollback();
+
+    // The message of the last failure, naming the file.
+    const std::string& last_error() const { return m_error; }
+
+private:
+    explicit RegistryCopy(std::filesystem::path file) : m_file(std::move(file)) {}
+    static std::unique_ptr<RegistryCopy> connect(const std::filesystem::path& file, bool create, std::string* error);
+    bool exec(const char* sql);
+    bool fail_db(const char* what);
+    RegResult bad_name(std::string_view key, std::string_view name);
+    std::string meta(const char* name);
+    bool set_meta(const char* name, const std::string& value);
+    std::string checksum();
+    RegResult make_key_locked(const std::string& key);
+    RegResult delete_key_locked(const std::string& key);
+    RegResult set_locked(const std::string& key, std::string_view name, uint32_t type, const uint8_t* data, size_t size);
+    RegResult delete_value_locked(const std::string& key, std::string_view name);
+    bool clear_locked();
+    bool apply_locked(const std::vector<RegChange>& changes);
+    bool assign_locked(const std::vector<RegKeyDump>& keys);
+
+    std::filesystem::path m_file;
+    sqlite3* m_db = nullptr;
+    int m_depth = 0;  // open transactions: 1 is BEGIN, more are savepoints
+    std::string m_error;
+};
+
+}  // namespace orva::sim

@@ -244,6 +244,78 @@ TEST_F(Tool, DebugLog) {
     }
 }
 
+TEST_F(Tool, NamesHoldingNulAreRefused) {
+    using namespace std::string_literals;
+    expect_error({"reg", "set", "Init", "A\0B"s, "REG_DWORD", "1"}, "a value name cannot hold a NUL character");
+    expect_error({"reg", "mkkey", "Software\\A\0B"s}, "a key name cannot hold a NUL character");
+    expect_error({"reg", "--factory", "delete", "Init\0"s}, "a key name cannot hold a NUL character");
+    expect_error({"reg", "delete", "Init", "\0"s}, "a value name cannot hold a NUL character");
+    std::ofstream(dir / "nul.reg") << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\A\0B]\n"s;
+    expect_error({"reg", "import", (dir / "nul.reg").string()}, "nul.reg:3: a key name cannot hold a NUL character");
+    EXPECT_EQ(on({"reg", "get", "A", "x"}).rc, 1);
+}
+
+// factory.reg that cannot be written (here: its temporary file's name is
+// taken by a folder): the factory change is refused and made nowhere.
+TEST_F(Tool, FactoryChangeThatCannotBeWrittenIsNotMade) {
+    std::filesystem::create_directory(ctl / (std::string(sim::kFactoryFile) + ".new"));
+    expect_error({"reg", "--factory", "set", "Comm\\FTPD", "DefaultDir", "REG_SZ", "\\Windows"}, "factory.reg: cannot be written");
+    EXPECT_EQ(on({"reg", "--factory", "get", "Comm\\FTPD", "DefaultDir"}).out, "REG_SZ 12 \"\\\\Temp\"\n");
+    std::filesystem::remove(ctl / (std::string(sim::kFactoryFile) + ".new"));
+    ASSERT_EQ(on({"reboot"}).rc, 0);  // the saved copy is valid: nothing to reload
+    ASSERT_EQ(on({"reg", "--factory", "set", "Comm\\FTPD", "DefaultDir", "REG_SZ", "\\Windows"}).rc, 0);
+    EXPECT_EQ(on({"reg", "--factory", "get", "Comm\\FTPD", "DefaultDir"}).out, "REG_SZ 18 \"\\\\Windows\"\n");
+}
+
+TEST_F(Tool, RestoreRebuildsTheLiveOrSavedCopy) {
+    ASSERT_EQ(on({"reg", "set", "Init", "Launch80", "REG_SZ", "a.exe"}).rc, 0);
+    std::ofstream(ctl / sim::kLiveCopyFile, std::ios::trunc) << "not a registry";
+    Result r = on({"reg", "get", "Init", "Launch80"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("warning: the live copy of the registry cannot be used: " + (ctl / sim::kLiveCopyFile).string()),
+              std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("orva-controller reg restore --from saved"), std::string::npos) << r.err;
+    // The other copies stay usable.
+    EXPECT_EQ(on({"reg", "--saved", "get", "Drivers\\Display\\MQ200", "Bpp"}).out, "REG_DWORD 4 16\n");
+
+    ASSERT_EQ(on({"reg", "restore", "--from", "saved"}).rc, 0);
+    r = on({"reg", "get", "Init", "Launch80"});
+    EXPECT_EQ(r.rc, 1);  // never saved
+    EXPECT_EQ(r.err, "orva-controller: no value \"Launch80\" in key \"Init\"\n");
+    ASSERT_EQ(on({"reg", "set", "Init", "Launch80", "REG_SZ", "a.exe"}).rc, 0);
+    ASSERT_EQ(on({"reg", "restore", "--from", "factory"}).rc, 0);  // a usable copy is rebuilt too
+    EXPECT_EQ(on({"reg", "get", "Init", "Launch80"}).rc, 1);
+
+    std::ofstream(ctl / sim::kSavedCopyFile, std::ios::trunc) << "not a registry";
+    r = on({"reg", "restore", "--from", "saved"});
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_NE(r.err.find("warning: the saved copy of the registry cannot be used: " + (ctl / sim::kSavedCopyFile).string()),
+              std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\norva-controller: the saved copy of the registry cannot be used (see the warning above)\n"),
+              std::string::npos) << r.err;
+    ASSERT_EQ(on({"reg", "--saved", "restore", "--from", "factory"}).rc, 0);
+    Result ok = on({"reg", "--saved", "export"});
+    EXPECT_EQ(ok.rc, 0);
+    EXPECT_EQ(ok.err, "");
+    {
+        std::string error;
+        auto c = sim::SimController::open_dir(ctl, &error);
+        ASSERT_TRUE(c) << error;
+        sim::set_current(c.get());
+        FlashErase_Reg(0);
+        sim::set_current(nullptr);
+    }
+    expect_error({"reg", "restore", "--from", "saved"}, "the saved copy is not valid");
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"reg", "restore"}, {"reg", "restore", "--from", "live"}, {"reg", "restore", "saved"},
+             {"reg", "--saved", "restore", "--from", "saved"}, {"reg", "--factory", "restore", "--from", "saved"}}) {
+        Result u = on(bad);
+        EXPECT_NE(u.rc, 0) << bad.size();
+        EXPECT_NE(u.err.find("see orva-controller --help"), std::string::npos) << u.err;
+    }
+    EXPECT_NE(run({"--help"}).out.find("reg --saved restore --from factory"), std::string::npos);
+}
+
 TEST_F(Tool, InitAndHelp) {
     Result again = run({"init", ctl.string()});
     EXPECT_EQ(again.rc, 1);

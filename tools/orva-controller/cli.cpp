@@ -176,7 +176,7 @@ private:
         args.erase(args.begin());
         if (sub == "restore") return restore(hive, args);
         sim::RegistryStore& store = *m_controller->registry();
-        if (!store.usable(hive)) return fail(store.unusable_reason(hive));
+        if (!store.usable(hive)) return unusable(hive);
         const std::string copy = hive == Hive::Live ? "" : hive == Hive::Saved ? " (saved copy)" : " (factory registry)";
         auto key_missing = [&](const std::string& key) { return fail("no key \"" + key + "\"" + copy); };
         // A change to the factory registry has rewritten factory.reg with it.
@@ -266,6 +266,11 @@ private:
         return usage("unknown reg subcommand " + sub);
     }
 
+    // The copy's file and what is wrong with it were named when it was opened.
+    int unusable(Hive hive) {
+        return fail(std::string("the ") + sim::copy_name(hive) + " of the registry cannot be used (see the warning above)");
+    }
+
     // reg [--saved] restore --from saved|factory: rebuilds the live copy (or
     // the saved copy) from another one, whatever state it is in.
     int restore(Hive to, const std::vector<std::string>& args) {
@@ -275,7 +280,7 @@ private:
         if (to == Hive::Factory) return usage("the factory copy is not restored: it is rebuilt from factory.reg");
         if (to == from) return usage("reg --saved restore takes --from factory");
         sim::RegistryStore& store = *m_controller->registry();
-        if (!store.usable(from)) return fail(store.unusable_reason(from));
+        if (!store.usable(from)) return unusable(from);
         if (from == Hive::Saved && !store.saved_valid())
             return fail("the saved copy is not valid (a registry segment was erased since it was saved); "
                         "use --from factory");

@@ -7,10 +7,12 @@ set -euo pipefail
 # Packaging and manuals: scdoc turns the manual pages into roff at build time;
 # dpkg-dev and file let cpack work out the package's dependencies; man-db,
 # lintian and desktop-file-utils check what is installed.
+# Fuzzing: clang with its sanitizer and libFuzzer runtimes (scripts/fuzz.sh).
 packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 libtomlplusplus-dev libncurses-dev qt6-base-dev
           libgtest-dev googletest libssl-dev xvfb xauth tmux util-linux procps time
           fonts-liberation2 fonts-dejavu-core
-          scdoc dpkg-dev file man-db lintian desktop-file-utils)
+          scdoc dpkg-dev file man-db lintian desktop-file-utils
+          clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -247,9 +247,9 @@ bool RegistryCopy::set_meta(const char* name, const std::string& value) {
     return true;
 }
 
-std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, bool create, std::string* error) {
+std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, Mode mode, std::string* error) {
     std::unique_ptr<RegistryCopy> c(new RegistryCopy(file));
-    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    int flags = SQLITE_OPEN_READWRITE | (mode == Mode::Existing ? 0 : SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(file.c_str(), &c->m_db, flags, nullptr) != SQLITE_OK) {
         if (error) *error = file.string() + ": cannot be opened: " + (c->m_db ? sqlite3_errmsg(c->m_db) : "out of memory");
         return nullptr;
@@ -258,9 +258,33 @@ std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, bool c
     sqlite3_extended_result_codes(c->m_db, 1);
     // A new file is invisible until it is renamed into place, and is synced
     // before that: it needs no journal.
-    if (sqlite3_exec(c->m_db, create ? "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF" : "PRAGMA synchronous=FULL",
-                     nullptr, nullptr, nullptr) != SQLITE_OK) {
-        if (error) *error = file.string() + (create ? ": cannot be written: " : ": not a registry copy: ") + sqlite3_errmsg(c->m_db);
+    const char* pragmas = mode == Mode::Existing ? "PRAGMA synchronous=FULL"
+                          : mode == Mode::NewFile ? "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF"
+                                                  : "PRAGMA journal_mode=MEMORY";
+    if (sqlite3_exec(c->m_db, pragmas, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        if (error)
+            *error = file.string() + (mode == Mode::Existing ? ": not a registry copy: " : ": cannot be written: ") +
+                     sqlite3_errmsg(c->m_db);
+        return nullptr;
+    }
+    return c;
+}
+
+bool RegistryCopy::make_schema() {
+    const std::string schema = std::string(
+        "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);"
+        "CREATE TABLE keys(fold TEXT PRIMARY KEY, path TEXT NOT NULL);"
+        "CREATE TABLE vals(key_fold TEXT NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
+        " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key_fold, fold));"
+        "INSERT INTO keys VALUES('','');"
+        "INSERT INTO meta VALUES('format','") + kFormat + "'),('valid','1'),('source','');";
+    return exec(schema.c_str());
+}
+
+std::unique_ptr<RegistryCopy> RegistryCopy::create_in_memory(std::string* error) {
+    auto c = connect(":memory:", Mode::Memory, error);
+    if (c && !(c->begin() && c->make_schema() && c->commit())) {
+        if (error) *error = c->m_error;
         return nullptr;
     }
     return c;
@@ -276,7 +300,7 @@ std::unique_ptr<RegistryCopy> RegistryCopy::open(const fs::path& file, std::stri
     if (st.type() == fs::file_type::not_found) return fail("missing");
     if (st.type() != fs::file_type::regular) return fail("not a regular file");
     std::string why;
-    auto c = connect(file, false, &why);
+    auto c = connect(file, Mode::Existing, &why);
     if (!c) {
         if (error) *error = why;
         return nullptr;
@@ -306,16 +330,9 @@ bool RegistryCopy::create(const fs::path& file, const std::vector<RegKeyDump>& k
     ::unlink(tmp.c_str());
     {
         std::string why;
-        auto c = connect(tmp, true, &why);
+        auto c = connect(tmp, Mode::NewFile, &why);
         if (!c) return fail(why);
-        const std::string schema = std::string(
-            "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);"
-            "CREATE TABLE keys(fold TEXT PRIMARY KEY, path TEXT NOT NULL);"
-            "CREATE TABLE vals(key_fold TEXT NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
-            " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key_fold, fold));"
-            "INSERT INTO keys VALUES('','');"
-            "INSERT INTO meta VALUES('format','") + kFormat + "');";
-        if (!c->begin() || !c->exec(schema.c_str()) || !c->assign_locked(keys) || !c->set_meta("valid", valid ? "1" : "0") ||
+        if (!c->begin() || !c->make_schema() || !c->assign_locked(keys) || !c->set_meta("valid", valid ? "1" : "0") ||
             !c->set_meta("source", source) || !c->commit())
             return fail(c->m_error);
     }

@@ -44,6 +44,9 @@ public:
     static bool create(const std::filesystem::path& file, const std::vector<RegKeyDump>& keys, bool valid,
                        const std::string& source, std::string* error);
 
+    // An empty copy that lives in memory only, for tests.
+    static std::unique_ptr<RegistryCopy> create_in_memory(std::string* error);
+
     const std::filesystem::path& file() const { return m_file; }
 
     // Names holding a NUL character are refused with BadName (and a message
@@ -94,7 +97,9 @@ public:
 
 private:
     explicit RegistryCopy(std::filesystem::path file) : m_file(std::move(file)) {}
-    static std::unique_ptr<RegistryCopy> connect(const std::filesystem::path& file, bool create, std::string* error);
+    enum class Mode { Existing, NewFile, Memory };
+    static std::unique_ptr<RegistryCopy> connect(const std::filesystem::path& file, Mode mode, std::string* error);
+    bool make_schema();
     bool exec(const char* sql);
     bool fail_db(const char* what);
     RegResult bad_name(std::string_view key, std::string_view name);

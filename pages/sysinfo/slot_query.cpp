@@ -5,10 +5,8 @@
 #include "device/device_library.h"
 #include "pages/sysinfo/sysinfo.h"
 
-// Positions of the reply: "!" first, the name in bytes 3 to 7.
+// A complete reply: "!", two bytes, the five-character name, one byte.
 #define REPLY_SIZE 9
-#define NAME_SIZE 5
-#define NAME_START 3
 
 // The read waits for the reply: up to 100 ms in all, and it ends early when
 // the reply stops for 30 ms (or when all nine bytes have come). A read that
@@ -19,7 +17,6 @@
 void QuerySlotModuleName(int nSlot, char* szName) {
     static const char szRequest[] = "$00M\r";
     char szReceive[REPLY_SIZE + 1];
-    char szModule[NAME_SIZE + 1];
     DCB dcb;
     COMMTIMEOUTS timeouts;
     DWORD dwWritten = 0;
@@ -30,8 +27,6 @@ void QuerySlotModuleName(int nSlot, char* szName) {
 
     memset(szReceive, ' ', REPLY_SIZE);
     szReceive[REPLY_SIZE] = 0;
-    memset(szModule, ' ', NAME_SIZE);
-    szModule[NAME_SIZE] = 0;
 
     if (hPort != INVALID_HANDLE_VALUE) {
         // A failed GetCommState leaves the settings below on a cleared DCB.
@@ -57,15 +52,7 @@ void QuerySlotModuleName(int nSlot, char* szName) {
         }
     }
 
-    // Positions the reply did not reach still hold spaces; a zero byte in
-    // the reply ends the part that is used, and the last byte before it is
-    // never part of the name.
-    if (szReceive[0] == '!') {
-        size_t nLength = strlen(szReceive);
-        for (size_t i = NAME_START; i + 1 < nLength; i++)
-            szModule[i - NAME_START] = szReceive[i];
-    }
-    memcpy(szName, szModule, NAME_SIZE + 1);
+    ParseModuleReply(szReceive, szName);
 
     if (hPort != INVALID_HANDLE_VALUE) CloseHandle(hPort);
 }

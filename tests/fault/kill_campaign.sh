@@ -155,10 +155,15 @@ for ((i = 0; i < total; i++)); do
   delay=$((RANDOM * 32768 + RANDOM))
   delay=$((delay % (duration[$s] + 1)))
   [ "$s" = image ] && "$tool" -C "$ctl" flash read 0 "$image_segments" >"$work/flash.before"
+  touch "$work/started"
   run_scenario "$s" "$delay"
   if [ "$rc" -eq 137 ]; then killed[$s]=$((killed[$s] + 1)); else ended[$s]=$((ended[$s] + 1)); fi
-  # A journal left beside a copy: the kill came inside one of its transactions.
-  if [ "$rc" -eq 137 ] && compgen -G "$ctl/registry-*.db-journal" >/dev/null; then in_txn[$s]=$((in_txn[$s] + 1)); fi
+  # A journal written during the run and left beside a copy: the kill came
+  # inside one of its transactions. (SQLite may leave an older journal that
+  # it no longer needs; those are not counted.)
+  if [ "$rc" -eq 137 ] && [ -n "$(find "$ctl" -maxdepth 1 -name 'registry-*.db-journal' -newer "$work/started")" ]; then
+    in_txn[$s]=$((in_txn[$s] + 1))
+  fi
   if [ "$rc" -eq 137 ] && [ "$s" = image ]; then
     "$tool" -C "$ctl" flash read 0 "$image_segments" >"$work/flash.after"
     if ! cmp -s "$work/flash.after" "$work/flash.before" && ! cmp -s "$work/flash.after" "$ctl/fs/Temp/image.bin"; then

@@ -12,19 +12,19 @@
 
 #include <openssl/evp.h>
 
+#include "common/syscalls.h"
+
 namespace orva::app {
 
 std::optional<std::string> file_sha256(const std::filesystem::path& file, std::string* error) {
-    int fd;
-    do fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
+    const int fd = sys::open(file.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0) {
         *error = std::strerror(errno);
         return std::nullopt;
     }
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        ::close(fd);
+    if (sys::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        sys::close(fd);
         *error = std::strerror(EISDIR);
         return std::nullopt;
     }
@@ -32,17 +32,16 @@ std::optional<std::string> file_sha256(const std::filesystem::path& file, std::s
     bool ok = ctx && EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) == 1;
     std::vector<unsigned char> buf(1 << 20);
     while (ok) {
-        ssize_t n = ::read(fd, buf.data(), buf.size());
-        if (n < 0 && errno == EINTR) continue;
+        ssize_t n = sys::read(fd, buf.data(), buf.size());
         if (n < 0) {
             *error = std::strerror(errno);
-            ::close(fd);
+            sys::close(fd);
             return std::nullopt;
         }
         if (n == 0) break;
         ok = EVP_DigestUpdate(ctx.get(), buf.data(), size_t(n)) == 1;
     }
-    ::close(fd);
+    sys::close(fd);
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (!ok || EVP_DigestFinal_ex(ctx.get(), digest, &length) != 1) {

@@ -1,12 +1,9 @@
 // Files on the controller's file system: CreateFileW (which also opens the
 // serial port), GetFileSize and the file object's reads and writes. Paths are
 // controller paths (platform/controller_files.h).
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
+#include "common/syscalls.h"
 #include "platform/controller_files.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
@@ -19,30 +16,30 @@ namespace {
 class FileObject : public KernelObject {
 public:
     explicit FileObject(int fd) : m_fd(fd) {}
-    ~FileObject() override { ::close(m_fd); }
+    ~FileObject() override { sys::close(m_fd); }
     int fd() const { return m_fd; }
 
     // Reads until `size` bytes or the end of the file; a short count means
     // the end was reached.
     BOOL read(void* buffer, DWORD size, DWORD* done) override {
         auto* out = static_cast<char*>(buffer);
-        return transfer(size, done, [&](DWORD at) { return ::read(m_fd, out + at, size - at); });
+        return transfer(size, done, [&](DWORD at) { return sys::read(m_fd, out + at, size - at); });
     }
 
     BOOL write(const void* buffer, DWORD size, DWORD* done) override {
         auto* in = static_cast<const char*>(buffer);
-        return transfer(size, done, [&](DWORD at) { return ::write(m_fd, in + at, size - at); });
+        return transfer(size, done, [&](DWORD at) { return sys::write(m_fd, in + at, size - at); });
     }
 
 private:
     // Calls `io` (a read or write of the rest at offset `at`) until `size`
-    // bytes have moved or it moves none; EINTR is retried.
+    // bytes have moved or it moves none: a short count is followed by the
+    // next call for the rest.
     template <class Io>
     static BOOL transfer(DWORD size, DWORD* done, Io io) {
         DWORD total = 0;
         while (total < size) {
             ssize_t n = io(total);
-            if (n < 0 && errno == EINTR) continue;
             if (n < 0) {
                 *done = total;
                 return fail(error_from_errno(errno));
@@ -75,10 +72,10 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     const ControllerFile resolved = resolve_controller_path(path);
     if (DWORD error = path_error(resolved)) return fail_handle(error);
     struct stat st {};
-    if (::stat(resolved.host.c_str(), &st) != 0) return fail_handle(error_from_errno(errno));
+    if (orva::sys::stat(resolved.host.c_str(), &st) != 0) return fail_handle(error_from_errno(errno));
     if (S_ISDIR(st.st_mode)) return fail_handle(ERROR_ACCESS_DENIED);
     int flags = O_CLOEXEC | ((access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
-    int fd = ::open(resolved.host.c_str(), flags);
+    int fd = orva::sys::open(resolved.host.c_str(), flags, 0);
     if (fd < 0) return fail_handle(error_from_errno(errno));
     return add_handle(std::make_unique<FileObject>(fd));
 }
@@ -93,7 +90,7 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
         return INVALID_FILE_SIZE;
     }
     struct stat st {};
-    if (::fstat(f->fd(), &st) != 0) {
+    if (orva::sys::fstat(f->fd(), &st) != 0) {
         SetLastError(error_from_errno(errno));
         return INVALID_FILE_SIZE;
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/syscalls.h"
 #include "platform/controller_files.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
@@ -37,7 +38,7 @@ FILETIME file_time(const struct timespec& ts) {
 // Fills `data` from the host file; false when it cannot be examined.
 bool fill_find_data(const fs::path& host, std::u16string_view name, LPWIN32_FIND_DATAW data) {
     struct stat st {};
-    if (::stat(host.c_str(), &st) != 0) return false;
+    if (sys::stat(host.c_str(), &st) != 0) return false;
     *data = WIN32_FIND_DATAW{};
     data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
     if (!S_ISDIR(st.st_mode)) {

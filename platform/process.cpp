@@ -2,6 +2,8 @@
 // controller's file system as a Linux process of its own: no shell, standard
 // input, output and error on /dev/null, detached (double fork, so it is never
 // left as a zombie of the utility), and held before exec while suspended.
+// The utility's own calls go through the system call table; the forked
+// processes make theirs directly (only async-signal-safe calls).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -18,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "common/syscalls.h"
 #include "platform/controller_files.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
@@ -37,8 +40,8 @@ struct Started {
     int report = -1;  // pipe: EOF when exec succeeded, else the errno of the failed exec
     bool suspended = false;
     ~Started() {
-        if (go >= 0) ::close(go);
-        if (report >= 0) ::close(report);
+        if (go >= 0) sys::close(go);
+        if (report >= 0) sys::close(report);
     }
 };
 
@@ -60,19 +63,23 @@ std::map<DWORD, std::weak_ptr<Started>>& thread_ids() {
     return ids;
 }
 
-bool read_all(int fd, void* buffer, size_t size) {
+// Reads `size` bytes, or fewer when the other end closes first; -1 on error.
+ssize_t read_up_to(int fd, void* buffer, size_t size) {
     auto* p = static_cast<char*>(buffer);
     size_t done = 0;
     while (done < size) {
-        ssize_t n = ::read(fd, p + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        ssize_t n = sys::read(fd, p + done, size - done);
+        if (n < 0) return -1;
+        if (n == 0) break;
         done += size_t(n);
     }
-    return true;
+    return ssize_t(done);
 }
 
-void write_all(int fd, const void* buffer, size_t size) {
+bool read_all(int fd, void* buffer, size_t size) { return read_up_to(fd, buffer, size) == ssize_t(size); }
+
+// For the forked processes: the real call, not the table's.
+void child_write_all(int fd, const void* buffer, size_t size) {
     auto* p = static_cast<const char*>(buffer);
     size_t done = 0;
     while (done < size) {
@@ -88,9 +95,8 @@ void write_all(int fd, const void* buffer, size_t size) {
 DWORD release(Started& s) {
     if (s.go >= 0) {
         const char byte = 1;
-        while (::send(s.go, &byte, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {
-        }
-        ::close(s.go);
+        sys::send(s.go, &byte, 1, MSG_NOSIGNAL);
+        sys::close(s.go);
         s.go = -1;
     }
     s.suspended = false;
@@ -98,7 +104,7 @@ DWORD release(Started& s) {
     if (s.report >= 0) {
         int err = 0;
         if (read_all(s.report, &err, sizeof err)) result = error_from_errno(err);
-        ::close(s.report);
+        sys::close(s.report);
         s.report = -1;
     }
     return result;
@@ -132,18 +138,19 @@ DWORD release(Started& s) {
     if (cwd) (void)!::chdir(cwd);
     ::execv(file, argv);
     int err = errno;
-    write_all(report, &err, sizeof err);
+    child_write_all(report, &err, sizeof err);
     ::_exit(127);
 }
 
 // Whether the host file is something exec can start: an ELF file or a script
 // with "#!".
 bool startable(const fs::path& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = sys::open(file.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0) return false;
     char head[4] = {};
-    ssize_t n = ::read(fd, head, sizeof head);
-    ::close(fd);
+    // A read may bring fewer bytes than the file holds: read on to four.
+    const ssize_t n = read_up_to(fd, head, sizeof head);
+    sys::close(fd);
     return (n >= 2 && head[0] == '#' && head[1] == '!') || (n == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0);
 }
 
@@ -160,6 +167,7 @@ std::shared_ptr<Started> started_by(HANDLE thread) {
 }  // namespace orva::platform
 
 using namespace orva::platform;
+namespace sys = orva::sys;
 
 // Starts `application`, a controller path resolved inside fs/, with the
 // command line (if any) as its one argument. The environment, current
@@ -183,7 +191,7 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUT
     std::error_code ec;
     const fs::path file = fs::absolute(resolved.host, ec);
     const fs::path cwd = fs::absolute(resolve_controller_path(u"\\").host, ec);
-    if (ec || !fs::is_regular_file(file, ec) || ::access(file.c_str(), X_OK) != 0) return fail(ERROR_ACCESS_DENIED);
+    if (ec || !fs::is_regular_file(file, ec) || sys::access(file.c_str(), X_OK) != 0) return fail(ERROR_ACCESS_DENIED);
     if (!startable(file)) return fail(ERROR_BAD_EXE_FORMAT);
 
     const std::string file_text = file.string();
@@ -195,14 +203,14 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUT
     if (!arg1.empty()) argv[1] = arg1.data();
 
     int go[2], report[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, go) != 0) return fail(error_from_errno(errno));
-    if (::pipe2(report, O_CLOEXEC) != 0) {
+    if (sys::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, go) != 0) return fail(error_from_errno(errno));
+    if (sys::pipe2(report, O_CLOEXEC) != 0) {
         DWORD err = error_from_errno(errno);
-        ::close(go[0]);
-        ::close(go[1]);
+        sys::close(go[0]);
+        sys::close(go[1]);
         return fail(err);
     }
-    pid_t middle = ::fork();
+    pid_t middle = sys::fork();
     if (middle == 0) {
         // The intermediate process: starts the program, tells its pid and
         // ends at once, so that the program is adopted and reaped by init.
@@ -211,18 +219,18 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUT
         pid_t pid = ::fork();
         if (pid == 0) run_child(go[1], report[1], file_text.c_str(), argv, cwd_text.c_str());
         int32_t told = pid > 0 ? int32_t(pid) : -int32_t(errno);
-        write_all(report[1], &told, sizeof told);
+        child_write_all(report[1], &told, sizeof told);
         ::_exit(0);
     }
-    ::close(go[1]);
-    ::close(report[1]);
+    const int fork_error = errno;
+    sys::close(go[1]);
+    sys::close(report[1]);
     auto started = std::make_shared<Started>();
     started->go = go[0];
     started->report = report[0];
-    if (middle < 0) return fail(error_from_errno(errno));
+    if (middle < 0) return fail(error_from_errno(fork_error));
     int status = 0;
-    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
+    sys::waitpid(middle, &status, 0);
     int32_t told = 0;
     if (!read_all(started->report, &told, sizeof told)) return fail(ERROR_NOT_ENOUGH_MEMORY);
     if (told <= 0) return fail(error_from_errno(-told));

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+#include "common/syscalls.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/text.h"
@@ -69,8 +70,8 @@ class SerialPort : public KernelObject {
 public:
     SerialPort(int fd, DWORD access) : m_fd(fd), m_can_read(access & GENERIC_READ), m_can_write(access & GENERIC_WRITE) {}
     ~SerialPort() override {
-        ::ioctl(m_fd, TIOCNXCL);
-        ::close(m_fd);  // also releases the lock
+        sys::ioctl(m_fd, TIOCNXCL, nullptr);
+        sys::close(m_fd);  // also releases the lock
     }
 
     // The settings of the line as found on opening. From then on the DCB
@@ -119,7 +120,7 @@ public:
              !(dcb.StopBits == kOne5StopBits && dcb.ByteSize == 5)))
             return fail(ERROR_INVALID_PARAMETER);
         termios tio {};
-        if (::tcgetattr(m_fd, &tio) != 0) return fail(error_from_errno(errno));
+        if (sys::tcgetattr(m_fd, &tio) != 0) return fail(error_from_errno(errno));
         static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
         tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
         tio.c_cflag |= kSizes[dcb.ByteSize - 5] | CREAD | CLOCAL;
@@ -136,7 +137,7 @@ public:
         tio.c_cc[VSTOP] = cc_t(dcb.XoffChar);
         cfsetispeed(&tio, *speed);
         cfsetospeed(&tio, *speed);
-        if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) return fail(error_from_errno(errno));
+        if (sys::tcsetattr(m_fd, TCSANOW, &tio) != 0) return fail(error_from_errno(errno));
         m_state = dcb;
         m_state.DCBlength = sizeof(DCB);
         return TRUE;
@@ -174,7 +175,7 @@ public:
         DWORD total = 0;
         Clock::time_point last_byte = start;
         while (total < size) {
-            ssize_t n = ::read(m_fd, out + total, size - total);
+            ssize_t n = sys::read(m_fd, out + total, size - total);
             if (n > 0) {
                 DWORD kept = keep_received(out + total, DWORD(n));
                 if (kept) last_byte = Clock::now();
@@ -182,7 +183,6 @@ public:
                 if (first_byte_ends && total > 0) break;
                 continue;
             }
-            if (n < 0 && errno == EINTR) continue;
             if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
                 // 0 is the end of input: the device hung up.
                 *done = total;
@@ -215,12 +215,11 @@ public:
         auto* in = static_cast<const uint8_t*>(buffer);
         DWORD total = 0;
         while (total < size) {
-            ssize_t n = ::write(m_fd, in + total, size - total);
+            ssize_t n = sys::write(m_fd, in + total, size - total);
             if (n > 0) {
                 total += DWORD(n);
                 continue;
             }
-            if (n < 0 && errno == EINTR) continue;
             if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
                 *done = total;
                 return fail(errno == EIO ? ERROR_WRITE_FAULT : error_from_errno(errno));
@@ -247,7 +246,7 @@ private:
         const int wait = until ? millis_until(*until) : -1;
         if (wait == 0) return Wait::Expired;
         pollfd p {m_fd, events, 0};
-        const int r = ::poll(&p, 1, wait);
+        const int r = sys::poll(&p, 1, wait);
         if (r < 0 && errno != EINTR) {
             SetLastError(error_from_errno(errno));
             return Wait::Failed;
@@ -293,18 +292,18 @@ HANDLE open_serial_port(std::u16string_view name, DWORD access, DWORD share) {
 
 HANDLE open_serial_device(const std::string& host_path, DWORD access, DWORD share) {
     if (share != 0) return fail_handle(ERROR_INVALID_PARAMETER);
-    int fd = ::open(host_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int fd = sys::open(host_path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0);
     if (fd < 0) return fail_handle(error_from_errno(errno));
     auto give_up = [fd](DWORD error) {
-        ::close(fd);
+        sys::close(fd);
         return fail_handle(error);
     };
-    if (!::isatty(fd)) return give_up(ERROR_FILE_NOT_FOUND);
+    if (!sys::isatty(fd)) return give_up(ERROR_FILE_NOT_FOUND);
     // TIOCEXCL keeps out other openers, except privileged ones; the lock
     // keeps out every opener that also asks for it.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return give_up(ERROR_SHARING_VIOLATION);
+    if (sys::flock(fd, LOCK_EX | LOCK_NB) != 0) return give_up(ERROR_SHARING_VIOLATION);
     termios tio {};
-    if (::tcgetattr(fd, &tio) != 0) return give_up(error_from_errno(errno));
+    if (sys::tcgetattr(fd, &tio) != 0) return give_up(error_from_errno(errno));
     speed_t in_speed = cfgetispeed(&tio), out_speed = cfgetospeed(&tio);
     cfmakeraw(&tio);
     tio.c_cflag |= CREAD | CLOCAL;
@@ -312,9 +311,9 @@ HANDLE open_serial_device(const std::string& host_path, DWORD access, DWORD shar
     tio.c_cc[VTIME] = 0;
     cfsetispeed(&tio, in_speed);
     cfsetospeed(&tio, out_speed);
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0) return give_up(error_from_errno(errno));
-    ::tcflush(fd, TCIFLUSH);
-    if (::ioctl(fd, TIOCEXCL) != 0) return give_up(error_from_errno(errno));
+    if (sys::tcsetattr(fd, TCSANOW, &tio) != 0) return give_up(error_from_errno(errno));
+    sys::tcflush(fd, TCIFLUSH);
+    if (sys::ioctl(fd, TIOCEXCL, nullptr) != 0) return give_up(error_from_errno(errno));
     auto port = std::make_unique<SerialPort>(fd, access);
     port->init_state(tio);
     return add_handle(std::move(port));

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/syscalls.h"
 #include "simulator/factory.h"
 #include "simulator/paths.h"
 #include "simulator/text.h"
@@ -35,14 +36,12 @@ bool read_whole_file(const fs::path& file, std::string& out, std::string* error,
         if (error) *error = file.string() + ": " + why;
         return false;
     };
-    int fd;
-    do fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
+    const int fd = sys::open(file.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0) return fail(errno_text());
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    if (sys::fstat(fd, &st) != 0) {
         std::string why = errno_text();
-        ::close(fd);
+        sys::close(fd);
         return fail(why);
     }
     // A directory or a device never holds a file's text (and /dev/zero never ends).
@@ -54,18 +53,17 @@ bool read_whole_file(const fs::path& file, std::string& out, std::string* error,
     std::string text;
     char buf[65536];
     while (!refused) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
+        ssize_t n = sys::read(fd, buf, sizeof buf);
         if (n < 0) {
             std::string why = errno_text();
-            ::close(fd);
+            sys::close(fd);
             return fail(why);
         }
         if (n == 0) break;
         if (text.size() + static_cast<size_t>(n) > limit) refused = "";
         else text.append(buf, static_cast<size_t>(n));
     }
-    ::close(fd);
+    sys::close(fd);
     if (refused && *refused) return fail(refused);
     if (refused) return fail("larger than " + std::to_string(limit >> 20) + " MiB; not read");
     out = std::move(text);
@@ -74,24 +72,24 @@ bool read_whole_file(const fs::path& file, std::string& out, std::string* error,
 
 bool write_file_atomically(const fs::path& file, const std::string& text, std::string* error) {
     const fs::path tmp = file.string() + ".new";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = sys::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     bool ok = fd >= 0;
     size_t done = 0;
     while (ok && done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        ssize_t n = sys::write(fd, text.data() + done, text.size() - done);
+        if (n == 0) errno = EIO;  // a write that takes nothing never will
         if (n <= 0) ok = false;
         else done += static_cast<size_t>(n);
     }
-    if (ok) ok = ::fsync(fd) == 0;
+    if (ok) ok = sys::fsync(fd) == 0;
     std::string why = ok ? "" : errno_text();
-    if (fd >= 0) ::close(fd);
-    if (ok && ::rename(tmp.c_str(), file.c_str()) != 0) {
+    if (fd >= 0) sys::close(fd);
+    if (ok && sys::rename(tmp.c_str(), file.c_str()) != 0) {
         ok = false;
         why = errno_text();
     }
     if (!ok) {
-        ::unlink(tmp.c_str());
+        sys::unlink(tmp.c_str());
         if (error) *error = file.string() + ": cannot be written: " + why;
     }
     return ok;

@@ -9,10 +9,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/syscalls.h"
+
 namespace orva::sim {
 
 EventLog::~EventLog() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd >= 0) sys::close(m_fd);
 }
 
 void EventLog::append(std::string_view line) {
@@ -22,18 +24,26 @@ void EventLog::append(std::string_view line) {
 }
 
 void EventLog::append_text(std::string_view text) {
-    if (m_fd < 0) m_fd = ::open(m_file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    // One write per line, so that lines of two processes never interleave.
-    if (m_fd < 0 || ::write(m_fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+    if (m_fd < 0) m_fd = sys::open(m_file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // One write per line, so that lines of two processes never interleave;
+    // a write cut short is followed by one for the rest.
+    bool ok = m_fd >= 0;
+    for (size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = sys::write(m_fd, text.data() + done, text.size() - done);
+        if (n == 0) errno = EIO;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    if (!ok) {
         if (!m_reported) std::fprintf(stderr, "%s: cannot append to %s: %s\n", m_file.c_str(), m_what.c_str(), std::strerror(errno));
         m_reported = true;
     }
 }
 
 bool EventLog::clear() {
-    int fd = ::open(m_file.c_str(), O_WRONLY | O_TRUNC | O_CREAT | O_CLOEXEC, 0644);
+    int fd = sys::open(m_file.c_str(), O_WRONLY | O_TRUNC | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    ::close(fd);
+    sys::close(fd);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/syscalls.h"
 #include "simulator/paths.h"
 #include "simulator/sim_controller.h"
 
@@ -163,7 +164,7 @@ void export_controller_tool() {
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
     if (ec) return;
     const fs::path tool = self.parent_path() / "orva-controller";
-    if (fs::is_regular_file(tool, ec) && ::access(tool.c_str(), X_OK) == 0)
+    if (fs::is_regular_file(tool, ec) && sys::access(tool.c_str(), X_OK) == 0)
         ::setenv("ORVA_CONTROLLER_TOOL", tool.c_str(), 1);
 }
 

@@ -14,6 +14,8 @@
 #include <mutex>
 #include <vector>
 
+#include "common/syscalls.h"
+
 namespace orva::sim {
 
 namespace {
@@ -34,25 +36,27 @@ std::unique_ptr<SimulatedModule> SimulatedModule::start(const ModuleConfig& conf
     auto failed = [&](const std::string& what, std::initializer_list<int> fds) {
         if (error) *error = what;
         for (int fd : fds)
-            if (fd >= 0) ::close(fd);
+            if (fd >= 0) sys::close(fd);
         return std::unique_ptr<SimulatedModule>();
     };
-    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    int master = sys::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0) return failed(errno_text("posix_openpt"), {});
     char name[128];
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0)
+    if (sys::grantpt(master) != 0 || sys::unlockpt(master) != 0 || sys::ptsname_r(master, name, sizeof name) != 0)
         return failed(errno_text("pseudo-terminal"), {master});
-    int slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    int slave = sys::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC, 0);
     if (slave < 0) return failed(errno_text(name), {master});
     termios tio {};
-    if (::tcgetattr(slave, &tio) == 0) {
+    if (sys::tcgetattr(slave, &tio) == 0) {
         cfmakeraw(&tio);
         cfsetispeed(&tio, B115200);
         cfsetospeed(&tio, B115200);
-        ::tcsetattr(slave, TCSANOW, &tio);
+        sys::tcsetattr(slave, TCSANOW, &tio);
     }
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    int stop = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    const int flags = sys::fcntl(master, F_GETFL, 0);
+    if (flags < 0 || sys::fcntl(master, F_SETFL, flags | O_NONBLOCK) != 0)
+        return failed(errno_text("pseudo-terminal"), {master, slave});
+    int stop = sys::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stop < 0) return failed(errno_text("eventfd"), {master, slave});
     std::unique_ptr<SimulatedModule> module(new SimulatedModule(config, master, slave, stop, name));
     module->m_thread = std::thread([m = module.get()] { m->serve(); });
@@ -64,20 +68,20 @@ SimulatedModule::SimulatedModule(ModuleConfig config, int master, int slave, int
 
 SimulatedModule::~SimulatedModule() {
     uint64_t one = 1;
-    if (::write(m_stop, &one, sizeof one) < 0) {
+    if (sys::write(m_stop, &one, sizeof one) < 0) {
         // An eventfd write only fails when its counter is full: it is set already.
     }
     if (m_thread.joinable()) m_thread.join();
-    ::close(m_stop);
-    ::close(m_slave);
-    ::close(m_master);
+    sys::close(m_stop);
+    sys::close(m_slave);
+    sys::close(m_master);
 }
 
 void SimulatedModule::serve() {
     std::string line;
     for (;;) {
         pollfd p[2] = {{m_master, POLLIN, 0}, {m_stop, POLLIN, 0}};
-        int r = ::poll(p, 2, -1);
+        int r = sys::poll(p, 2, -1);
         if (r < 0) {
             if (errno == EINTR) continue;
             return;
@@ -86,11 +90,11 @@ void SimulatedModule::serve() {
         if (!(p[0].revents & POLLIN)) {
             // No slave side to read from for the moment: wait a little, or stop.
             pollfd s {m_stop, POLLIN, 0};
-            if (::poll(&s, 1, 10) > 0) return;
+            if (sys::poll(&s, 1, 10) > 0) return;
             continue;
         }
         char buf[256];
-        ssize_t n = ::read(m_master, buf, sizeof buf);
+        ssize_t n = sys::read(m_master, buf, sizeof buf);
         if (n <= 0) continue;
         for (ssize_t i = 0; i < n; ++i) {
             if (buf[i] != '\r') {
@@ -111,19 +115,18 @@ void SimulatedModule::serve() {
 bool SimulatedModule::answer() {
     if (m_config.silent) return true;
     pollfd s {m_stop, POLLIN, 0};
-    if (m_config.delay_ms > 0 && ::poll(&s, 1, m_config.delay_ms) > 0) return false;
+    if (m_config.delay_ms > 0 && sys::poll(&s, 1, m_config.delay_ms) > 0) return false;
     const std::string reply = module_reply(m_config);
     size_t sent = 0;
     while (sent < reply.size()) {
-        ssize_t n = ::write(m_master, reply.data() + sent, reply.size() - sent);
+        ssize_t n = sys::write(m_master, reply.data() + sent, reply.size() - sent);
         if (n > 0) {
             sent += size_t(n);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN) return true;  // the reply is lost, as on a broken line
         pollfd p[2] = {{m_master, POLLOUT, 0}, {m_stop, POLLIN, 0}};
-        if (::poll(p, 2, -1) < 0 && errno != EINTR) return true;
+        if (sys::poll(p, 2, -1) < 0 && errno != EINTR) return true;
         if (p[1].revents) return false;
     }
     return true;

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/syscalls.h"
 #include "simulator/text.h"
 
 namespace orva::sim {
@@ -100,15 +101,14 @@ namespace {
 bool write_all_synced(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
+        ssize_t n = sys::write(fd, text.data() + done, text.size() - done);
         if (n <= 0) {
             if (n == 0) errno = EIO;
             return false;
         }
         done += static_cast<size_t>(n);
     }
-    return ::fsync(fd) == 0;
+    return sys::fsync(fd) == 0;
 }
 
 }  // namespace
@@ -127,13 +127,13 @@ bool write_controller_file(const fs::path& fs_root, std::string_view controller_
     if (r.host == fs_root || fs::is_directory(r.host, ec)) return fail("is a folder");
     const fs::path folder = r.host.parent_path();
     const std::string name = r.host.filename().string();
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dir = sys::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (dir < 0) return fail(std::strerror(errno));
     // The folder that was opened, wherever its path leads now.
     const fs::path opened = fs::read_symlink("/proc/self/fd/" + std::to_string(dir), ec);
     const fs::path root = fs::weakly_canonical(fs_root, ec);
     if (opened.empty() || !within(root, opened)) {
-        ::close(dir);
+        sys::close(dir);
         return fail("leads out of the controller's file system");
     }
     std::mt19937 random(std::random_device{}());
@@ -141,19 +141,19 @@ bool write_controller_file(const fs::path& fs_root, std::string_view controller_
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temp = "." + name + "." + std::to_string(random() % 1000000);
-        fd = ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, executable ? 0755 : 0644);
+        fd = sys::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, executable ? 0755 : 0644);
         if (fd < 0 && errno != EEXIST) break;
     }
     // The mode asked for, whatever the umask took away from it.
-    bool ok = fd >= 0 && ::fchmod(fd, executable ? 0755 : 0644) == 0 && write_all_synced(fd, text);
+    bool ok = fd >= 0 && sys::fchmod(fd, executable ? 0755 : 0644) == 0 && write_all_synced(fd, text);
     std::string why = ok ? "" : std::strerror(errno);
-    if (fd >= 0) ::close(fd);
-    if (ok && ::renameat(dir, temp.c_str(), dir, name.c_str()) != 0) {
+    if (fd >= 0) sys::close(fd);
+    if (ok && sys::renameat(dir, temp.c_str(), dir, name.c_str()) != 0) {
         ok = false;
         why = std::strerror(errno);
     }
-    if (!ok && fd >= 0) ::unlinkat(dir, temp.c_str(), 0);
-    ::close(dir);
+    if (!ok && fd >= 0) sys::unlinkat(dir, temp.c_str(), 0);
+    sys::close(dir);
     return ok || fail("cannot be written: " + why);
 }
 

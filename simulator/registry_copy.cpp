@@ -10,6 +10,8 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include "common/syscalls.h"
+#include "simulator/sqlite_syscalls.h"
 #include "simulator/text.h"
 
 namespace orva::sim {
@@ -104,10 +106,12 @@ std::string below_low(const std::string& fold) { return fold + "\\"; }
 std::string below_high(const std::string& fold) { return fold + "]"; }
 
 bool sync_path(const fs::path& path, int flags) {
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    int fd = sys::open(path.c_str(), flags | O_CLOEXEC, 0);
     if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
+    bool ok = sys::fsync(fd) == 0;
+    const int err = errno;
+    sys::close(fd);
+    errno = err;
     return ok;
 }
 
@@ -250,7 +254,7 @@ bool RegistryCopy::set_meta(const char* name, const std::string& value) {
 std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, Mode mode, std::string* error) {
     std::unique_ptr<RegistryCopy> c(new RegistryCopy(file));
     int flags = SQLITE_OPEN_READWRITE | (mode == Mode::Existing ? 0 : SQLITE_OPEN_CREATE);
-    if (sqlite3_open_v2(file.c_str(), &c->m_db, flags, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(file.c_str(), &c->m_db, flags, sqlite_vfs_name()) != SQLITE_OK) {
         if (error) *error = file.string() + ": cannot be opened: " + (c->m_db ? sqlite3_errmsg(c->m_db) : "out of memory");
         return nullptr;
     }
@@ -323,11 +327,11 @@ bool RegistryCopy::create(const fs::path& file, const std::vector<RegKeyDump>& k
                           std::string* error) {
     const fs::path tmp = file.string() + ".new-" + std::to_string(::getpid());
     auto fail = [&](const std::string& what) {
-        ::unlink(tmp.c_str());
+        sys::unlink(tmp.c_str());
         if (error) *error = what;
         return false;
     };
-    ::unlink(tmp.c_str());
+    sys::unlink(tmp.c_str());
     {
         std::string why;
         auto c = connect(tmp, Mode::NewFile, &why);
@@ -338,8 +342,8 @@ bool RegistryCopy::create(const fs::path& file, const std::vector<RegKeyDump>& k
     }
     if (!sync_path(tmp, O_RDONLY)) return fail(tmp.string() + ": cannot be synced: " + errno_text());
     const fs::path journal = file.string() + "-journal";
-    if (::unlink(journal.c_str()) != 0 && errno != ENOENT) return fail(journal.string() + ": cannot be removed: " + errno_text());
-    if (::rename(tmp.c_str(), file.c_str()) != 0) return fail(file.string() + ": cannot be written: " + errno_text());
+    if (sys::unlink(journal.c_str()) != 0 && errno != ENOENT) return fail(journal.string() + ": cannot be removed: " + errno_text());
+    if (sys::rename(tmp.c_str(), file.c_str()) != 0) return fail(file.string() + ": cannot be written: " + errno_text());
     const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
     if (!sync_path(dir, O_RDONLY | O_DIRECTORY)) {
         if (error) *error = dir.string() + ": cannot be synced: " + errno_text();

@@ -14,7 +14,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/syscalls.h"
 #include "simulator/sim_controller.h"
+#include "simulator/sqlite_syscalls.h"
 #include "simulator/text.h"
 
 namespace orva::sim {
@@ -49,7 +51,7 @@ bool read_old_registry(const fs::path& file, std::array<std::vector<RegKeyDump>,
         sqlite3_close_v2(db);
         return false;
     };
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, sqlite_vfs_name()) != SQLITE_OK)
         return fail(std::string("cannot open the registry database: ") + (db ? sqlite3_errmsg(db) : "out of memory"));
     sqlite3_busy_timeout(db, 5000);
     auto query = [&](const char* sql, int hive, auto row) {
@@ -338,18 +340,18 @@ void RegistryStore::remove_abandoned_files() {
         if (name.rfind("registry-", 0) != 0 || at == std::string::npos) continue;
         const std::string pid = name.substr(at + 8);
         if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid.size() > 9) continue;
-        if (::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH) fs::remove(e.path(), ec);
+        if (sys::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH) fs::remove(e.path(), ec);
     }
 }
 
 bool RegistryStore::convert_old_registry(std::string* error) {
     const fs::path old = m_dir / kOldRegistryFile;
     // One converter at a time; whoever comes second finds the file gone.
-    int fd = ::open(old.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = sys::open(old.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0) return errno == ENOENT;
     struct stat st {};
-    if (::flock(fd, LOCK_EX) != 0 || ::fstat(fd, &st) != 0) {
-        ::close(fd);
+    if (sys::flock(fd, LOCK_EX) != 0 || sys::fstat(fd, &st) != 0) {
+        sys::close(fd);
         if (error) *error = old.string() + ": cannot be locked: " + std::strerror(errno);
         return false;
     }
@@ -366,19 +368,19 @@ bool RegistryStore::convert_old_registry(std::string* error) {
         }
         if (ok) {
             for (Hive h : kHives) m_copies[index(h)].reset();
-            ::unlink((old.string() + "-journal").c_str());
-            if (::unlink(old.c_str()) != 0) {
+            sys::unlink((old.string() + "-journal").c_str());
+            if (sys::unlink(old.c_str()) != 0) {
                 ok = false;
                 if (error) *error = old.string() + ": converted, but cannot be removed: " + std::strerror(errno);
             }
-            int dfd = ::open(m_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            int dfd = sys::open(m_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
             if (dfd >= 0) {
-                ::fsync(dfd);
-                ::close(dfd);
+                sys::fsync(dfd);
+                sys::close(dfd);
             }
         }
     }
-    ::close(fd);
+    sys::close(fd);
     return ok;
 }
 

@@ -3,7 +3,6 @@
 // of device calls in the event log and the flash contents byte for byte; and
 // every way a run can fail, with what it leaves in flash.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -347,65 +346,6 @@ TEST(UpdatePage, AFailedWriteStopsAtThatSegmentAndLeavesTheRestErased) {
     EXPECT_TRUE(flash_read(c, kFirst128K, 2) == image.substr(0, 2 * k128K));
     EXPECT_TRUE(flash_read(c, kFirst128K + 2, 3) == std::string(3 * k128K, '\xFF'));
     EXPECT_TRUE(flash_read(c, kFirst128K + 5, 1) == std::string(k128K, '\0'));  // beyond the new image
-}
-
-// Runs the program as the unprivileged user 65534 on a controller that user
-// owns. Root reads every file, so only such a user meets an unreadable one.
-TEST(UpdatePage, AnUnreadableFileCannotBeOpened) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to run the program as another user";
-    TempController c;
-    write_file(image_file(c), pattern(1000));
-    fs::permissions(image_file(c), fs::perms::owner_read | fs::perms::owner_write);
-    fs::permissions(c.dir().parent_path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                               fs::perms::others_read | fs::perms::others_exec);
-    for (auto& e : fs::recursive_directory_iterator(c.dir()))
-        if (e.path() != image_file(c)) {
-            ASSERT_EQ(::chown(e.path().c_str(), 65534, 65534), 0) << e.path();
-        }
-    ASSERT_EQ(::chown(c.dir().c_str(), 65534, 65534), 0);
-    c.clear_log();
-    RunResult r = run_program({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", utility_path(),
-                               "--controller", c.dir().string(), "-"},
-                              update_script(kImagePath, "OK NO"));
-    if (r.exit_code == 127 || r.err.find("setpriv") != std::string::npos) GTEST_SKIP() << r.err;
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out, kPrompt + "OK\nbox \"Version Update\" \"Write File to Flash\" \"OpenFile error\" 0x30 -> OK\n" +
-                         kFailed + kExit);
-    EXPECT_TRUE(flash_calls(c).empty());
-}
-
-// A file whose read brings less than its size promised (a file that shrank
-// or became unreadable during the run) ends the run as a failed write does.
-// A sysfs attribute reports 4096 bytes and reads fewer; it is bound over the
-// image file in a mount namespace of its own.
-TEST(UpdatePage, AShortReadEndsTheRunAsAFailedWrite) {
-    std::string source;
-    for (const char* f : {"/sys/kernel/mm/transparent_hugepage/enabled", "/sys/power/state", "/sys/kernel/profiling"}) {
-        std::error_code ec;
-        if (fs::exists(f, ec) && fs::file_size(f, ec) == 4096) {
-            source = f;
-            break;
-        }
-    }
-    if (source.empty()) GTEST_SKIP() << "no sysfs attribute to read short";
-    TempController c;
-    write_old_image(c, k256K, 1);
-    write_file(image_file(c), "");
-    std::string command = "mount --bind '" + source + "' '" + image_file(c).string() + "' && exec '" + utility_path() +
-                          "' --trace --controller '" + c.dir().string() + "' -";
-    RunResult r = run_program({"/usr/bin/unshare", "-m", "--propagation", "private", "/bin/sh", "-c", command},
-                              update_script(kImagePath, "OK NO"));
-    if (r.exit_code != 0 && r.out.empty()) GTEST_SKIP() << "no mount namespace here: " << r.err;
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    std::string trace = progress_trace(0, {100});
-    trace = trace.substr(0, trace.find("text 1039 \"Write"));
-    EXPECT_EQ(from_prompt(r.out), kPrompt +
-                         "OK\ndebug \"intStartSegNo=0\\n\\r\"\ndebug \"intEndSegNo=1\\n\\r\"\n" + trace + kFailed + kExit);
-    std::vector<std::string> expected = kSized;
-    for (auto& e : registry_erases()) expected.push_back(e);
-    expected.push_back("FlashErase_Img(0) -> 1");
-    EXPECT_EQ(flash_calls(c), expected);
-    EXPECT_TRUE(programmed_segments(c).empty());
 }
 
 // A file of 0xFFFFFFFF bytes has the size GetFileSize reports as its error:

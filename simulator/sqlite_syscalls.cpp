@@ -73,9 +73,17 @@ struct Route {
 
 sqlite3_vfs* g_unix = nullptr;
 sqlite3_vfs g_vfs;
+
+// The unix VFS gives its files one of a few method tables (the database
+// file's locks, a journal's none); each is taken over once, with the sync
+// replaced.
+struct Methods {
+    const sqlite3_io_methods* unix_methods = nullptr;
+    sqlite3_io_methods ours{};
+};
+constexpr size_t kMethodTables = 8;
 std::mutex g_methods_lock;
-const sqlite3_io_methods* g_unix_methods = nullptr;  // what the unix VFS gives its files
-sqlite3_io_methods g_methods;                         // the same, syncing through the table
+Methods g_methods[kMethodTables];
 
 // The descriptor kept after the unix VFS's part of each file.
 int descriptor_of(sqlite3_file* file) {
@@ -85,14 +93,19 @@ int descriptor_of(sqlite3_file* file) {
 }
 
 int sync_file(sqlite3_file* file, int flags) {
+    const sqlite3_io_methods* unix_methods = nullptr;
+    for (const Methods& m : g_methods)
+        if (file->pMethods == &m.ours) unix_methods = m.unix_methods;
+    if (!unix_methods) return SQLITE_IOERR_FSYNC;
     const int fd = descriptor_of(file);
     if (fd >= 0 && sys::fdatasync(fd) != 0) return SQLITE_IOERR_FSYNC;
-    return g_unix_methods->xSync(file, flags);
+    return unix_methods->xSync(file, flags);
 }
 
 // The unix VFS opens the file; its methods are taken over with the sync
 // replaced. A file whose descriptor the unix VFS took from one it kept open
-// (no open call) syncs through the unix VFS alone.
+// (no open call), or one with methods of a kind beyond those taken over,
+// syncs through the unix VFS alone.
 int open_file(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out_flags) {
     t_opened = -1;
     const int rc = g_unix->xOpen(g_unix, name, file, flags, out_flags);
@@ -100,12 +113,17 @@ int open_file(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int
     std::memcpy(reinterpret_cast<char*>(file) + g_unix->szOsFile, &fd, sizeof fd);
     if (rc != SQLITE_OK || !file->pMethods) return rc;
     std::lock_guard<std::mutex> guard(g_methods_lock);
-    if (!g_unix_methods) {
-        g_unix_methods = file->pMethods;
-        g_methods = *file->pMethods;
-        g_methods.xSync = sync_file;
+    for (Methods& m : g_methods) {
+        if (!m.unix_methods) {
+            m.unix_methods = file->pMethods;
+            m.ours = *file->pMethods;
+            m.ours.xSync = sync_file;
+        }
+        if (m.unix_methods == file->pMethods) {
+            file->pMethods = &m.ours;
+            break;
+        }
     }
-    if (file->pMethods == g_unix_methods) file->pMethods = &g_methods;
     return rc;
 }
 

@@ -194,7 +194,9 @@ void SimController::debug_output(std::string_view text) {
 }
 
 void SimController::close() {
-    if (m_flash) m_flash->sync();
+    // The flash's writes are in the file when they return; a sync that
+    // fails leaves them short of the disk, which the operator is told.
+    if (m_flash && !m_flash->sync()) std::fprintf(stderr, "%s\n", m_flash->last_error().c_str());
     m_flash.reset();
     m_registry.reset();
 }
@@ -202,11 +204,18 @@ void SimController::close() {
 bool SimController::restart(std::string* error) {
     bool ok = m_registry != nullptr;
     std::string why;
+    const SavedState saved_state = ok ? m_registry->saved_state() : SavedState::Invalid;
     if (!ok) {
         why = m_dir.string() + ": the controller is closed";
-    } else if (m_registry->saved_valid()) {
+    } else if (saved_state == SavedState::Valid) {
         ok = m_registry->copy(Hive::Saved, Hive::Live);
         if (!ok) why = m_registry->last_error();
+    } else if (saved_state == SavedState::Unreadable) {
+        // Not a sign that the registry area holds nothing: the factory
+        // registry would replace the operator's settings for good at the
+        // next save.
+        ok = false;
+        why = m_registry->last_error() + "; the live registry was kept";
     } else {
         // As a controller whose registry area holds nothing usable: the
         // factory registry, from factory.reg when that can be read.
@@ -220,8 +229,11 @@ bool SimController::restart(std::string* error) {
             why = saved + "; the factory registry was loaded instead" + (why.empty() ? "" : "; " + why);
         }
     }
+    if (m_flash && !m_flash->sync()) {
+        ok = false;
+        why += (why.empty() ? "" : "; ") + m_flash->last_error();
+    }
     if (!ok && error) *error = why;
-    if (m_flash) m_flash->sync();
     m_log.append("reboot()");
     return ok;
 }

@@ -83,7 +83,8 @@ public:
     virtual void debug_output(std::string_view text) = 0;
 
     // Writes everything to disk and closes the registry database; nothing is
-    // usable afterwards. Called before the program ends (also by reboot).
+    // usable afterwards. Called before the program ends (also by reboot). A
+    // flash that cannot be synced is reported on stderr.
     virtual void close() = 0;
 };
 

@@ -196,7 +196,13 @@ bool RegistryCopy::commit() {
         --m_depth;
         return true;
     }
-    if (!set_meta("checksum", checksum()) || !exec("COMMIT")) {
+    const std::optional<std::string> sum = checksum();
+    if (!sum) {
+        fail_db("summing the registry failed");
+        rollback();
+        return false;
+    }
+    if (!set_meta("checksum", *sum) || !exec("COMMIT")) {
         rollback();
         return false;
     }
@@ -221,7 +227,7 @@ void RegistryCopy::rollback() {
     m_depth = 0;
 }
 
-std::string RegistryCopy::checksum() {
+std::optional<std::string> RegistryCopy::checksum() {
     Fnv h;
     const char* queries[] = {"SELECT fold, path FROM keys ORDER BY fold",
                              "SELECT key_fold, fold, name, type, data FROM vals ORDER BY key_fold, fold",
@@ -232,16 +238,20 @@ std::string RegistryCopy::checksum() {
         int rc;
         while ((rc = st.step()) == SQLITE_ROW)
             for (int c = 0; c < sqlite3_column_count(st.get()); ++c) h.add_column(st.get(), c);
-        // A read that stopped early must not give a plausible sum.
-        if (rc != SQLITE_DONE) h.add("unreadable", 10);
+        // A read that stopped early gives no sum at all.
+        if (rc != SQLITE_DONE) return std::nullopt;
     }
     return h.hex();
 }
 
-std::string RegistryCopy::meta(const char* name) {
+std::optional<std::string> RegistryCopy::read_meta(const char* name) {
     Stmt st(m_db, "SELECT value FROM meta WHERE name=?");
     st.bind(1, std::string_view(name));
-    return st.step() == SQLITE_ROW ? st.text(0) : std::string();
+    const int rc = st.step();
+    if (rc == SQLITE_ROW) return st.text(0);
+    if (rc == SQLITE_DONE) return std::string();
+    fail_db("read failed");
+    return std::nullopt;
 }
 
 bool RegistryCopy::set_meta(const char* name, const std::string& value) {
@@ -251,11 +261,16 @@ bool RegistryCopy::set_meta(const char* name, const std::string& value) {
     return true;
 }
 
-std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, Mode mode, std::string* error) {
+std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, Mode mode, std::string* error,
+                                                    bool* io_error) {
     std::unique_ptr<RegistryCopy> c(new RegistryCopy(file));
+    auto io = [&] {
+        if (io_error) *io_error = c->m_db && (sqlite3_extended_errcode(c->m_db) & 0xFF) == SQLITE_IOERR;
+    };
     int flags = SQLITE_OPEN_READWRITE | (mode == Mode::Existing ? 0 : SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(file.c_str(), &c->m_db, flags, sqlite_vfs_name()) != SQLITE_OK) {
         if (error) *error = file.string() + ": cannot be opened: " + (c->m_db ? sqlite3_errmsg(c->m_db) : "out of memory");
+        io();
         return nullptr;
     }
     sqlite3_busy_timeout(c->m_db, kBusyTimeoutMs);
@@ -269,6 +284,7 @@ std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, Mode m
         if (error)
             *error = file.string() + (mode == Mode::Existing ? ": not a registry copy: " : ": cannot be written: ") +
                      sqlite3_errmsg(c->m_db);
+        io();
         return nullptr;
     }
     return c;
@@ -294,7 +310,8 @@ std::unique_ptr<RegistryCopy> RegistryCopy::create_in_memory(std::string* error)
     return c;
 }
 
-std::unique_ptr<RegistryCopy> RegistryCopy::open(const fs::path& file, std::string* error) {
+std::unique_ptr<RegistryCopy> RegistryCopy::open(const fs::path& file, std::string* error, bool* unreadable) {
+    if (unreadable) *unreadable = false;
     auto fail = [&](const std::string& what) {
         if (error) *error = file.string() + ": " + what;
         return nullptr;
@@ -303,22 +320,36 @@ std::unique_ptr<RegistryCopy> RegistryCopy::open(const fs::path& file, std::stri
     const fs::file_status st = fs::status(file, ec);
     if (st.type() == fs::file_type::not_found) return fail("missing");
     if (st.type() != fs::file_type::regular) return fail("not a regular file");
+    const long read_failures = sqlite_read_failures();
     std::string why;
-    auto c = connect(file, Mode::Existing, &why);
-    if (!c) {
-        if (error) *error = why;
+    bool connect_io = false;
+    auto c = connect(file, Mode::Existing, &why, &connect_io);
+    // A check that failed because the file could not be read says nothing
+    // of its content: the copy "cannot be read", it is not "damaged".
+    auto fail_check = [&](const std::string& what, bool named = false) {
+        const int code = c ? sqlite3_extended_errcode(c->m_db) & 0xFF : SQLITE_OK;
+        if (connect_io || code == SQLITE_IOERR || sqlite_read_failures() != read_failures) {
+            if (unreadable) *unreadable = true;
+            return fail(std::string("cannot be read: ") + sqlite3_errstr(SQLITE_IOERR));
+        }
+        if (!named) return fail(what);
+        if (error) *error = what;
         return nullptr;
-    }
+    };
+    if (!c) return fail_check(why, true);
     // One read transaction: the content checked is the content summed.
-    if (!c->exec("BEGIN")) return fail("cannot be read: " + std::string(sqlite3_errmsg(c->m_db)));
+    if (!c->exec("BEGIN")) return fail_check("cannot be read: " + std::string(sqlite3_errmsg(c->m_db)));
     {
         Stmt check(c->m_db, "PRAGMA integrity_check");
-        if (check.step() != SQLITE_ROW) return fail("not a registry copy: " + std::string(sqlite3_errmsg(c->m_db)));
-        if (check.text(0) != "ok") return fail("damaged: " + check.text(0));
+        if (check.step() != SQLITE_ROW) return fail_check("not a registry copy: " + std::string(sqlite3_errmsg(c->m_db)));
+        if (check.text(0) != "ok") return fail_check("damaged: " + check.text(0));
     }
-    if (c->meta("format") != kFormat) return fail("not a registry copy of this controller");
-    const std::string stored = c->meta("checksum");
-    if (stored != c->checksum()) return fail("its content does not match its checksum (changed outside the program)");
+    const std::optional<std::string> format = c->read_meta("format");
+    if (format != kFormat) return fail_check("not a registry copy of this controller");
+    const std::optional<std::string> stored = c->read_meta("checksum");
+    const std::optional<std::string> sum = c->checksum();
+    if (!stored || !sum || *stored != *sum)
+        return fail_check("its content does not match its checksum (changed outside the program)");
     c->exec("COMMIT");
     return c;
 }
@@ -519,7 +550,10 @@ bool RegistryCopy::dump(std::string_view key, std::vector<RegKeyDump>* out) {
         ok = rc == SQLITE_DONE;
     }
     if (!ok) fail_db("read failed");
-    if (own) exec("COMMIT");
+    // The read transaction ends; after a failed read SQLite may have ended it
+    // already, and the failure is what is told.
+    if (own && ok) exec("COMMIT");
+    if (own && !ok) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     if (!out->empty() && out->front().key.empty() && out->front().values.empty() && k.empty()) out->erase(out->begin());
     if (!ok) out->clear();
     return ok;
@@ -591,7 +625,11 @@ bool RegistryCopy::assign(const std::vector<RegKeyDump>& keys) {
     return in_transaction(*this, [&] { return assign_locked(keys) ? RegResult::Ok : RegResult::IoError; }) == RegResult::Ok;
 }
 
-bool RegistryCopy::valid() { return meta("valid") == "1"; }
+std::optional<bool> RegistryCopy::valid() {
+    const std::optional<std::string> v = read_meta("valid");
+    if (!v) return std::nullopt;
+    return *v == "1";
+}
 
 bool RegistryCopy::set_valid(bool valid) {
     return in_transaction(*this, [&] { return set_meta("valid", valid ? "1" : "0") ? RegResult::Ok : RegResult::IoError; }) ==

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,8 +34,11 @@ public:
 
     // Opens an existing copy and checks it: SQLite's integrity check, the
     // format, and the checksum of the content. nullptr and a message
-    // "FILE: why" when it is missing or fails a check.
-    static std::unique_ptr<RegistryCopy> open(const std::filesystem::path& file, std::string* error);
+    // "FILE: why" when it is missing or fails a check; when the file could
+    // not be read (an I/O error, not damage), the message says so and
+    // `unreadable` is set.
+    static std::unique_ptr<RegistryCopy> open(const std::filesystem::path& file, std::string* error,
+                                              bool* unreadable = nullptr);
 
     // Writes a new copy holding `keys` (as dump() gives them) to a temporary
     // file beside `file`, syncs it and renames it over `file`, so that `file`
@@ -78,8 +82,9 @@ public:
     bool assign(const std::vector<RegKeyDump>& keys);
 
     // Whether the copy is valid: for the saved copy, that no registry segment
-    // was erased since it was written.
-    bool valid();
+    // was erased since it was written. nullopt (with last_error()) when it
+    // could not be read.
+    std::optional<bool> valid();
     bool set_valid(bool valid);
     // What the copy was last loaded from (the hash of factory.reg for the
     // factory copy); "" when unknown.
@@ -98,14 +103,20 @@ public:
 private:
     explicit RegistryCopy(std::filesystem::path file) : m_file(std::move(file)) {}
     enum class Mode { Existing, NewFile, Memory };
-    static std::unique_ptr<RegistryCopy> connect(const std::filesystem::path& file, Mode mode, std::string* error);
+    // `io_error` is set when it failed on an I/O error.
+    static std::unique_ptr<RegistryCopy> connect(const std::filesystem::path& file, Mode mode, std::string* error,
+                                                 bool* io_error = nullptr);
     bool make_schema();
     bool exec(const char* sql);
     bool fail_db(const char* what);
     RegResult bad_name(std::string_view key, std::string_view name);
-    std::string meta(const char* name);
+    // The meta row's value ("" when there is none); nullopt when it could not
+    // be read.
+    std::optional<std::string> read_meta(const char* name);
+    std::string meta(const char* name) { return read_meta(name).value_or(""); }
     bool set_meta(const char* name, const std::string& value);
-    std::string checksum();
+    // The checksum of the content; nullopt when it could not be read whole.
+    std::optional<std::string> checksum();
     RegResult make_key_locked(const std::string& key);
     RegResult delete_key_locked(const std::string& key);
     RegResult set_locked(const std::string& key, std::string_view name, uint32_t type, const uint8_t* data, size_t size);

@@ -130,13 +130,13 @@ std::unique_ptr<RegistryStore> RegistryStore::open(const fs::path& dir, bool cre
     std::error_code ec;
     if (fs::exists(dir / kOldRegistryFile, ec) && !s->convert_old_registry(error)) return nullptr;
     for (Hive h : {Hive::Live, Hive::Saved})
-        if (!s->copy_of(h)) s->m_problems.push_back(s->unusable_reason(h) + "; " + remedy(h));
+        if (!s->copy_of(h)) s->m_problems.push_back(s->reason_text(h) + "; " + remedy(h));
 
     // The factory copy follows factory.reg: loaded again when it cannot be
     // used, or when factory.reg changed since it was loaded (edited by hand,
     // or written by a change that was killed before it was committed).
     RegistryCopy* factory = s->copy_of(Hive::Factory);
-    const std::string reason = factory ? "" : s->unusable_reason(Hive::Factory);
+    const std::string reason = factory ? "" : s->reason_text(Hive::Factory);
     std::string text, why;
     if (read_whole_file(dir / kFactoryFile, text, &why) && (!factory || factory->source() != content_hash(text)) &&
         !s->load_factory_file())
@@ -153,16 +153,19 @@ RegistryCopy* RegistryStore::copy_of(Hive hive) {
     if (!m_copies[i]) {
         // Tried again on each use: another process may have restored it.
         std::string why;
-        m_copies[i] = RegistryCopy::open(path(hive), &why);
+        bool unreadable = false;
+        m_copies[i] = RegistryCopy::open(path(hive), &why, &unreadable);
         m_reasons[i] = m_copies[i] ? "" : why;
+        m_unreadable[i] = !m_copies[i] && unreadable;
     }
     return m_copies[i].get();
 }
 
 bool RegistryStore::usable(Hive hive) { return copy_of(hive) != nullptr; }
 
-std::string RegistryStore::unusable_reason(Hive hive) {
-    if (copy_of(hive)) return "";
+std::string RegistryStore::unusable_reason(Hive hive) { return copy_of(hive) ? "" : reason_text(hive); }
+
+std::string RegistryStore::reason_text(Hive hive) const {
     return std::string("the ") + copy_name(hive) + " of the registry cannot be used: " + m_reasons[index(hive)];
 }
 
@@ -305,9 +308,18 @@ bool RegistryStore::load_factory_file() {
     return false;
 }
 
-bool RegistryStore::saved_valid() {
+SavedState RegistryStore::saved_state() {
     RegistryCopy* c = copy_of(Hive::Saved);
-    return c && c->valid();
+    if (!c) {
+        m_error = reason_text(Hive::Saved);
+        return m_unreadable[index(Hive::Saved)] ? SavedState::Unreadable : SavedState::Invalid;
+    }
+    const std::optional<bool> valid = c->valid();
+    if (!valid) {
+        m_error = c->last_error();
+        return SavedState::Unreadable;
+    }
+    return *valid ? SavedState::Valid : SavedState::Invalid;
 }
 
 bool RegistryStore::invalidate_saved() {

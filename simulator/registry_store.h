@@ -21,6 +21,11 @@ namespace orva::sim {
 
 enum class Hive { Live = 0, Saved = 1, Factory = 2 };
 
+// What a restart finds in the saved copy: a copy to load; none (erased
+// since it was saved, or damaged); or a copy that could not be read (an I/O
+// error), which is neither.
+enum class SavedState { Valid, Invalid, Unreadable };
+
 // File names inside a controller directory.
 inline constexpr const char* kLiveCopyFile = "registry-live.db";
 inline constexpr const char* kSavedCopyFile = "registry-saved.db";
@@ -79,7 +84,10 @@ public:
 
     // Whether the saved copy is valid (usable, and no registry segment erased
     // since it was written).
-    bool saved_valid();
+    bool saved_valid() { return saved_state() == SavedState::Valid; }
+    // The same, told apart from a saved copy that could not be read
+    // (last_error() then says why).
+    SavedState saved_state();
     // Marks the saved copy invalid, as erasing a registry segment does. An
     // unusable saved copy is written anew, empty and invalid: the erased area.
     bool invalidate_saved();
@@ -92,6 +100,8 @@ private:
     explicit RegistryStore(std::filesystem::path dir) : m_dir(std::move(dir)) {}
     std::filesystem::path path(Hive hive) const { return m_dir / copy_file_name(hive); }
     RegistryCopy* copy_of(Hive hive);
+    // Why the copy was unusable when last tried (without trying again).
+    std::string reason_text(Hive hive) const;
     bool write_copy(Hive hive, const std::vector<RegKeyDump>& keys, bool valid, const std::string& source);
     template <typename F>
     RegResult change(Hive hive, F op);
@@ -101,6 +111,7 @@ private:
     std::filesystem::path m_dir;
     std::array<std::unique_ptr<RegistryCopy>, 3> m_copies;
     std::array<std::string, 3> m_reasons;  // why a copy is unusable
+    std::array<bool, 3> m_unreadable{};    // it is unusable because it could not be read
     std::vector<std::string> m_problems;
     std::string m_error;
 };

@@ -55,8 +55,10 @@ public:
     // registry segment was erased since the last save or the saved copy
     // fails its check; the flash is synced and "reboot()" is logged. false
     // with a message when the registry could not be reloaded, or was loaded
-    // from the factory registry because the saved copy fails its check (the
-    // reboot is logged all the same).
+    // from the factory registry because the saved copy fails its check, or
+    // the flash could not be synced (the reboot is logged all the same). A
+    // saved copy that cannot be read (an I/O error) is not taken for an
+    // erased one: the live registry is kept, and the result is false.
     bool restart(std::string* error);
 
     // Erases a registry segment (0 to 15): the saved copy becomes invalid.

@@ -17,6 +17,13 @@ constexpr const char* kVfsName = "orva";
 // The descriptor of this thread's last open through SQLite: how a new
 // file's descriptor is learnt (the unix VFS does not tell it).
 thread_local int t_opened = -1;
+thread_local long t_read_failures = 0;
+
+template <class R>
+R counted(R r) {
+    if (r < 0) ++t_read_failures;
+    return r;
+}
 
 int sq_open(const char* path, int flags, int mode) {
     const int fd = sys::open(path, flags, static_cast<mode_t>(mode));
@@ -26,10 +33,10 @@ int sq_open(const char* path, int flags, int mode) {
 int sq_close(int fd) { return sys::close(fd); }
 int sq_access(const char* path, int mode) { return sys::access(path, mode); }
 int sq_stat(const char* path, struct stat* st) { return sys::stat(path, st); }
-int sq_fstat(int fd, struct stat* st) { return sys::fstat(fd, st); }
+int sq_fstat(int fd, struct stat* st) { return counted(sys::fstat(fd, st)); }
 int sq_ftruncate(int fd, off_t size) { return sys::ftruncate(fd, size); }
-ssize_t sq_read(int fd, void* buf, size_t n) { return sys::read(fd, buf, n); }
-ssize_t sq_pread(int fd, void* buf, size_t n, off_t off) { return sys::pread(fd, buf, n, off); }
+ssize_t sq_read(int fd, void* buf, size_t n) { return counted(sys::read(fd, buf, n)); }
+ssize_t sq_pread(int fd, void* buf, size_t n, off_t off) { return counted(sys::pread(fd, buf, n, off)); }
 ssize_t sq_write(int fd, const void* buf, size_t n) { return sys::write(fd, buf, n); }
 ssize_t sq_pwrite(int fd, const void* buf, size_t n, off_t off) { return sys::pwrite(fd, buf, n, off); }
 int sq_fchmod(int fd, mode_t mode) { return sys::fchmod(fd, mode); }
@@ -152,6 +159,8 @@ void install() {
 }
 
 }  // namespace
+
+long sqlite_read_failures() { return t_read_failures; }
 
 const char* sqlite_vfs_name() {
     static std::once_flag once;

@@ -18,4 +18,10 @@ namespace orva::sim {
 // routing for the whole process.
 const char* sqlite_vfs_name();
 
+// How many of SQLite's reads (read, pread, fstat) on this thread have
+// failed so far. SQLite reports some failed reads as damage (an integrity
+// check row, "database disk image is malformed"); a count that grew during
+// a check says the file could not be read rather than that it is damaged.
+long sqlite_read_failures();
+
 }  // namespace orva::sim

@@ -281,9 +281,13 @@ private:
         if (to == from) return usage("reg --saved restore takes --from factory");
         sim::RegistryStore& store = *m_controller->registry();
         if (!store.usable(from)) return unusable(from);
-        if (from == Hive::Saved && !store.saved_valid())
-            return fail("the saved copy is not valid (a registry segment was erased since it was saved); "
-                        "use --from factory");
+        if (from == Hive::Saved) {
+            const sim::SavedState state = store.saved_state();
+            if (state == sim::SavedState::Unreadable) return fail(store.last_error());
+            if (state != sim::SavedState::Valid)
+                return fail("the saved copy is not valid (a registry segment was erased since it was saved); "
+                            "use --from factory");
+        }
         if (!store.copy(from, to)) return fail(store.last_error());
         return 0;
     }

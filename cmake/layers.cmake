@@ -1,10 +1,11 @@
 # Who may include whom. Each layer names its folders, what it sees (headers
 # and folders of the tree; "." is the whole tree) and the toolkits it may
-# include (qt, ncurses, sqlite, toml, gtest; "any"; "c-only" for the C and
-# C++ standard headers alone). From this one table the build makes an include
-# view per layer (build/include/LAYER, links to exactly what the layer sees)
-# that the layer's targets compile against, and writes build/layers.txt,
-# which the include check (tests/layers) holds every #include of the tree to.
+# include (qt, ncurses, sqlite, toml, gtest, boost, openssl, json; "any";
+# "c-only" for the C and C++ standard headers alone). From this one table
+# the build makes an include view per layer (build/include/LAYER, links to
+# exactly what the layer sees) that the layer's targets compile against, and
+# writes build/layers.txt, which the include check (tests/layers) holds
+# every #include of the tree to.
 
 set(ORVA_LAYER_TABLE "")
 
@@ -69,6 +70,8 @@ orva_layer(frontend_script FOLDERS frontends/script SEES frontends/script ${ORVA
 orva_layer(frontend_terminal FOLDERS frontends/terminal SEES frontends/terminal ${ORVA_FRONTEND_INTERFACE}
            TOOLKITS ncurses)
 orva_layer(frontend_qt FOLDERS frontends/qt SEES frontends/qt ${ORVA_FRONTEND_INTERFACE} TOOLKITS qt)
+orva_layer(frontend_web FOLDERS frontends/web SEES frontends/web ${ORVA_FRONTEND_INTERFACE}
+           TOOLKITS boost openssl json)
 orva_layer(frontends FOLDERS frontends SEES ${ORVA_FRONTEND_INTERFACE})
 orva_layer(simulator FOLDERS simulator SEES simulator device/device_library.h common TOOLKITS sqlite toml)
 orva_layer(tools FOLDERS tools SEES tools simulator device common)

@@ -111,7 +111,8 @@ TEST(Toolkits, HeadersAreKnownByTheirNames) {
     const std::pair<const char*, const char*> rows[] = {
         {"QWidget", "qt"},   {"QtTest", "qt"},      {"curses.h", "ncurses"}, {"ncursesw/curses.h", "ncurses"},
         {"sqlite3.h", "sqlite"}, {"toml++/toml.h", "toml"}, {"gtest/gtest.h", "gtest"}, {"queue", ""},
-        {"unistd.h", ""},    {"Qt", "qt"},
+        {"unistd.h", ""},    {"Qt", "qt"},          {"boost/beast.hpp", "boost"}, {"openssl/ssl.h", "openssl"},
+        {"nlohmann/json.hpp", "json"},
     };
     for (auto [header, toolkit] : rows) EXPECT_EQ(toolkit_of(header), toolkit) << header;
 }

@@ -187,6 +187,9 @@ std::string toolkit_of(std::string_view header) {
     if (header == "sqlite3.h") return "sqlite";
     if (starts_with(header, "toml++/")) return "toml";
     if (starts_with(header, "gtest/") || starts_with(header, "gmock/")) return "gtest";
+    if (starts_with(header, "boost/")) return "boost";
+    if (starts_with(header, "openssl/")) return "openssl";
+    if (starts_with(header, "nlohmann/")) return "json";
     return "";
 }
 

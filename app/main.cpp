@@ -3,6 +3,7 @@
 // and calls WinMain, which itself takes no arguments.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -75,8 +76,9 @@ int main(int argc, char** argv) {
 
     std::string frontend_name = options.frontend;
     const std::string& script_path = options.script;
-    if (!frontend_name.empty() && frontend_name != "qt" && frontend_name != "terminal" && frontend_name != "script")
-        return usage_error("unknown frontend \"" + frontend_name + "\" (qt, terminal or script)");
+    if (!frontend_name.empty() && frontend_name != "qt" && frontend_name != "terminal" && frontend_name != "script" &&
+        frontend_name != "web")
+        return usage_error("unknown frontend \"" + frontend_name + "\" (qt, terminal, script or web)");
     if (frontend_name.empty()) {
         if (!script_path.empty()) frontend_name = "script";
         else if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) frontend_name = "qt";
@@ -102,6 +104,16 @@ int main(int argc, char** argv) {
                                                                   [] { orva::app::end_process(2); });
     } else if (frontend_name == "qt") {
         frontend = orva::make_qt_frontend(argc, argv, &error);
+    } else if (frontend_name == "web") {
+        orva::WebFrontendOptions web;
+        if (options.listen) web.listen = *options.listen;
+        web.tls_cert = options.tls_cert;
+        web.tls_key = options.tls_key;
+        // The certificate made on first use stays with the controller; an
+        // upload may hold no more than the image area.
+        web.keep_dir = controller->dir();
+        web.upload_limit = uint64_t(std::max(0, controller->config().image_area_size));
+        frontend = orva::make_web_frontend(web, &error);
     } else {
         frontend = orva::make_terminal_frontend(&error);
     }

@@ -8,6 +8,7 @@ namespace orva::app {
 const char* const kUsage =
     "usage: orva-utility [-C DIR] COMMAND [ARGS] [--no-save] [--reboot]\n"
     "       orva-utility [-C DIR] [--frontend qt|terminal|script] [--trace] [SCRIPT]\n"
+    "       orva-utility [-C DIR] --frontend web [--listen ADDR:PORT] [--tls-cert FILE --tls-key FILE]\n"
     "\n"
     "Without a command the program opens its window: Qt on a display, else ncurses in a\n"
     "terminal; with SCRIPT ('-' for standard input) the script frontend runs it.\n"
@@ -44,7 +45,16 @@ const char* const kUsage =
     "  -C DIR, --controller DIR\n"
     "                          the controller (default: $ORVA_CONTROLLER, else the one in\n"
     "                          $XDG_STATE_HOME/orva-utility/controller, created on first use)\n"
-    "  --frontend NAME         qt (a window), terminal (ncurses) or script\n"
+    "  --frontend NAME         qt (a window), terminal (ncurses), script, or web (a browser\n"
+    "                          over HTTPS: prints \"orva-utility: serving https://HOST:PORT/\n"
+    "                          ?token=TOKEN (certificate SHA-256 XX:XX:...)\" on standard error)\n"
+    "  --listen ADDR:PORT      with the web frontend: where to serve (default 127.0.0.1:8443;\n"
+    "                          [::1]:8443 for IPv6, 0.0.0.0:8443 for every address, port 0\n"
+    "                          for a free one)\n"
+    "  --tls-cert FILE, --tls-key FILE\n"
+    "                          with the web frontend: its certificate and private key (PEM);\n"
+    "                          without them a self-signed one is made on first use and kept\n"
+    "                          in the controller directory (web-cert.pem, web-key.pem)\n"
     "  --trace                 with the script frontend: also every change the program\n"
     "                          makes to a control\n"
     "  -h, --help              this text\n"
@@ -121,6 +131,15 @@ std::optional<Options> parse_options(const std::vector<std::string>& argv, std::
         } else if (a == "--sha256" || a.rfind("--sha256=", 0) == 0) {
             if (!value("--sha256", &v)) return bad("--sha256 needs a checksum");
             o.sha256 = v;
+        } else if (a == "--listen" || a.rfind("--listen=", 0) == 0) {
+            if (!value("--listen", &v)) return bad("--listen needs ADDR:PORT");
+            o.listen = v;
+        } else if (a == "--tls-cert" || a.rfind("--tls-cert=", 0) == 0) {
+            if (!value("--tls-cert", &v) || v.empty()) return bad("--tls-cert needs a file");
+            o.tls_cert = v;
+        } else if (a == "--tls-key" || a.rfind("--tls-key=", 0) == 0) {
+            if (!value("--tls-key", &v) || v.empty()) return bad("--tls-key needs a file");
+            o.tls_key = v;
         } else if (a == "--trace") {
             o.trace = true;
         } else if (a == "--no-save") {
@@ -134,6 +153,11 @@ std::optional<Options> parse_options(const std::vector<std::string>& argv, std::
         }
     }
     if (o.help || o.version) return o;
+    const bool web_options = o.listen || !o.tls_cert.empty() || !o.tls_key.empty();
+    if (web_options && o.frontend != "web")
+        return bad(std::string(o.listen ? "--listen" : !o.tls_cert.empty() ? "--tls-cert" : "--tls-key") +
+                   " needs the web frontend (--frontend web)");
+    if (o.tls_cert.empty() != o.tls_key.empty()) return bad("--tls-cert and --tls-key go together");
     if (!words.empty() && is_command_word(words[0])) {
         o.command = words[0];
         o.args.assign(words.begin() + 1, words.end());

@@ -22,6 +22,8 @@ struct Options {
     bool reboot = false;                    // --reboot
     bool json = false;                      // --json
     std::optional<std::string> sha256;      // --sha256 HEX
+    std::optional<std::string> listen;      // --listen ADDR:PORT (web frontend)
+    std::string tls_cert, tls_key;          // --tls-cert FILE, --tls-key FILE (web frontend)
 };
 
 // Whether `word` names a one-shot command (info, display, ...).

@@ -1,0 +1,856 @@
+// The web frontend's page: logs in with the token from its address, then
+// draws the program's window model as the server pushes it over a
+// WebSocket (the sheet, its pages, dialog boxes, message boxes and the
+// open-file dialog), and sends the operator's actions back. Controls are
+// placed by dialog units, from base units measured in this browser's font,
+// as the Windows rule has it. No framework; nothing fetched from elsewhere.
+'use strict';
+
+(() => {
+  const WS_VISIBLE = 0x10000000, WS_DISABLED = 0x08000000, WS_BORDER = 0x00800000, WS_TABSTOP = 0x00010000;
+  const WS_EX_DLGMODALFRAME = 0x1, WS_EX_CLIENTEDGE = 0x200, WS_EX_STATICEDGE = 0x20000;
+  const WS_EX_CAPTIONOKBTN = 0x80000000;
+  const SS_TYPE = 0x1f, SS_CENTER = 1, SS_NOPREFIX = 0x80;
+  const IDOK = 1, IDCANCEL = 2;
+  const FONT_FAMILIES = '"Liberation Sans", Arial, "Nimbus Sans", "DejaVu Sans", sans-serif';
+  const SMALLEST_PIXELS = 10;  // a static's text is never drawn smaller
+  const BUSY_SHOWN_AFTER_MS = 150;
+
+  const $ = (id) => document.getElementById(id);
+  const el = (tag, className, text) => {
+    const e = document.createElement(tag);
+    if (className) e.className = className;
+    if (text !== undefined) e.textContent = text;
+    return e;
+  };
+
+  let socket = null;
+  let state = null;           // the newest state from the server
+  let ended = false;          // the program or the session is over
+  let reconnects = 0;
+  let busyTimer = 0;
+  const views = new Map();    // window handle -> {w, el, client}
+  const pending = new Map();  // edit handle -> texts sent and not yet echoed
+  let shownPage = 0;          // the page whose first control got the focus
+  let boxView = null, fileView = null;
+
+  // ------------------------------------------------------------ dialog units
+  const canvas = document.createElement('canvas').getContext('2d');
+  const unitsCache = new Map();
+
+  function fontPixels(points) { return Math.floor((points * 96 + 36) / 72); }
+  function fontOf(pixels) { return `${pixels}px ${FONT_FAMILIES}`; }
+
+  function textWidth(text, pixels) {
+    canvas.font = fontOf(pixels);
+    return Math.round(canvas.measureText(text).width);
+  }
+
+  // The base units of a template's font: the average width of A-Z a-z,
+  // rounded as Windows does, and the font's height.
+  function baseUnits(tmpl) {
+    const pixels = fontPixels(tmpl && tmpl.points ? tmpl.points : 8);
+    let units = unitsCache.get(pixels);
+    if (units) return units;
+    canvas.font = fontOf(pixels);
+    const m = canvas.measureText('ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz');
+    const width = Math.round(m.width);
+    const height = Math.round(m.fontBoundingBoxAscent) + Math.round(m.fontBoundingBoxDescent);
+    units = {x: Math.max(1, Math.floor((Math.floor(width / 26) + 1) / 2)), y: Math.max(1, height), pixels};
+    unitsCache.set(pixels, units);
+    return units;
+  }
+
+  function mulDiv(v, n, d) {
+    const p = v * n;
+    return p >= 0 ? Math.floor((p + Math.floor(d / 2)) / d) : -Math.floor((-p + Math.floor(d / 2)) / d);
+  }
+
+  function duToPixels(du, u) {
+    const left = mulDiv(du[0], u.x, 4), top = mulDiv(du[1], u.y, 8);
+    return {x: left, y: top, w: mulDiv(du[2], u.x, 4) - left, h: mulDiv(du[3], u.y, 8) - top};
+  }
+
+  function templateSize(tmpl) {
+    const r = duToPixels([0, 0, tmpl ? tmpl.cx : 0, tmpl ? tmpl.cy : 0], baseUnits(tmpl));
+    return {w: r.w, h: r.h};
+  }
+
+  // "&File" is shown as "File", "&&" as "&".
+  function withoutPrefix(text) { return text.replace(/&(&?)/g, '$1'); }
+
+  function frameWidth(w) {
+    return (w.style & WS_BORDER) || (w.ex & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE)) ? 6 : 0;
+  }
+
+  function staticText(w) { return (w.style & SS_NOPREFIX) ? w.text : withoutPrefix(w.text); }
+
+  // A control's rectangle: the template's, grown where Windows' own drawing
+  // would need more room (as the Qt frontend does it), and for a static the
+  // pixel size its text is drawn in.
+  function controlGeometry(w, u) {
+    const r = duToPixels(w.du, u);
+    let pixels = u.pixels;
+    switch (w.kind) {
+      case 'static': {
+        if (r.h < 2 * u.y) {
+          const text = staticText(w), frame = frameWidth(w);
+          while (pixels > SMALLEST_PIXELS && textWidth(text, pixels) + frame + 1 > r.w) pixels--;
+          const need = textWidth(text, pixels) + frame + 1;
+          if ((w.style & SS_TYPE) === SS_CENTER) {
+            if (need > r.w) { r.x -= Math.floor((need - r.w) / 2); r.w = need; }
+          } else {
+            r.w = Math.max(r.w, need);
+          }
+          r.h = Math.max(r.h, Math.round(u.y * pixels / u.pixels) + (frame ? 2 : 0));
+        }
+        break;
+      }
+      case 'combo':
+        r.h = u.y + 6;
+        break;
+      case 'button': {
+        const need = textWidth(withoutPrefix(w.text), u.pixels) + 10;
+        if (need > r.w) { r.x -= Math.floor((need - r.w) / 2); r.w = need; }
+        r.h = Math.max(r.h, u.y + 2);
+        break;
+      }
+      case 'edit':
+        r.h = Math.max(r.h, u.y + 4);
+        break;
+    }
+    return {r, pixels};
+  }
+
+  function place(e, r) {
+    e.style.left = `${r.x}px`;
+    e.style.top = `${r.y}px`;
+    e.style.width = `${r.w}px`;
+    e.style.height = `${r.h}px`;
+  }
+
+  // A wrapped static whose text does not fit its rectangle is drawn a pixel
+  // smaller, step by step, down to the smallest readable size.
+  function shrinkToFit(e, pixels) {
+    let p = pixels;
+    e.style.fontSize = `${p}px`;
+    while (p > SMALLEST_PIXELS && e.scrollHeight > e.clientHeight + 1) {
+      p--;
+      e.style.fontSize = `${p}px`;
+    }
+  }
+
+  // --------------------------------------------------------------- sending
+  function send(action) {
+    if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(action));
+  }
+
+  // Presses wait while the program works: it takes no input then, and a
+  // second press must not queue behind the first.
+  function act(action) {
+    if (state && state.busy) return;
+    send(action);
+  }
+
+  // ------------------------------------------------------------- controls
+  function makeControl(w, parentView) {
+    const u = baseUnits(parentView.tmpl);
+    let e;
+    switch (w.kind) {
+      case 'static':
+        e = el('div', 'control static');
+        break;
+      case 'bitmap': case 'icon': {
+        e = el('div', 'control image');
+        const img = el('img');
+        img.alt = '';
+        img.addEventListener('error', () => { img.hidden = true; });
+        img.src = `/image/${w.image}`;
+        e.appendChild(img);
+        break;
+      }
+      case 'group':
+        e = el('div', 'control group');
+        e.appendChild(el('div', 'outline'));
+        e.appendChild(el('span', 'label'));
+        break;
+      case 'edit':
+        e = el('input', 'control edit');
+        e.type = 'text';
+        e.spellcheck = false;
+        e.autocomplete = 'off';
+        e.addEventListener('input', () => {
+          let sent = pending.get(w.h);
+          if (!sent) pending.set(w.h, sent = new Set());
+          sent.add(e.value);
+          send({op: 'type', h: w.h, text: e.value});
+        });
+        e.addEventListener('blur', () => {
+          pending.delete(w.h);
+          const v = views.get(w.h);
+          if (v && e.value !== v.w.text) e.value = v.w.text;
+        });
+        break;
+      case 'button':
+        e = el('button', 'control');
+        e.type = 'button';
+        e.addEventListener('click', () => act({op: 'press', h: w.h}));
+        break;
+      case 'combo':
+        e = el('select', 'control');
+        e.addEventListener('change', () => send({op: 'choose', h: w.h, index: e.selectedIndex}));
+        break;
+      case 'progress':
+        e = el('div', 'control progress');
+        e.setAttribute('role', 'progressbar');
+        e.appendChild(el('div', 'fill'));
+        break;
+      default:
+        e = el('div', 'control');
+    }
+    e.dataset.h = w.h;
+    if (w.id > 0) e.dataset.id = w.id;
+    e.style.fontSize = `${u.pixels}px`;
+    if (w.ex & WS_EX_CLIENTEDGE) e.classList.add('edge-client');
+    else if (w.ex & WS_EX_STATICEDGE) e.classList.add('edge-static');
+    else if (w.style & WS_BORDER) e.classList.add('edge-border');
+    if (w.kind === 'button' && (w.ex & WS_EX_DLGMODALFRAME)) e.classList.add('heavy');
+    if (e.tagName === 'BUTTON' || e.tagName === 'INPUT' || e.tagName === 'SELECT') {
+      e.tabIndex = (w.style & WS_TABSTOP) ? 0 : -1;
+      e.disabled = (w.style & WS_DISABLED) !== 0;
+    }
+    parentView.client.appendChild(e);
+    return {w: null, el: e, client: null, units: u};
+  }
+
+  function updateControl(v, w) {
+    const e = v.el, old = v.w;
+    const same = (k) => old && JSON.stringify(old[k]) === JSON.stringify(w[k]);
+    if (!old || !same('text') || !same('du')) {
+      const {r, pixels} = controlGeometry(w, v.units);
+      place(e, r);
+      switch (w.kind) {
+        case 'static': {
+          e.textContent = staticText(w);
+          const wrap = duToPixels(w.du, v.units).h >= 2 * v.units.y;
+          e.classList.toggle('wrap', wrap);
+          e.classList.toggle('center', (w.style & SS_TYPE) === SS_CENTER);
+          if (wrap) shrinkToFit(e, v.units.pixels);
+          else e.style.fontSize = `${pixels}px`;
+          break;
+        }
+        case 'group':
+          e.querySelector('.label').textContent = withoutPrefix(w.text);
+          e.querySelector('.label').hidden = !w.text;
+          e.classList.toggle('titled', !!w.text);
+          break;
+        case 'button':
+          e.textContent = withoutPrefix(w.text);
+          break;
+        case 'edit': {
+          const sent = pending.get(w.h);
+          const mine = document.activeElement === e && sent && sent.has(w.text);
+          if (!mine && e.value !== w.text) e.value = w.text;
+          if (mine) sent.delete(w.text);
+          break;
+        }
+      }
+    }
+    if (w.kind === 'combo' && (!same('items') || !same('sel'))) {
+      if (!same('items')) {
+        e.replaceChildren(...w.items.map((item) => el('option', '', item)));
+      }
+      e.selectedIndex = w.sel;
+    }
+    if (w.kind === 'progress' && (!old || old.pos !== w.pos || old.low !== w.low || old.high !== w.high)) {
+      const lo = Math.min(w.low, w.high), hi = Math.max(w.low, w.high);
+      const fraction = hi > lo ? (Math.min(Math.max(w.pos, lo), hi) - lo) / (hi - lo) : 0;
+      e.firstChild.style.width = `${(fraction * 100).toFixed(2)}%`;
+      e.setAttribute('aria-valuemin', lo);
+      e.setAttribute('aria-valuemax', hi);
+      e.setAttribute('aria-valuenow', w.pos);
+    }
+    e.hidden = !w.visible;
+    v.w = w;
+  }
+
+  // --------------------------------------------------------------- frames
+  function makeFrame(title, onClose) {
+    const frame = el('div', 'frame');
+    const caption = el('div', 'caption');
+    const t = el('span', 'title', title);
+    caption.appendChild(t);
+    if (onClose) {
+      const close = el('button', '', '\u00d7');
+      close.type = 'button';
+      close.tabIndex = -1;
+      close.title = 'Close';
+      close.addEventListener('click', onClose);
+      caption.appendChild(close);
+    }
+    frame.appendChild(caption);
+    return {frame, title: t};
+  }
+
+  function makeSheet(w) {
+    const {frame, title} = makeFrame(w.text, () => act({op: 'sheet', button: 'cancel'}));
+    frame.classList.add('sheet');
+    const tabs = el('div', 'tabs');
+    tabs.setAttribute('role', 'tablist');
+    const pages = el('div', 'pages');
+    const buttons = el('div', 'sheet-buttons');
+    for (const [name, label] of [['ok', 'OK'], ['cancel', 'Cancel']]) {
+      const b = el('button', '', label);
+      b.type = 'button';
+      b.id = `sheet-${name}`;
+      b.addEventListener('click', () => act({op: 'sheet', button: name}));
+      buttons.appendChild(b);
+    }
+    frame.append(tabs, pages, buttons);
+    frame.dataset.h = w.h;
+    $('desktop').appendChild(frame);
+    return {w: null, el: frame, client: pages, title, tabs};
+  }
+
+  function updateSheet(v, w) {
+    v.title.textContent = w.text;
+    let width = 0, height = 0;
+    w.pages.forEach((p, i) => {
+      let tab = v.tabs.children[i];
+      if (!tab) {
+        tab = el('button');
+        tab.type = 'button';
+        tab.setAttribute('role', 'tab');
+        tab.addEventListener('click', () => act({op: 'tab', index: i}));
+        v.tabs.appendChild(tab);
+      }
+      tab.textContent = p.template ? p.template.caption : '';
+      tab.setAttribute('aria-selected', String(i === w.current));
+      const size = templateSize(p.template);
+      width = Math.max(width, size.w);
+      height = Math.max(height, size.h);
+    });
+    v.client.style.width = `${width + 4}px`;
+    v.client.style.height = `${height + 4}px`;
+    v.el.hidden = !w.visible;
+    v.w = w;
+  }
+
+  function makeDialog(w) {
+    const tmpl = w.template;
+    const parent = views.get(w.parent);
+    if (parent && parent.w && parent.w.kind === 'sheet') {
+      // A page: centred in the sheet's page area.
+      const page = el('div', 'dialog dialog-client');
+      const size = templateSize(tmpl);
+      page.style.width = `${size.w}px`;
+      page.style.height = `${size.h}px`;
+      page.dataset.h = w.h;
+      page.dataset.template = tmpl ? tmpl.id : '';
+      parent.client.appendChild(page);
+      return {w: null, el: page, client: page, tmpl, page: true, sheet: parent};
+    }
+    // A dialog box: its own frame, above the sheet.
+    const {frame, title} = makeFrame(w.text, () => act({op: 'close', h: w.h, id: IDCANCEL}));
+    frame.classList.add('floating', 'dialog-box');
+    const client = el('div', 'dialog-client');
+    const size = templateSize(tmpl);
+    client.style.width = `${size.w}px`;
+    client.style.height = `${size.h}px`;
+    frame.appendChild(client);
+    if (w.ex & WS_EX_CAPTIONOKBTN) {
+      // Windows CE puts this OK in the caption; here it sits below.
+      const row = el('div', 'caption-ok-row');
+      const ok = el('button', '', 'OK');
+      ok.type = 'button';
+      ok.className = 'caption-ok';
+      ok.style.minWidth = '76px';
+      ok.addEventListener('click', () => act({op: 'close', h: w.h, id: IDOK}));
+      row.appendChild(ok);
+      frame.appendChild(row);
+    }
+    frame.dataset.h = w.h;
+    $('desktop').appendChild(frame);
+    return {w: null, el: frame, client, tmpl, title, page: false};
+  }
+
+  function updateDialog(v, w) {
+    if (v.page) {
+      const room = {w: parseInt(v.sheet.client.style.width, 10) || 0, h: parseInt(v.sheet.client.style.height, 10) || 0};
+      const size = templateSize(v.tmpl);
+      v.el.style.left = `${Math.max(0, Math.floor((room.w - size.w) / 2))}px`;
+      v.el.style.top = `${Math.max(0, Math.floor((room.h - size.h) / 2))}px`;
+    } else {
+      v.title.textContent = w.text;
+    }
+    v.el.hidden = !w.visible;
+    v.w = w;
+  }
+
+  function makeMainWindow(w) {
+    const {frame, title} = makeFrame(w.text, null);
+    frame.classList.add('main-window');
+    const painted = el('div', 'painted');
+    frame.appendChild(painted);
+    $('desktop').prepend(frame);
+    return {w: null, el: frame, client: null, title, painted};
+  }
+
+  function updateMainWindow(v, w) {
+    v.title.textContent = w.text;
+    v.painted.textContent = w.painted || '';
+    v.el.hidden = !w.visible;
+    v.w = w;
+  }
+
+  // ------------------------------------------------------------- the model
+  function upsert(w) {
+    let v = views.get(w.h);
+    if (!v) {
+      if (w.kind === 'commandbar') return;
+      if (w.kind === 'sheet') v = makeSheet(w);
+      else if (w.kind === 'dialog') v = makeDialog(w);
+      else if (w.kind === 'window' && !w.parent) v = makeMainWindow(w);
+      else {
+        const parent = views.get(w.parent);
+        if (!parent || !parent.client || !parent.tmpl) return;
+        v = makeControl(w, parent);
+      }
+      v.kind = w.kind;
+      views.set(w.h, v);
+    }
+    if (w.kind === 'sheet') updateSheet(v, w);
+    else if (w.kind === 'dialog') updateDialog(v, w);
+    else if (w.kind === 'window') updateMainWindow(v, w);
+    else updateControl(v, w);
+  }
+
+  function render(s) {
+    state = s;
+    const live = new Set(s.windows.map((w) => w.h));
+    for (const [h, v] of views) {
+      if (!live.has(h)) {
+        v.el.remove();
+        views.delete(h);
+        pending.delete(h);
+      }
+    }
+    for (const w of s.windows) upsert(w);
+    renderBox(s.box);
+    renderFile(s.file);
+    setBusy(s.busy);
+
+    // Whatever is modal keeps the keyboard to itself.
+    const modal = !!(s.box || s.file);
+    const active = views.get(s.active);
+    $('desktop').inert = modal;
+    for (const v of views.values()) {
+      if (v.kind === 'sheet') v.el.inert = !!(active && !active.page && active.el.isConnected);
+    }
+    if (!modal && active && active.page && active.w.visible && shownPage !== s.active) {
+      shownPage = s.active;
+      focusFirst(active.el);
+    } else if (!modal && active && !active.page && shownPage !== s.active) {
+      shownPage = s.active;
+      focusFirst(active.el);
+    }
+  }
+
+  function focusFirst(container) {
+    for (const e of container.querySelectorAll('button, input, select')) {
+      if (e.tabIndex >= 0 && !e.disabled && !e.hidden && e.offsetParent !== null) {
+        e.focus();
+        return;
+      }
+    }
+  }
+
+  function setBusy(busy) {
+    clearTimeout(busyTimer);
+    if (busy) busyTimer = setTimeout(() => document.body.classList.add('busy'), BUSY_SHOWN_AFTER_MS);
+    else document.body.classList.remove('busy');
+  }
+
+  // ---------------------------------------------------------- message box
+  const BOX_BUTTONS = {0: [['ok', 'OK']], 1: [['ok', 'OK'], ['cancel', 'Cancel']], 4: [['yes', 'Yes'], ['no', 'No']]};
+  const BOX_ESCAPE = {0: 'ok', 1: 'cancel', 4: 'no'};
+  const BOX_ICONS = {0x10: ['stop', '\u00d7'], 0x20: ['question', '?'], 0x30: ['exclamation', '!'], 0x40: ['information', 'i']};
+
+  function renderBox(box) {
+    if (boxView && (!box || box.seq !== boxView.seq)) {
+      boxView.el.remove();
+      boxView = null;
+    }
+    if (!box || boxView) return updateOverlay();
+    const {frame} = makeFrame(box.caption, null);
+    frame.classList.add('floating', 'box');
+    frame.setAttribute('role', 'alertdialog');
+    frame.setAttribute('aria-label', box.caption);
+    const body = el('div', 'box-body');
+    const icon = BOX_ICONS[box.flags & 0xf0];
+    if (icon) body.appendChild(el('div', `icon ${icon[0]}`, icon[1]));
+    body.appendChild(el('div', 'box-text', box.text));
+    const buttons = el('div', 'box-buttons');
+    const kinds = BOX_BUTTONS[box.flags & 0xf] || BOX_BUTTONS[0];
+    const answer = (a) => {
+      for (const b of buttons.children) b.disabled = true;
+      send({op: 'box', seq: box.seq, answer: a});
+    };
+    for (const [a, label] of kinds) {
+      const b = el('button', '', label);
+      b.type = 'button';
+      b.dataset.answer = a;
+      b.addEventListener('click', () => answer(a));
+      buttons.appendChild(b);
+    }
+    frame.append(body, buttons);
+    frame.addEventListener('keydown', (ev) => {
+      if (ev.key === 'Escape') { ev.preventDefault(); answer(BOX_ESCAPE[box.flags & 0xf] || 'ok'); }
+    });
+    $('overlay').appendChild(frame);
+    boxView = {seq: box.seq, el: frame};
+    updateOverlay();
+    buttons.firstChild.focus();
+  }
+
+  function updateOverlay() { $('overlay').hidden = !boxView && !fileView; }
+
+  // ------------------------------------------------------ open-file dialog
+  function joinPath(folder, name) { return folder === '\\' ? `\\${name}` : `${folder}\\${name}`; }
+
+  function renderFile(file) {
+    if (fileView && (!file || file.seq !== fileView.seq)) {
+      fileView.el.remove();
+      fileView = null;
+    }
+    if (!file) return updateOverlay();
+    if (!fileView) fileView = makeFileDialog(file);
+    updateFileDialog(fileView, file);
+    updateOverlay();
+  }
+
+  function makeFileDialog(file) {
+    const fileAct = (what, extra) => send(Object.assign({op: 'file', seq: file.seq, do: what}, extra || {}));
+    const {frame} = makeFrame('Open', () => fileAct('cancel'));
+    frame.classList.add('floating', 'file');
+    frame.setAttribute('role', 'dialog');
+    frame.setAttribute('aria-label', 'Open');
+    const body = el('div', 'file-body');
+    const where = el('div', 'file-where');
+    const up = el('button', '', 'Up');
+    up.type = 'button';
+    up.id = 'file-up';
+    up.addEventListener('click', () => fileAct('up'));
+    const list = el('ul', 'file-list');
+    list.setAttribute('role', 'listbox');
+    list.tabIndex = 0;
+    const nameLabel = el('label', '', 'Name:');
+    const name = el('input');
+    name.id = 'file-name';
+    name.type = 'text';
+    name.spellcheck = false;
+    name.autocomplete = 'off';
+    nameLabel.htmlFor = 'file-name';
+    const typeLabel = el('label', '', 'Type:');
+    const type = el('select');
+    type.id = 'file-type';
+    typeLabel.htmlFor = 'file-type';
+    const message = el('div', 'file-message');
+    message.setAttribute('role', 'status');
+    const uploadRow = el('div', 'file-upload');
+    const upload = el('button', '', 'Upload\u2026');
+    upload.type = 'button';
+    upload.id = 'file-upload';
+    const picker = el('input');
+    picker.type = 'file';
+    picker.hidden = true;
+    picker.id = 'file-picker';
+    const progress = el('progress');
+    progress.hidden = true;
+    uploadRow.append(upload, picker, progress);
+    body.append(where, up, list, nameLabel, name, typeLabel, type, uploadRow, message);
+    const buttons = el('div', 'file-buttons');
+    const open = el('button', '', 'Open');
+    open.type = 'button';
+    open.id = 'file-open';
+    const cancel = el('button', '', 'Cancel');
+    cancel.type = 'button';
+    cancel.id = 'file-cancel';
+    buttons.append(open, cancel);
+    frame.append(body, buttons);
+
+    const view = {seq: file.seq, el: frame, where, up, list, name, type, message, upload, picker, progress, file,
+                  uploading: false, localMessage: ''};
+    open.addEventListener('click', () => fileAct('choose', {name: name.value}));
+    cancel.addEventListener('click', () => fileAct('cancel'));
+    name.addEventListener('keydown', (ev) => {
+      if (ev.key === 'Enter') { ev.preventDefault(); fileAct('choose', {name: name.value}); }
+    });
+    frame.addEventListener('keydown', (ev) => {
+      if (ev.key === 'Escape') { ev.preventDefault(); fileAct('cancel'); }
+    });
+    list.addEventListener('click', (ev) => {
+      const item = ev.target.closest('li');
+      if (!item) return;
+      if (item.dataset.folder === '1') fileAct('open', {path: joinPath(view.file.folder, item.dataset.name)});
+      else {
+        name.value = item.dataset.name;
+        for (const li of list.children) li.classList.toggle('selected', li === item);
+      }
+    });
+    list.addEventListener('dblclick', (ev) => {
+      const item = ev.target.closest('li');
+      if (item && item.dataset.folder !== '1') fileAct('choose', {name: item.dataset.name});
+    });
+    list.addEventListener('keydown', (ev) => {
+      const items = [...list.children];
+      let i = items.findIndex((li) => li.classList.contains('selected'));
+      if (ev.key === 'ArrowDown' || ev.key === 'ArrowUp') {
+        ev.preventDefault();
+        i = Math.max(0, Math.min(items.length - 1, i + (ev.key === 'ArrowDown' ? 1 : -1)));
+        items.forEach((li, k) => li.classList.toggle('selected', k === i));
+        if (items[i]) {
+          items[i].scrollIntoView({block: 'nearest'});
+          if (items[i].dataset.folder !== '1') name.value = items[i].dataset.name;
+        }
+      } else if (ev.key === 'Enter' && items[i]) {
+        ev.preventDefault();
+        if (items[i].dataset.folder === '1') fileAct('open', {path: joinPath(view.file.folder, items[i].dataset.name)});
+        else fileAct('choose', {name: items[i].dataset.name});
+      }
+    });
+    upload.addEventListener('click', () => picker.click());
+    picker.addEventListener('change', () => {
+      if (picker.files.length) startUpload(view, picker.files[0]);
+      picker.value = '';
+    });
+    $('overlay').appendChild(frame);
+    name.focus();
+    return view;
+  }
+
+  function updateFileDialog(view, file) {
+    const old = view.file;
+    view.file = file;
+    view.where.textContent = `Look in: ${file.folder || '\\'}`;
+    view.up.disabled = !file.folder || file.folder === '\\';
+    if (!old || old === file || JSON.stringify(old.entries) !== JSON.stringify(file.entries) || old.folder !== file.folder) {
+      view.list.replaceChildren(...file.entries.map((e) => {
+        const li = el('li', e.folder ? 'folder' : 'file', e.name);
+        li.dataset.name = e.name;
+        li.dataset.folder = e.folder ? '1' : '0';
+        li.setAttribute('role', 'option');
+        return li;
+      }));
+    }
+    if (!old || old === file || old.name !== file.name) view.name.value = file.name;
+    if (!view.type.options.length) view.type.appendChild(el('option', '', file.filter));
+    const text = file.error || file.notice || view.localMessage;
+    view.message.textContent = text;
+    view.message.classList.toggle('error', !!file.error || (!file.notice && !!view.localMessage && view.localError));
+    view.upload.disabled = view.uploading || !file.folder;
+  }
+
+  // Streams a file into the folder shown; the server refuses one larger
+  // than the image area or the free space, and names it only once whole.
+  function startUpload(view, f) {
+    const file = view.file;
+    const local = (text, error) => {
+      view.localMessage = text;
+      view.localError = error;
+      view.message.textContent = text;
+      view.message.classList.toggle('error', error);
+    };
+    if (f.size > file.limit) {
+      local(`${f.name} (${f.size} bytes) is larger than the image area (${file.limit} bytes).`, true);
+      return;
+    }
+    const target = `/upload?folder=${encodeURIComponent(file.folder)}&name=${encodeURIComponent(f.name)}` +
+      `&dialog=${file.seq}`;
+    const xhr = new XMLHttpRequest();
+    xhr.open('POST', target);
+    xhr.setRequestHeader('Content-Type', 'application/octet-stream');
+    view.uploading = true;
+    view.upload.disabled = true;
+    view.progress.hidden = false;
+    view.progress.max = f.size || 1;
+    view.progress.value = 0;
+    local(`Uploading ${f.name}\u2026`, false);
+    xhr.upload.addEventListener('progress', (ev) => { view.progress.value = ev.loaded; });
+    xhr.addEventListener('loadend', () => {
+      view.uploading = false;
+      view.progress.hidden = true;
+      let reply = {};
+      try { reply = JSON.parse(xhr.responseText || '{}'); } catch (e) { reply = {}; }
+      if (xhr.status === 200) local('', false);
+      else local(reply.message || `The upload failed (${xhr.status || 'no answer'}).`, true);
+      if (fileView === view) updateFileDialog(view, view.file);
+    });
+    xhr.send(f);
+  }
+
+  // ------------------------------------------------------------- keyboard
+  document.addEventListener('keydown', (ev) => {
+    if (ev.key !== 'Escape' || !state || state.box || state.file) return;
+    const active = views.get(state.active);
+    if (!active) return;
+    ev.preventDefault();
+    // Esc is a dialog box's close box, and the sheet's Cancel.
+    if (!active.page) act({op: 'close', h: state.active, id: IDCANCEL});
+    else act({op: 'sheet', button: 'cancel'});
+  });
+
+  // ------------------------------------------------------ session and link
+  function showPanel(id) {
+    for (const p of ['login', 'notice']) $(p).hidden = p !== id;
+  }
+
+  function notice(title, text, offerLogin) {
+    $('notice-title').textContent = title;
+    $('notice-text').textContent = text;
+    $('notice-login').hidden = !offerLogin;
+    showPanel('notice');
+  }
+
+  function clearDesktop() {
+    views.clear();
+    pending.clear();
+    $('desktop').replaceChildren();
+    $('overlay').replaceChildren();
+    boxView = fileView = null;
+    updateOverlay();
+    $('logout').hidden = true;
+    setBusy(false);
+  }
+
+  function linkState(text) { $('link-state').textContent = text; }
+
+  function connect() {
+    showPanel(null);
+    linkState('connecting\u2026');
+    socket = new WebSocket(`wss://${location.host}/ws`);
+    socket.addEventListener('open', () => {
+      reconnects = 0;
+      linkState(`connected to ${location.host}`);
+      $('logout').hidden = false;
+    });
+    socket.addEventListener('message', (ev) => {
+      let m;
+      try { m = JSON.parse(ev.data); } catch (e) { return; }
+      if (m.type === 'state') render(m);
+      else if (m.type === 'ended') finish(m);
+      else if (m.type === 'session') sessionOver(m.reason);
+    });
+    socket.addEventListener('close', () => {
+      socket = null;
+      if (ended) return;
+      linkState('connection lost; reconnecting\u2026');
+      if (reconnects++ < 30) setTimeout(resume, 1000);
+      else gone();
+    });
+  }
+
+  function finish(m) {
+    ended = true;
+    clearDesktop();
+    linkState('');
+    const how = m.reason === 'reboot' ? 'The controller is restarting; the utility has ended.'
+      : 'The utility has ended. Start it again on the controller to go on.';
+    notice('Orva_Utility has ended', how, false);
+    document.title = 'Orva_Utility (ended)';
+  }
+
+  function gone() {
+    ended = true;
+    clearDesktop();
+    linkState('');
+    notice('Orva_Utility cannot be reached', 'The utility does not answer: it has ended, or the network is down.', false);
+  }
+
+  function sessionOver(reason) {
+    ended = true;
+    clearDesktop();
+    linkState('');
+    const text = {
+      logout: 'You logged out.',
+      idle: 'Your session ended after 15 minutes without input.',
+      replaced: 'The utility was opened in another tab of this browser.',
+    }[reason] || 'Your session has ended.';
+    notice('Session ended', text, true);
+  }
+
+  async function resume() {
+    let s;
+    try {
+      const r = await fetch('/session', {cache: 'no-store'});
+      s = await r.json();
+    } catch (e) {
+      if (reconnects++ < 30) setTimeout(resume, 1000);
+      else gone();
+      return;
+    }
+    if (s.session === 'yours') connect();
+    else if (s.session === 'in-use') inUse();
+    else {
+      clearDesktop();
+      showLogin('');
+    }
+  }
+
+  function inUse() {
+    clearDesktop();
+    notice('Orva_Utility is in use',
+      'Another operator is using the utility on this controller. Their session ends when they log out, ' +
+      'or after 15 minutes without input.', true);
+  }
+
+  function showLogin(error) {
+    showPanel('login');
+    $('login-error').textContent = error;
+    $('token').focus();
+  }
+
+  async function login(token) {
+    let r;
+    try {
+      r = await fetch('/login', {method: 'POST', headers: {'Content-Type': 'application/json'},
+                                 body: JSON.stringify({token}), cache: 'no-store'});
+    } catch (e) {
+      return gone();
+    }
+    let reply = {};
+    try { reply = await r.json(); } catch (e) { reply = {}; }
+    if (r.ok) {
+      ended = false;
+      reconnects = 0;
+      connect();
+    } else if (r.status === 409) {
+      inUse();
+    } else {
+      showLogin(reply.message || `Logging in failed (${r.status}).`);
+    }
+  }
+
+  $('login-form').addEventListener('submit', (ev) => {
+    ev.preventDefault();
+    login($('token').value.trim());
+  });
+  $('notice-login').addEventListener('click', () => { ended = false; resume(); });
+  $('logout').addEventListener('click', async () => {
+    try {
+      await fetch('/logout', {method: 'POST', cache: 'no-store'});
+    } catch (e) { /* the socket's close says the rest */ }
+    sessionOver('logout');
+  });
+
+  // The token is taken out of the address at once, then exchanged for the
+  // session cookie; the page never keeps it.
+  const params = new URLSearchParams(location.search);
+  const token = params.get('token');
+  if (token !== null) {
+    history.replaceState(null, '', '/');
+    login(token);
+  } else {
+    resume();
+  }
+})();

@@ -1,0 +1,41 @@
+// The window model as the browser draws it: every live window with its
+// place, text and the state of its kind, the message box and the open-file
+// dialog being shown, as one JSON state message. Read on the main thread.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/window_model.h"
+
+namespace orva::web {
+
+// A message box being shown. `seq` tells one box from the next, so that an
+// answer meant for one never answers another.
+struct BoxView {
+    uint64_t seq = 0;
+    std::u16string caption, text;
+    UINT flags = 0;
+    HWND owner = nullptr;
+};
+
+// One window: handle, kind, parent, owner, identifier, text, styles,
+// template rectangle in dialog units, visibility, and its kind's state
+// (list items, progress, image, dialog template, sheet pages, painted text).
+nlohmann::json window_view(const platform::Window& w);
+
+// Every live window, each top-level window (oldest first) followed by its
+// children in creation (tab) order, each after its parent.
+nlohmann::json windows_view();
+
+// The box as the browser shows it; null when there is none.
+nlohmann::json box_view(const BoxView* box);
+
+// The images of the program's resources by identifier (BMP files' bytes):
+// bitmaps, and the largest image of each icon.
+std::map<int, std::string> resource_images();
+
+}  // namespace orva::web

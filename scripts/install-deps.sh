@@ -8,11 +8,15 @@ set -euo pipefail
 # dpkg-dev and file let cpack work out the package's dependencies; man-db,
 # lintian and desktop-file-utils check what is installed.
 # Fuzzing: clang with its sanitizer and libFuzzer runtimes (scripts/fuzz.sh).
+# Web frontend: Boost (Beast, Asio; headers only) and nlohmann-json build it;
+# its tests drive Debian's chromium through chromium-driver and
+# python3-selenium, and use the openssl command.
 packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 libtomlplusplus-dev libncurses-dev qt6-base-dev
           libgtest-dev googletest libssl-dev xvfb xauth tmux util-linux procps time
           fonts-liberation2 fonts-dejavu-core
           scdoc dpkg-dev file man-db lintian desktop-file-utils
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          libboost-dev nlohmann-json3-dev openssl chromium chromium-driver python3-selenium)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,162 @@
+// The window model as the browser gets it, and the browser's actions as the
+// model takes them: only live windows of the right kind, on the dialog in
+// front, are acted on.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "frontends/web/model_view.h"
+#include "frontends/web/operator_input.h"
+#include "platform/module.h"
+#include "platform/window_model.h"
+#include "resources/dialogs.h"
+#include "resources/resource.h"
+#include "tests/platform/test_frontend.h"
+
+namespace orva::web {
+namespace {
+
+using nlohmann::json;
+
+std::vector<int> g_commands;
+HWND g_front = nullptr;
+
+uint64_t number(HWND h) { return uint64_t(reinterpret_cast<uintptr_t>(h)); }
+
+BOOL CALLBACK UpdateProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
+    if (msg == WM_INITDIALOG) g_front = hwnd;
+    if (msg != WM_COMMAND) return FALSE;
+    const int id = LOWORD(wParam);
+    g_commands.push_back(id);
+    if (id == IDOK || id == IDCANCEL) {
+        EndDialog(hwnd, id);
+        return TRUE;
+    }
+    if (id == IDC_IMAGE_BROWSE) {
+        // A dialog box over this one, as the program's boxes are.
+        DialogBoxIndirectParamW(nullptr, &g_aboutDialog, hwnd, UpdateProc, 0);
+        g_front = hwnd;
+    }
+    return TRUE;
+}
+
+class ModelInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::set_resource_section(&g_resourceSection);
+        g_commands.clear();
+    }
+    // Runs the Version Update dialog as a dialog box, `steps` one each time
+    // it waits for the operator.
+    void run(std::vector<std::function<void()>> steps) {
+        for (auto& s : steps) frontend.actions.push_back(std::move(s));
+        DialogBoxIndirectParamW(nullptr, &g_updateDialog, nullptr, UpdateProc, 0);
+        EXPECT_FALSE(frontend.ran_out) << "a step did not close what it opened";
+    }
+    static HWND control(int id) { return platform::find_control(g_front, id); }
+    static json act(const char* op, HWND h, json more = json::object()) {
+        more["op"] = op;
+        more["h"] = number(h);
+        return more;
+    }
+
+    test::TestFrontend frontend;
+};
+
+TEST_F(ModelInput, EveryWindowIsListedAfterItsParentInTemplateOrder) {
+    run({[] {
+        const json windows = json::parse(windows_view().dump());
+        ASSERT_EQ(windows.size(), 1 + g_updateDialog.itemCount);
+        const json& dialog = windows[0];
+        EXPECT_EQ(dialog["kind"], "dialog");
+        EXPECT_EQ(dialog["h"], number(g_front));
+        EXPECT_EQ(dialog["modal"], true);
+        EXPECT_EQ(dialog["text"], "Version Update");
+        EXPECT_EQ(dialog["template"], (json{{"id", 110}, {"cx", 323}, {"cy", 180}, {"points", 10}, {"face", "System"},
+                                            {"caption", "Version Update"}}));
+        for (UINT i = 0; i < g_updateDialog.itemCount; ++i) {
+            const DLGITEM& item = g_updateDialog.items[i];
+            const json& w = windows[1 + i];
+            EXPECT_EQ(w["parent"], number(g_front));
+            EXPECT_EQ(w["id"], item.id);
+            EXPECT_EQ(w["du"], (json{item.x, item.y, item.x + item.cx, item.y + item.cy}));
+            EXPECT_EQ(w["visible"], true);
+        }
+        EXPECT_EQ(windows[2]["kind"], "edit");
+        EXPECT_EQ(windows[3]["kind"], "button");
+        EXPECT_EQ(windows[3]["text"], "Browse");
+        EXPECT_EQ(windows[5]["kind"], "progress");
+        SendMessageW(control(IDC_PROGRESS), PBM_SETRANGE32, 0, 12);
+        SendMessageW(control(IDC_PROGRESS), PBM_SETPOS, 5, 0);
+        const json bar = window_view(*platform::find_window(control(IDC_PROGRESS)));
+        EXPECT_EQ(bar["low"], 0);
+        EXPECT_EQ(bar["high"], 12);
+        EXPECT_EQ(bar["pos"], 5);
+        EXPECT_TRUE(apply_operator_input(json{{"op", "close"}, {"h", number(g_front)}, {"id", IDOK}}));
+    }});
+}
+
+TEST_F(ModelInput, ActionsReachOnlyLiveControlsOfTheirKindOnTheDialogInFront) {
+    run({[] {
+             HWND edit = control(IDC_IMAGE_PATH), write = control(IDC_WRITE_FLASH);
+             EXPECT_TRUE(apply_operator_input(act("type", edit, {{"text", "\\Temp\\nk.bin"}})));
+             EXPECT_EQ(platform::find_window(edit)->text, u"\\Temp\\nk.bin");
+             EXPECT_FALSE(apply_operator_input(act("type", write, {{"text", "x"}})));   // not an edit
+             EXPECT_FALSE(apply_operator_input(act("type", edit, {{"text", 5}})));      // not a text
+             EXPECT_FALSE(apply_operator_input(act("type", edit, {{"text", std::string(kMaxTypedText + 1, 'x')}})));
+             EXPECT_FALSE(apply_operator_input(act("press", edit)));                    // not a button
+             EXPECT_FALSE(apply_operator_input(json{{"op", "press"}, {"h", 999999}}));   // no such window
+             EXPECT_FALSE(apply_operator_input(json{{"op", "press"}, {"h", -4}}));
+             EXPECT_FALSE(apply_operator_input(json{{"op", "press"}}));
+             EXPECT_FALSE(apply_operator_input(json{{"op", "choose"}, {"h", number(edit)}, {"index", 0}}));
+             EXPECT_FALSE(apply_operator_input(json{{"op", "tab"}, {"index", 0}}));      // no sheet
+             EXPECT_FALSE(apply_operator_input(json{{"op", "sheet"}, {"button", "ok"}}));
+             EXPECT_FALSE(apply_operator_input(json{{"op", "close"}, {"h", number(g_front)}, {"id", 5}}));
+             EXPECT_FALSE(apply_operator_input(json{{"op", "erase"}}));
+             EXPECT_FALSE(apply_operator_input(json::array()));
+             EXPECT_FALSE(apply_operator_input(json("press")));
+             EXPECT_TRUE(g_commands.empty());
+             EXPECT_TRUE(apply_operator_input(act("press", write)));
+         },
+         [] {
+             EXPECT_EQ(g_commands, std::vector<int>{IDC_WRITE_FLASH});
+             // A dialog box over the page: the page is out of reach until it goes.
+             EXPECT_TRUE(apply_operator_input(act("press", control(IDC_IMAGE_BROWSE))));
+         },
+         [] {
+             HWND about = g_front;
+             ASSERT_NE(platform::find_window(about)->as<platform::DialogState>()->tmpl, &g_updateDialog);
+             HWND page = platform::find_window(about)->owner;
+             const HWND write = platform::find_control(page, IDC_WRITE_FLASH);
+             const HWND edit = platform::find_control(page, IDC_IMAGE_PATH);
+             EXPECT_FALSE(apply_operator_input(act("press", write)));
+             EXPECT_FALSE(apply_operator_input(act("type", edit, {{"text", "x"}})));
+             EXPECT_FALSE(apply_operator_input(json{{"op", "close"}, {"h", number(page)}, {"id", IDOK}}));
+             EXPECT_EQ(platform::find_window(edit)->text, u"\\Temp\\nk.bin");
+             EXPECT_TRUE(apply_operator_input(json{{"op", "close"}, {"h", number(about)}, {"id", IDCANCEL}}));
+         },
+         [] {
+             EXPECT_EQ(g_commands, (std::vector<int>{IDC_WRITE_FLASH, IDC_IMAGE_BROWSE, IDCANCEL}));
+             EXPECT_TRUE(apply_operator_input(act("press", control(IDC_WRITE_FLASH))));
+         },
+         [] {
+             EXPECT_TRUE(apply_operator_input(json{{"op", "close"}, {"h", number(g_front)}, {"id", IDCANCEL}}));
+         }});
+    EXPECT_EQ(g_commands, (std::vector<int>{IDC_WRITE_FLASH, IDC_IMAGE_BROWSE, IDCANCEL, IDC_WRITE_FLASH, IDCANCEL}));
+}
+
+TEST_F(ModelInput, BoxesAndImagesAreGivenAsTheyAre) {
+    EXPECT_TRUE(box_view(nullptr).is_null());
+    BoxView box{3, u"Save Registry", u"Save your settings to registry ?", MB_YESNO | MB_ICONQUESTION, nullptr};
+    EXPECT_EQ(box_view(&box), (json{{"seq", 3}, {"caption", "Save Registry"}, {"text", "Save your settings to registry ?"},
+                                    {"flags", 0x24}, {"owner", 0}}));
+    const auto images = resource_images();
+    for (int id : {IDB_ABOUT, IDB_AUTORUN, IDB_SETTINGS, IDI_PROGRAM}) {
+        ASSERT_TRUE(images.count(id)) << id;
+        EXPECT_EQ(images.at(id).substr(0, 2), "BM") << id;
+    }
+    EXPECT_FALSE(images.count(IDI_ORVAUTILITY));
+}
+
+}  // namespace
+}  // namespace orva::web

@@ -1,0 +1,284 @@
+#!/usr/bin/python3
+"""The web frontend in a real browser (headless Chromium through Selenium):
+log in with the token, walk the pages, change the display mode and the FTP
+directory, write an image and watch the progress bar, exit with a save, and
+compare what the controller holds with the same actions done by a script;
+the open-file dialog with its upload; the keyboard."""
+
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+import webutil  # noqa: E402
+
+from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
+from selenium.webdriver.support.ui import Select, WebDriverWait  # noqa: E402
+
+IMAGE_AREA = 64 << 20
+IMAGE_SIZE = 60 << 20
+
+# What the browser test does, as the script frontend's language.
+SCRIPT = """select 1064 2
+click 1066
+type 1061 "\\\\Windows"
+click 1062
+tab 2
+tab 3
+tab 4
+tab 5
+tab 4
+type 1035 "\\\\Temp\\\\nk.bin"
+answer OK NO
+click 1038
+answer YES YES NO
+ok
+"""
+
+
+def image_bytes(size):
+    block = bytes((i * 7 + 3) & 0xFF for i in range(65536))
+    return (block * (size // len(block) + 1))[:size]
+
+
+class Browser:
+    """The utility on a new controller and a headless Chromium logged in."""
+
+    def __init__(self, controller):
+        self.utility = webutil.Utility(controller)
+        self.profile = tempfile.mkdtemp(prefix="orva-chromium-")
+        self.driver = webutil.chromium(self.utility, self.profile)
+        self.driver.get(self.utility.url)
+        self.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".sheet"))
+
+    def wait(self, condition, timeout=30):
+        return WebDriverWait(self.driver, timeout, poll_frequency=0.05).until(condition)
+
+    def control(self, control_id):
+        """The shown control with `control_id` on the page or dialog box in front."""
+        def find(d):
+            for e in d.find_elements(By.CSS_SELECTOR, f'[data-id="{control_id}"]'):
+                if e.is_displayed():
+                    return e
+            return None
+        return self.wait(find)
+
+    def tab(self, caption):
+        for b in self.driver.find_elements(By.CSS_SELECTOR, ".tabs button"):
+            if b.text == caption:
+                b.click()
+                break
+        else:
+            raise AssertionError(f"no tab {caption}")
+        self.wait(lambda d: d.find_element(By.XPATH, f'//div[@class="tabs"]/button[.="{caption}"]')
+                  .get_attribute("aria-selected") == "true")
+
+    def shown_page(self):
+        for p in self.driver.find_elements(By.CSS_SELECTOR, ".pages > .dialog"):
+            if p.is_displayed():
+                return int(p.get_attribute("data-template"))
+        return None
+
+    def box(self):
+        """The message box shown: (caption, text)."""
+        box = self.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".box"))[0]
+        return box.find_element(By.CSS_SELECTOR, ".title").text, box.find_element(By.CSS_SELECTOR, ".box-text").text
+
+    def answer(self, caption, text, answer):
+        """Checks the box in front and answers it; waits until it is gone."""
+        self.wait(lambda d: self.box() == (caption, text), timeout=60)
+        box = self.driver.find_element(By.CSS_SELECTOR, ".box")
+        seq = box.id
+        box.find_element(By.CSS_SELECTOR, f'button[data-answer="{answer}"]').click()
+        self.wait(lambda d: all(b.id != seq for b in d.find_elements(By.CSS_SELECTOR, ".box")))
+
+    def type_into(self, control_id, text):
+        e = self.control(control_id)
+        e.click()
+        e.send_keys(Keys.CONTROL, "a")
+        e.send_keys(text)
+
+    def notice(self):
+        return self.wait(lambda d: d.find_element(By.ID, "notice-title").text or None)
+
+    def close(self):
+        self.driver.quit()
+        self.utility.stop()
+        subprocess.run(["rm", "-rf", self.profile])
+
+
+class BrowserTest(unittest.TestCase):
+    def setUp(self):
+        self.controllers = []
+
+    def tearDown(self):
+        for c in self.controllers:
+            c.remove()
+
+    def controller(self):
+        c = webutil.Controller(image_area=IMAGE_AREA)
+        self.controllers.append(c)
+        return c
+
+    def test_the_operator_walks_changes_writes_and_saves_as_a_script_would(self):
+        image = image_bytes(IMAGE_SIZE)
+        web, script = self.controller(), self.controller()
+        for c in (web, script):
+            with open(os.path.join(c.fs, "Temp", "nk.bin"), "wb") as f:
+                f.write(image)
+
+        b = Browser(web)
+        try:
+            d = b.driver
+            # The token is gone from the address; the cookie is the session's.
+            self.assertEqual(d.current_url, f"{b.utility.origin}/")
+            cookies = d.get_cookies()
+            self.assertEqual(len(cookies), 1)
+            self.assertTrue(cookies[0]["httpOnly"])
+            self.assertTrue(cookies[0]["secure"])
+            self.assertEqual(cookies[0]["sameSite"], "Strict")
+            self.assertEqual(b.shown_page(), 104)
+
+            # Save Registry: the display mode and the FTP directory.
+            Select(b.control(1064)).select_by_visible_text("800 x 600")
+            b.control(1066).click()
+            b.wait(lambda d: b.control(1069).text == "Resolution : 800 x 600")
+            b.type_into(1061, "\\Windows")
+            b.control(1062).click()
+            b.wait(lambda d: b.control(1074).text == "Change FTP default directory \\Windows to :")
+
+            # The five pages, each drawn when its tab is chosen.
+            for caption, page in [("System Config", 108), ("Auto-execute", 109), ("Version Update", 110),
+                                  ("About Orva_Utility", 103)]:
+                b.tab(caption)
+                b.wait(lambda d: b.shown_page() == page)
+                if page == 108:
+                    self.assertEqual(b.control(1003).text, "R-OR5DI")
+                    self.assertTrue(b.control(1010).text.startswith("01"))
+            about = [e.text for e in d.find_elements(By.CSS_SELECTOR, '.dialog[data-template="103"] .static')]
+            self.assertIn("Orva_Utility Version 1.0", about)
+            b.tab("Version Update")
+
+            # The image write: the progress bar and status text as they are drawn.
+            b.type_into(1035, "\\Temp\\nk.bin")
+            d.execute_script("""
+                window.seen = {progress: [], status: []};
+                const bar = document.querySelector('.dialog[data-template="110"] [data-id="1037"]');
+                const status = document.querySelector('.dialog[data-template="110"] [data-id="1039"]');
+                new MutationObserver(() => window.seen.progress.push(Number(bar.getAttribute('aria-valuenow'))))
+                    .observe(bar, {attributes: true, attributeFilter: ['aria-valuenow']});
+                new MutationObserver(() => window.seen.status.push(status.textContent))
+                    .observe(status, {childList: true, characterData: true, subtree: true});""")
+            b.control(1038).click()
+            b.answer("Update OS image", "Update OS image now ? It will take several minitues and the old OS image "
+                     "will be overwritten", "ok")
+            b.answer("Update OS image", "Update OS image succeed, Reboot now ?", "no")
+            seen = d.execute_script("return window.seen;")
+            segments = IMAGE_SIZE // 262144
+            middle = [p for p in seen["progress"] if 0 < p < segments - 1]
+            self.assertGreaterEqual(len(set(middle)), 3, seen)
+            writing = {s for s in seen["status"] if s.startswith("Write Flash Memory -->") and s.endswith("% done")}
+            self.assertGreaterEqual(len(writing), 3, seen["status"])
+            self.assertEqual(b.control(1039).text, "Write Flash Memory --> 100 % done !")
+
+            # Exit with a save.
+            d.find_element(By.ID, "sheet-ok").click()
+            b.answer("Save Registry", "Save your settings to registry ?", "yes")
+            b.answer("Save Registry", "It would take 10-15 seconds to store your settings into internal non-volatile "
+                     "memory. Proceed ?", "yes")
+            b.answer("System Reboot", "All settings you changed will take effect after system reboot, reboot now ?",
+                     "no")
+            self.assertEqual(b.notice(), "Orva_Utility has ended")
+            self.assertEqual(b.utility.wait(), 0, b.utility.errors())
+            errors = b.utility.errors().splitlines()
+            self.assertEqual([e for e in errors[1:] if e and not e.startswith("intStartSegNo") and
+                              not e.startswith("intEndSegNo")], [])
+        finally:
+            b.close()
+
+        r = subprocess.run([os.path.join(webutil.BIN, "orva-utility"), "-C", script.dir, "--frontend", "script", "-"],
+                           input=SCRIPT, capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+        self.assertEqual(web.registry(), script.registry())
+        self.assertEqual(web.log(), script.log())
+        self.assertIn("FlashWriteString_Img(239, 0, 262144) -> 1", web.log())
+
+    def test_the_open_file_dialog_browses_uploads_and_the_keyboard_works(self):
+        c = self.controller()
+        upload = os.path.join(c.root, "new image.bin")
+        with open(upload, "wb") as f:
+            f.write(image_bytes(3 << 20))
+        saved = c.tool("reg", "--saved", "export")
+        b = Browser(c)
+        try:
+            d = b.driver
+            b.tab("Version Update")
+            # Tab goes through the page's tab stops in template order.
+            b.control(1035).click()
+            order = []
+            for _ in range(3):
+                order.append(d.switch_to.active_element.get_attribute("data-id"))
+                d.switch_to.active_element.send_keys(Keys.TAB)
+            self.assertEqual(order, ["1035", "1036", "1038"])
+
+            # Browse with Enter: the dialog lists the controller's files.
+            b.control(1036).send_keys(Keys.ENTER)
+            where = b.wait(lambda d: d.find_element(By.CSS_SELECTOR, ".file-where"))
+            self.assertEqual(where.text, "Look in: \\")
+            names = [li.text for li in d.find_elements(By.CSS_SELECTOR, ".file-list li")]
+            self.assertIn("Temp", names)
+            self.assertIn("Windows", names)
+            d.find_element(By.XPATH, '//ul[@class="file-list"]/li[.="Temp"]').click()
+            b.wait(lambda d: d.find_element(By.CSS_SELECTOR, ".file-where").text == "Look in: \\Temp")
+            d.find_element(By.ID, "file-up").click()
+            b.wait(lambda d: d.find_element(By.CSS_SELECTOR, ".file-where").text == "Look in: \\")
+            d.find_element(By.XPATH, '//ul[@class="file-list"]/li[.="Temp"]').click()
+            b.wait(lambda d: d.find_element(By.CSS_SELECTOR, ".file-where").text == "Look in: \\Temp")
+
+            # Upload into the folder shown: named only once whole.
+            d.find_element(By.ID, "file-picker").send_keys(upload)
+            b.wait(lambda d: d.find_element(By.CSS_SELECTOR, ".file-message").text ==
+                   "new image.bin uploaded (3145728 bytes).")
+            self.assertIn("new image.bin", [li.text for li in d.find_elements(By.CSS_SELECTOR, ".file-list li")])
+            self.assertEqual(d.find_element(By.ID, "file-name").get_attribute("value"), "new image.bin")
+            with open(os.path.join(c.fs, "Temp", "new image.bin"), "rb") as f, open(upload, "rb") as g:
+                self.assertEqual(f.read(), g.read())
+            self.assertEqual([n for n in os.listdir(os.path.join(c.fs, "Temp")) if n.startswith(".")], [])
+            d.find_element(By.ID, "file-open").click()
+            b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file"))
+            self.assertEqual(b.control(1035).get_attribute("value"), "\\Temp\\new image.bin")
+
+            # Esc cancels the dialog and leaves the path alone.
+            b.control(1036).click()
+            b.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".file"))
+            d.switch_to.active_element.send_keys(Keys.ESCAPE)
+            b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file"))
+            self.assertEqual(b.control(1035).get_attribute("value"), "\\Temp\\new image.bin")
+
+            # Esc on the confirmation is Cancel: nothing is erased.
+            b.control(1038).click()
+            b.wait(lambda d: b.box()[1].startswith("Update OS image now ?"))
+            d.switch_to.active_element.send_keys(Keys.ESCAPE)
+            b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".box"))
+            self.assertNotIn("FlashErase", c.log())
+
+            # Esc on the sheet is its Cancel; Enter on the prompt's focused
+            # first button is Yes, Esc on the next one is No.
+            d.find_element(By.CSS_SELECTOR, "body").send_keys(Keys.ESCAPE)
+            b.wait(lambda d: b.box() == ("Save Registry", "Save your settings to registry ?"))
+            d.switch_to.active_element.send_keys(Keys.ENTER)
+            b.wait(lambda d: b.box()[0] == "Save Registry" and b.box()[1].startswith("It would take"))
+            d.switch_to.active_element.send_keys(Keys.ESCAPE)
+            self.assertEqual(b.notice(), "Orva_Utility has ended")
+            self.assertEqual(b.utility.wait(), 0, b.utility.errors())
+            self.assertEqual(c.tool("reg", "--saved", "export"), saved)
+        finally:
+            b.close()
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

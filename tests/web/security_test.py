@@ -103,6 +103,54 @@ class Transport(UtilityTest):
         self.assertGreaterEqual(len(self.u.token) * 6, 128)
 
 
+class Options(unittest.TestCase):
+    def setUp(self):
+        self.c = webutil.Controller()
+
+    def tearDown(self):
+        self.c.remove()
+
+    def run_utility(self, *args):
+        r = subprocess.run([os.path.join(webutil.BIN, "orva-utility"), "-C", self.c.dir, *args],
+                           stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
+        return r.returncode, r.stderr
+
+    def test_bad_options_are_usage_errors(self):
+        with socket.socket() as taken:
+            taken.bind(("127.0.0.1", 0))
+            taken.listen()
+            port = taken.getsockname()[1]
+            for args, message in [
+                (["--listen", "127.0.0.1:8443"], "--listen needs the web frontend (--frontend web)"),
+                (["--frontend", "web", "--tls-cert", "c.pem"], "--tls-cert and --tls-key go together"),
+                (["--frontend", "web", "--listen", "127.0.0.1"],
+                 "--listen 127.0.0.1: no port (want ADDR:PORT, such as 127.0.0.1:8443)"),
+                (["--frontend", "web", "--listen", f"127.0.0.1:{port}"],
+                 f"cannot listen on 127.0.0.1:{port}: Address already in use"),
+                (["--frontend", "webb"], 'unknown frontend "webb" (qt, terminal, script or web)'),
+            ]:
+                self.assertEqual(self.run_utility(*args), (2, f"orva-utility: {message}\n"), args)
+
+    def test_the_operators_own_certificate_is_served(self):
+        cert, key = os.path.join(self.c.root, "c.pem"), os.path.join(self.c.root, "k.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost",
+                        "-days", "1", "-keyout", key, "-out", cert], capture_output=True, check=True)
+        printed = subprocess.run(["openssl", "x509", "-in", cert, "-noout", "-fingerprint", "-sha256"],
+                                 capture_output=True, text=True, check=True).stdout.strip().split("=")[1]
+        u = webutil.Utility(self.c, "--tls-cert", cert, "--tls-key", key)
+        try:
+            self.assertEqual(u.fingerprint, printed)
+            self.assertEqual(u.served_fingerprint(), printed)
+            self.assertFalse(os.path.exists(os.path.join(self.c.dir, "web-key.pem")))
+        finally:
+            u.stop()
+        other = os.path.join(self.c.root, "other.pem")
+        subprocess.run(["openssl", "genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", other],
+                       capture_output=True, check=True)
+        self.assertEqual(self.run_utility("--frontend", "web", "--tls-cert", cert, "--tls-key", other),
+                         (2, f"orva-utility: {other}: not the private key of {cert}\n"))
+
+
 class Token(UtilityTest):
     def test_without_the_token_nothing_is_reached(self):
         status, headers, body = self.u.request("GET", "/")

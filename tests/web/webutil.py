@@ -252,6 +252,7 @@ class WebSocket:
             if op in (0, 1):
                 message += payload
                 if b0 & 0x80:
+                    self.last_size = len(message)
                     return json.loads(message)
 
     def wait_for(self, predicate, timeout=30):

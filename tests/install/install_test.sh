@@ -54,7 +54,8 @@ check_completion() {
     got=$(complete_words "$@")
     [ "$got" = "$want" ] || fail "completing ${*:4}: got \"$got\", want \"$want\""
 }
-check_completion "qt script terminal" orva-utility _orva_utility 2 orva-utility --frontend ""
+check_completion "qt script terminal web" orva-utility _orva_utility 2 orva-utility --frontend ""
+check_completion "--tls-cert --tls-key" orva-utility _orva_utility 3 orva-utility --frontend web --tls
 check_completion "--controller" orva-utility _orva_utility 1 orva-utility --con
 check_completion "factory-reset ftp-dir" orva-utility _orva_utility 1 orva-utility f
 check_completion "--json" orva-utility _orva_utility 4 orva-utility -C x info --j

@@ -15,6 +15,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 import webutil  # noqa: E402
 
+from selenium.common.exceptions import StaleElementReferenceException  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 from selenium.webdriver.common.keys import Keys  # noqa: E402
 from selenium.webdriver.support.ui import Select, WebDriverWait  # noqa: E402
@@ -48,15 +49,21 @@ def image_bytes(size):
 class Browser:
     """The utility on a new controller and a headless Chromium logged in."""
 
-    def __init__(self, controller):
+    def __init__(self, controller, window_size="1100,800"):
         self.utility = webutil.Utility(controller)
         self.profile = tempfile.mkdtemp(prefix="orva-chromium-")
-        self.driver = webutil.chromium(self.utility, self.profile)
+        self.driver = webutil.chromium(self.utility, self.profile, window_size)
+
+    def log_in(self):
         self.driver.get(self.utility.url)
         self.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".sheet"))
+        return self
 
     def wait(self, condition, timeout=30):
-        return WebDriverWait(self.driver, timeout, poll_frequency=0.05).until(condition)
+        # The page redraws as the program goes: an element read a moment ago
+        # may be gone; the condition is tried again.
+        return WebDriverWait(self.driver, timeout, poll_frequency=0.05,
+                             ignored_exceptions=[StaleElementReferenceException]).until(condition)
 
     def control(self, control_id):
         """The shown control with `control_id` on the page or dialog box in front."""
@@ -131,7 +138,7 @@ class BrowserTest(unittest.TestCase):
             with open(os.path.join(c.fs, "Temp", "nk.bin"), "wb") as f:
                 f.write(image)
 
-        b = Browser(web)
+        b = Browser(web).log_in()
         try:
             d = b.driver
             # The token is gone from the address; the cookie is the session's.
@@ -213,7 +220,7 @@ class BrowserTest(unittest.TestCase):
         with open(upload, "wb") as f:
             f.write(image_bytes(3 << 20))
         saved = c.tool("reg", "--saved", "export")
-        b = Browser(c)
+        b = Browser(c).log_in()
         try:
             d = b.driver
             b.tab("Version Update")

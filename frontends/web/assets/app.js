@@ -524,9 +524,11 @@
       fileView = null;
     }
     if (!file) return updateOverlay();
-    if (!fileView) fileView = makeFileDialog(file);
+    const made = !fileView;
+    if (made) fileView = makeFileDialog(file);
     updateFileDialog(fileView, file);
     updateOverlay();
+    if (made) fileView.name.focus();
   }
 
   function makeFileDialog(file) {
@@ -625,7 +627,6 @@
       picker.value = '';
     });
     $('overlay').appendChild(frame);
-    name.focus();
     return view;
   }
 

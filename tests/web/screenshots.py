@@ -1,0 +1,100 @@
+#!/usr/bin/python3
+"""Takes the README's pictures of the web frontend in headless Chromium:
+docs/screenshots/web-*.png. Run by hand after a build:
+
+  /usr/bin/python3 tests/web/screenshots.py [BUILD_DIR]"""
+
+import os
+import shutil
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+os.environ.setdefault("ORVA_BIN_DIR", os.path.join(os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build"),
+                                                   "bin"))
+sys.path.insert(0, HERE)
+import webutil  # noqa: E402
+from browser_test import Browser, image_bytes  # noqa: E402
+
+from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
+
+OUT = os.path.join(ROOT, "docs", "screenshots")
+SIZE = "960,820"
+
+
+def shot(driver, name):
+    path = os.path.join(OUT, f"web-{name}.png")
+    driver.save_screenshot(path)
+    print(path)
+
+
+def main():
+    webutil.BIN = os.environ["ORVA_BIN_DIR"]
+    c = webutil.Controller()
+    with open(os.path.join(c.fs, "Storage Card", "nk.bin"), "wb") as f:
+        f.write(image_bytes(3 << 20))
+    b = None
+    try:
+        b = Browser(c, SIZE)
+        d, u = b.driver, b.utility
+        # What a browser without the token sees.
+        d.get(f"{u.origin}/")
+        b.wait(lambda d: d.find_element(By.ID, "login").is_displayed())
+        shot(d, "login")
+        b.log_in()
+        b.wait(lambda d: b.shown_page() == 104)
+        shot(d, "page-1-save-registry")
+        for caption, page, name in [("System Config", 108, "page-2-system-config"),
+                                    ("Auto-execute", 109, "page-3-auto-execute"),
+                                    ("Version Update", 110, "page-4-version-update"),
+                                    ("About Orva_Utility", 103, "page-5-about")]:
+            b.tab(caption)
+            b.wait(lambda d: b.shown_page() == page)
+            shot(d, name)
+
+        b.tab("Version Update")
+        b.control(1036).click()
+        b.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".file"))
+        d.find_element(By.XPATH, '//ul[@class="file-list"]/li[.="Storage Card"]').click()
+        b.wait(lambda d: d.find_element(By.CSS_SELECTOR, ".file-where").text == "Look in: \\Storage Card")
+        d.find_element(By.XPATH, '//ul[@class="file-list"]/li[.="nk.bin"]').click()
+        shot(d, "open-file")
+        d.find_element(By.ID, "file-open").click()
+        b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file"))
+
+        b.control(1038).click()
+        b.wait(lambda d: b.box()[1].startswith("Update OS image now ?"))
+        shot(d, "box-confirm")
+        d.find_element(By.CSS_SELECTOR, '.box button[data-answer="ok"]').click()
+        b.wait(lambda d: b.box()[1] == "Update OS image succeed, Reboot now ?", timeout=60)
+        shot(d, "box-reboot")
+        d.find_element(By.CSS_SELECTOR, '.box button[data-answer="no"]').click()
+        b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".box"))
+        shot(d, "page-4-version-update-written")
+
+        # A second browser while the first one's session is live.
+        profile = tempfile.mkdtemp(prefix="orva-chromium-")
+        other = webutil.chromium(u, profile, SIZE)
+        try:
+            other.get(u.url)
+            WebDriverWait(other, 30).until(lambda o: "in use" in o.title)
+            shot(other, "in-use")
+        finally:
+            other.quit()
+            shutil.rmtree(profile, ignore_errors=True)
+
+        d.find_element(By.ID, "sheet-cancel").click()
+        b.answer("Save Registry", "Save your settings to registry ?", "no")
+        b.notice()
+        shot(d, "ended")
+        u.wait()
+    finally:
+        if b:
+            b.close()
+        c.remove()
+
+
+if __name__ == "__main__":
+    main()

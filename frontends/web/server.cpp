@@ -18,6 +18,7 @@
 #include <boost/beast/websocket/ssl.hpp>
 #include <cstdio>
 #include <future>
+#include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
 
@@ -245,6 +246,8 @@ private:
     void read_header() {
         m_header.emplace();
         m_header->header_limit(kHeaderLimit);
+        // Each kind of request sets its own limit once its header is read.
+        m_header->body_limit(std::numeric_limits<std::uint64_t>::max());
         beast::get_lowest_layer(m_stream).expires_after(kRequestTime);
         http::async_read_header(m_stream, m_buffer, *m_header, [self = shared_from_this()](error_code ec, size_t) {
             if (ec) return self->shut_down();
@@ -264,6 +267,10 @@ private:
             return;
         }
         if (h.method() == http::verb::post && target_path(h.target()) == "/upload") return begin_upload(ctx);
+        if (m_header->chunked())
+            return send(make_response(h, http::status::length_required, "{\"error\":\"length\"}"), true);
+        if (m_header->content_length().value_or(0) > kBodyLimit)
+            return send(make_response(h, http::status::payload_too_large, "{\"error\":\"too-large\"}"), true);
         m_body.emplace(std::move(*m_header));
         m_body->body_limit(kBodyLimit);
         http::async_read(m_stream, m_buffer, *m_body, [self = shared_from_this()](error_code ec, size_t) {

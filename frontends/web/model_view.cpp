@@ -43,6 +43,17 @@ json template_view(const DLGTEMPLATE* tmpl) {
                 {"caption", utf8(platform::wide_view(tmpl->caption))}};
 }
 
+// Whether the resources hold image `id` (the About box asks for an icon
+// they do not hold).
+bool image_exists(int id) {
+    const RESOURCE_SECTION& section = platform::resource_section();
+    for (UINT i = 0; i < section.bitmapCount; ++i)
+        if (section.bitmaps[i].resourceId == id) return true;
+    for (UINT i = 0; i < section.iconCount; ++i)
+        if (section.icons[i].resourceId == id) return true;
+    return false;
+}
+
 void add_children(const Window& w, json& out) {
     for (HWND c : w.children)
         if (const Window* child = platform::find_window(c)) {
@@ -74,7 +85,7 @@ json window_view(const Window& w) {
         out["high"] = bar->high;
         out["pos"] = bar->pos;
     } else if (const auto* image = w.as<platform::ImageState>()) {
-        out["image"] = image->image_id;
+        out["image"] = image_exists(image->image_id) ? image->image_id : 0;
     } else if (const auto* paint = w.as<platform::PaintState>()) {
         out["painted"] = utf8(paint->painted);
     } else if (const auto* dialog = w.as<platform::DialogState>()) {

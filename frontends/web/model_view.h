@@ -24,7 +24,8 @@ struct BoxView {
 
 // One window: handle, kind, parent, owner, identifier, text, styles,
 // template rectangle in dialog units, visibility, and its kind's state
-// (list items, progress, image, dialog template, sheet pages, painted text).
+// (list items, progress, image (0 when the resources hold none), dialog
+// template, sheet pages, painted text).
 nlohmann::json window_view(const platform::Window& w);
 
 // Every live window, each top-level window (oldest first) followed by its

@@ -112,6 +112,11 @@ class Browser:
     def notice(self):
         return self.wait(lambda d: d.find_element(By.ID, "notice-title").text or None)
 
+    def console_errors(self):
+        """What the page reported as errors: a script's exceptions, refused
+        content (the Content-Security-Policy), failed requests."""
+        return [e["message"] for e in self.driver.get_log("browser") if e["level"] == "SEVERE"]
+
     def close(self):
         self.driver.quit()
         self.utility.stop()
@@ -200,6 +205,7 @@ class BrowserTest(unittest.TestCase):
             b.answer("System Reboot", "All settings you changed will take effect after system reboot, reboot now ?",
                      "no")
             self.assertEqual(b.notice(), "Orva_Utility has ended")
+            self.assertEqual(b.console_errors(), [])
             self.assertEqual(b.utility.wait(), 0, b.utility.errors())
             errors = b.utility.errors().splitlines()
             self.assertEqual([e for e in errors[1:] if e and not e.startswith("intStartSegNo") and
@@ -281,6 +287,7 @@ class BrowserTest(unittest.TestCase):
             b.wait(lambda d: b.box()[0] == "Save Registry" and b.box()[1].startswith("It would take"))
             d.switch_to.active_element.send_keys(Keys.ESCAPE)
             self.assertEqual(b.notice(), "Orva_Utility has ended")
+            self.assertEqual(b.console_errors(), [])
             self.assertEqual(b.utility.wait(), 0, b.utility.errors())
             self.assertEqual(c.tool("reg", "--saved", "export"), saved)
         finally:

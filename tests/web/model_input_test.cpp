@@ -125,7 +125,11 @@ TEST_F(ModelInput, ActionsReachOnlyLiveControlsOfTheirKindOnTheDialogInFront) {
          },
          [] {
              HWND about = g_front;
-             ASSERT_NE(platform::find_window(about)->as<platform::DialogState>()->tmpl, &g_updateDialog);
+             ASSERT_EQ(platform::find_window(about)->as<platform::DialogState>()->tmpl, &g_aboutDialog);
+             // Its icon is one the resources do not hold: no image to ask for.
+             const auto& children = platform::find_window(about)->children;
+             EXPECT_EQ(window_view(*platform::find_window(children[0]))["image"], 0);
+             EXPECT_EQ(window_view(*platform::find_window(children[2]))["image"], IDB_ABOUT);
              HWND page = platform::find_window(about)->owner;
              const HWND write = platform::find_control(page, IDC_WRITE_FLASH);
              const HWND edit = platform::find_control(page, IDC_IMAGE_PATH);

@@ -300,6 +300,7 @@ def chromium(utility, user_data_dir, window_size="1100,800"):
         shell=True, capture_output=True, text=True, check=True).stdout.strip()
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     for flag in ["--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--disable-dev-shm-usage", f"--user-data-dir={user_data_dir}", f"--window-size={window_size}",

@@ -162,11 +162,12 @@
         break;
       case 'bitmap': case 'icon': {
         e = el('div', 'control image');
-        const img = el('img');
-        img.alt = '';
-        img.addEventListener('error', () => { img.hidden = true; });
-        img.src = `/image/${w.image}`;
-        e.appendChild(img);
+        if (w.image) {
+          const img = el('img');
+          img.alt = '';
+          img.src = `/image/${w.image}`;
+          e.appendChild(img);
+        }
         break;
       }
       case 'group':

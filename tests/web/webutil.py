@@ -89,16 +89,23 @@ class Utility:
         self.url = f"{self.origin}/?token={self.token}"
 
     def _start_line(self, timeout=30):
+        """The start line; warnings about the controller may come before it."""
         deadline = time.time() + timeout
         while time.time() < deadline:
             self.stderr.seek(0)
             text = self.stderr.read()
-            if "\n" in text:
-                return text.split("\n", 1)[0]
+            for line in text.split("\n")[:-1]:
+                if line.startswith("orva-utility: serving "):
+                    return line
             if self.proc.poll() is not None:
                 raise AssertionError(f"orva-utility ended with {self.proc.returncode}: {text}")
             time.sleep(0.05)
         raise AssertionError("no start line")
+
+    def after_start(self):
+        """What the program wrote on standard error after its start line."""
+        text = self.errors()
+        return text[text.index(self.line) + len(self.line) + 1:]
 
     def errors(self):
         self.stderr.seek(0)

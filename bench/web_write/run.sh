@@ -5,8 +5,9 @@
 # script frontend (which shows nothing) and by the web frontend with a
 # WebSocket client logged in, alternately; each run is timed from the
 # operator's side, from the confirmation's answer to the reboot offer.
-# Prints the medians, the overhead, the state messages per second during
-# the write and the longest gap between two. Run by hand (not in CI); needs
+# Prints the medians, the overhead (also as the median of each round's
+# ratio, which a load that drifts between rounds disturbs less), the state
+# messages per second during the write and the longest gap between two. Run by hand (not in CI); needs
 # about 2.5 GiB free under WORKDIR.
 # Usage: bench/web_write/run.sh [BUILD_DIR] [RUNS] [WORKDIR]
 #   BUILD_DIR  default build (a Release build gives the figures worth quoting)
@@ -35,11 +36,12 @@ median() {  # values -> median
 $measure script "$bin" "$dir" >/dev/null
 $measure web "$bin" "$dir" >/dev/null
 
-script=() web=() rates=() gaps=() sizes=()
+script=() web=() ratios=() rates=() gaps=() sizes=()
 for _ in $(seq "$runs"); do
   script+=("$($measure script "$bin" "$dir")")
   read -r seconds updates gap size < <($measure web "$bin" "$dir")
   web+=("$seconds")
+  ratios+=("$(awk -v a="$seconds" -v b="${script[-1]}" 'BEGIN { printf "%.4f", a / b }')")
   rates+=("$(awk -v n="$updates" -v s="$seconds" 'BEGIN { printf "%.1f", n / s }')")
   gaps+=("$gap")
   sizes+=("$size")
@@ -52,7 +54,9 @@ w=$(median "${web[@]}")
 echo "1 GiB image, median of $runs runs each (from the confirmation to the reboot offer):"
 echo "  script frontend        ${s} s   [${script[*]}]"
 echo "  web frontend + client  ${w} s   [${web[*]}]"
-echo "  overhead               $(awk -v a="$w" -v b="$s" 'BEGIN { printf "%+.1f %%", (a / b - 1) * 100 }')"
+echo "  overhead               $(awk -v a="$w" -v b="$s" 'BEGIN { printf "%+.1f %%", (a / b - 1) * 100 }') of the medians," \
+     "$(awk -v r="$(median "${ratios[@]}")" 'BEGIN { printf "%+.1f %%", (r - 1) * 100 }') the median round"
+echo "  load average           $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "  updates pushed         median $(median "${rates[@]}") a second   [${rates[*]}]"
 echo "  longest gap            median $(median "${gaps[@]}") s, worst $(printf '%s\n' "${gaps[@]}" | sort -g | tail -1) s"
 echo "  state message          about $(median "${sizes[@]}") bytes"

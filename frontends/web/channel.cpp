@@ -39,14 +39,9 @@ void Channel::answer_upload(uint64_t id, UploadAnswer answer) {
     wake();
 }
 
-std::optional<Input> Channel::wait_input(std::optional<std::chrono::steady_clock::time_point> deadline) {
+Input Channel::wait_input() {
     std::unique_lock lock(m_mutex);
-    auto ready = [this] { return !m_inputs.empty(); };
-    if (deadline) {
-        if (!m_input_ready.wait_until(lock, *deadline, ready)) return std::nullopt;
-    } else {
-        m_input_ready.wait(lock, ready);
-    }
+    m_input_ready.wait(lock, [this] { return !m_inputs.empty(); });
     Input input = std::move(m_inputs.front());
     m_inputs.pop_front();
     return input;

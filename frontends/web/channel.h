@@ -6,7 +6,6 @@
 // Nothing else is shared between the two.
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -47,8 +46,8 @@ public:
     void set_images(std::map<int, std::string> images);
     void set_upload_folder(std::optional<UploadFolder> folder);
     void answer_upload(uint64_t id, UploadAnswer answer);
-    // The next input; waits for it until `deadline` (for ever when nullopt).
-    std::optional<Input> wait_input(std::optional<std::chrono::steady_clock::time_point> deadline = std::nullopt);
+    // The next input; waits for it.
+    Input wait_input();
 
     // ----- server thread
     // Called (from either thread, with the channel's lock held) whenever the

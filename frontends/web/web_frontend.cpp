@@ -107,11 +107,6 @@ void WebFrontend::update_window(const platform::Window&) {
     publish(true);
 }
 
-Input WebFrontend::next_input() {
-    std::optional<Input> input = m_channel.wait_input();
-    return std::move(*input);
-}
-
 void WebFrontend::refuse_upload(Input& input) {
     m_channel.answer_upload(input.upload_id,
                             UploadAnswer{409, json{{"error", "upload"},
@@ -121,7 +116,7 @@ void WebFrontend::refuse_upload(Input& input) {
 
 void WebFrontend::wait_for_input() {
     publish(false);
-    Input input = next_input();
+    Input input = m_channel.wait_input();
     if (input.file) return refuse_upload(input);
     const json action = parse(input.message);
     if (!apply_operator_input(action)) return;
@@ -134,7 +129,7 @@ int WebFrontend::message_box(HWND owner, std::u16string_view text, std::u16strin
     m_dirty = true;
     for (;;) {
         publish(false);
-        Input input = next_input();
+        Input input = m_channel.wait_input();
         if (input.file) {
             refuse_upload(input);
             continue;
@@ -157,7 +152,7 @@ bool WebFrontend::open_file(HWND, const platform::OpenFileRequest& request, std:
     FileDialog::Outcome outcome = FileDialog::Outcome::Open;
     while (outcome == FileDialog::Outcome::Open) {
         publish(false);
-        Input input = next_input();
+        Input input = m_channel.wait_input();
         if (input.file) {
             m_channel.answer_upload(input.upload_id, m_file->land(input));
         } else {

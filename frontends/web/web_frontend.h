@@ -45,7 +45,6 @@ private:
     // Hands the current state to the server thread when anything changed.
     // `busy`: the program is working and takes no input now.
     void publish(bool busy);
-    Input next_input();
     // An upload that no open-file dialog is waiting for.
     void refuse_upload(Input& input);
 

@@ -119,21 +119,4 @@ void click(int control) {
 
 void cancel_sheet() { platform::press_sheet_cancel(platform::active_sheet()); }
 
-std::string pattern(size_t size, uint32_t seed) {
-    std::string out(size, '\0');
-    uint32_t x = seed * 2654435761u + 12345u;
-    for (size_t i = 0; i < size; ++i) {
-        x = x * 1103515245u + 12345u;
-        out[i] = char(x >> 23);
-    }
-    return out;
-}
-
-void write_host_file(const fs::path& file, const std::string& bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    if (!out.good()) ADD_FAILURE() << "cannot write " << file;
-}
-
 }  // namespace orva::test

@@ -15,6 +15,7 @@
 #include "simulator/sim_controller.h"
 #include "tests/fault/fault_injector.h"
 #include "tests/platform/test_frontend.h"
+#include "tests/support/image_bytes.h"
 
 namespace orva::test {
 
@@ -67,11 +68,5 @@ void select_tab(int index);
 void type_into(int control, const std::u16string& text);
 void click(int control);
 void cancel_sheet();
-
-// Bytes that differ from segment to segment and hold both 0x00 and 0xFF.
-std::string pattern(size_t size, uint32_t seed);
-
-// Writes `bytes` to a host file, making its folders.
-void write_host_file(const std::filesystem::path& file, const std::string& bytes);
 
 }  // namespace orva::test

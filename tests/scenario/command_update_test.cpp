@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "tests/scenario/harness.h"
+#include "tests/support/image_bytes.h"
 
 namespace orva::test {
 namespace {
@@ -16,21 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr size_t k256K = 262144;
-
-std::string pattern(size_t size) {
-    std::string out(size, '\0');
-    uint32_t x = 12345;
-    for (size_t i = 0; i < size; ++i) {
-        x = x * 1103515245u + 12345u;
-        out[i] = char(x >> 23);
-    }
-    return out;
-}
-
-void write_file(const fs::path& file, const std::string& bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
-}
 
 std::string sha256_of(const fs::path& file) {
     RunResult r = run_program({"/usr/bin/sha256sum", file.string()});
@@ -53,13 +39,13 @@ std::vector<std::string> flash_state(const TempController& c) { return lines(c.t
 TEST(UpdateCommand, WritesTheImageWithTheSameDeviceCallsAsTheScript) {
     TempController c;
     const std::string image = pattern(300000);
-    write_file(c.fs() / "Temp" / "nk.bin", image);
+    write_host_file(c.fs() / "Temp" / "nk.bin", image);
     RunResult script = c.run("tab 4\ntype 1035 \"\\\\Temp\\\\nk.bin\"\nanswer OK NO\nclick 1038\nanswer NO\ncancel\n");
     ASSERT_EQ(script.exit_code, 0) << script.err;
     const std::vector<std::string> by_script = c.log();
 
     ASSERT_EQ(c.tool({"init", c.dir().string(), "--force"}).exit_code, 0);
-    write_file(c.fs() / "Temp" / "nk.bin", image);
+    write_host_file(c.fs() / "Temp" / "nk.bin", image);
     ASSERT_EQ(c.command({"ftp-dir", "\\Windows"}).exit_code, 0);
     c.clear_log();
     RunResult r = c.command({"update", "\\Temp\\nk.bin"});
@@ -80,7 +66,7 @@ TEST(UpdateCommand, WritesTheImageWithTheSameDeviceCallsAsTheScript) {
 TEST(UpdateCommand, TakesAHostPathInsideFsAndAChecksum) {
     TempController c({"--segment-size", "131072"});
     const fs::path file = c.fs() / "Storage Card" / "os image.bin";
-    write_file(file, pattern(131073));
+    write_host_file(file, pattern(131073));
     c.clear_log();
     RunResult r = c.command({"update", "--sha256", sha256_of(file), file.string(), "--reboot"});
     EXPECT_EQ(r.exit_code, 0) << r.err;
@@ -102,7 +88,7 @@ TEST(UpdateCommand, TakesAHostPathInsideFsAndAChecksum) {
 // anything: its two boxes are the command's failure.
 TEST(UpdateCommand, AnImageLargerThanTheImageAreaFailsWithThePagesBoxesAndErasesNothing) {
     TempController c;
-    write_file(c.fs() / "Temp" / "big.bin", "");
+    write_host_file(c.fs() / "Temp" / "big.bin", "");
     fs::resize_file(c.fs() / "Temp" / "big.bin", 112 * k256K + 1);
     RunResult r = c.command({"update", "\\temp\\BIG.BIN"});
     EXPECT_EQ(r.exit_code, 1);
@@ -115,8 +101,8 @@ TEST(UpdateCommand, AnImageLargerThanTheImageAreaFailsWithThePagesBoxesAndErases
 
 TEST(UpdateCommand, ChecksBeforeThePageOpensLeaveTheFlashUntouched) {
     TempController c;
-    write_file(c.fs() / "Temp" / "nk.bin", pattern(1000));
-    write_file(c.dir() / "outside.bin", pattern(10));
+    write_host_file(c.fs() / "Temp" / "nk.bin", pattern(1000));
+    write_host_file(c.dir() / "outside.bin", pattern(10));
     fs::create_symlink(c.dir() / "outside.bin", c.fs() / "Temp" / "link.bin");
     const std::string zeros(64, '0');
     struct Row {
@@ -170,7 +156,7 @@ TEST(UpdateCommand, FailuresOfThePageAreItsBoxes) {
 
     // A write that fails half way: the progress so far, then the page's box.
     c.set_config("faults", "flash_write_fail_segment", "1");
-    write_file(c.fs() / "Temp" / "nk.bin", pattern(300000));
+    write_host_file(c.fs() / "Temp" / "nk.bin", pattern(300000));
     r = c.command({"update", "\\Temp\\nk.bin", "--reboot"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.err,

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/scenario/harness.h"
+#include "tests/support/image_bytes.h"
 
 namespace orva::test {
 namespace {
@@ -41,24 +42,6 @@ std::string script_quote(const std::string& s) {
 // prompt that follows is answered No.
 std::string update_script(const std::string& path, const std::string& answers, const std::string& after = "") {
     return "tab 4\ntype 1035 " + script_quote(path) + "\nanswer " + answers + "\nclick 1038\n" + after + "cancel\n";
-}
-
-// Bytes that differ from segment to segment and hold both 0x00 and 0xFF.
-std::string pattern(size_t size, uint32_t seed = 1) {
-    std::string out(size, '\0');
-    uint32_t x = seed * 2654435761u + 12345u;
-    for (size_t i = 0; i < size; ++i) {
-        x = x * 1103515245u + 12345u;
-        out[i] = char(x >> 23);
-    }
-    return out;
-}
-
-void write_file(const fs::path& file, const std::string& bytes) {
-    fs::create_directories(file.parent_path());
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-    ASSERT_TRUE(out.good()) << file;
 }
 
 // The transcript from the update prompt on: what the other pages trace
@@ -129,7 +112,7 @@ std::string progress_trace(int first, const std::vector<int>& percents) {
 // Writes a first image of `segments` whole segments of zero bytes, so that a
 // later run shows which segments it erased.
 void write_old_image(const TempController& c, uint32_t segment, int segments) {
-    write_file(image_file(c), std::string(size_t(segments) * segment, '\0'));
+    write_host_file(image_file(c), std::string(size_t(segments) * segment, '\0'));
     RunResult r = c.run(update_script(kImagePath, "OK NO NO"));
     ASSERT_EQ(r.exit_code, 0) << r.err;
     ASSERT_NE(r.out.find(kSucceeded), std::string::npos) << r.out;
@@ -153,7 +136,7 @@ TEST_P(UpdateGeometry, WritesTheFileFromTheFirstImageSegmentAndOffersAReboot) {
     const int first = row.segment == k128K ? kFirst128K : 0;
     const int n = int(row.percents.size());
     const std::string image = pattern(row.size);
-    write_file(image_file(c), image);
+    write_host_file(image_file(c), image);
     c.clear_log();
 
     RunResult r = c.run(update_script(kImagePath, "OK NO NO"), {"--trace"});
@@ -202,7 +185,7 @@ TEST(UpdatePage, ANewImageErasesOnlyTheSegmentsItOccupies) {
     TempController c;
     write_old_image(c, k256K, 3);
     const std::string image = pattern(k256K + 1, 7);
-    write_file(image_file(c), image);
+    write_host_file(image_file(c), image);
     RunResult r = c.run(update_script(kImagePath, "OK NO NO"));
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_TRUE(flash_read(c, 0, 2) == flash_of(image, 2, k256K));
@@ -213,7 +196,7 @@ TEST(UpdatePage, AnImageFillingTheImageAreaExactlyIsWritten) {
     TempController c;
     c.set_config("flash", "image_area_size", std::to_string(4 * k256K));
     const std::string image = pattern(4 * k256K);
-    write_file(image_file(c), image);
+    write_host_file(image_file(c), image);
     RunResult r = c.run(update_script(kImagePath, "OK NO NO"));
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_NE(r.out.find(kSucceeded), std::string::npos) << r.out;
@@ -222,7 +205,7 @@ TEST(UpdatePage, AnImageFillingTheImageAreaExactlyIsWritten) {
 
 TEST(UpdatePage, YesToTheRebootOfferRestartsTheController) {
     TempController c;
-    write_file(image_file(c), pattern(1000));
+    write_host_file(image_file(c), pattern(1000));
     RunResult r = c.run("tab 4\ntype 1035 " + script_quote(kImagePath) + "\nanswer OK YES\nclick 1038\n");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, kPrompt + "OK\ndebug \"intStartSegNo=0\\n\\r\"\ndebug \"intEndSegNo=1\\n\\r\"\n" + kSucceeded +
@@ -247,7 +230,7 @@ TEST(UpdatePage, BrowseFillsThePathAndACancelledDialogLeavesItAlone) {
 TEST(UpdatePage, ACancelledPromptOpensAndErasesNothing) {
     TempController c;
     write_old_image(c, k256K, 2);
-    write_file(image_file(c), pattern(3 * k256K));
+    write_host_file(image_file(c), pattern(3 * k256K));
     RunResult r = c.run(update_script(kImagePath, "CANCEL NO"), {"--trace"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(from_prompt(r.out), kPrompt + "CANCEL\n" + kExit);
@@ -308,13 +291,13 @@ INSTANTIATE_TEST_SUITE_P(
         EarlyFailureRow{"OneByteLargerThanTheImageArea", kImagePath,
                         [](const TempController& c) {
                             c.set_config("flash", "image_area_size", std::to_string(4 * k256K));
-                            write_file(image_file(c), pattern(4 * k256K + 1));
+                            write_host_file(image_file(c), pattern(4 * k256K + 1));
                         },
                         "Image file is larger than flash", {"GetFlashSize_Img() -> 1048576"}},
         EarlyFailureRow{"NoImageArea", kImagePath,
                         [](const TempController& c) {
                             c.set_config("flash", "image_area_size", "-1");
-                            write_file(image_file(c), pattern(10));
+                            write_host_file(image_file(c), pattern(10));
                         },
                         "Image file is larger than flash", {"GetFlashSize_Img() -> -1"}},
         EarlyFailureRow{"SegmentSize65536", kImagePath,
@@ -329,7 +312,7 @@ TEST(UpdatePage, AFailedWriteStopsAtThatSegmentAndLeavesTheRestErased) {
     TempController c({"--segment-size", "131072"});
     write_old_image(c, k128K, 6);
     const std::string image = pattern(5 * k128K, 3);
-    write_file(image_file(c), image);
+    write_host_file(image_file(c), image);
     c.set_config("faults", "flash_write_fail_segment", std::to_string(kFirst128K + 2));
     RunResult r = c.run(update_script(kImagePath, "OK NO", "show 1039\nshow 1037\n"), {"--trace"});
     ASSERT_EQ(r.exit_code, 0) << r.err;

@@ -56,6 +56,6 @@ int plan(const Options& options, sim::SimController&, CommandFrontend& frontend)
 
 }  // namespace
 
-const CommandSpec kAutorunCommand{"autorun", check, plan};
+const CommandDef kAutorunCommand{"autorun", check, plan};
 
 }  // namespace orva::app

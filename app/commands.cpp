@@ -10,10 +10,10 @@
 
 namespace orva::app {
 
-const CommandSpec* find_command(const std::string& name) {
-    for (const CommandSpec* spec : {&kInfoCommand, &kDisplayCommand, &kFtpDirCommand, &kHttpDirCommand, &kAutorunCommand,
+const CommandDef* find_command(const std::string& name) {
+    for (const CommandDef* command : {&kInfoCommand, &kDisplayCommand, &kFtpDirCommand, &kHttpDirCommand, &kAutorunCommand,
                                     &kUpdateCommand, &kSaveCommand, &kFactoryResetCommand})
-        if (name == spec->name) return spec;
+        if (name == command->name) return command;
     return nullptr;
 }
 
@@ -44,11 +44,11 @@ int run_command(const Options& options) {
         std::fprintf(stderr, "orva-utility: %s\n", what.c_str());
         return 2;
     };
-    const CommandSpec* spec = find_command(options.command);
-    if (!spec) return usage("unknown command " + options.command + " (see --help)");
-    if (options.json && spec != &kInfoCommand) return usage(usage_of(options, "--json is an option of info only"));
-    if (options.sha256 && spec != &kUpdateCommand) return usage(usage_of(options, "--sha256 is an option of update only"));
-    std::string error = spec->check(options);
+    const CommandDef* command = find_command(options.command);
+    if (!command) return usage("unknown command " + options.command + " (see --help)");
+    if (options.json && command != &kInfoCommand) return usage(usage_of(options, "--json is an option of info only"));
+    if (options.sha256 && command != &kUpdateCommand) return usage(usage_of(options, "--sha256 is an option of update only"));
+    std::string error = command->check(options);
     if (!error.empty()) return usage(error);
 
     auto controller = open_controller(options.controller, &error);
@@ -56,7 +56,7 @@ int run_command(const Options& options) {
     CommandFrontend frontend([](int code) { end_process(code); });
     // Standard error carries the command's failures and progress only.
     platform::set_debug_echo(false);
-    int code = spec->plan(options, *controller, frontend);
+    int code = command->plan(options, *controller, frontend);
     if (code == 0) {
         run_program(frontend, [&frontend] { return frontend.exit_code(); });
         code = frontend.exit_code();

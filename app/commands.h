@@ -20,24 +20,24 @@ int run_command(const Options& options);
 // `plan` adds the steps and answers to the frontend once the controller is
 // open; it returns 0 to run the program, or an exit code to end with at once
 // (having printed why).
-struct CommandSpec {
+struct CommandDef {
     const char* name;
     std::string (*check)(const Options&);
     int (*plan)(const Options&, sim::SimController&, CommandFrontend&);
 };
 
-// The specs, one per command word.
-const CommandSpec* find_command(const std::string& name);
+// The command of a command word; nullptr for any other word.
+const CommandDef* find_command(const std::string& name);
 
 // Per area.
-extern const CommandSpec kInfoCommand;
-extern const CommandSpec kDisplayCommand;
-extern const CommandSpec kFtpDirCommand;
-extern const CommandSpec kHttpDirCommand;
-extern const CommandSpec kAutorunCommand;
-extern const CommandSpec kUpdateCommand;
-extern const CommandSpec kSaveCommand;
-extern const CommandSpec kFactoryResetCommand;
+extern const CommandDef kInfoCommand;
+extern const CommandDef kDisplayCommand;
+extern const CommandDef kFtpDirCommand;
+extern const CommandDef kHttpDirCommand;
+extern const CommandDef kAutorunCommand;
+extern const CommandDef kUpdateCommand;
+extern const CommandDef kSaveCommand;
+extern const CommandDef kFactoryResetCommand;
 
 // Shared by the commands: the page texts a command prints, as UTF-8.
 std::string utf8(const std::u16string& text);

@@ -150,6 +150,6 @@ int plan(const Options& options, sim::SimController&, CommandFrontend& frontend)
 
 }  // namespace
 
-const CommandSpec kDisplayCommand{"display", check, plan};
+const CommandDef kDisplayCommand{"display", check, plan};
 
 }  // namespace orva::app

@@ -103,6 +103,6 @@ int plan(const Options& options, sim::SimController&, CommandFrontend& frontend)
 
 }  // namespace
 
-const CommandSpec kInfoCommand{"info", check, plan};
+const CommandDef kInfoCommand{"info", check, plan};
 
 }  // namespace orva::app

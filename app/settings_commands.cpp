@@ -81,9 +81,9 @@ int plan_factory_reset(const Options& options, sim::SimController&, CommandFront
 
 }  // namespace
 
-const CommandSpec kFtpDirCommand{"ftp-dir", check_directory, plan_ftp};
-const CommandSpec kHttpDirCommand{"http-dir", check_directory, plan_http};
-const CommandSpec kSaveCommand{"save", check_save, plan_save};
-const CommandSpec kFactoryResetCommand{"factory-reset", check_factory_reset, plan_factory_reset};
+const CommandDef kFtpDirCommand{"ftp-dir", check_directory, plan_ftp};
+const CommandDef kHttpDirCommand{"http-dir", check_directory, plan_http};
+const CommandDef kSaveCommand{"save", check_save, plan_save};
+const CommandDef kFactoryResetCommand{"factory-reset", check_factory_reset, plan_factory_reset};
 
 }  // namespace orva::app

@@ -103,6 +103,6 @@ int plan(const Options& options, sim::SimController& controller, CommandFrontend
 
 }  // namespace
 
-const CommandSpec kUpdateCommand{"update", check, plan};
+const CommandDef kUpdateCommand{"update", check, plan};
 
 }  // namespace orva::app

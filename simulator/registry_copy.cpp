@@ -469,20 +469,24 @@ RegResult RegistryCopy::delete_key_locked(const std::string& key) {
     return RegResult::Ok;
 }
 
-RegResult RegistryCopy::make_key_locked(const std::string& key) {
-    if (RegResult r = bad_name(key, ""); r != RegResult::Ok) return r;
+bool RegistryCopy::insert_key_path(const std::string& key) {
     std::string path;
-    size_t i = 0;
-    while (i < key.size()) {
+    for (size_t i = 0; i < key.size();) {
         size_t j = key.find('\\', i);
         if (j == std::string::npos) j = key.size();
         if (!path.empty()) path += '\\';
         path += key.substr(i, j - i);
         Stmt st(m_db, "INSERT OR IGNORE INTO keys(fold, path) VALUES(?,?)");
         st.bind(1, ascii_fold(path)).bind(2, path);
-        if (st.step() != SQLITE_DONE) return fail_db("creating a key failed"), RegResult::IoError;
+        if (st.step() != SQLITE_DONE) return false;
         i = j + 1;
     }
+    return true;
+}
+
+RegResult RegistryCopy::make_key_locked(const std::string& key) {
+    if (RegResult r = bad_name(key, ""); r != RegResult::Ok) return r;
+    if (!insert_key_path(key)) return fail_db("creating a key failed"), RegResult::IoError;
     return RegResult::Ok;
 }
 
@@ -600,17 +604,7 @@ bool RegistryCopy::assign_locked(const std::vector<RegKeyDump>& keys) {
         const std::string key = normalize_key(k.key);
         // Copied as they are: a name that an older version let in is carried
         // over rather than lost.
-        std::string path;
-        for (size_t i = 0; i < key.size();) {
-            size_t j = key.find('\\', i);
-            if (j == std::string::npos) j = key.size();
-            if (!path.empty()) path += '\\';
-            path += key.substr(i, j - i);
-            Stmt st(m_db, "INSERT OR IGNORE INTO keys(fold, path) VALUES(?,?)");
-            st.bind(1, ascii_fold(path)).bind(2, path);
-            if (st.step() != SQLITE_DONE) return fail_db("copying the registry failed");
-            i = j + 1;
-        }
+        if (!insert_key_path(key)) return fail_db("copying the registry failed");
         for (const RegValue& v : k.values) {
             Stmt st(m_db, "INSERT OR REPLACE INTO vals(key_fold, fold, name, type, data) VALUES(?,?,?,?,?)");
             st.bind(1, ascii_fold(key)).bind(2, ascii_fold(v.name)).bind(3, v.name).bind(4, v.type)

@@ -117,6 +117,9 @@ private:
     bool set_meta(const char* name, const std::string& value);
     // The checksum of the content; nullopt when it could not be read whole.
     std::optional<std::string> checksum();
+    // Adds `key` and each key above it that is missing; false on a failed
+    // write (the caller tells it).
+    bool insert_key_path(const std::string& key);
     RegResult make_key_locked(const std::string& key);
     RegResult delete_key_locked(const std::string& key);
     RegResult set_locked(const std::string& key, std::string_view name, uint32_t type, const uint8_t* data, size_t size);

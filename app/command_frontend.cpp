@@ -154,10 +154,10 @@ int CommandFrontend::message_box(HWND, std::u16string_view text, std::u16string_
         }
         return IDOK;
     }
-    const bool fits = !m_answers.empty() &&
-                      (buttons == MB_OKCANCEL ? m_answers.front() == IDOK || m_answers.front() == IDCANCEL
-                       : buttons == MB_YESNO  ? m_answers.front() == IDYES || m_answers.front() == IDNO
-                                              : false);
+    const bool fits =
+        !m_answers.empty() && (buttons == MB_OKCANCEL ? m_answers.front() == IDOK || m_answers.front() == IDCANCEL
+                               : buttons == MB_YESNO  ? m_answers.front() == IDYES || m_answers.front() == IDNO
+                                                      : false);
     if (!fits) {
         // A question the command did not foresee gets the answer that changes nothing.
         fail(box + " (not expected by the command; answered " + (buttons == MB_YESNO ? "No)" : "Cancel)"));

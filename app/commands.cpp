@@ -11,8 +11,8 @@
 namespace orva::app {
 
 const CommandDef* find_command(const std::string& name) {
-    for (const CommandDef* command : {&kInfoCommand, &kDisplayCommand, &kFtpDirCommand, &kHttpDirCommand, &kAutorunCommand,
-                                    &kUpdateCommand, &kSaveCommand, &kFactoryResetCommand})
+    for (const CommandDef* command : {&kInfoCommand, &kDisplayCommand, &kFtpDirCommand, &kHttpDirCommand,
+                                      &kAutorunCommand, &kUpdateCommand, &kSaveCommand, &kFactoryResetCommand})
         if (name == command->name) return command;
     return nullptr;
 }
@@ -22,8 +22,10 @@ std::string utf8(const std::u16string& text) { return platform::to_utf8(text); }
 std::string usage_of(const Options& options, const std::string& what) { return options.command + ": " + what; }
 
 std::string check_saving(const Options& options, bool changes) {
-    if (options.reboot && !changes) return usage_of(options, "--reboot needs a change to save; nothing offers a reboot here");
-    if (options.reboot && options.no_save) return usage_of(options, "--reboot and --no-save: nothing is saved, so nothing offers a reboot");
+    if (options.reboot && !changes)
+        return usage_of(options, "--reboot needs a change to save; nothing offers a reboot here");
+    if (options.reboot && options.no_save)
+        return usage_of(options, "--reboot and --no-save: nothing is saved, so nothing offers a reboot");
     return "";
 }
 
@@ -47,7 +49,8 @@ int run_command(const Options& options) {
     const CommandDef* command = find_command(options.command);
     if (!command) return usage("unknown command " + options.command + " (see --help)");
     if (options.json && command != &kInfoCommand) return usage(usage_of(options, "--json is an option of info only"));
-    if (options.sha256 && command != &kUpdateCommand) return usage(usage_of(options, "--sha256 is an option of update only"));
+    if (options.sha256 && command != &kUpdateCommand)
+        return usage(usage_of(options, "--sha256 is an option of update only"));
     std::string error = command->check(options);
     if (!error.empty()) return usage(error);
 

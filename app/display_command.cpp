@@ -64,8 +64,8 @@ std::vector<long> numbers_in(const std::u16string& text) {
 // One of the page's three lists: which item shows `wanted`.
 struct List {
     int id;
-    const char* what;        // "resolution"
-    const char* separator;   // between the numbers of one item in messages
+    const char* what;       // "resolution"
+    const char* separator;  // between the numbers of one item in messages
 };
 constexpr List kResolution{IDC_RESOLUTION, "resolution", "x"};
 constexpr List kBpp{IDC_BPP, "colour depth", ""};
@@ -89,12 +89,13 @@ int find_item(CommandFrontend& frontend, const List& list, const std::vector<lon
         offered += (offered.empty() ? "" : ", ") + join(item, list.separator);
     }
     const std::string value = join(wanted, list.separator);
-    frontend.fail(std::string("display: ") +
-                      (current ? "the current " + std::string(list.what) + " " + value +
-                                     " is not one the page offers, so it cannot be kept (the page offers " + offered +
-                                     "): give it in MODE"
-                               : std::string(list.what) + " " + value + " is not offered (the page offers " + offered + ")"),
-                  2);
+    frontend.fail(
+        std::string("display: ") +
+            (current ? "the current " + std::string(list.what) + " " + value +
+                           " is not one the page offers, so it cannot be kept (the page offers " + offered +
+                           "): give it in MODE"
+                     : std::string(list.what) + " " + value + " is not offered (the page offers " + offered + ")"),
+        2);
     return -1;
 }
 

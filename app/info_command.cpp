@@ -16,9 +16,15 @@ struct Field {
     const char* key;
 };
 constexpr Field kFields[] = {
-    {IDC_SLOT1, "slot1"},           {IDC_SERIAL_NUMBER, "serial_number"}, {IDC_MAC1, "mac1"},
-    {IDC_MAC2, "mac2"},             {IDC_FLASH_SIZE, "flash_size"},       {IDC_EEPROM_SIZE, "eeprom_size"},
-    {IDC_IMAGE_SIZE, "os_image_size"}, {IDC_OS_VERSION, "os_version"},    {IDC_SDK_VERSION, "sdk_version"},
+    {IDC_SLOT1, "slot1"},
+    {IDC_SERIAL_NUMBER, "serial_number"},
+    {IDC_MAC1, "mac1"},
+    {IDC_MAC2, "mac2"},
+    {IDC_FLASH_SIZE, "flash_size"},
+    {IDC_EEPROM_SIZE, "eeprom_size"},
+    {IDC_IMAGE_SIZE, "os_image_size"},
+    {IDC_OS_VERSION, "os_version"},
+    {IDC_SDK_VERSION, "sdk_version"},
     {IDC_KERNEL_VERSION, "kernel_version"},
 };
 

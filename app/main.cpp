@@ -100,8 +100,8 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<orva::platform::Frontend> frontend;
     if (frontend_name == "script") {
-        frontend = std::make_unique<orva::script::ScriptFrontend>(std::move(commands), script_path, stdout, options.trace,
-                                                                  [] { orva::app::end_process(2); });
+        frontend = std::make_unique<orva::script::ScriptFrontend>(std::move(commands), script_path, stdout,
+                                                                  options.trace, [] { orva::app::end_process(2); });
     } else if (frontend_name == "qt") {
         frontend = orva::make_qt_frontend(argc, argv, &error);
     } else if (frontend_name == "web") {

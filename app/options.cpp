@@ -155,7 +155,9 @@ std::optional<Options> parse_options(const std::vector<std::string>& argv, std::
     if (o.help || o.version) return o;
     const bool web_options = o.listen || !o.tls_cert.empty() || !o.tls_key.empty();
     if (web_options && o.frontend != "web")
-        return bad(std::string(o.listen ? "--listen" : !o.tls_cert.empty() ? "--tls-cert" : "--tls-key") +
+        return bad(std::string(o.listen              ? "--listen"
+                               : !o.tls_cert.empty() ? "--tls-cert"
+                                                     : "--tls-key") +
                    " needs the web frontend (--frontend web)");
     if (o.tls_cert.empty() != o.tls_key.empty()) return bad("--tls-cert and --tls-key go together");
     if (!words.empty() && is_command_word(words[0])) {
@@ -172,7 +174,9 @@ std::optional<Options> parse_options(const std::vector<std::string>& argv, std::
         return bad("unknown command " + words[0] + " (see --help)");
     }
     if (!words.empty()) o.script = words[0];
-    for (auto [given, name] : {std::pair{o.no_save, "--no-save"}, {o.reboot, "--reboot"}, {o.json, "--json"},
+    for (auto [given, name] : {std::pair{o.no_save, "--no-save"},
+                               {o.reboot, "--reboot"},
+                               {o.json, "--json"},
                                {o.sha256.has_value(), "--sha256"}})
         if (given) return bad(std::string(name) + " is an option of the commands (see --help)");
     return o;

@@ -25,7 +25,8 @@ namespace fs = std::filesystem;
 constexpr size_t kMaxPath = 199;
 
 bool is_sha256(const std::string& hex) {
-    return hex.size() == 64 && std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    return hex.size() == 64 &&
+           std::all_of(hex.begin(), hex.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
 std::string lower(std::string text) {
@@ -68,9 +69,10 @@ int plan(const Options& options, sim::SimController& controller, CommandFrontend
     };
     auto path = controller_path(image, controller.fs_root());
     if (!path)
-        return fail(usage_of(options, "IMAGE " + image + " is neither a controller path such as \\Temp\\nk.bin nor a file in " +
-                                          controller.fs_root().string()),
-                    2);
+        return fail(
+            usage_of(options, "IMAGE " + image + " is neither a controller path such as \\Temp\\nk.bin nor a file in " +
+                                  controller.fs_root().string()),
+            2);
     const std::u16string wide = platform::to_utf16(*path);
     if (wide.size() > kMaxPath)
         return fail(usage_of(options, "IMAGE is " + std::to_string(wide.size()) +

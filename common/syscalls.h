@@ -35,48 +35,49 @@
 
 // X(name, result, (parameters), (arguments), policy): every entry of the
 // table; policy is retry (EINTR is retried) or once.
-#define ORVA_SYSCALLS(X)                                                                                                \
-    /* files */                                                                                                         \
-    X(open, int, (const char* path, int flags, mode_t mode), (path, flags, mode), retry)                                \
-    X(openat, int, (int dir, const char* path, int flags, mode_t mode), (dir, path, flags, mode), retry)                \
-    X(close, int, (int fd), (fd), once)                                                                                 \
-    X(read, ssize_t, (int fd, void* buf, size_t n), (fd, buf, n), retry)                                                \
-    X(write, ssize_t, (int fd, const void* buf, size_t n), (fd, buf, n), retry)                                         \
-    X(pread, ssize_t, (int fd, void* buf, size_t n, off_t off), (fd, buf, n, off), retry)                               \
-    X(pwrite, ssize_t, (int fd, const void* buf, size_t n, off_t off), (fd, buf, n, off), retry)                        \
-    X(lseek, off_t, (int fd, off_t off, int whence), (fd, off, whence), retry)                                          \
-    X(stat, int, (const char* path, struct stat* st), (path, st), retry)                                                \
-    X(fstat, int, (int fd, struct stat* st), (fd, st), retry)                                                           \
-    X(access, int, (const char* path, int mode), (path, mode), retry)                                                   \
-    X(ftruncate, int, (int fd, off_t size), (fd, size), retry)                                                          \
-    X(fsync, int, (int fd), (fd), retry)                                                                                \
-    X(fdatasync, int, (int fd), (fd), retry)                                                                            \
-    X(sync_file_range, int, (int fd, off_t off, off_t n, unsigned flags), (fd, off, n, flags), retry)                   \
-    X(rename, int, (const char* from, const char* to), (from, to), retry)                                               \
-    X(renameat, int, (int from_dir, const char* from, int to_dir, const char* to), (from_dir, from, to_dir, to), retry) \
-    X(unlink, int, (const char* path), (path), retry)                                                                   \
-    X(unlinkat, int, (int dir, const char* path, int flags), (dir, path, flags), retry)                                 \
-    X(fchmod, int, (int fd, mode_t mode), (fd, mode), retry)                                                            \
-    X(fcntl, int, (int fd, int cmd, intptr_t arg), (fd, cmd, arg), retry)                                               \
-    X(flock, int, (int fd, int op), (fd, op), retry)                                                                    \
-    /* the serial port and the simulated module's pseudo-terminal */                                                    \
-    X(ioctl, int, (int fd, unsigned long request, void* arg), (fd, request, arg), retry)                                \
-    X(tcgetattr, int, (int fd, struct termios* tio), (fd, tio), retry)                                                  \
-    X(tcsetattr, int, (int fd, int when, const struct termios* tio), (fd, when, tio), retry)                            \
-    X(tcflush, int, (int fd, int queue), (fd, queue), retry)                                                            \
-    X(isatty, int, (int fd), (fd), retry)                                                                               \
-    X(poll, int, (struct pollfd* fds, nfds_t n, int timeout), (fds, n, timeout), once)                                  \
-    X(posix_openpt, int, (int flags), (flags), retry)                                                                   \
-    X(grantpt, int, (int fd), (fd), retry)                                                                              \
-    X(unlockpt, int, (int fd), (fd), retry)                                                                             \
-    X(ptsname_r, int, (int fd, char* buf, size_t n), (fd, buf, n), retry)                                               \
-    X(eventfd, int, (unsigned initial, int flags), (initial, flags), retry)                                             \
-    /* processes */                                                                                                     \
-    X(socketpair, int, (int domain, int type, int protocol, int* fds), (domain, type, protocol, fds), retry)            \
-    X(pipe2, int, (int* fds, int flags), (fds, flags), retry)                                                           \
-    X(fork, pid_t, (), (), retry)                                                                                       \
-    X(waitpid, pid_t, (pid_t pid, int* status, int options), (pid, status, options), retry)                             \
-    X(send, ssize_t, (int fd, const void* buf, size_t n, int flags), (fd, buf, n, flags), retry)                        \
+#define ORVA_SYSCALLS(X)                                                                                         \
+    /* files */                                                                                                  \
+    X(open, int, (const char* path, int flags, mode_t mode), (path, flags, mode), retry)                         \
+    X(openat, int, (int dir, const char* path, int flags, mode_t mode), (dir, path, flags, mode), retry)         \
+    X(close, int, (int fd), (fd), once)                                                                          \
+    X(read, ssize_t, (int fd, void* buf, size_t n), (fd, buf, n), retry)                                         \
+    X(write, ssize_t, (int fd, const void* buf, size_t n), (fd, buf, n), retry)                                  \
+    X(pread, ssize_t, (int fd, void* buf, size_t n, off_t off), (fd, buf, n, off), retry)                        \
+    X(pwrite, ssize_t, (int fd, const void* buf, size_t n, off_t off), (fd, buf, n, off), retry)                 \
+    X(lseek, off_t, (int fd, off_t off, int whence), (fd, off, whence), retry)                                   \
+    X(stat, int, (const char* path, struct stat* st), (path, st), retry)                                         \
+    X(fstat, int, (int fd, struct stat* st), (fd, st), retry)                                                    \
+    X(access, int, (const char* path, int mode), (path, mode), retry)                                            \
+    X(ftruncate, int, (int fd, off_t size), (fd, size), retry)                                                   \
+    X(fsync, int, (int fd), (fd), retry)                                                                         \
+    X(fdatasync, int, (int fd), (fd), retry)                                                                     \
+    X(sync_file_range, int, (int fd, off_t off, off_t n, unsigned flags), (fd, off, n, flags), retry)            \
+    X(rename, int, (const char* from, const char* to), (from, to), retry)                                        \
+    X(renameat, int, (int from_dir, const char* from, int to_dir, const char* to), (from_dir, from, to_dir, to), \
+      retry)                                                                                                     \
+    X(unlink, int, (const char* path), (path), retry)                                                            \
+    X(unlinkat, int, (int dir, const char* path, int flags), (dir, path, flags), retry)                          \
+    X(fchmod, int, (int fd, mode_t mode), (fd, mode), retry)                                                     \
+    X(fcntl, int, (int fd, int cmd, intptr_t arg), (fd, cmd, arg), retry)                                        \
+    X(flock, int, (int fd, int op), (fd, op), retry)                                                             \
+    /* the serial port and the simulated module's pseudo-terminal */                                             \
+    X(ioctl, int, (int fd, unsigned long request, void* arg), (fd, request, arg), retry)                         \
+    X(tcgetattr, int, (int fd, struct termios* tio), (fd, tio), retry)                                           \
+    X(tcsetattr, int, (int fd, int when, const struct termios* tio), (fd, when, tio), retry)                     \
+    X(tcflush, int, (int fd, int queue), (fd, queue), retry)                                                     \
+    X(isatty, int, (int fd), (fd), retry)                                                                        \
+    X(poll, int, (struct pollfd * fds, nfds_t n, int timeout), (fds, n, timeout), once)                          \
+    X(posix_openpt, int, (int flags), (flags), retry)                                                            \
+    X(grantpt, int, (int fd), (fd), retry)                                                                       \
+    X(unlockpt, int, (int fd), (fd), retry)                                                                      \
+    X(ptsname_r, int, (int fd, char* buf, size_t n), (fd, buf, n), retry)                                        \
+    X(eventfd, int, (unsigned initial, int flags), (initial, flags), retry)                                      \
+    /* processes */                                                                                              \
+    X(socketpair, int, (int domain, int type, int protocol, int* fds), (domain, type, protocol, fds), retry)     \
+    X(pipe2, int, (int* fds, int flags), (fds, flags), retry)                                                    \
+    X(fork, pid_t, (), (), retry)                                                                                \
+    X(waitpid, pid_t, (pid_t pid, int* status, int options), (pid, status, options), retry)                      \
+    X(send, ssize_t, (int fd, const void* buf, size_t n, int flags), (fd, buf, n, flags), retry)                 \
     X(kill, int, (pid_t pid, int sig), (pid, sig), retry)
 
 namespace orva::sys {
@@ -133,8 +134,10 @@ auto once(Call call) {
 }  // namespace detail
 
 // The calls, through the table.
-#define ORVA_SYSCALL_CALL(call, result, params, args, policy) \
-    inline result call params { return detail::policy([&] { return table().call.get() args; }); }
+#define ORVA_SYSCALL_CALL(call, result, params, args, policy)           \
+    inline result call params {                                         \
+        return detail::policy([&] { return table().call.get() args; }); \
+    }
 ORVA_SYSCALLS(ORVA_SYSCALL_CALL)
 #undef ORVA_SYSCALL_CALL
 

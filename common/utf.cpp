@@ -29,10 +29,16 @@ long decode(std::string_view s, size_t& i) {
     if (c < 0x80) return c;
     int extra = 0;
     long cp = 0;
-    if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; }
-    else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; }
-    else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; }
-    else return -1;
+    if ((c & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = c & 0x07;
+    } else return -1;
     for (int k = 0; k < extra; ++k) {
         if (i >= s.size()) return -1;
         unsigned char d = static_cast<unsigned char>(s[i]);

@@ -19,9 +19,9 @@ std::unique_ptr<platform::Frontend> make_terminal_frontend(std::string* error);
 
 struct WebFrontendOptions {
     std::string listen = "127.0.0.1:8443";  // ADDR:PORT
-    std::string tls_cert, tls_key;           // the operator's certificate and key, or both empty
-    std::filesystem::path keep_dir;          // where a certificate made on first use is kept
-    uint64_t upload_limit = 0;               // the most bytes an upload may hold
+    std::string tls_cert, tls_key;          // the operator's certificate and key, or both empty
+    std::filesystem::path keep_dir;         // where a certificate made on first use is kept
+    uint64_t upload_limit = 0;              // the most bytes an upload may hold
 };
 // An HTTPS server for one operator's browser; prints its address, token and
 // certificate fingerprint on standard error. nullptr and a message when it

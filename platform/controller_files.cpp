@@ -53,10 +53,14 @@ ControllerFile resolve_controller_path(std::u16string_view path) {
 
 DWORD path_error(const ControllerFile& file) {
     switch (file.status) {
-    case ControllerFile::Status::Found: return ERROR_SUCCESS;
-    case ControllerFile::Status::Missing: return ERROR_FILE_NOT_FOUND;
-    case ControllerFile::Status::Outside: return ERROR_ACCESS_DENIED;
-    default: return ERROR_PATH_NOT_FOUND;
+        case ControllerFile::Status::Found:
+            return ERROR_SUCCESS;
+        case ControllerFile::Status::Missing:
+            return ERROR_FILE_NOT_FOUND;
+        case ControllerFile::Status::Outside:
+            return ERROR_ACCESS_DENIED;
+        default:
+            return ERROR_PATH_NOT_FOUND;
     }
 }
 

@@ -61,8 +61,8 @@ enum class ListFor {
 
 struct FolderListing {
     DWORD error = ERROR_SUCCESS;
-    std::u16string path;                // the folder, as resolve_controller_path gives it
-    std::vector<FolderEntry> entries;   // sorted by name (by code unit)
+    std::u16string path;               // the folder, as resolve_controller_path gives it
+    std::vector<FolderEntry> entries;  // sorted by name (by code unit)
 };
 
 // The entries of the folder at controller path `folder` that match

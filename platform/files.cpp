@@ -63,8 +63,7 @@ using namespace orva::platform;
 // uses; others fail with ERROR_INVALID_PARAMETER). A directory fails with
 // ERROR_ACCESS_DENIED, as on the controller. Share modes are not enforced
 // between processes.
-HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
-                   HANDLE) {
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD, HANDLE) {
     std::u16string_view path = wide_view(name);
     if (is_serial_port_name(path)) return open_serial_port(path, access, share);
     if (disposition != OPEN_EXISTING) return fail_handle(ERROR_INVALID_PARAMETER);

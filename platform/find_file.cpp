@@ -87,7 +87,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
         // A folder named with a separator at its end: nothing in it is named.
         const ControllerFile dir = resolve_controller_path(folder);
         const DWORD error = path_error(dir);
-        return fail_handle(error == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND
+        return fail_handle(error == ERROR_SUCCESS          ? ERROR_FILE_NOT_FOUND
                            : error == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND
                                                            : error);
     }

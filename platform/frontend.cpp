@@ -17,9 +17,12 @@ public:
     }
     int message_box(HWND, std::u16string_view, std::u16string_view, UINT flags) override {
         switch (flags & 0xF) {
-        case MB_OKCANCEL: return IDCANCEL;
-        case MB_YESNO: return IDNO;
-        default: return IDOK;
+            case MB_OKCANCEL:
+                return IDCANCEL;
+            case MB_YESNO:
+                return IDNO;
+            default:
+                return IDOK;
         }
     }
     bool open_file(HWND, const OpenFileRequest&, std::u16string*) override { return false; }

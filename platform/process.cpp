@@ -131,8 +131,7 @@ DWORD release(Started& s) {
     ::close_range(unsigned(keep_high + 1), ~0u, 0);
     char byte = 0;
     ssize_t n;
-    while ((n = ::read(go, &byte, 1)) < 0 && errno == EINTR) {
-    }
+    while ((n = ::read(go, &byte, 1)) < 0 && errno == EINTR) {}
     if (n != 1) ::_exit(0);  // both handles closed while suspended: never started
     ::close(go);
     if (cwd) (void)!::chdir(cwd);
@@ -151,7 +150,10 @@ bool startable(const fs::path& file) {
     // A read may bring fewer bytes than the file holds: read on to four.
     const ssize_t n = read_up_to(fd, head, sizeof head);
     sys::close(fd);
-    return (n >= 2 && head[0] == '#' && head[1] == '!') || (n == 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0);
+    return (n >= 2 && head[0] == '#' && head[1] == '!') || (n == 4 && std::memcmp(head,
+                                                                                  "\x7f"
+                                                                                  "ELF",
+                                                                                  4) == 0);
 }
 
 std::shared_ptr<Started> started_by(HANDLE thread) {
@@ -267,6 +269,5 @@ DWORD ResumeThread(HANDLE thread) {
 
 void Sleep(DWORD milliseconds) {
     timespec ts{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }

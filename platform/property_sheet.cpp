@@ -33,7 +33,8 @@ bool select(Window& sheet, int index) {
     SheetPage& page = st.pages[size_t(index)];
     if (!is_window(page.hwnd)) {
         Window& p = create_dialog_from_template(page.tmpl, h, nullptr, page.descriptor.pfnDlgProc);
-        p.rect = RECT{kMargin, kTabHeight, kMargin + (p.rect.right - p.rect.left), kTabHeight + (p.rect.bottom - p.rect.top)};
+        p.rect = RECT{kMargin, kTabHeight, kMargin + (p.rect.right - p.rect.left),
+                      kTabHeight + (p.rect.bottom - p.rect.top)};
         page.hwnd = p.handle;
         SendMessageW(page.hwnd, WM_INITDIALOG, 0, reinterpret_cast<LPARAM>(&page.descriptor));
         if (!is_window(h)) return false;
@@ -88,17 +89,17 @@ const DLGTEMPLATE* page_template(const PROPSHEETPAGEW& page) {
 
 LRESULT sheet_proc(Window& w, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) apply(w);
-        else if (LOWORD(wParam) == IDCANCEL) cancel(w);
-        return 0;
-    case WM_CLOSE:
-        cancel(w);
-        return 0;
-    case PSM_SETCURSEL:
-        return select(w, int(wParam)) ? TRUE : FALSE;
-    default:
-        return DefWindowProcW(w.handle, msg, wParam, lParam);
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK) apply(w);
+            else if (LOWORD(wParam) == IDCANCEL) cancel(w);
+            return 0;
+        case WM_CLOSE:
+            cancel(w);
+            return 0;
+        case PSM_SETCURSEL:
+            return select(w, int(wParam)) ? TRUE : FALSE;
+        default:
+            return DefWindowProcW(w.handle, msg, wParam, lParam);
     }
 }
 

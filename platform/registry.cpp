@@ -65,10 +65,14 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
     if (!controller) return ERROR_FILE_NOT_FOUND;
     orva::sim::RegValue value;
     switch (controller->reg_get(*path, value_name(valueName), &value)) {
-    case orva::sim::RegResult::Ok: break;
-    case orva::sim::RegResult::NoKey: return ERROR_KEY_DELETED;
-    case orva::sim::RegResult::IoError: return ERROR_REGISTRY_IO_FAILED;
-    default: return ERROR_FILE_NOT_FOUND;
+        case orva::sim::RegResult::Ok:
+            break;
+        case orva::sim::RegResult::NoKey:
+            return ERROR_KEY_DELETED;
+        case orva::sim::RegResult::IoError:
+            return ERROR_REGISTRY_IO_FAILED;
+        default:
+            return ERROR_FILE_NOT_FOUND;
     }
     if (type) *type = value.type;
     DWORD needed = DWORD(value.data.size());
@@ -91,10 +95,14 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
     auto* controller = orva::sim::current();
     if (!controller) return ERROR_REGISTRY_IO_FAILED;
     switch (controller->reg_set(*path, value_name(valueName), type, data, size)) {
-    case orva::sim::RegResult::Ok: return ERROR_SUCCESS;
-    case orva::sim::RegResult::NoKey: return ERROR_KEY_DELETED;
-    case orva::sim::RegResult::Denied: return ERROR_ACCESS_DENIED;
-    default: return ERROR_REGISTRY_IO_FAILED;
+        case orva::sim::RegResult::Ok:
+            return ERROR_SUCCESS;
+        case orva::sim::RegResult::NoKey:
+            return ERROR_KEY_DELETED;
+        case orva::sim::RegResult::Denied:
+            return ERROR_ACCESS_DENIED;
+        default:
+            return ERROR_REGISTRY_IO_FAILED;
     }
 }
 

@@ -23,9 +23,7 @@ using namespace orva::platform;
 
 namespace {
 
-WORD resource_number(LPCWSTR name) {
-    return IS_INTRESOURCE(name) ? WORD(reinterpret_cast<uintptr_t>(name)) : 0;
-}
+WORD resource_number(LPCWSTR name) { return IS_INTRESOURCE(name) ? WORD(reinterpret_cast<uintptr_t>(name)) : 0; }
 
 }  // namespace
 

@@ -68,7 +68,8 @@ int millis_until(Clock::time_point until) {
 
 class SerialPort : public KernelObject {
 public:
-    SerialPort(int fd, DWORD access) : m_fd(fd), m_can_read(access & GENERIC_READ), m_can_write(access & GENERIC_WRITE) {}
+    SerialPort(int fd, DWORD access)
+        : m_fd(fd), m_can_read(access & GENERIC_READ), m_can_write(access & GENERIC_WRITE) {}
     ~SerialPort() override {
         sys::ioctl(m_fd, TIOCNXCL, nullptr);
         sys::close(m_fd);  // also releases the lock
@@ -88,10 +89,18 @@ public:
         dcb.XoffLim = 512;
         dcb.BaudRate = speed_baud(cfgetospeed(&tio));
         switch (tio.c_cflag & CSIZE) {
-        case CS5: dcb.ByteSize = 5; break;
-        case CS6: dcb.ByteSize = 6; break;
-        case CS7: dcb.ByteSize = 7; break;
-        default: dcb.ByteSize = 8; break;
+            case CS5:
+                dcb.ByteSize = 5;
+                break;
+            case CS6:
+                dcb.ByteSize = 6;
+                break;
+            case CS7:
+                dcb.ByteSize = 7;
+                break;
+            default:
+                dcb.ByteSize = 8;
+                break;
         }
         if (!(tio.c_cflag & PARENB)) dcb.Parity = NOPARITY;
         else if (tio.c_cflag & CMSPAR) dcb.Parity = (tio.c_cflag & PARODD) ? kMarkParity : kSpaceParity;
@@ -119,7 +128,7 @@ public:
             (dcb.StopBits != ONESTOPBIT && dcb.StopBits != TWOSTOPBITS &&
              !(dcb.StopBits == kOne5StopBits && dcb.ByteSize == 5)))
             return fail(ERROR_INVALID_PARAMETER);
-        termios tio {};
+        termios tio{};
         if (sys::tcgetattr(m_fd, &tio) != 0) return fail(error_from_errno(errno));
         static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
         tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -158,13 +167,12 @@ public:
         if (!m_can_read) return fail(ERROR_ACCESS_DENIED);
         const COMMTIMEOUTS& t = m_timeouts;
         const auto start = Clock::now();
-        const bool at_once = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 &&
-                             t.ReadTotalTimeoutConstant == 0;
+        const bool at_once =
+            t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == 0 && t.ReadTotalTimeoutConstant == 0;
         const bool first_byte_ends = t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD &&
                                      t.ReadTotalTimeoutConstant != 0 && t.ReadTotalTimeoutConstant != MAXDWORD;
         std::optional<Clock::time_point> total_deadline;
-        if (first_byte_ends)
-            total_deadline = start + Millis(t.ReadTotalTimeoutConstant);
+        if (first_byte_ends) total_deadline = start + Millis(t.ReadTotalTimeoutConstant);
         else if (!at_once && (t.ReadTotalTimeoutMultiplier || t.ReadTotalTimeoutConstant))
             total_deadline = start + Millis(uint64_t(t.ReadTotalTimeoutMultiplier) * size + t.ReadTotalTimeoutConstant);
         std::optional<Millis> interval;
@@ -211,7 +219,8 @@ public:
         const COMMTIMEOUTS& t = m_timeouts;
         std::optional<Clock::time_point> deadline;
         if (t.WriteTotalTimeoutMultiplier || t.WriteTotalTimeoutConstant)
-            deadline = Clock::now() + Millis(uint64_t(t.WriteTotalTimeoutMultiplier) * size + t.WriteTotalTimeoutConstant);
+            deadline =
+                Clock::now() + Millis(uint64_t(t.WriteTotalTimeoutMultiplier) * size + t.WriteTotalTimeoutConstant);
         auto* in = static_cast<const uint8_t*>(buffer);
         DWORD total = 0;
         while (total < size) {
@@ -245,7 +254,7 @@ private:
     Wait wait_for(short events, std::optional<Clock::time_point> until, DWORD hangup_error) const {
         const int wait = until ? millis_until(*until) : -1;
         if (wait == 0) return Wait::Expired;
-        pollfd p {m_fd, events, 0};
+        pollfd p{m_fd, events, 0};
         const int r = sys::poll(&p, 1, wait);
         if (r < 0 && errno != EINTR) {
             SetLastError(error_from_errno(errno));
@@ -270,8 +279,8 @@ private:
     int m_fd;
     bool m_can_read;
     bool m_can_write;
-    DCB m_state {};  // the line settings as last applied
-    COMMTIMEOUTS m_timeouts {MAXDWORD, 0, 0, 10, 1000};
+    DCB m_state{};  // the line settings as last applied
+    COMMTIMEOUTS m_timeouts{MAXDWORD, 0, 0, 10, 1000};
 };
 
 }  // namespace
@@ -302,7 +311,7 @@ HANDLE open_serial_device(const std::string& host_path, DWORD access, DWORD shar
     // TIOCEXCL keeps out other openers, except privileged ones; the lock
     // keeps out every opener that also asks for it.
     if (sys::flock(fd, LOCK_EX | LOCK_NB) != 0) return give_up(ERROR_SHARING_VIOLATION);
-    termios tio {};
+    termios tio{};
     if (sys::tcgetattr(fd, &tio) != 0) return give_up(error_from_errno(errno));
     speed_t in_speed = cfgetispeed(&tio), out_speed = cfgetospeed(&tio);
     cfmakeraw(&tio);

@@ -64,9 +64,13 @@ typedef HICON HCURSOR;
 #define MAKEINTRESOURCE(i) ((LPWSTR)(uintptr_t)((WORD)(i)))
 #define IS_INTRESOURCE(p) ((((uintptr_t)(p)) >> 16) == 0)
 
-struct RECT { LONG left, top, right, bottom; };
+struct RECT {
+    LONG left, top, right, bottom;
+};
 typedef RECT* LPRECT;
-struct POINT { LONG x, y; };
+struct POINT {
+    LONG x, y;
+};
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef BOOL(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
@@ -250,27 +254,59 @@ struct DLGTEMPLATE {
 };
 typedef const DLGTEMPLATE* LPCDLGTEMPLATEW;
 
-struct RESOURCE_STRING { UINT id; LPCWSTR text; };
+struct RESOURCE_STRING {
+    UINT id;
+    LPCWSTR text;
+};
 
 // A menu: popups in order, each with its items; an item with id 0 is a popup
 // title.
-struct MENUITEM_ORVA { LPCWSTR popup; LPCWSTR text; WORD command; };
-struct MENU_ORVA { WORD resourceId; const MENUITEM_ORVA* items; UINT itemCount; };
+struct MENUITEM_ORVA {
+    LPCWSTR popup;
+    LPCWSTR text;
+    WORD command;
+};
+struct MENU_ORVA {
+    WORD resourceId;
+    const MENUITEM_ORVA* items;
+    UINT itemCount;
+};
 
-struct ACCEL { BYTE fVirt; WORD key; WORD cmd; };
-struct ACCELTABLE_ORVA { WORD resourceId; const ACCEL* entries; UINT count; };
+struct ACCEL {
+    BYTE fVirt;
+    WORD key;
+    WORD cmd;
+};
+struct ACCELTABLE_ORVA {
+    WORD resourceId;
+    const ACCEL* entries;
+    UINT count;
+};
 
 // An image: a Windows BMP or ICO file's bytes, as the resource compiler
 // would have taken them from disk.
-struct IMAGE_ORVA { WORD resourceId; int width; int height; int bitsPerPixel; const BYTE* data; size_t size; };
+struct IMAGE_ORVA {
+    WORD resourceId;
+    int width;
+    int height;
+    int bitsPerPixel;
+    const BYTE* data;
+    size_t size;
+};
 
 struct RESOURCE_SECTION {
-    const RESOURCE_STRING* strings; UINT stringCount;
-    const DLGTEMPLATE* const* dialogs; UINT dialogCount;
-    const MENU_ORVA* menus; UINT menuCount;
-    const ACCELTABLE_ORVA* accelerators; UINT acceleratorCount;
-    const IMAGE_ORVA* bitmaps; UINT bitmapCount;
-    const IMAGE_ORVA* icons; UINT iconCount;  // each image of an icon group, largest first
+    const RESOURCE_STRING* strings;
+    UINT stringCount;
+    const DLGTEMPLATE* const* dialogs;
+    UINT dialogCount;
+    const MENU_ORVA* menus;
+    UINT menuCount;
+    const ACCELTABLE_ORVA* accelerators;
+    UINT acceleratorCount;
+    const IMAGE_ORVA* bitmaps;
+    UINT bitmapCount;
+    const IMAGE_ORVA* icons;
+    UINT iconCount;  // each image of an icon group, largest first
 };
 
 // Defined by the application's resources/.
@@ -366,7 +402,9 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 struct OVERLAPPED;
 typedef OVERLAPPED* LPOVERLAPPED;
 
-struct FILETIME { DWORD dwLowDateTime, dwHighDateTime; };
+struct FILETIME {
+    DWORD dwLowDateTime, dwHighDateTime;
+};
 
 struct WIN32_FIND_DATAW {
     DWORD dwFileAttributes;
@@ -472,8 +510,8 @@ typedef OPENFILENAMEW* LPOPENFILENAMEW;
 // ================================================================ calls
 // Windowing (platform/windowing.cpp)
 ATOM RegisterClassW(const WNDCLASSW* wc);
-HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
 BOOL DestroyWindow(HWND hwnd);
 BOOL ShowWindow(HWND hwnd, int cmdShow);
 BOOL UpdateWindow(HWND hwnd);
@@ -532,8 +570,8 @@ LONG RegFlushKey(HKEY key);
 // Files and kernel objects (platform/files.cpp, platform/serial.cpp).
 // Paths are controller paths ("\Storage Card\nk.bin"), resolved inside the
 // controller's file system; "COM0:" is the controller's serial port.
-HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition,
-                   DWORD flags, HANDLE templateFile);
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+                   HANDLE templateFile);
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);

@@ -12,17 +12,17 @@
 namespace orva::platform {
 
 enum class Kind {
-    Window,       // a window of a registered class (the main window)
-    CommandBar,   // the command bar with its menu bar
-    Dialog,       // a dialog from a template: property page, About box
-    Sheet,        // the property sheet frame
-    Static,       // static text
-    Bitmap,       // static showing a bitmap resource
-    Icon,         // static showing an icon resource
+    Window,      // a window of a registered class (the main window)
+    CommandBar,  // the command bar with its menu bar
+    Dialog,      // a dialog from a template: property page, About box
+    Sheet,       // the property sheet frame
+    Static,      // static text
+    Bitmap,      // static showing a bitmap resource
+    Icon,        // static showing an icon resource
     Edit,
-    Button,       // push button
+    Button,  // push button
     GroupBox,
-    ComboBox,     // drop-down list
+    ComboBox,  // drop-down list
     Progress,
 };
 
@@ -35,8 +35,8 @@ struct WindowShape {
     int id = 0;
     DWORD style = 0;
     DWORD ex_style = 0;
-    RECT rect{};   // pixels; children relative to the parent's client area
-    RECT du{};     // the template's rectangle in dialog units (template-made windows)
+    RECT rect{};  // pixels; children relative to the parent's client area
+    RECT du{};    // the template's rectangle in dialog units (template-made windows)
     HWND parent = nullptr;
     HWND owner = nullptr;
     WNDPROC wndproc = nullptr;
@@ -44,7 +44,7 @@ struct WindowShape {
 };
 
 // What each kind of window keeps besides its shape.
-struct PaintState {  // Kind::Window
+struct PaintState {          // Kind::Window
     std::u16string painted;  // what its WM_PAINT drew with DrawTextW
 };
 struct CommandBarState {
@@ -78,17 +78,17 @@ struct SheetState : ModalState {
     std::vector<SheetPage> pages;
     int current = -1;
 };
-using KindState = std::variant<std::monostate, PaintState, CommandBarState, ImageState, ComboBoxState,
-                               ProgressState, DialogState, SheetState>;
+using KindState = std::variant<std::monostate, PaintState, CommandBarState, ImageState, ComboBoxState, ProgressState,
+                               DialogState, SheetState>;
 
 struct Window : WindowShape {
     HWND handle = nullptr;
     std::vector<HWND> children;  // in creation (tab) order
     bool visible = false;
-    KindState state;             // the state of its kind (see state_for)
+    KindState state;  // the state of its kind (see state_for)
     bool destroyed = false;
-    bool destroying = false;     // DestroyWindow is under way
-    int busy = 0;                // procedures of this window now running
+    bool destroying = false;  // DestroyWindow is under way
+    int busy = 0;             // procedures of this window now running
 
     // The state of kind T, or nullptr when the window is of another kind.
     template <class T>

@@ -168,14 +168,23 @@ RECT screen_rect() { return RECT{0, 0, 640, 480}; }
 
 KindState state_for(Kind kind) {
     switch (kind) {
-    case Kind::Window: return PaintState{};
-    case Kind::CommandBar: return CommandBarState{};
-    case Kind::Dialog: return DialogState{};
-    case Kind::Sheet: return SheetState{};
-    case Kind::Bitmap: case Kind::Icon: return ImageState{};
-    case Kind::ComboBox: return ComboBoxState{};
-    case Kind::Progress: return ProgressState{};
-    default: return std::monostate{};
+        case Kind::Window:
+            return PaintState{};
+        case Kind::CommandBar:
+            return CommandBarState{};
+        case Kind::Dialog:
+            return DialogState{};
+        case Kind::Sheet:
+            return SheetState{};
+        case Kind::Bitmap:
+        case Kind::Icon:
+            return ImageState{};
+        case Kind::ComboBox:
+            return ComboBoxState{};
+        case Kind::Progress:
+            return ProgressState{};
+        default:
+            return std::monostate{};
     }
 }
 
@@ -210,9 +219,13 @@ void notify_change(const Window& w, Change change, int value, bool by_applicatio
 
 BuiltinProc builtin_proc(Kind kind) {
     switch (kind) {
-    case Kind::Sheet: return sheet_proc;
-    case Kind::Window: case Kind::Dialog: return nullptr;
-    default: return control_proc;
+        case Kind::Sheet:
+            return sheet_proc;
+        case Kind::Window:
+        case Kind::Dialog:
+            return nullptr;
+        default:
+            return control_proc;
     }
 }
 
@@ -288,7 +301,8 @@ HWND CreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD
     shape.wndproc = cls->proc;
     bool child = (style & WS_CHILD) != 0;
     shape.id = child ? int(reinterpret_cast<uintptr_t>(menu)) : 0;
-    if (child) shape.parent = parent; else shape.owner = parent;
+    if (child) shape.parent = parent;
+    else shape.owner = parent;
     RECT screen = screen_rect();
     shape.rect = RECT{x == CW_USEDEFAULT ? 0 : x, y == CW_USEDEFAULT ? 0 : y, 0, 0};
     shape.rect.right = shape.rect.left + (width == CW_USEDEFAULT ? screen.right : width);
@@ -356,25 +370,25 @@ LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Window* w = find_window(hwnd);
     if (!w) return 0;
     switch (msg) {
-    case WM_SETTEXT:
-        w->text = std::u16string(wide_view(reinterpret_cast<LPCWSTR>(lParam)));
-        notify_change(*w, Change::Text, 0, true);
-        return TRUE;
-    case WM_GETTEXT: {
-        auto* out = reinterpret_cast<LPWSTR>(lParam);
-        if (!out || wParam == 0) return 0;
-        size_t n = std::min<size_t>(w->text.size(), wParam - 1);
-        std::copy_n(w->text.data(), n, out);
-        out[n] = 0;
-        return LRESULT(n);
-    }
-    case WM_GETTEXTLENGTH:
-        return LRESULT(w->text.size());
-    case WM_CLOSE:
-        DestroyWindow(hwnd);
-        return 0;
-    default:
-        return 0;
+        case WM_SETTEXT:
+            w->text = std::u16string(wide_view(reinterpret_cast<LPCWSTR>(lParam)));
+            notify_change(*w, Change::Text, 0, true);
+            return TRUE;
+        case WM_GETTEXT: {
+            auto* out = reinterpret_cast<LPWSTR>(lParam);
+            if (!out || wParam == 0) return 0;
+            size_t n = std::min<size_t>(w->text.size(), wParam - 1);
+            std::copy_n(w->text.data(), n, out);
+            out[n] = 0;
+            return LRESULT(n);
+        }
+        case WM_GETTEXTLENGTH:
+            return LRESULT(w->text.size());
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return 0;
+        default:
+            return 0;
     }
 }
 

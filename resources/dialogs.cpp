@@ -83,8 +83,8 @@ const DLGITEM kSysInfoItems[] = {
 };
 
 // ------------------------------------------------------------------ 109 Auto-execute
-#define ORVA_ROW_Y(row) short(14 + 16 * ((row) - 1))
-#define ORVA_EDIT_Y(row) short(13 + 16 * ((row) - 1))
+#define ORVA_ROW_Y(row) short(14 + 16 * ((row)-1))
+#define ORVA_EDIT_Y(row) short(13 + 16 * ((row)-1))
 const DLGITEM kAutoRunItems[] = {
     {u"STATIC", u"Program 1 :", 0, -1, kStatic, 0, 117, ORVA_ROW_Y(1), 46, 9},
     {u"STATIC", u"Program 2 :", 0, -1, kStatic, 0, 117, ORVA_ROW_Y(2), 46, 9},
@@ -132,8 +132,8 @@ const DLGITEM kUpdateItems[] = {
     {u"STATIC", u"Specify the new OS image file for version update", 0, -1, kStatic, 0, 41, 26, 241, 13},
     {u"EDIT", u"", 0, IDC_IMAGE_PATH, kEdit, 0, 41, 43, 195, 13},
     {u"BUTTON", u"Browse", 0, IDC_IMAGE_BROWSE, kButton, 0, 246, 43, 37, 13},
-    {u"STATIC", u"ex : \\\\ServerName\\ShareFolderName\\nk.bin", 0, -1,
-     WS_CHILD | WS_VISIBLE | SS_CENTER | WS_BORDER, 0, 41, 60, 195, 13},
+    {u"STATIC", u"ex : \\\\ServerName\\ShareFolderName\\nk.bin", 0, -1, WS_CHILD | WS_VISIBLE | SS_CENTER | WS_BORDER,
+     0, 41, 60, 195, 13},
     {u"msctls_progress32", u"Progress1", 0, IDC_PROGRESS, WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 41, 154, 242, 11},
     {u"STATIC", u"", 0, IDC_STATUS, kStatic, 0, 45, 130, 236, 13},
     {u"BUTTON", u"Write to Flash now", 0, IDC_WRITE_FLASH, kButton, WS_EX_DLGMODALFRAME, 123, 87, 77, 16},
@@ -148,13 +148,15 @@ constexpr UINT count(const DLGITEM (&)[N]) {
 
 }  // namespace
 
-const DLGTEMPLATE g_aboutDialog = {IDD_ABOUTBOX, kPage, WS_EX_CAPTIONOKBTN, 0, 0, 186, 182, u"About Orva_Utility", 8,
-                                   u"System", kAboutItems, count(kAboutItems)};
-const DLGTEMPLATE g_settingsDialog = {IDD_SETTINGS, kPage, 0, 0, 0, 351, 228, u"Save Registry", 10,
-                                      u"System", kSettingsItems, count(kSettingsItems)};
-const DLGTEMPLATE g_sysInfoDialog = {IDD_SYSINFO, kPage, WS_EX_CLIENTEDGE, 0, 0, 351, 188, u"System Config", 10,
-                                     u"System", kSysInfoItems, count(kSysInfoItems)};
-const DLGTEMPLATE g_autoRunDialog = {IDD_AUTORUN, kPage, 0, 0, 0, 351, 206, u"Auto-execute", 10,
-                                     u"System", kAutoRunItems, count(kAutoRunItems)};
-const DLGTEMPLATE g_updateDialog = {IDD_UPDATE, kPage, 0, 0, 0, 323, 180, u"Version Update", 10,
-                                    u"System", kUpdateItems, count(kUpdateItems)};
+const DLGTEMPLATE g_aboutDialog = {
+    IDD_ABOUTBOX, kPage,       WS_EX_CAPTIONOKBTN, 0, 0, 186, 182, u"About Orva_Utility", 8,
+    u"System",    kAboutItems, count(kAboutItems)};
+const DLGTEMPLATE g_settingsDialog = {
+    IDD_SETTINGS, kPage, 0, 0, 0, 351, 228, u"Save Registry", 10, u"System", kSettingsItems, count(kSettingsItems)};
+const DLGTEMPLATE g_sysInfoDialog = {
+    IDD_SYSINFO, kPage,         WS_EX_CLIENTEDGE,    0, 0, 351, 188, u"System Config", 10,
+    u"System",   kSysInfoItems, count(kSysInfoItems)};
+const DLGTEMPLATE g_autoRunDialog = {
+    IDD_AUTORUN, kPage, 0, 0, 0, 351, 206, u"Auto-execute", 10, u"System", kAutoRunItems, count(kAutoRunItems)};
+const DLGTEMPLATE g_updateDialog = {
+    IDD_UPDATE, kPage, 0, 0, 0, 323, 180, u"Version Update", 10, u"System", kUpdateItems, count(kUpdateItems)};

@@ -48,6 +48,6 @@ constexpr UINT count(const T (&)[N]) {
 }  // namespace
 
 const RESOURCE_SECTION g_resourceSection = {
-    kStrings, count(kStrings), kDialogs,      count(kDialogs), kMenus, count(kMenus), kAccelerators,
-    count(kAccelerators), kBitmaps, count(kBitmaps), kIcons, count(kIcons),
+    kStrings,      count(kStrings),      kDialogs, count(kDialogs), kMenus, count(kMenus),
+    kAccelerators, count(kAccelerators), kBitmaps, count(kBitmaps), kIcons, count(kIcons),
 };

@@ -55,42 +55,42 @@ ATOM RegisterMainWindowClass(HINSTANCE hInstance, LPWSTR szWindowClass) {
 LRESULT CALLBACK MainWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     g_hwndMain = hWnd;
     switch (message) {
-    case WM_CREATE:
-        g_hwndCommandBar = CommandBar_Create(g_hInstance, hWnd, 1);
-        CommandBar_InsertMenubar(g_hwndCommandBar, g_hInstance, IDM_MENU, 0);
-        CommandBar_AddAdornments(g_hwndCommandBar, 0, 0);
-        RunUtilitySheet(hWnd);
-        return 0;
-    case WM_DESTROY:
-        DestroyWindow(g_hwndCommandBar);
-        PostQuitMessage(0);
-        return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        RECT rt;
-        WCHAR szHello[100];
-        HDC hdc = BeginPaint(hWnd, &ps);
-        GetClientRect(hWnd, &rt);
-        LoadStringW(g_hInstance, IDS_HELLO, szHello, 100);
-        DrawTextW(hdc, szHello, -1, &rt, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
-        EndPaint(hWnd, &ps);
-        return 0;
-    }
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDM_FILE_EXIT:
-            DestroyWindow(hWnd);
+        case WM_CREATE:
+            g_hwndCommandBar = CommandBar_Create(g_hInstance, hWnd, 1);
+            CommandBar_InsertMenubar(g_hwndCommandBar, g_hInstance, IDM_MENU, 0);
+            CommandBar_AddAdornments(g_hwndCommandBar, 0, 0);
+            RunUtilitySheet(hWnd);
             return 0;
-        case IDM_HELP_ABOUT: {
-            HRSRC hRes = FindResourceW(g_hInstance, MAKEINTRESOURCE(IDD_ABOUTBOX), RT_DIALOG);
-            auto tmpl = reinterpret_cast<LPCDLGTEMPLATEW>(LoadResource(g_hInstance, hRes));
-            DialogBoxIndirectParamW(g_hInstance, tmpl, hWnd, AboutPageProc, 0);
+        case WM_DESTROY:
+            DestroyWindow(g_hwndCommandBar);
+            PostQuitMessage(0);
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            RECT rt;
+            WCHAR szHello[100];
+            HDC hdc = BeginPaint(hWnd, &ps);
+            GetClientRect(hWnd, &rt);
+            LoadStringW(g_hInstance, IDS_HELLO, szHello, 100);
+            DrawTextW(hdc, szHello, -1, &rt, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+            EndPaint(hWnd, &ps);
             return 0;
         }
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDM_FILE_EXIT:
+                    DestroyWindow(hWnd);
+                    return 0;
+                case IDM_HELP_ABOUT: {
+                    HRSRC hRes = FindResourceW(g_hInstance, MAKEINTRESOURCE(IDD_ABOUTBOX), RT_DIALOG);
+                    auto tmpl = reinterpret_cast<LPCDLGTEMPLATEW>(LoadResource(g_hInstance, hRes));
+                    DialogBoxIndirectParamW(g_hInstance, tmpl, hWnd, AboutPageProc, 0);
+                    return 0;
+                }
+                default:
+                    return DefWindowProcW(hWnd, message, wParam, lParam);
+            }
         default:
             return DefWindowProcW(hWnd, message, wParam, lParam);
-        }
-    default:
-        return DefWindowProcW(hWnd, message, wParam, lParam);
     }
 }

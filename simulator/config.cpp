@@ -47,7 +47,8 @@ public:
         return true;
     }
 
-    bool string(const toml::table* t, const char* section, const char* key, std::string& out, const toml::node** node = nullptr) {
+    bool string(const toml::table* t, const char* section, const char* key, std::string& out,
+                const toml::node** node = nullptr) {
         const toml::node* n = t ? t->get(key) : nullptr;
         if (!n) return true;
         auto v = n->value_exact<std::string>();
@@ -87,7 +88,8 @@ const std::vector<Section>& known_sections() {
         {"slot1", {"model", "name"}},
         {"serial", {}},
         {"module", {"name", "reply", "delay_ms", "silent"}},
-        {"faults", {"serial_number_failures", "flash_write_fail_segment", "registry_read_only", "registry_flush_fails"}},
+        {"faults",
+         {"serial_number_failures", "flash_write_fail_segment", "registry_read_only", "registry_flush_fails"}},
     };
     return sections;
 }
@@ -176,11 +178,13 @@ bool parse_mac_text(const std::string& s, std::array<uint32_t, 6>& out) {
 
 bool read_mac(Checker& c, const toml::node& n, std::array<uint32_t, 6>& out) {
     if (auto s = n.value_exact<std::string>()) {
-        if (!parse_mac_text(*s, out)) return c.fail(&n, "identity.mac entry \"" + *s + "\" is not six hex bytes like 02:00:00:00:00:01");
+        if (!parse_mac_text(*s, out))
+            return c.fail(&n, "identity.mac entry \"" + *s + "\" is not six hex bytes like 02:00:00:00:00:01");
         return true;
     }
     const toml::array* a = n.as_array();
-    if (!a || a->size() != 6) return c.fail(&n, "identity.mac entries must be \"02:00:00:00:00:01\" or an array of six integers");
+    if (!a || a->size() != 6)
+        return c.fail(&n, "identity.mac entries must be \"02:00:00:00:00:01\" or an array of six integers");
     for (size_t i = 0; i < 6; ++i) {
         auto v = (*a)[i].value_exact<int64_t>();
         if (!v || *v < 0 || *v > std::numeric_limits<uint32_t>::max())
@@ -230,7 +234,8 @@ bool check(Checker& c, const toml::table& root, ControllerConfig& cfg) {
     if (have_kernel && cfg.kernel_version.size() != 6)
         return c.fail(id->get("kernel_version"), "identity.kernel_version must be exactly six 8-bit characters");
 
-    if (!c.integer(flash, "flash", "segment_size", cfg.segment_size, 0, std::numeric_limits<uint32_t>::max())) return false;
+    if (!c.integer(flash, "flash", "segment_size", cfg.segment_size, 0, std::numeric_limits<uint32_t>::max()))
+        return false;
     if (!c.integer(flash, "flash", "image_area_size", cfg.image_area_size, std::numeric_limits<int32_t>::min(),
                    std::numeric_limits<int32_t>::max()))
         return false;
@@ -243,7 +248,8 @@ bool check(Checker& c, const toml::table& root, ControllerConfig& cfg) {
     if (serial) {
         for (const auto& [key, node] : *serial) {
             auto v = node.value_exact<std::string>();
-            if (!v || v->empty()) return c.fail(&node, "serial." + std::string(key.str()) + " must be \"module\" or a host device path");
+            if (!v || v->empty())
+                return c.fail(&node, "serial." + std::string(key.str()) + " must be \"module\" or a host device path");
             cfg.serial[ascii_fold(key.str())] = *v;
         }
     }
@@ -307,8 +313,9 @@ std::string check_toml_bytes(std::string_view text) {
         }
         if (c >= 0x80) {
             if (in == In::Code)
-                return at("non-ASCII character outside a string or comment (a bare key holds only A-Z a-z 0-9 _ -; "
-                          "quote the key)");
+                return at(
+                    "non-ASCII character outside a string or comment (a bare key holds only A-Z a-z 0-9 _ -; "
+                    "quote the key)");
             // One whole UTF-8 sequence: no overlong form, no surrogate, at most U+10FFFF.
             const size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
             if (n == 0 || c > 0xF4 || i + n > text.size()) return at("invalid UTF-8");
@@ -324,39 +331,40 @@ std::string check_toml_bytes(std::string_view text) {
             continue;
         }
         switch (in) {
-        case In::Code:
-            if (c == '#') {
-                in = In::Comment;
-            } else if (triple(i, '"') || triple(i, '\'')) {
-                in = c == '"' ? In::MultiBasic : In::MultiLiteral;
-                i += 2;
-            } else if (c == '"') {
-                in = In::Basic;
-            } else if (c == '\'') {
-                in = In::Literal;
+            case In::Code:
+                if (c == '#') {
+                    in = In::Comment;
+                } else if (triple(i, '"') || triple(i, '\'')) {
+                    in = c == '"' ? In::MultiBasic : In::MultiLiteral;
+                    i += 2;
+                } else if (c == '"') {
+                    in = In::Basic;
+                } else if (c == '\'') {
+                    in = In::Literal;
+                }
+                break;
+            case In::Basic:
+                if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') ++i;
+                else if (c == '"') in = In::Code;
+                break;
+            case In::Literal:
+                if (c == '\'') in = In::Code;
+                break;
+            case In::MultiBasic:
+            case In::MultiLiteral: {
+                const char quote = in == In::MultiBasic ? '"' : '\'';
+                if (in == In::MultiBasic && c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+                    ++i;
+                } else if (triple(i, quote)) {
+                    // Up to two more quotes belong to the string's end.
+                    i += 2;
+                    for (int extra = 0; extra < 2 && i + 1 < text.size() && text[i + 1] == quote; ++extra) ++i;
+                    in = In::Code;
+                }
+                break;
             }
-            break;
-        case In::Basic:
-            if (c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') ++i;
-            else if (c == '"') in = In::Code;
-            break;
-        case In::Literal:
-            if (c == '\'') in = In::Code;
-            break;
-        case In::MultiBasic:
-        case In::MultiLiteral: {
-            const char quote = in == In::MultiBasic ? '"' : '\'';
-            if (in == In::MultiBasic && c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
-                ++i;
-            } else if (triple(i, quote)) {
-                // Up to two more quotes belong to the string's end.
-                i += 2;
-                for (int extra = 0; extra < 2 && i + 1 < text.size() && text[i + 1] == quote; ++extra) ++i;
-                in = In::Code;
-            }
-            break;
-        }
-        case In::Comment: break;
+            case In::Comment:
+                break;
         }
     }
     return "";
@@ -403,23 +411,28 @@ std::string default_config_text(uint32_t segment_size) {
     t += "# serial port mapping and faults to inject. Edit freely; every key may be left out.\n\n";
     t += "[identity]\n";
     t += "serial_number = \"0123456789ABCDEF\"   # 8 bytes in hex, byte 0 first\n";
-    t += "mac = [\"02:00:00:00:00:01\", \"02:00:00:00:00:02\"]  # interfaces 0 and 1; an array of six integers is also accepted, stored as given\n";
+    t += "mac = [\"02:00:00:00:00:01\", \"02:00:00:00:00:02\"]  # interfaces 0 and 1; an array of six integers is also "
+         "accepted, stored as given\n";
     t += "os_version = \"Windows CE 4.20 (Build 1088)\"  # what GetOSversion stores (at most 79 characters)\n";
     t += "sdk_version = \"OrvaSDK 1.07\"       # what GetSDKversion stores (at most 79 characters)\n";
     t += "kernel_version = \"K1.0.3\"           # exactly six 8-bit characters\n\n";
     t += "[flash]\n";
     t += "segment_size = " + std::to_string(segment_size) +
-         "                # what GetFlashSize_Img stores (131072 or 262144); any other value simulates an unknown flash\n";
+         "                # what GetFlashSize_Img stores (131072 or 262144); any other value simulates an unknown "
+         "flash\n";
     t += "image_area_size = " + std::string(image) +
          "           # what GetFlashSize_Img returns (bytes; any 32-bit signed value)\n\n";
     t += "[slot1]\n";
     t += "model = 5000                         # GetNameOfModule returns model - 5000\n";
-    t += "name = \"5000\"                        # the 8-bit name it stores (at most 7 characters); \"5000\" is a module on the serial module bus\n\n";
+    t += "name = \"5000\"                        # the 8-bit name it stores (at most 7 characters); \"5000\" is a "
+         "module on the serial module bus\n\n";
     t += "[serial]\n";
-    t += "COM0 = \"module\"                      # \"module\": the simulated I/O module; otherwise a host device path\n\n";
+    t += "COM0 = \"module\"                      # \"module\": the simulated I/O module; otherwise a host device "
+         "path\n\n";
     t += "[module]\n";
     t += "name = \"OR5DI\"                       # the five characters the simulated module answers with\n";
-    t += "# reply = \"\"                         # if set: the exact bytes it answers with instead (\\u0000 for a zero byte)\n";
+    t += "# reply = \"\"                         # if set: the exact bytes it answers with instead (\\u0000 for a zero "
+         "byte)\n";
     t += "delay_ms = 0                         # wait before answering\n";
     t += "silent = false                       # never answer\n\n";
     t += "[faults]\n";

@@ -25,7 +25,7 @@ struct ControllerConfig {
     uint32_t segment_size = 262144;
     int32_t image_area_size = 29360128;
     int32_t slot1_model = 5000;
-    std::string slot1_name = "5000";     // 8-bit characters
+    std::string slot1_name = "5000";            // 8-bit characters
     std::map<std::string, std::string> serial;  // port name folded ("com0") -> "module" or host path
     ModuleConfig module;
     int64_t serial_number_failures = 0;

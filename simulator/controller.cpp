@@ -45,7 +45,7 @@ bool read_whole_file(const fs::path& file, std::string& out, std::string* error,
         return fail(why);
     }
     // A directory or a device never holds a file's text (and /dev/zero never ends).
-    const char* refused = S_ISDIR(st.st_mode)                        ? std::strerror(EISDIR)
+    const char* refused = S_ISDIR(st.st_mode)                          ? std::strerror(EISDIR)
                           : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "is a device, not a file"
                           : S_ISSOCK(st.st_mode)                       ? "is a socket, not a file"
                                                                        : nullptr;
@@ -96,8 +96,11 @@ bool write_file_atomically(const fs::path& file, const std::string& text, std::s
 }
 
 SimController::SimController(fs::path dir, ControllerConfig config)
-    : m_dir(std::move(dir)), m_config(std::move(config)), m_log(m_dir / kEventLogFile),
-      m_debug_log(m_dir / kDebugLogFile, "the debug log"), m_serial_failures_left(m_config.serial_number_failures) {}
+    : m_dir(std::move(dir)),
+      m_config(std::move(config)),
+      m_log(m_dir / kEventLogFile),
+      m_debug_log(m_dir / kDebugLogFile, "the debug log"),
+      m_serial_failures_left(m_config.serial_number_failures) {}
 
 SimController::~SimController() { close(); }
 
@@ -122,8 +125,8 @@ std::unique_ptr<SimController> SimController::open_dir(const fs::path& dir, std:
     if (!c->m_registry) return nullptr;
     // A flash file that cannot be used fails the flash calls only; the
     // registry stays reachable.
-    c->m_flash = NorFlash::open(dir / kFlashFile, c->m_config.segment_size, c->m_config.image_area_size,
-                                &c->m_flash_error);
+    c->m_flash =
+        NorFlash::open(dir / kFlashFile, c->m_config.segment_size, c->m_config.image_area_size, &c->m_flash_error);
     if (c->m_flash && !c->m_flash->notice().empty()) {
         std::fprintf(stderr, "%s\n", c->m_flash->notice().c_str());
         c->m_log.append(c->m_flash->notice());
@@ -259,7 +262,8 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
     if (segment_size != 131072 && segment_size != 262144)
         return fail("segment size " + std::to_string(segment_size) + " is not 131072 or 262144");
     std::error_code ec;
-    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec)) return fail(dir.string() + ": exists and is not a directory");
+    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec))
+        return fail(dir.string() + ": exists and is not a directory");
     if (!force && (fs::exists(dir / kConfigFile, ec) || fs::exists(dir / kLiveCopyFile, ec) ||
                    fs::exists(dir / kOldRegistryFile, ec)))
         return fail(dir.string() + ": a controller exists already (--force replaces it)");

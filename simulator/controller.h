@@ -20,9 +20,9 @@ namespace orva::sim {
 enum : uint32_t { kRegNone = 0, kRegSz = 1, kRegExpandSz = 2, kRegBinary = 3, kRegDword = 4, kRegMultiSz = 7 };
 
 struct RegValue {
-    std::string name;            // as stored (case kept); "" is the key's unnamed value
+    std::string name;  // as stored (case kept); "" is the key's unnamed value
     uint32_t type = kRegNone;
-    std::vector<uint8_t> data;   // exactly the bytes given when it was set
+    std::vector<uint8_t> data;  // exactly the bytes given when it was set
 };
 
 // BadName: a key or value name that holds a NUL character.
@@ -54,8 +54,8 @@ public:
     virtual bool reg_key_exists(std::string_view key) = 0;
     virtual RegResult reg_get(std::string_view key, std::string_view name, RegValue* out) = 0;
     // Fails with Denied for "KEY\VALUE" listed in [faults] registry_read_only.
-    virtual RegResult reg_set(std::string_view key, std::string_view name, uint32_t type,
-                              const uint8_t* data, size_t size) = 0;
+    virtual RegResult reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
+                              size_t size) = 0;
     // RegFlushKey(HKEY_LOCAL_MACHINE): replaces the saved copy in one transaction.
     virtual bool reg_flush() = 0;
     // The copies of the registry that failed their check when the controller

@@ -35,7 +35,8 @@ void EventLog::append_text(std::string_view text) {
         if (ok) done += static_cast<size_t>(n);
     }
     if (!ok) {
-        if (!m_reported) std::fprintf(stderr, "%s: cannot append to %s: %s\n", m_file.c_str(), m_what.c_str(), std::strerror(errno));
+        if (!m_reported)
+            std::fprintf(stderr, "%s: cannot append to %s: %s\n", m_file.c_str(), m_what.c_str(), std::strerror(errno));
         m_reported = true;
     }
 }

@@ -95,8 +95,8 @@ std::string factory_registry_text() {
 }
 
 std::vector<std::string> factory_folders() {
-    return {"Windows", "Windows/www", "Windows/Desktop", "Temp", "Storage Card", "My Documents",
-            "Program Files", "Network", "Application Data"};
+    return {"Windows",       "Windows/www", "Windows/Desktop", "Temp", "Storage Card", "My Documents",
+            "Program Files", "Network",     "Application Data"};
 }
 
 namespace {

@@ -85,10 +85,8 @@ bool NorFlash::load_stored(int64_t off, uint8_t* out, size_t n) {
     for (int64_t pos = off; pos < end;) {
         const int64_t piece = std::min(end, (pos / kStretch + 1) * kStretch) - pos;
         uint8_t* at = out + (pos - off);
-        if (m_map.erased(pos / kStretch))
-            std::memset(at, m_erased_byte, static_cast<size_t>(piece));
-        else if (!flash_io::pread_all(m_fd, at, static_cast<size_t>(piece), pos, m_erased_byte))
-            return false;
+        if (m_map.erased(pos / kStretch)) std::memset(at, m_erased_byte, static_cast<size_t>(piece));
+        else if (!flash_io::pread_all(m_fd, at, static_cast<size_t>(piece), pos, m_erased_byte)) return false;
         pos += piece;
     }
     return true;
@@ -130,8 +128,7 @@ bool NorFlash::program(int64_t segment, uint32_t offset, const uint8_t* data, ui
             std::memset(stored + count, m_erased_byte, static_cast<size_t>(whi - hi));
             if (complemented)
                 for (uint32_t i = 0; i < count; ++i) stored[i] = static_cast<uint8_t>(~data[i]);
-            else
-                std::memcpy(stored, data, count);
+            else std::memcpy(stored, data, count);
         } else {
             if (!load_stored(wlo, m_buf.data(), m_buf.size())) return io_fail("read failed");
             // Programming clears flash bits: a complemented file sets them.

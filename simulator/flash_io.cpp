@@ -39,13 +39,13 @@ OpenResult open_regular(const std::filesystem::path& file, OpenMode mode, std::s
         r.read_only = r.fd >= 0;
     }
     if (r.fd < 0) {
-        struct stat st{};
+        struct stat st {};
         const int err = errno;
         if (why) *why = err == EISDIR && sys::stat(file.c_str(), &st) == 0 ? kind_of(st.st_mode) : std::strerror(err);
         errno = err;
         return r;
     }
-    struct stat st{};
+    struct stat st {};
     const bool known = sys::fstat(r.fd, &st) == 0;
     if (!known || !S_ISREG(st.st_mode)) {
         const int err = known ? EINVAL : errno;
@@ -65,7 +65,7 @@ void close_fd(int fd) {
 }
 
 int64_t file_size(int fd) {
-    struct stat st{};
+    struct stat st {};
     return sys::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 

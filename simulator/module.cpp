@@ -46,7 +46,7 @@ std::unique_ptr<SimulatedModule> SimulatedModule::start(const ModuleConfig& conf
         return failed(errno_text("pseudo-terminal"), {master});
     int slave = sys::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC, 0);
     if (slave < 0) return failed(errno_text(name), {master});
-    termios tio {};
+    termios tio{};
     if (sys::tcgetattr(slave, &tio) == 0) {
         cfmakeraw(&tio);
         cfsetispeed(&tio, B115200);
@@ -64,7 +64,11 @@ std::unique_ptr<SimulatedModule> SimulatedModule::start(const ModuleConfig& conf
 }
 
 SimulatedModule::SimulatedModule(ModuleConfig config, int master, int slave, int stop, std::string slave_path)
-    : m_config(std::move(config)), m_master(master), m_slave(slave), m_stop(stop), m_slave_path(std::move(slave_path)) {}
+    : m_config(std::move(config)),
+      m_master(master),
+      m_slave(slave),
+      m_stop(stop),
+      m_slave_path(std::move(slave_path)) {}
 
 SimulatedModule::~SimulatedModule() {
     uint64_t one = 1;
@@ -89,7 +93,7 @@ void SimulatedModule::serve() {
         if (p[1].revents) return;
         if (!(p[0].revents & POLLIN)) {
             // No slave side to read from for the moment: wait a little, or stop.
-            pollfd s {m_stop, POLLIN, 0};
+            pollfd s{m_stop, POLLIN, 0};
             if (sys::poll(&s, 1, 10) > 0) return;
             continue;
         }
@@ -114,7 +118,7 @@ void SimulatedModule::serve() {
 // Waits delay_ms and writes the reply; false when told to stop meanwhile.
 bool SimulatedModule::answer() {
     if (m_config.silent) return true;
-    pollfd s {m_stop, POLLIN, 0};
+    pollfd s{m_stop, POLLIN, 0};
     if (m_config.delay_ms > 0 && sys::poll(&s, 1, m_config.delay_ms) > 0) return false;
     const std::string reply = module_reply(m_config);
     size_t sent = 0;

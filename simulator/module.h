@@ -12,10 +12,10 @@
 namespace orva::sim {
 
 struct ModuleConfig {
-    std::string name = "OR5DI";          // the five characters the module answers with
-    std::optional<std::string> reply;    // if set: the exact bytes it answers with instead
-    int delay_ms = 0;                    // wait before answering
-    bool silent = false;                 // never answer
+    std::string name = "OR5DI";        // the five characters the module answers with
+    std::optional<std::string> reply;  // if set: the exact bytes it answers with instead
+    int delay_ms = 0;                  // wait before answering
+    bool silent = false;               // never answer
 };
 
 // The bytes the module answers a name request with: `reply` when set, else
@@ -50,7 +50,7 @@ private:
     int m_slave;
     int m_stop;  // eventfd: written once to end the thread
     std::string m_slave_path;
-    std::atomic<int> m_requests {0};
+    std::atomic<int> m_requests{0};
     std::thread m_thread;
 };
 

@@ -141,7 +141,8 @@ bool write_controller_file(const fs::path& fs_root, std::string_view controller_
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         temp = "." + name + "." + std::to_string(random() % 1000000);
-        fd = sys::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, executable ? 0755 : 0644);
+        fd = sys::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                         executable ? 0755 : 0644);
         if (fd < 0 && errno != EEXIST) break;
     }
     // The mode asked for, whatever the umask took away from it.

@@ -40,7 +40,8 @@ std::optional<std::string> read_quoted(std::string_view s, size_t& used) {
 std::string from_utf16le(std::string_view bytes) {
     std::u16string w;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-        w += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        w += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                   (static_cast<unsigned char>(bytes[i + 1]) << 8));
     return utf16_to_utf8(w);
 }
 
@@ -74,9 +75,11 @@ bool parse_hex_bytes(std::string_view s, std::vector<uint8_t>& out) {
 
 }  // namespace
 
-std::optional<std::vector<RegChange>> parse_reg_text(std::string_view input, const std::string& name, std::string* error) {
+std::optional<std::vector<RegChange>> parse_reg_text(std::string_view input, const std::string& name,
+                                                     std::string* error) {
     std::string converted;
-    if (input.size() >= 2 && static_cast<unsigned char>(input[0]) == 0xFF && static_cast<unsigned char>(input[1]) == 0xFE) {
+    if (input.size() >= 2 && static_cast<unsigned char>(input[0]) == 0xFF &&
+        static_cast<unsigned char>(input[1]) == 0xFE) {
         converted = from_utf16le(input);
         input = converted;
     } else if (input.size() >= 3 && input.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -167,7 +170,8 @@ std::optional<std::vector<RegChange>> parse_reg_text(std::string_view input, con
             value.type = kRegBinary;
             if (!after.empty() && after.front() == '(') {
                 size_t close = after.find(')');
-                if (close == std::string_view::npos || close == 1 || close > 9) return fail(lineno, "bad hex(TYPE): prefix");
+                if (close == std::string_view::npos || close == 1 || close > 9)
+                    return fail(lineno, "bad hex(TYPE): prefix");
                 uint32_t t = 0;
                 for (char c : after.substr(1, close - 1)) {
                     int d = hex_digit(c);
@@ -187,7 +191,8 @@ std::optional<std::vector<RegChange>> parse_reg_text(std::string_view input, con
                     return fail(first, "hex data continues past the end of the value");
                 bytes += std::string(trim(lines[i]));
             }
-            if (!parse_hex_bytes(bytes, value.data)) return fail(first, "bad hex bytes (expected 2-digit hex numbers separated by commas)");
+            if (!parse_hex_bytes(bytes, value.data))
+                return fail(first, "bad hex bytes (expected 2-digit hex numbers separated by commas)");
         } else {
             return fail(lineno, "unknown value data (expected \"text\", dword:, hex: or hex(N):)");
         }
@@ -246,7 +251,8 @@ std::string format_reg_text(const std::vector<RegKeyDump>& keys) {
             }
             if (v.type == kRegDword && v.data.size() == 4) {
                 char buf[16];
-                uint32_t x = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (static_cast<uint32_t>(v.data[3]) << 24);
+                uint32_t x =
+                    v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (static_cast<uint32_t>(v.data[3]) << 24);
                 std::snprintf(buf, sizeof buf, "dword:%08x", x);
                 out += line + buf + "\n";
                 continue;

@@ -14,8 +14,8 @@ namespace orva::sim {
 // One change that a .reg file asks for, in file order.
 struct RegChange {
     enum class Kind { CreateKey, DeleteKey, SetValue, DeleteValue } kind = Kind::CreateKey;
-    std::string key;     // relative to HKEY_LOCAL_MACHINE, backslash separated
-    RegValue value;      // SetValue: the value; DeleteValue: its name
+    std::string key;  // relative to HKEY_LOCAL_MACHINE, backslash separated
+    RegValue value;   // SetValue: the value; DeleteValue: its name
 };
 
 // One key with its values, as exported.
@@ -29,7 +29,8 @@ inline constexpr std::string_view kRegFileHeader = "Windows Registry Editor Vers
 // Parses .reg text (UTF-8, optionally with a BOM; UTF-16LE with a BOM is
 // accepted too). Only HKEY_LOCAL_MACHINE keys are allowed. nullopt and a
 // message "NAME:LINE: what" on the first problem; nothing is partly returned.
-std::optional<std::vector<RegChange>> parse_reg_text(std::string_view text, const std::string& name, std::string* error);
+std::optional<std::vector<RegChange>> parse_reg_text(std::string_view text, const std::string& name,
+                                                     std::string* error);
 
 // Writes keys in .reg text. REG_SZ that round-trips as text is written as
 // "text", a 4-byte REG_DWORD as dword:, everything else as hex: or hex(N):,

@@ -32,14 +32,18 @@ public:
     Stmt& operator=(const Stmt&) = delete;
 
     bool ok() const { return m_stmt != nullptr; }
-    Stmt& bind(int i, int64_t v) { sqlite3_bind_int64(m_stmt, i, v); return *this; }
+    Stmt& bind(int i, int64_t v) {
+        sqlite3_bind_int64(m_stmt, i, v);
+        return *this;
+    }
     // Text with its exact length, NUL bytes included.
     Stmt& bind(int i, std::string_view s) {
         sqlite3_bind_text(m_stmt, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
         return *this;
     }
     Stmt& bind_blob(int i, const uint8_t* d, size_t n) {
-        sqlite3_bind_blob(m_stmt, i, n ? d : reinterpret_cast<const uint8_t*>(""), static_cast<int>(n), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(m_stmt, i, n ? d : reinterpret_cast<const uint8_t*>(""), static_cast<int>(n),
+                          SQLITE_TRANSIENT);
         return *this;
     }
     // SQLITE_ROW, SQLITE_DONE or an error code.
@@ -269,7 +273,8 @@ std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, Mode m
     };
     int flags = SQLITE_OPEN_READWRITE | (mode == Mode::Existing ? 0 : SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(file.c_str(), &c->m_db, flags, sqlite_vfs_name()) != SQLITE_OK) {
-        if (error) *error = file.string() + ": cannot be opened: " + (c->m_db ? sqlite3_errmsg(c->m_db) : "out of memory");
+        if (error)
+            *error = file.string() + ": cannot be opened: " + (c->m_db ? sqlite3_errmsg(c->m_db) : "out of memory");
         io();
         return nullptr;
     }
@@ -277,7 +282,7 @@ std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, Mode m
     sqlite3_extended_result_codes(c->m_db, 1);
     // A new file is invisible until it is renamed into place, and is synced
     // before that: it needs no journal.
-    const char* pragmas = mode == Mode::Existing ? "PRAGMA synchronous=FULL"
+    const char* pragmas = mode == Mode::Existing  ? "PRAGMA synchronous=FULL"
                           : mode == Mode::NewFile ? "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF"
                                                   : "PRAGMA journal_mode=MEMORY";
     if (sqlite3_exec(c->m_db, pragmas, nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -292,12 +297,13 @@ std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, Mode m
 
 bool RegistryCopy::make_schema() {
     const std::string schema = std::string(
-        "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);"
-        "CREATE TABLE keys(fold TEXT PRIMARY KEY, path TEXT NOT NULL);"
-        "CREATE TABLE vals(key_fold TEXT NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
-        " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key_fold, fold));"
-        "INSERT INTO keys VALUES('','');"
-        "INSERT INTO meta VALUES('format','") + kFormat + "'),('valid','1'),('source','');";
+                                   "CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);"
+                                   "CREATE TABLE keys(fold TEXT PRIMARY KEY, path TEXT NOT NULL);"
+                                   "CREATE TABLE vals(key_fold TEXT NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL,"
+                                   " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key_fold, fold));"
+                                   "INSERT INTO keys VALUES('','');"
+                                   "INSERT INTO meta VALUES('format','") +
+                               kFormat + "'),('valid','1'),('source','');";
     return exec(schema.c_str());
 }
 
@@ -341,7 +347,8 @@ std::unique_ptr<RegistryCopy> RegistryCopy::open(const fs::path& file, std::stri
     if (!c->exec("BEGIN")) return fail_check("cannot be read: " + std::string(sqlite3_errmsg(c->m_db)));
     {
         Stmt check(c->m_db, "PRAGMA integrity_check");
-        if (check.step() != SQLITE_ROW) return fail_check("not a registry copy: " + std::string(sqlite3_errmsg(c->m_db)));
+        if (check.step() != SQLITE_ROW)
+            return fail_check("not a registry copy: " + std::string(sqlite3_errmsg(c->m_db)));
         if (check.text(0) != "ok") return fail_check("damaged: " + check.text(0));
     }
     const std::optional<std::string> format = c->read_meta("format");
@@ -354,8 +361,8 @@ std::unique_ptr<RegistryCopy> RegistryCopy::open(const fs::path& file, std::stri
     return c;
 }
 
-bool RegistryCopy::create(const fs::path& file, const std::vector<RegKeyDump>& keys, bool valid, const std::string& source,
-                          std::string* error) {
+bool RegistryCopy::create(const fs::path& file, const std::vector<RegKeyDump>& keys, bool valid,
+                          const std::string& source, std::string* error) {
     const fs::path tmp = file.string() + ".new-" + std::to_string(::getpid());
     auto fail = [&](const std::string& what) {
         sys::unlink(tmp.c_str());
@@ -373,8 +380,10 @@ bool RegistryCopy::create(const fs::path& file, const std::vector<RegKeyDump>& k
     }
     if (!sync_path(tmp, O_RDONLY)) return fail(tmp.string() + ": cannot be synced: " + errno_text());
     const fs::path journal = file.string() + "-journal";
-    if (sys::unlink(journal.c_str()) != 0 && errno != ENOENT) return fail(journal.string() + ": cannot be removed: " + errno_text());
-    if (sys::rename(tmp.c_str(), file.c_str()) != 0) return fail(file.string() + ": cannot be written: " + errno_text());
+    if (sys::unlink(journal.c_str()) != 0 && errno != ENOENT)
+        return fail(journal.string() + ": cannot be removed: " + errno_text());
+    if (sys::rename(tmp.c_str(), file.c_str()) != 0)
+        return fail(file.string() + ": cannot be written: " + errno_text());
     const fs::path dir = file.has_parent_path() ? file.parent_path() : fs::path(".");
     if (!sync_path(dir, O_RDONLY | O_DIRECTORY)) {
         if (error) *error = dir.string() + ": cannot be synced: " + errno_text();
@@ -506,7 +515,8 @@ RegResult in_transaction(RegistryCopy& c, F change) {
 
 }  // namespace
 
-RegResult RegistryCopy::set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data, size_t size) {
+RegResult RegistryCopy::set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
+                            size_t size) {
     return in_transaction(*this, [&] { return set_locked(normalize_key(key), name, type, data, size); });
 }
 
@@ -568,21 +578,24 @@ bool RegistryCopy::apply_locked(const std::vector<RegChange>& changes) {
         const std::string key = normalize_key(c.key);
         RegResult r = RegResult::Ok;
         switch (c.kind) {
-        case RegChange::Kind::CreateKey: r = make_key_locked(key); break;
-        case RegChange::Kind::DeleteKey:
-            r = delete_key_locked(key);
-            if (r == RegResult::NoKey) r = RegResult::Ok;
-            break;
-        case RegChange::Kind::SetValue:
-            r = set_locked(key, c.value.name, c.value.type, c.value.data.data(), c.value.data.size());
-            break;
-        case RegChange::Kind::DeleteValue:
-            r = delete_value_locked(key, c.value.name);
-            if (r == RegResult::NoKey || r == RegResult::NoValue) r = RegResult::Ok;
-            break;
+            case RegChange::Kind::CreateKey:
+                r = make_key_locked(key);
+                break;
+            case RegChange::Kind::DeleteKey:
+                r = delete_key_locked(key);
+                if (r == RegResult::NoKey) r = RegResult::Ok;
+                break;
+            case RegChange::Kind::SetValue:
+                r = set_locked(key, c.value.name, c.value.type, c.value.data.data(), c.value.data.size());
+                break;
+            case RegChange::Kind::DeleteValue:
+                r = delete_value_locked(key, c.value.name);
+                if (r == RegResult::NoKey || r == RegResult::NoValue) r = RegResult::Ok;
+                break;
         }
         if (r != RegResult::Ok) {
-            if (r != RegResult::IoError && r != RegResult::BadName) m_error = "cannot apply the change to \"" + c.key + "\"";
+            if (r != RegResult::IoError && r != RegResult::BadName)
+                m_error = "cannot apply the change to \"" + c.key + "\"";
             return false;
         }
     }
@@ -590,7 +603,8 @@ bool RegistryCopy::apply_locked(const std::vector<RegChange>& changes) {
 }
 
 bool RegistryCopy::apply(const std::vector<RegChange>& changes) {
-    return in_transaction(*this, [&] { return apply_locked(changes) ? RegResult::Ok : RegResult::IoError; }) == RegResult::Ok;
+    return in_transaction(*this, [&] { return apply_locked(changes) ? RegResult::Ok : RegResult::IoError; }) ==
+           RegResult::Ok;
 }
 
 bool RegistryCopy::clear_locked() {
@@ -607,7 +621,10 @@ bool RegistryCopy::assign_locked(const std::vector<RegKeyDump>& keys) {
         if (!insert_key_path(key)) return fail_db("copying the registry failed");
         for (const RegValue& v : k.values) {
             Stmt st(m_db, "INSERT OR REPLACE INTO vals(key_fold, fold, name, type, data) VALUES(?,?,?,?,?)");
-            st.bind(1, ascii_fold(key)).bind(2, ascii_fold(v.name)).bind(3, v.name).bind(4, v.type)
+            st.bind(1, ascii_fold(key))
+                .bind(2, ascii_fold(v.name))
+                .bind(3, v.name)
+                .bind(4, v.type)
                 .bind_blob(5, v.data.data(), v.data.size());
             if (st.step() != SQLITE_DONE) return fail_db("copying the registry failed");
         }
@@ -616,7 +633,8 @@ bool RegistryCopy::assign_locked(const std::vector<RegKeyDump>& keys) {
 }
 
 bool RegistryCopy::assign(const std::vector<RegKeyDump>& keys) {
-    return in_transaction(*this, [&] { return assign_locked(keys) ? RegResult::Ok : RegResult::IoError; }) == RegResult::Ok;
+    return in_transaction(*this, [&] { return assign_locked(keys) ? RegResult::Ok : RegResult::IoError; }) ==
+           RegResult::Ok;
 }
 
 std::optional<bool> RegistryCopy::valid() {
@@ -626,8 +644,9 @@ std::optional<bool> RegistryCopy::valid() {
 }
 
 bool RegistryCopy::set_valid(bool valid) {
-    return in_transaction(*this, [&] { return set_meta("valid", valid ? "1" : "0") ? RegResult::Ok : RegResult::IoError; }) ==
-           RegResult::Ok;
+    return in_transaction(*this, [&] {
+               return set_meta("valid", valid ? "1" : "0") ? RegResult::Ok : RegResult::IoError;
+           }) == RegResult::Ok;
 }
 
 std::string RegistryCopy::source() { return meta("source"); }

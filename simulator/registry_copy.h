@@ -122,7 +122,8 @@ private:
     bool insert_key_path(const std::string& key);
     RegResult make_key_locked(const std::string& key);
     RegResult delete_key_locked(const std::string& key);
-    RegResult set_locked(const std::string& key, std::string_view name, uint32_t type, const uint8_t* data, size_t size);
+    RegResult set_locked(const std::string& key, std::string_view name, uint32_t type, const uint8_t* data,
+                         size_t size);
     RegResult delete_value_locked(const std::string& key, std::string_view name);
     bool clear_locked();
     bool apply_locked(const std::vector<RegChange>& changes);

@@ -33,9 +33,12 @@ size_t index(Hive h) { return static_cast<size_t>(h); }
 // What the operator can do about an unusable copy.
 const char* remedy(Hive h) {
     switch (h) {
-    case Hive::Live: return "restore it with: orva-controller reg restore --from saved (or --from factory)";
-    case Hive::Saved: return "the next registry save writes it anew (or: orva-controller reg --saved restore --from factory)";
-    case Hive::Factory: return "it is rebuilt from factory.reg";
+        case Hive::Live:
+            return "restore it with: orva-controller reg restore --from saved (or --from factory)";
+        case Hive::Saved:
+            return "the next registry save writes it anew (or: orva-controller reg --saved restore --from factory)";
+        case Hive::Factory:
+            return "it is rebuilt from factory.reg";
     }
     return "";
 }
@@ -69,7 +72,9 @@ bool read_old_registry(const fs::path& file, std::array<std::vector<RegKeyDump>,
     };
     if (sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) return fail(sqlite3_errmsg(db));
     std::string check, format, valid;
-    if (!query("PRAGMA integrity_check", -1, [&](sqlite3_stmt* st) { if (check.empty()) check = text(st, 0); }))
+    if (!query("PRAGMA integrity_check", -1, [&](sqlite3_stmt* st) {
+            if (check.empty()) check = text(st, 0);
+        }))
         return fail(std::string("not a usable registry database: ") + sqlite3_errmsg(db));
     if (check != "ok") return fail("the registry database is damaged: " + check);
     query("SELECT name, value FROM meta", -1, [&](sqlite3_stmt* st) {
@@ -84,15 +89,16 @@ bool read_old_registry(const fs::path& file, std::array<std::vector<RegKeyDump>,
             at[text(st, 1)] = keys.size();
             keys.push_back({text(st, 0), {}});
         });
-        ok = ok && query("SELECT key_fold, name, type, data FROM vals WHERE hive=? ORDER BY key_fold, fold", h,
-                         [&](sqlite3_stmt* st) {
-                             auto it = at.find(text(st, 0));
-                             if (it == at.end()) return;  // a value without its key was never visible
-                             const auto* b = static_cast<const uint8_t*>(sqlite3_column_blob(st, 3));
-                             keys[it->second].values.push_back(
-                                 {text(st, 1), static_cast<uint32_t>(sqlite3_column_int64(st, 2)),
-                                  b ? std::vector<uint8_t>(b, b + sqlite3_column_bytes(st, 3)) : std::vector<uint8_t>()});
-                         });
+        ok = ok &&
+             query("SELECT key_fold, name, type, data FROM vals WHERE hive=? ORDER BY key_fold, fold", h,
+                   [&](sqlite3_stmt* st) {
+                       auto it = at.find(text(st, 0));
+                       if (it == at.end()) return;  // a value without its key was never visible
+                       const auto* b = static_cast<const uint8_t*>(sqlite3_column_blob(st, 3));
+                       keys[it->second].values.push_back(
+                           {text(st, 1), static_cast<uint32_t>(sqlite3_column_int64(st, 2)),
+                            b ? std::vector<uint8_t>(b, b + sqlite3_column_bytes(st, 3)) : std::vector<uint8_t>()});
+                   });
         if (!ok) return fail(std::string("cannot be read: ") + sqlite3_errmsg(db));
     }
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
@@ -105,18 +111,24 @@ bool read_old_registry(const fs::path& file, std::array<std::vector<RegKeyDump>,
 
 const char* copy_file_name(Hive hive) {
     switch (hive) {
-    case Hive::Live: return kLiveCopyFile;
-    case Hive::Saved: return kSavedCopyFile;
-    case Hive::Factory: return kFactoryCopyFile;
+        case Hive::Live:
+            return kLiveCopyFile;
+        case Hive::Saved:
+            return kSavedCopyFile;
+        case Hive::Factory:
+            return kFactoryCopyFile;
     }
     return "";
 }
 
 const char* copy_name(Hive hive) {
     switch (hive) {
-    case Hive::Live: return "live copy";
-    case Hive::Saved: return "saved copy";
-    case Hive::Factory: return "factory copy";
+        case Hive::Live:
+            return "live copy";
+        case Hive::Saved:
+            return "saved copy";
+        case Hive::Factory:
+            return "factory copy";
     }
     return "";
 }
@@ -302,7 +314,8 @@ bool RegistryStore::load_factory_file() {
         if (!write_copy(Hive::Factory, {}, true, "")) return false;
         c = copy_of(Hive::Factory);
     }
-    if (c->begin() && c->assign({}) && c->apply(*changes) && c->set_source(content_hash(text)) && c->commit()) return true;
+    if (c->begin() && c->assign({}) && c->apply(*changes) && c->set_source(content_hash(text)) && c->commit())
+        return true;
     m_error = c->last_error();
     c->rollback();
     return false;

@@ -63,7 +63,8 @@ public:
     // be written, the change is not made.
     bool key_exists(Hive hive, std::string_view key);
     RegResult get(Hive hive, std::string_view key, std::string_view name, RegValue* out);
-    RegResult set(Hive hive, std::string_view key, std::string_view name, uint32_t type, const uint8_t* data, size_t size);
+    RegResult set(Hive hive, std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
+                  size_t size);
     RegResult delete_value(Hive hive, std::string_view key, std::string_view name);
     RegResult delete_key(Hive hive, std::string_view key);
     RegResult make_key(Hive hive, std::string_view key);

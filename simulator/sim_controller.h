@@ -30,7 +30,8 @@ public:
     const std::filesystem::path& dir() const override { return m_dir; }
     bool reg_key_exists(std::string_view key) override;
     RegResult reg_get(std::string_view key, std::string_view name, RegValue* out) override;
-    RegResult reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data, size_t size) override;
+    RegResult reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
+                      size_t size) override;
     bool reg_flush() override;
     std::vector<std::string> registry_problems() const override;
     ResolvedPath resolve_path(std::string_view controller_path) override;

@@ -49,20 +49,20 @@ int sq_fcntl(int fd, int cmd, ...) {
     va_list ap;
     va_start(ap, cmd);
     switch (cmd) {
-    case F_GETLK:
-    case F_SETLK:
-    case F_SETLKW:
-    case F_OFD_GETLK:
-    case F_OFD_SETLK:
-    case F_OFD_SETLKW:
-        arg = reinterpret_cast<intptr_t>(va_arg(ap, void*));
-        break;
-    case F_GETFD:
-    case F_GETFL:
-        break;
-    default:
-        arg = va_arg(ap, int);
-        break;
+        case F_GETLK:
+        case F_SETLK:
+        case F_SETLKW:
+        case F_OFD_GETLK:
+        case F_OFD_SETLK:
+        case F_OFD_SETLKW:
+            arg = reinterpret_cast<intptr_t>(va_arg(ap, void*));
+            break;
+        case F_GETFD:
+        case F_GETFL:
+            break;
+        default:
+            arg = va_arg(ap, int);
+            break;
     }
     va_end(ap);
     return sys::fcntl(fd, cmd, arg);

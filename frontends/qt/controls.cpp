@@ -22,9 +22,7 @@ using platform::Change;
 using platform::Kind;
 using platform::Window;
 
-QString qs(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), qsizetype(text.size()));
-}
+QString qs(const std::u16string& text) { return QString::fromUtf16(text.data(), qsizetype(text.size())); }
 
 // The smallest pixel size a static text is drawn in: below it the dialog
 // font is no longer comfortably readable on the controller's display.
@@ -44,7 +42,8 @@ int frame_width(const Window& c) {
 bool text_fits(const Window& c, const QFont& font, QSize room, bool one_line) {
     QFontMetrics metrics(font);
     if (one_line) return metrics.horizontalAdvance(qs(c.text)) + frame_width(c) + 1 <= room.width();
-    QRect wrapped = metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20), Qt::TextWordWrap | Qt::AlignLeft, qs(c.text));
+    QRect wrapped =
+        metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20), Qt::TextWordWrap | Qt::AlignLeft, qs(c.text));
     return wrapped.height() <= room.height();
 }
 
@@ -106,37 +105,37 @@ QRect control_geometry(const Window& c, const QWidget* dialog, BaseUnits units) 
     QRect r = du_to_pixels(c.du, units);
     QFontMetrics metrics(dialog->font());
     switch (c.kind) {
-    case Kind::Static:
-        if (single_line(c, metrics, units)) {
-            // Only what is still too wide at the smallest size takes more room.
-            QFontMetrics drawn(static_font(c, dialog->font(), units));
-            int frame = frame_width(c);
-            int need = drawn.horizontalAdvance(qs(c.text)) + frame + 1;
-            if ((c.style & 0x1F) == SS_CENTER) {
-                if (need > r.width()) r.adjust(-(need - r.width()) / 2, 0, (need - r.width() + 1) / 2, 0);
-            } else {
-                r.setWidth(std::max(r.width(), need));
+        case Kind::Static:
+            if (single_line(c, metrics, units)) {
+                // Only what is still too wide at the smallest size takes more room.
+                QFontMetrics drawn(static_font(c, dialog->font(), units));
+                int frame = frame_width(c);
+                int need = drawn.horizontalAdvance(qs(c.text)) + frame + 1;
+                if ((c.style & 0x1F) == SS_CENTER) {
+                    if (need > r.width()) r.adjust(-(need - r.width()) / 2, 0, (need - r.width() + 1) / 2, 0);
+                } else {
+                    r.setWidth(std::max(r.width(), need));
+                }
+                r.setHeight(std::max(r.height(), drawn.height() + (frame ? 2 : 0)));
             }
-            r.setHeight(std::max(r.height(), drawn.height() + (frame ? 2 : 0)));
+            break;
+        case Kind::ComboBox:
+            // The template's height is the dropped-down list's; the closed box
+            // is one line high: the font's height and the edges around it, as
+            // Windows sizes it, so that lists a line and a half apart never meet.
+            r.setHeight(metrics.height() + 6);
+            break;
+        case Kind::Button: {
+            int need = metrics.horizontalAdvance(qs(c.text).remove(QLatin1Char('&'))) + 10;
+            if (need > r.width()) r.adjust(-(need - r.width()) / 2, 0, (need - r.width() + 1) / 2, 0);
+            r.setHeight(std::max(r.height(), metrics.height() + 2));
+            break;
         }
-        break;
-    case Kind::ComboBox:
-        // The template's height is the dropped-down list's; the closed box
-        // is one line high: the font's height and the edges around it, as
-        // Windows sizes it, so that lists a line and a half apart never meet.
-        r.setHeight(metrics.height() + 6);
-        break;
-    case Kind::Button: {
-        int need = metrics.horizontalAdvance(qs(c.text).remove(QLatin1Char('&'))) + 10;
-        if (need > r.width()) r.adjust(-(need - r.width()) / 2, 0, (need - r.width() + 1) / 2, 0);
-        r.setHeight(std::max(r.height(), metrics.height() + 2));
-        break;
-    }
-    case Kind::Edit:
-        r.setHeight(std::max(r.height(), metrics.height() + 4));
-        break;
-    default:
-        break;
+        case Kind::Edit:
+            r.setHeight(std::max(r.height(), metrics.height() + 4));
+            break;
+        default:
+            break;
     }
     return r;
 }
@@ -145,69 +144,71 @@ QWidget* make_control(const Window& c, QWidget* dialog, BaseUnits units, const C
     HWND h = c.handle;
     QWidget* widget = nullptr;
     switch (c.kind) {
-    case Kind::Static: case Kind::Bitmap: case Kind::Icon: {
-        auto* label = new QLabel(dialog);
-        set_frame(label, c);
-        if (c.kind == Kind::Static) {
-            label->setTextFormat(Qt::PlainText);
-            label->setText(qs(c.text));
-            label->setWordWrap(!single_line(c, QFontMetrics(dialog->font()), units));
-            label->setAlignment(((c.style & 0x1F) == SS_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
-        } else {
-            label->setAlignment(Qt::AlignCenter);
+        case Kind::Static:
+        case Kind::Bitmap:
+        case Kind::Icon: {
+            auto* label = new QLabel(dialog);
+            set_frame(label, c);
+            if (c.kind == Kind::Static) {
+                label->setTextFormat(Qt::PlainText);
+                label->setText(qs(c.text));
+                label->setWordWrap(!single_line(c, QFontMetrics(dialog->font()), units));
+                label->setAlignment(((c.style & 0x1F) == SS_CENTER ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+            } else {
+                label->setAlignment(Qt::AlignCenter);
+            }
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
+            widget = label;
+            break;
         }
-        label->setAttribute(Qt::WA_TransparentForMouseEvents);
-        widget = label;
-        break;
-    }
-    case Kind::GroupBox: {
-        auto* box = new QGroupBox(qs(c.text), dialog);
-        box->setAttribute(Qt::WA_TransparentForMouseEvents);
-        box->setFocusPolicy(Qt::NoFocus);
-        widget = box;
-        break;
-    }
-    case Kind::Edit: {
-        auto* edit = new QLineEdit(qs(c.text), dialog);
-        edit->setFrame((c.style & WS_BORDER) != 0);
-        edit->setTextMargins(1, 0, 1, 0);
-        QObject::connect(edit, &QLineEdit::textEdited, edit, [h, typed = input.typed](const QString& text) {
-            if (typed) typed(h, text.toStdU16String());
-        });
-        widget = edit;
-        break;
-    }
-    case Kind::Button: {
-        auto* button = new QPushButton(qs(c.text), dialog);
-        button->setAutoDefault(true);  // Enter presses the focused button
-        button->setProperty("heavy", (c.ex_style & WS_EX_DLGMODALFRAME) != 0);
-        button->setStyleSheet(style_sheet());
-        QObject::connect(button, &QPushButton::clicked, button, [h, pressed = input.pressed] {
-            if (pressed) pressed(h);
-        });
-        widget = button;
-        break;
-    }
-    case Kind::ComboBox: {
-        auto* combo = new QComboBox(dialog);
-        combo->setEditable(false);
-        show_items(combo, c);
-        QObject::connect(combo, &QComboBox::activated, combo, [h, chosen = input.chosen](int index) {
-            if (chosen) chosen(h, index);
-        });
-        widget = combo;
-        break;
-    }
-    case Kind::Progress: {
-        auto* bar = new QProgressBar(dialog);
-        bar->setTextVisible(false);
-        show_progress(bar, c);
-        widget = bar;
-        break;
-    }
-    default:
-        widget = new QWidget(dialog);
-        break;
+        case Kind::GroupBox: {
+            auto* box = new QGroupBox(qs(c.text), dialog);
+            box->setAttribute(Qt::WA_TransparentForMouseEvents);
+            box->setFocusPolicy(Qt::NoFocus);
+            widget = box;
+            break;
+        }
+        case Kind::Edit: {
+            auto* edit = new QLineEdit(qs(c.text), dialog);
+            edit->setFrame((c.style & WS_BORDER) != 0);
+            edit->setTextMargins(1, 0, 1, 0);
+            QObject::connect(edit, &QLineEdit::textEdited, edit, [h, typed = input.typed](const QString& text) {
+                if (typed) typed(h, text.toStdU16String());
+            });
+            widget = edit;
+            break;
+        }
+        case Kind::Button: {
+            auto* button = new QPushButton(qs(c.text), dialog);
+            button->setAutoDefault(true);  // Enter presses the focused button
+            button->setProperty("heavy", (c.ex_style & WS_EX_DLGMODALFRAME) != 0);
+            button->setStyleSheet(style_sheet());
+            QObject::connect(button, &QPushButton::clicked, button, [h, pressed = input.pressed] {
+                if (pressed) pressed(h);
+            });
+            widget = button;
+            break;
+        }
+        case Kind::ComboBox: {
+            auto* combo = new QComboBox(dialog);
+            combo->setEditable(false);
+            show_items(combo, c);
+            QObject::connect(combo, &QComboBox::activated, combo, [h, chosen = input.chosen](int index) {
+                if (chosen) chosen(h, index);
+            });
+            widget = combo;
+            break;
+        }
+        case Kind::Progress: {
+            auto* bar = new QProgressBar(dialog);
+            bar->setTextVisible(false);
+            show_progress(bar, c);
+            widget = bar;
+            break;
+        }
+        default:
+            widget = new QWidget(dialog);
+            break;
     }
     // Set on each control: a style sheet stops fonts from passing down.
     widget->setFont(c.kind == Kind::Static ? static_font(c, dialog->font(), units) : dialog->font());
@@ -226,40 +227,43 @@ QWidget* make_control(const Window& c, QWidget* dialog, BaseUnits units, const C
 void apply_change(QWidget* widget, const Window& c, Change change) {
     QSignalBlocker block(widget);
     switch (change) {
-    case Change::Text:
-        if (auto* label = qobject_cast<QLabel*>(widget)) {
-            if (c.kind == Kind::Static) label->setText(qs(c.text));
-        } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-            if (edit->text() != qs(c.text)) edit->setText(qs(c.text));
-        } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
-            button->setText(qs(c.text));
-        } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
-            box->setTitle(qs(c.text));
-        }
-        if (c.kind == Kind::Static) {
-            if (auto* parent = widget->parentWidget()) {
-                // A longer text may need the room a single-line static is
-                // allowed to take.
-                QVariant units = parent->property("orva_base_units");
-                if (units.isValid()) {
-                    QPoint p = units.toPoint();
-                    widget->setFont(static_font(c, parent->font(), BaseUnits{p.x(), p.y()}));
-                    widget->setGeometry(control_geometry(c, parent, BaseUnits{p.x(), p.y()}));
+        case Change::Text:
+            if (auto* label = qobject_cast<QLabel*>(widget)) {
+                if (c.kind == Kind::Static) label->setText(qs(c.text));
+            } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+                if (edit->text() != qs(c.text)) edit->setText(qs(c.text));
+            } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+                button->setText(qs(c.text));
+            } else if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+                box->setTitle(qs(c.text));
+            }
+            if (c.kind == Kind::Static) {
+                if (auto* parent = widget->parentWidget()) {
+                    // A longer text may need the room a single-line static is
+                    // allowed to take.
+                    QVariant units = parent->property("orva_base_units");
+                    if (units.isValid()) {
+                        QPoint p = units.toPoint();
+                        widget->setFont(static_font(c, parent->font(), BaseUnits{p.x(), p.y()}));
+                        widget->setGeometry(control_geometry(c, parent, BaseUnits{p.x(), p.y()}));
+                    }
                 }
             }
-        }
-        break;
-    case Change::ItemAdded: case Change::Items: case Change::Selection:
-        if (auto* combo = qobject_cast<QComboBox*>(widget)) show_items(combo, c);
-        break;
-    case Change::Range: case Change::Position:
-        if (auto* bar = qobject_cast<QProgressBar*>(widget)) show_progress(bar, c);
-        break;
-    case Change::Visible:
-        widget->setVisible(c.visible);
-        break;
-    default:
-        break;
+            break;
+        case Change::ItemAdded:
+        case Change::Items:
+        case Change::Selection:
+            if (auto* combo = qobject_cast<QComboBox*>(widget)) show_items(combo, c);
+            break;
+        case Change::Range:
+        case Change::Position:
+            if (auto* bar = qobject_cast<QProgressBar*>(widget)) show_progress(bar, c);
+            break;
+        case Change::Visible:
+            widget->setVisible(c.visible);
+            break;
+        default:
+            break;
     }
 }
 

@@ -20,8 +20,9 @@ int mul_div(int value, int numerator, int denominator) {
 
 QFont dialog_font(const DLGTEMPLATE* tmpl) {
     int points = tmpl && tmpl->pointSize ? tmpl->pointSize : 8;
-    QString face = tmpl && tmpl->typeface ? QString::fromStdString(platform::to_utf8(platform::wide_view(tmpl->typeface)))
-                                          : QString();
+    QString face = tmpl && tmpl->typeface
+                       ? QString::fromStdString(platform::to_utf8(platform::wide_view(tmpl->typeface)))
+                       : QString();
     QFont font;
     if (face.isEmpty() || face.compare(QLatin1String("System"), Qt::CaseInsensitive) == 0) {
         QStringList families;

@@ -15,8 +15,10 @@ QPixmap decode(const IMAGE_ORVA& image) {
     static std::map<std::pair<const void*, size_t>, QImage> decoded;
     auto it = decoded.find({image.data, image.size});
     if (it == decoded.end())
-        it = decoded.emplace(std::pair{static_cast<const void*>(image.data), image.size},
-                             QImage::fromData(image.data, static_cast<int>(image.size), "BMP")).first;
+        it = decoded
+                 .emplace(std::pair{static_cast<const void*>(image.data), image.size},
+                          QImage::fromData(image.data, static_cast<int>(image.size), "BMP"))
+                 .first;
     return it->second.isNull() ? QPixmap() : QPixmap::fromImage(it->second);
 }
 

@@ -11,36 +11,51 @@ namespace orva::qt {
 
 QMessageBox::StandardButtons box_buttons(UINT flags) {
     switch (flags & 0xF) {
-    case MB_OKCANCEL: return QMessageBox::Ok | QMessageBox::Cancel;
-    case MB_YESNO: return QMessageBox::Yes | QMessageBox::No;
-    default: return QMessageBox::Ok;
+        case MB_OKCANCEL:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case MB_YESNO:
+            return QMessageBox::Yes | QMessageBox::No;
+        default:
+            return QMessageBox::Ok;
     }
 }
 
 QMessageBox::Icon box_icon(UINT flags) {
     switch (flags & 0xF0) {
-    case 0x10: return QMessageBox::Critical;
-    case MB_ICONQUESTION: return QMessageBox::Question;
-    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
-    case 0x40: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+        case 0x10:
+            return QMessageBox::Critical;
+        case MB_ICONQUESTION:
+            return QMessageBox::Question;
+        case MB_ICONEXCLAMATION:
+            return QMessageBox::Warning;
+        case 0x40:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
 QMessageBox::StandardButton box_escape_button(UINT flags) {
     switch (flags & 0xF) {
-    case MB_OKCANCEL: return QMessageBox::Cancel;
-    case MB_YESNO: return QMessageBox::No;
-    default: return QMessageBox::Ok;
+        case MB_OKCANCEL:
+            return QMessageBox::Cancel;
+        case MB_YESNO:
+            return QMessageBox::No;
+        default:
+            return QMessageBox::Ok;
     }
 }
 
 int answer_code(QMessageBox::StandardButton button) {
     switch (button) {
-    case QMessageBox::Ok: return IDOK;
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    default: return IDCANCEL;
+        case QMessageBox::Ok:
+            return IDOK;
+        case QMessageBox::Yes:
+            return IDYES;
+        case QMessageBox::No:
+            return IDNO;
+        default:
+            return IDCANCEL;
     }
 }
 

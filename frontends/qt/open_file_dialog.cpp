@@ -80,10 +80,11 @@ bool OpenFileDialog::open_folder(const QString& controller_folder) {
     std::vector<const platform::FolderEntry*> entries;
     for (const platform::FolderEntry& e : listing.entries) entries.push_back(&e);
     // Folders first, each group by name regardless of case.
-    std::stable_sort(entries.begin(), entries.end(), [](const platform::FolderEntry* a, const platform::FolderEntry* b) {
-        if (a->folder != b->folder) return a->folder;
-        return qs(a->name).compare(qs(b->name), Qt::CaseInsensitive) < 0;
-    });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const platform::FolderEntry* a, const platform::FolderEntry* b) {
+                         if (a->folder != b->folder) return a->folder;
+                         return qs(a->name).compare(qs(b->name), Qt::CaseInsensitive) < 0;
+                     });
     m_list->clear();
     for (const platform::FolderEntry* e : entries) {
         auto* item = new QListWidgetItem(qs(e->name), m_list);

@@ -98,9 +98,7 @@ QtFrontend::QtFrontend(std::unique_ptr<QApplication> app) : m_app(std::move(app)
     if (m_bench) m_ready_ns = now_ns();
 }
 
-QtFrontend::~QtFrontend() {
-    close_all();
-}
+QtFrontend::~QtFrontend() { close_all(); }
 
 QWidget* QtFrontend::widget(HWND hwnd) const {
     auto it = m_widgets.find(hwnd);
@@ -117,50 +115,50 @@ SheetWidget* QtFrontend::sheet() const { return m_sheet.data(); }
 void QtFrontend::window_created(const Window& w) {
     HWND h = w.handle;
     switch (w.kind) {
-    case Kind::Sheet: {
-        SheetInput input;
-        input.tab = [h](int index) { platform::select_page(h, index); };
-        input.ok = [h] { platform::press_sheet_ok(h); };
-        input.cancel = [h] { platform::press_sheet_cancel(h); };
-        if (m_bench && !m_sheet_created_ns) m_sheet_created_ns = now_ns();
-        auto* sheet = new SheetWidget(w, std::move(input));
-        m_frames[h] = sheet;
-        m_widgets[h] = sheet;
-        sheet->setProperty(kHandleProperty, quintptr(h));
-        m_sheet = sheet;
-        return;
-    }
-    case Kind::Dialog: {
-        if (auto* sheet = w.parent ? dynamic_cast<SheetWidget*>(frame_of(w.parent)) : nullptr) {
-            const DLGTEMPLATE* tmpl = w.as<platform::DialogState>()->tmpl;
-            auto* page = new DialogWidget(tmpl, sheet->page_host());
-            page->setObjectName(QStringLiteral("page-%1").arg(tmpl ? tmpl->resourceId : 0));
-            page->setProperty(kHandleProperty, quintptr(h));
-            page->hide();
-            if (m_bench && !m_page_created_ns) m_page_created_ns = now_ns();
-            sheet->place_page(page);
-            m_widgets[h] = page;
+        case Kind::Sheet: {
+            SheetInput input;
+            input.tab = [h](int index) { platform::select_page(h, index); };
+            input.ok = [h] { platform::press_sheet_ok(h); };
+            input.cancel = [h] { platform::press_sheet_cancel(h); };
+            if (m_bench && !m_sheet_created_ns) m_sheet_created_ns = now_ns();
+            auto* sheet = new SheetWidget(w, std::move(input));
+            m_frames[h] = sheet;
+            m_widgets[h] = sheet;
+            sheet->setProperty(kHandleProperty, quintptr(h));
+            m_sheet = sheet;
             return;
         }
-        QWidget* owner = w.owner ? frame_of(w.owner) : nullptr;
-        if (owner && !owner->isVisible()) owner = nullptr;
-        auto* box = new DialogBoxWidget(w, owner, [h](int id) { platform::close_dialog(h, id); });
-        box->client()->setProperty(kHandleProperty, quintptr(h));
-        m_frames[h] = box;
-        m_widgets[h] = box->client();
-        return;
-    }
-    case Kind::Window: {
-        if (w.parent) break;
-        auto* main = new MainWindowWidget(w, [h](int command) { platform::menu_command(h, command); });
-        m_frames[h] = main;
-        m_widgets[h] = main;
-        return;
-    }
-    case Kind::CommandBar:
-        return;  // its menu goes on the main window's menu bar
-    default:
-        break;
+        case Kind::Dialog: {
+            if (auto* sheet = w.parent ? dynamic_cast<SheetWidget*>(frame_of(w.parent)) : nullptr) {
+                const DLGTEMPLATE* tmpl = w.as<platform::DialogState>()->tmpl;
+                auto* page = new DialogWidget(tmpl, sheet->page_host());
+                page->setObjectName(QStringLiteral("page-%1").arg(tmpl ? tmpl->resourceId : 0));
+                page->setProperty(kHandleProperty, quintptr(h));
+                page->hide();
+                if (m_bench && !m_page_created_ns) m_page_created_ns = now_ns();
+                sheet->place_page(page);
+                m_widgets[h] = page;
+                return;
+            }
+            QWidget* owner = w.owner ? frame_of(w.owner) : nullptr;
+            if (owner && !owner->isVisible()) owner = nullptr;
+            auto* box = new DialogBoxWidget(w, owner, [h](int id) { platform::close_dialog(h, id); });
+            box->client()->setProperty(kHandleProperty, quintptr(h));
+            m_frames[h] = box;
+            m_widgets[h] = box->client();
+            return;
+        }
+        case Kind::Window: {
+            if (w.parent) break;
+            auto* main = new MainWindowWidget(w, [h](int command) { platform::menu_command(h, command); });
+            m_frames[h] = main;
+            m_widgets[h] = main;
+            return;
+        }
+        case Kind::CommandBar:
+            return;  // its menu goes on the main window's menu bar
+        default:
+            break;
     }
     auto* dialog = dynamic_cast<DialogWidget*>(widget(w.parent));
     if (!dialog) return;
@@ -201,7 +199,8 @@ void QtFrontend::window_changed(const Window& w, Change change, int value, bool 
         } else if (change == Change::Text) {
             frame->setWindowTitle(qs(w.text));
         } else if (change == Change::Painted) {
-            if (auto* main = dynamic_cast<MainWindowWidget*>(frame)) main->set_painted(qs(w.as<platform::PaintState>()->painted));
+            if (auto* main = dynamic_cast<MainWindowWidget*>(frame))
+                main->set_painted(qs(w.as<platform::PaintState>()->painted));
         }
         return;
     }

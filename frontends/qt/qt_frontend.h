@@ -50,8 +50,8 @@ private:
     std::unique_ptr<QApplication> m_app;
     bool m_bench = false;
     long long m_ready_ns = 0, m_sheet_created_ns = 0, m_page_created_ns = 0, m_page_shown_ns = 0;
-    std::unordered_map<HWND, QPointer<QWidget>> m_widgets;   // client areas and controls
-    std::unordered_map<HWND, QPointer<QWidget>> m_frames;    // top-level windows (sheet, box, main)
+    std::unordered_map<HWND, QPointer<QWidget>> m_widgets;  // client areas and controls
+    std::unordered_map<HWND, QPointer<QWidget>> m_frames;   // top-level windows (sheet, box, main)
     QPointer<SheetWidget> m_sheet;
 };
 

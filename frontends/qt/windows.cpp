@@ -95,11 +95,17 @@ SheetWidget::SheetWidget(const platform::Window& sheet, SheetInput input)
     connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) {
         if (index >= 0 && m_input.tab) m_input.tab(index);
     });
-    connect(m_ok, &QPushButton::clicked, this, [this] { if (m_input.ok) m_input.ok(); });
-    connect(m_cancel, &QPushButton::clicked, this, [this] { if (m_input.cancel) m_input.cancel(); });
+    connect(m_ok, &QPushButton::clicked, this, [this] {
+        if (m_input.ok) m_input.ok();
+    });
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        if (m_input.cancel) m_input.cancel();
+    });
     for (QKeySequence key : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::ALT | Qt::Key_F4)}) {
         auto* shortcut = new QShortcut(key, this);
-        connect(shortcut, &QShortcut::activated, this, [this] { if (m_input.cancel) m_input.cancel(); });
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            if (m_input.cancel) m_input.cancel();
+        });
     }
 }
 
@@ -165,10 +171,14 @@ DialogBoxWidget::DialogBoxWidget(const platform::Window& dialog, QWidget* owner,
         ok->setMinimumSize(76, 26);
         ok->setStyleSheet(style_sheet());
         layout->addWidget(ok, 0, Qt::AlignHCenter);
-        connect(ok, &QPushButton::clicked, this, [this] { if (m_close) m_close(IDOK); });
+        connect(ok, &QPushButton::clicked, this, [this] {
+            if (m_close) m_close(IDOK);
+        });
     }
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(esc, &QShortcut::activated, this, [this] { if (m_close) m_close(IDCANCEL); });
+    connect(esc, &QShortcut::activated, this, [this] {
+        if (m_close) m_close(IDCANCEL);
+    });
     adjustSize();
     QRect area = owner ? owner->window()->frameGeometry()
                        : (QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()

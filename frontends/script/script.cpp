@@ -14,7 +14,8 @@ public:
     explicit LineReader(std::string_view text) : m_text(text) {}
 
     void skip_space() {
-        while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' || m_text[m_pos] == '\r')) ++m_pos;
+        while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' || m_text[m_pos] == '\r'))
+            ++m_pos;
     }
     bool at_end() {
         skip_space();
@@ -71,30 +72,40 @@ public:
             if (m_pos >= m_text.size()) break;
             char e = m_text[m_pos++];
             switch (e) {
-            case '\\': pending += '\\'; break;
-            case '"': pending += '"'; break;
-            case 'r': pending += '\r'; break;
-            case 'n': pending += '\n'; break;
-            case 't': pending += '\t'; break;
-            case 'x': {
-                auto hex = [](char h) {
-                    if (h >= '0' && h <= '9') return h - '0';
-                    if (h >= 'a' && h <= 'f') return h - 'a' + 10;
-                    if (h >= 'A' && h <= 'F') return h - 'A' + 10;
-                    return -1;
-                };
-                if (m_pos + 2 > m_text.size() || hex(m_text[m_pos]) < 0 || hex(m_text[m_pos + 1]) < 0) {
-                    *error = "\\x needs two hexadecimal digits";
-                    return false;
+                case '\\':
+                    pending += '\\';
+                    break;
+                case '"':
+                    pending += '"';
+                    break;
+                case 'r':
+                    pending += '\r';
+                    break;
+                case 'n':
+                    pending += '\n';
+                    break;
+                case 't':
+                    pending += '\t';
+                    break;
+                case 'x': {
+                    auto hex = [](char h) {
+                        if (h >= '0' && h <= '9') return h - '0';
+                        if (h >= 'a' && h <= 'f') return h - 'a' + 10;
+                        if (h >= 'A' && h <= 'F') return h - 'A' + 10;
+                        return -1;
+                    };
+                    if (m_pos + 2 > m_text.size() || hex(m_text[m_pos]) < 0 || hex(m_text[m_pos + 1]) < 0) {
+                        *error = "\\x needs two hexadecimal digits";
+                        return false;
+                    }
+                    flush();
+                    *out += char16_t(hex(m_text[m_pos]) * 16 + hex(m_text[m_pos + 1]));
+                    m_pos += 2;
+                    break;
                 }
-                flush();
-                *out += char16_t(hex(m_text[m_pos]) * 16 + hex(m_text[m_pos + 1]));
-                m_pos += 2;
-                break;
-            }
-            default:
-                *error = std::string("unknown escape \\") + e;
-                return false;
+                default:
+                    *error = std::string("unknown escape \\") + e;
+                    return false;
             }
         }
         *error = "the string has no closing double quote";
@@ -201,12 +212,23 @@ std::string quote(std::u16string_view text) {
     for (char16_t c : text) {
         const char* escape = nullptr;
         switch (c) {
-        case u'\\': escape = "\\\\"; break;
-        case u'"': escape = "\\\""; break;
-        case u'\r': escape = "\\r"; break;
-        case u'\n': escape = "\\n"; break;
-        case u'\t': escape = "\\t"; break;
-        default: break;
+            case u'\\':
+                escape = "\\\\";
+                break;
+            case u'"':
+                escape = "\\\"";
+                break;
+            case u'\r':
+                escape = "\\r";
+                break;
+            case u'\n':
+                escape = "\\n";
+                break;
+            case u'\t':
+                escape = "\\t";
+                break;
+            default:
+                break;
         }
         if (escape) {
             flush();

@@ -12,7 +12,10 @@ using platform::Window;
 
 ScriptFrontend::ScriptFrontend(std::vector<Command> commands, std::string script_name, std::FILE* out, bool trace,
                                std::function<void()> fail)
-    : m_commands(std::move(commands)), m_name(std::move(script_name)), m_out(out), m_trace(trace),
+    : m_commands(std::move(commands)),
+      m_name(std::move(script_name)),
+      m_out(out),
+      m_trace(trace),
       m_fail(std::move(fail)) {}
 
 void ScriptFrontend::emit(const std::string& line) {
@@ -33,27 +36,37 @@ void ScriptFrontend::error(int line, const std::string& message) {
 void ScriptFrontend::window_changed(const Window& w, Change change, int value, bool by_application) {
     if (!m_trace || !by_application || w.id <= 0) return;
     switch (w.kind) {
-    case Kind::Dialog: case Kind::Sheet: case Kind::Window: case Kind::CommandBar: return;
-    default: break;
+        case Kind::Dialog:
+        case Kind::Sheet:
+        case Kind::Window:
+        case Kind::CommandBar:
+            return;
+        default:
+            break;
     }
     std::string id = std::to_string(w.id);
     switch (change) {
-    case Change::Text: emit("text " + id + " " + quote(w.text)); break;
-    case Change::ItemAdded:
-        if (const auto* list = w.as<platform::ComboBoxState>(); list && value >= 0 && size_t(value) < list->items.size())
-            emit("item " + id + " " + quote(list->items[size_t(value)]));
-        break;
-    case Change::Selection:
-        if (const auto* list = w.as<platform::ComboBoxState>()) emit("sel " + id + " " + std::to_string(list->cursel));
-        break;
-    case Change::Range:
-        if (const auto* bar = w.as<platform::ProgressState>())
-            emit("range " + id + " " + std::to_string(bar->low) + " " + std::to_string(bar->high));
-        break;
-    case Change::Position:
-        if (const auto* bar = w.as<platform::ProgressState>()) emit("pos " + id + " " + std::to_string(bar->pos));
-        break;
-    default: break;
+        case Change::Text:
+            emit("text " + id + " " + quote(w.text));
+            break;
+        case Change::ItemAdded:
+            if (const auto* list = w.as<platform::ComboBoxState>();
+                list && value >= 0 && size_t(value) < list->items.size())
+                emit("item " + id + " " + quote(list->items[size_t(value)]));
+            break;
+        case Change::Selection:
+            if (const auto* list = w.as<platform::ComboBoxState>())
+                emit("sel " + id + " " + std::to_string(list->cursel));
+            break;
+        case Change::Range:
+            if (const auto* bar = w.as<platform::ProgressState>())
+                emit("range " + id + " " + std::to_string(bar->low) + " " + std::to_string(bar->high));
+            break;
+        case Change::Position:
+            if (const auto* bar = w.as<platform::ProgressState>()) emit("pos " + id + " " + std::to_string(bar->pos));
+            break;
+        default:
+            break;
     }
 }
 
@@ -69,63 +82,65 @@ bool ScriptFrontend::run(const Command& cmd) {
     using V = Command::Verb;
     m_last_line = cmd.line;
     switch (cmd.verb) {
-    case V::Answer:
-        for (auto& a : cmd.answers) m_answers.emplace_back(a, cmd.line);
-        return false;
-    case V::Pick:
-        m_picks.push_back(cmd);
-        return false;
-    case V::Tab: {
-        HWND sheet = platform::active_sheet();
-        if (!sheet) error(cmd.line, "the sheet is not open");
-        platform::select_page(sheet, cmd.id - 1);
-        return true;
-    }
-    case V::Ok: case V::Cancel: {
-        HWND sheet = platform::active_sheet();
-        if (!sheet) error(cmd.line, "the sheet is not open");
-        if (cmd.verb == V::Ok) platform::press_sheet_ok(sheet);
-        else platform::press_sheet_cancel(sheet);
-        return true;
-    }
-    case V::Type: {
-        HWND h = control(cmd);
-        if (platform::find_window(h)->kind != Kind::Edit)
-            error(cmd.line, "control " + std::to_string(cmd.id) + " is not an edit");
-        platform::type_text(h, cmd.text);
-        return false;
-    }
-    case V::Select: {
-        HWND h = control(cmd);
-        Window* w = platform::find_window(h);
-        const auto* list = w->as<platform::ComboBoxState>();
-        if (!list) error(cmd.line, "control " + std::to_string(cmd.id) + " is not a list");
-        if (cmd.number < 0 || size_t(cmd.number) >= list->items.size())
-            error(cmd.line, "list " + std::to_string(cmd.id) + " has no item " + std::to_string(cmd.number));
-        platform::choose_item(h, cmd.number);
-        return false;
-    }
-    case V::Click: {
-        HWND h = control(cmd);
-        if (platform::find_window(h)->kind != Kind::Button)
-            error(cmd.line, "control " + std::to_string(cmd.id) + " is not a button");
-        platform::press_button(h);
-        return true;
-    }
-    case V::Show: {
-        Window* w = platform::find_window(control(cmd));
-        std::string line = "show " + std::to_string(cmd.id);
-        if (const auto* list = w->as<platform::ComboBoxState>()) {
-            line += " list " + std::to_string(list->cursel);
-            for (auto& item : list->items) line += " " + quote(item);
-        } else if (const auto* bar = w->as<platform::ProgressState>()) {
-            line += " progress " + std::to_string(bar->low) + " " + std::to_string(bar->high) + " " + std::to_string(bar->pos);
-        } else {
-            line += " " + quote(w->text);
+        case V::Answer:
+            for (auto& a : cmd.answers) m_answers.emplace_back(a, cmd.line);
+            return false;
+        case V::Pick:
+            m_picks.push_back(cmd);
+            return false;
+        case V::Tab: {
+            HWND sheet = platform::active_sheet();
+            if (!sheet) error(cmd.line, "the sheet is not open");
+            platform::select_page(sheet, cmd.id - 1);
+            return true;
         }
-        emit(line);
-        return false;
-    }
+        case V::Ok:
+        case V::Cancel: {
+            HWND sheet = platform::active_sheet();
+            if (!sheet) error(cmd.line, "the sheet is not open");
+            if (cmd.verb == V::Ok) platform::press_sheet_ok(sheet);
+            else platform::press_sheet_cancel(sheet);
+            return true;
+        }
+        case V::Type: {
+            HWND h = control(cmd);
+            if (platform::find_window(h)->kind != Kind::Edit)
+                error(cmd.line, "control " + std::to_string(cmd.id) + " is not an edit");
+            platform::type_text(h, cmd.text);
+            return false;
+        }
+        case V::Select: {
+            HWND h = control(cmd);
+            Window* w = platform::find_window(h);
+            const auto* list = w->as<platform::ComboBoxState>();
+            if (!list) error(cmd.line, "control " + std::to_string(cmd.id) + " is not a list");
+            if (cmd.number < 0 || size_t(cmd.number) >= list->items.size())
+                error(cmd.line, "list " + std::to_string(cmd.id) + " has no item " + std::to_string(cmd.number));
+            platform::choose_item(h, cmd.number);
+            return false;
+        }
+        case V::Click: {
+            HWND h = control(cmd);
+            if (platform::find_window(h)->kind != Kind::Button)
+                error(cmd.line, "control " + std::to_string(cmd.id) + " is not a button");
+            platform::press_button(h);
+            return true;
+        }
+        case V::Show: {
+            Window* w = platform::find_window(control(cmd));
+            std::string line = "show " + std::to_string(cmd.id);
+            if (const auto* list = w->as<platform::ComboBoxState>()) {
+                line += " list " + std::to_string(list->cursel);
+                for (auto& item : list->items) line += " " + quote(item);
+            } else if (const auto* bar = w->as<platform::ProgressState>()) {
+                line += " progress " + std::to_string(bar->low) + " " + std::to_string(bar->high) + " " +
+                        std::to_string(bar->pos);
+            } else {
+                line += " " + quote(w->text);
+            }
+            emit(line);
+            return false;
+        }
     }
     return false;
 }
@@ -162,7 +177,9 @@ int ScriptFrontend::message_box(HWND owner, std::u16string_view text, std::u16st
     else if (buttons == MB_YESNO) code = answer == "YES" ? IDYES : answer == "NO" ? IDNO : 0;
     if (!code)
         error(at, "answer " + answer + " does not fit the box \"" + platform::to_utf8(text) + "\", whose buttons are " +
-                      (buttons == MB_OKCANCEL ? "OK and CANCEL" : buttons == MB_YESNO ? "YES and NO" : "unknown"));
+                      (buttons == MB_OKCANCEL ? "OK and CANCEL"
+                       : buttons == MB_YESNO  ? "YES and NO"
+                                              : "unknown"));
     emit(line + answer);
     return code;
 }

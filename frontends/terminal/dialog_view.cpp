@@ -35,8 +35,8 @@ struct Axis {
     bool before = false, after = false;
 };
 
-Axis fit(int start, int room, int whole, int content_start, int content_len, int& scroll, bool centre,
-         int focus_start, int focus_len) {
+Axis fit(int start, int room, int whole, int content_start, int content_len, int& scroll, bool centre, int focus_start,
+         int focus_len) {
     Axis a;
     if (whole <= room) {
         scroll = 0;
@@ -126,66 +126,70 @@ void TerminalFrontend::draw_control(const Window& w, const Placed& p, const View
     b.left += view.col0;
     m_on_screen[w.handle] = b;
     switch (w.kind) {
-    case Kind::GroupBox:
-        m_screen.frame(b);
-        if (!w.text.empty()) m_screen.text(b.top, b.left + 2, u" " + w.text + u" ", Style::Normal, true);
-        break;
-    case Kind::Static: {
-        bool field = (w.style & WS_BORDER) || (w.ex_style & WS_EX_STATICEDGE);
-        if (field) m_screen.fill(Box{b.top, b.left, std::min<int>(b.rows, std::max<size_t>(1, p.lines.size())), b.cols}, Style::Field);
-        for (size_t i = 0; i < p.lines.size() && int(i) < b.rows; ++i) {
-            int col = b.left;
-            if (w.style & SS_CENTER) col += std::max(0, (b.cols - int(p.lines[i].size())) / 2);
-            m_screen.text(b.top + int(i), col, p.lines[i], field ? Style::Field : Style::Normal);
+        case Kind::GroupBox:
+            m_screen.frame(b);
+            if (!w.text.empty()) m_screen.text(b.top, b.left + 2, u" " + w.text + u" ", Style::Normal, true);
+            break;
+        case Kind::Static: {
+            bool field = (w.style & WS_BORDER) || (w.ex_style & WS_EX_STATICEDGE);
+            if (field)
+                m_screen.fill(Box{b.top, b.left, std::min<int>(b.rows, std::max<size_t>(1, p.lines.size())), b.cols},
+                              Style::Field);
+            for (size_t i = 0; i < p.lines.size() && int(i) < b.rows; ++i) {
+                int col = b.left;
+                if (w.style & SS_CENTER) col += std::max(0, (b.cols - int(p.lines[i].size())) / 2);
+                m_screen.text(b.top + int(i), col, p.lines[i], field ? Style::Field : Style::Normal);
+            }
+            break;
         }
-        break;
-    }
-    case Kind::Bitmap: case Kind::Icon:
-        if (!has_image(w)) break;  // an image the resources do not hold leaves its place empty
-        m_screen.frame(b);
-        if (b.rows > 2 && b.cols > 2) m_screen.stipple(Box{b.top + 1, b.left + 1, b.rows - 2, b.cols - 2});
-        break;
-    case Kind::Edit: {
-        auto& st = m_edits[w.handle];
-        std::u16string_view shown = edit_visible(w.text, st, b.cols);
-        // The field's empty room shows as a line, also without colours.
-        m_screen.fill(Box{b.top, b.left, 1, b.cols}, focused ? Style::Focus : Style::Field, U'_');
-        m_screen.text(b.top, b.left, shown, focused ? Style::Focus : Style::Field);
-        if (focused && view.area.contains(b.top, b.left + int(st.cursor - st.scroll)))
-            m_screen.cursor(b.top, b.left + int(st.cursor - st.scroll));
-        m_hits.push_back(Hit{Hit::Control, b, w.handle, 0});
-        break;
-    }
-    case Kind::Button: {
-        std::u16string label = button_label(w.text, b.cols);
-        int col = b.left + std::max(0, (b.cols - int(label.size())) / 2);
-        m_screen.text(b.top, col, label, focused ? Style::Focus : Style::Button);
-        m_hits.push_back(Hit{Hit::Control, Box{b.top, col, 1, int(label.size())}, w.handle, 0});
-        break;
-    }
-    case Kind::ComboBox: {
-        const auto& list = *w.as<platform::ComboBoxState>();
-        std::u16string item =
-            list.cursel >= 0 && size_t(list.cursel) < list.items.size() ? list.items[size_t(list.cursel)] : u"";
-        Style s = focused ? Style::Focus : Style::Field;
-        m_screen.fill(Box{b.top, b.left, 1, b.cols}, s);
-        m_screen.text(b.top, b.left, item.substr(0, size_t(std::max(0, b.cols - 2))), s);
-        m_screen.text(b.top, b.right(), u"v", s, true);
-        m_hits.push_back(Hit{Hit::Control, b, w.handle, 0});
-        break;
-    }
-    case Kind::Progress: {
-        const auto& bar = *w.as<platform::ProgressState>();
-        int inner = std::max(0, b.cols - 2);
-        long span = long(bar.high) - long(bar.low);
-        int filled = span > 0 ? int(std::clamp((long(bar.pos) - bar.low) * inner / span, 0L, long(inner))) : 0;
-        m_screen.text(b.top, b.left, u"[", Style::Normal);
-        m_screen.text(b.top, b.left + 1, std::u16string(size_t(filled), u'#'), Style::Bar, true);
-        m_screen.text(b.top, b.left + 1 + filled, std::u16string(size_t(inner - filled), u'.'), Style::Normal);
-        m_screen.text(b.top, b.right(), u"]", Style::Normal);
-        break;
-    }
-    default: break;
+        case Kind::Bitmap:
+        case Kind::Icon:
+            if (!has_image(w)) break;  // an image the resources do not hold leaves its place empty
+            m_screen.frame(b);
+            if (b.rows > 2 && b.cols > 2) m_screen.stipple(Box{b.top + 1, b.left + 1, b.rows - 2, b.cols - 2});
+            break;
+        case Kind::Edit: {
+            auto& st = m_edits[w.handle];
+            std::u16string_view shown = edit_visible(w.text, st, b.cols);
+            // The field's empty room shows as a line, also without colours.
+            m_screen.fill(Box{b.top, b.left, 1, b.cols}, focused ? Style::Focus : Style::Field, U'_');
+            m_screen.text(b.top, b.left, shown, focused ? Style::Focus : Style::Field);
+            if (focused && view.area.contains(b.top, b.left + int(st.cursor - st.scroll)))
+                m_screen.cursor(b.top, b.left + int(st.cursor - st.scroll));
+            m_hits.push_back(Hit{Hit::Control, b, w.handle, 0});
+            break;
+        }
+        case Kind::Button: {
+            std::u16string label = button_label(w.text, b.cols);
+            int col = b.left + std::max(0, (b.cols - int(label.size())) / 2);
+            m_screen.text(b.top, col, label, focused ? Style::Focus : Style::Button);
+            m_hits.push_back(Hit{Hit::Control, Box{b.top, col, 1, int(label.size())}, w.handle, 0});
+            break;
+        }
+        case Kind::ComboBox: {
+            const auto& list = *w.as<platform::ComboBoxState>();
+            std::u16string item =
+                list.cursel >= 0 && size_t(list.cursel) < list.items.size() ? list.items[size_t(list.cursel)] : u"";
+            Style s = focused ? Style::Focus : Style::Field;
+            m_screen.fill(Box{b.top, b.left, 1, b.cols}, s);
+            m_screen.text(b.top, b.left, item.substr(0, size_t(std::max(0, b.cols - 2))), s);
+            m_screen.text(b.top, b.right(), u"v", s, true);
+            m_hits.push_back(Hit{Hit::Control, b, w.handle, 0});
+            break;
+        }
+        case Kind::Progress: {
+            const auto& bar = *w.as<platform::ProgressState>();
+            int inner = std::max(0, b.cols - 2);
+            long span = long(bar.high) - long(bar.low);
+            int filled = span > 0 ? int(std::clamp((long(bar.pos) - bar.low) * inner / span, 0L, long(inner))) : 0;
+            m_screen.text(b.top, b.left, u"[", Style::Normal);
+            m_screen.text(b.top, b.left + 1, std::u16string(size_t(filled), u'#'), Style::Bar, true);
+            m_screen.text(b.top, b.left + 1 + filled, std::u16string(size_t(inner - filled), u'.'), Style::Normal);
+            m_screen.text(b.top, b.right(), u"]", Style::Normal);
+            break;
+        }
+        default:
+            break;
     }
 }
 

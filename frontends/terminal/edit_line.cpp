@@ -8,24 +8,32 @@ namespace orva::terminal {
 bool edit_key(std::u16string& text, EditState& st, EditKey key) {
     st.cursor = std::min(st.cursor, text.size());
     switch (key) {
-    case EditKey::Left: if (st.cursor > 0) --st.cursor; return false;
-    case EditKey::Right: if (st.cursor < text.size()) ++st.cursor; return false;
-    case EditKey::Home: st.cursor = 0; return false;
-    case EditKey::End: st.cursor = text.size(); return false;
-    case EditKey::Backspace:
-        if (st.cursor == 0) return false;
-        text.erase(--st.cursor, 1);
-        return true;
-    case EditKey::Delete:
-        if (st.cursor >= text.size()) return false;
-        text.erase(st.cursor, 1);
-        return true;
-    case EditKey::Clear:
-        st.cursor = 0;
-        st.scroll = 0;
-        if (text.empty()) return false;
-        text.clear();
-        return true;
+        case EditKey::Left:
+            if (st.cursor > 0) --st.cursor;
+            return false;
+        case EditKey::Right:
+            if (st.cursor < text.size()) ++st.cursor;
+            return false;
+        case EditKey::Home:
+            st.cursor = 0;
+            return false;
+        case EditKey::End:
+            st.cursor = text.size();
+            return false;
+        case EditKey::Backspace:
+            if (st.cursor == 0) return false;
+            text.erase(--st.cursor, 1);
+            return true;
+        case EditKey::Delete:
+            if (st.cursor >= text.size()) return false;
+            text.erase(st.cursor, 1);
+            return true;
+        case EditKey::Clear:
+            st.cursor = 0;
+            st.scroll = 0;
+            if (text.empty()) return false;
+            text.clear();
+            return true;
     }
     return false;
 }

@@ -13,9 +13,12 @@ namespace {
 // What the operator is told about a folder that cannot be listed.
 std::string reason(DWORD error) {
     switch (error) {
-    case ERROR_PATH_NOT_FOUND: return "no such folder";
-    case ERROR_ACCESS_DENIED: return "access denied";
-    default: return "error " + std::to_string(error);
+        case ERROR_PATH_NOT_FOUND:
+            return "no such folder";
+        case ERROR_ACCESS_DENIED:
+            return "access denied";
+        default:
+            return "error " + std::to_string(error);
     }
 }
 
@@ -71,8 +74,11 @@ void FileBrowser::list() {
     if (listing.error != ERROR_SUCCESS)
         m_error = "cannot open " + platform::to_utf8(folder_path()) + ": " + reason(listing.error);
     std::vector<Entry> folders, files;
-    for (const platform::FolderEntry& e : listing.entries) (e.folder ? folders : files).push_back(Entry{e.name, e.folder});
-    auto by_name = [](const Entry& a, const Entry& b) { return platform::fold_case(a.name) < platform::fold_case(b.name); };
+    for (const platform::FolderEntry& e : listing.entries)
+        (e.folder ? folders : files).push_back(Entry{e.name, e.folder});
+    auto by_name = [](const Entry& a, const Entry& b) {
+        return platform::fold_case(a.name) < platform::fold_case(b.name);
+    };
     std::sort(folders.begin(), folders.end(), by_name);
     std::sort(files.begin(), files.end(), by_name);
     m_entries.insert(m_entries.end(), folders.begin(), folders.end());

@@ -16,9 +16,15 @@ int floor_div(long value, int by) { return int(std::floor(double(value) / by)); 
 
 bool single_row(const Window& w) {
     switch (w.kind) {
-    case Kind::Edit: case Kind::Button: case Kind::ComboBox: case Kind::Progress: return true;
-    case Kind::Static: return w.du.bottom - w.du.top < 16;
-    default: return false;
+        case Kind::Edit:
+        case Kind::Button:
+        case Kind::ComboBox:
+        case Kind::Progress:
+            return true;
+        case Kind::Static:
+            return w.du.bottom - w.du.top < 16;
+        default:
+            return false;
     }
 }
 
@@ -82,7 +88,10 @@ std::vector<std::u16string> wrap_text(std::u16string_view text, int width, int m
     while (i <= text.size()) {
         if (i == text.size()) break;
         char16_t c = text[i];
-        if (c == u'\r') { ++i; continue; }
+        if (c == u'\r') {
+            ++i;
+            continue;
+        }
         if (c == u'\n') {
             flush();
             open = true;

@@ -15,7 +15,7 @@ namespace orva::terminal {
 struct Box {
     int top = 0, left = 0, rows = 1, cols = 1;
     int bottom() const { return top + rows - 1; }  // inclusive
-    int right() const { return left + cols - 1; }   // inclusive
+    int right() const { return left + cols - 1; }  // inclusive
     bool contains(int row, int col) const { return row >= top && row <= bottom() && col >= left && col <= right(); }
 };
 

@@ -20,12 +20,18 @@ struct BoxButton {
 
 std::vector<BoxButton> buttons_for(UINT flags) {
     switch (flags & 0xF) {
-    case MB_OKCANCEL: return {{u"OK", IDOK}, {u"Cancel", IDCANCEL}};
-    case 2: return {{u"Abort", 3}, {u"Retry", 4}, {u"Ignore", 5}};  // MB_ABORTRETRYIGNORE
-    case 3: return {{u"Yes", IDYES}, {u"No", IDNO}, {u"Cancel", IDCANCEL}};  // MB_YESNOCANCEL
-    case MB_YESNO: return {{u"Yes", IDYES}, {u"No", IDNO}};
-    case 5: return {{u"Retry", 4}, {u"Cancel", IDCANCEL}};  // MB_RETRYCANCEL
-    default: return {{u"OK", IDOK}};
+        case MB_OKCANCEL:
+            return {{u"OK", IDOK}, {u"Cancel", IDCANCEL}};
+        case 2:
+            return {{u"Abort", 3}, {u"Retry", 4}, {u"Ignore", 5}};  // MB_ABORTRETRYIGNORE
+        case 3:
+            return {{u"Yes", IDYES}, {u"No", IDNO}, {u"Cancel", IDCANCEL}};  // MB_YESNOCANCEL
+        case MB_YESNO:
+            return {{u"Yes", IDYES}, {u"No", IDNO}};
+        case 5:
+            return {{u"Retry", 4}, {u"Cancel", IDCANCEL}};  // MB_RETRYCANCEL
+        default:
+            return {{u"OK", IDOK}};
     }
 }
 
@@ -40,11 +46,16 @@ int escape_result(const std::vector<BoxButton>& buttons) {
 
 std::u16string icon_mark(UINT flags) {
     switch (flags & 0xF0) {
-    case 0x10: return u"(X)";  // MB_ICONHAND
-    case MB_ICONQUESTION: return u"(?)";
-    case MB_ICONEXCLAMATION: return u"(!)";
-    case 0x40: return u"(i)";  // MB_ICONASTERISK
-    default: return u"";
+        case 0x10:
+            return u"(X)";  // MB_ICONHAND
+        case MB_ICONQUESTION:
+            return u"(?)";
+        case MB_ICONEXCLAMATION:
+            return u"(!)";
+        case 0x40:
+            return u"(i)";  // MB_ICONASTERISK
+        default:
+            return u"";
     }
 }
 
@@ -97,7 +108,8 @@ int TerminalFrontend::message_box(HWND, std::u16string_view text, std::u16string
         if (key.type == Key::Special) {
             if (key.code == kEnter) answer = buttons[focus].result;
             else if (key.code == kEscape) answer = escape_result(buttons);
-            else if (key.code == kTab || key.code == KEY_RIGHT || key.code == KEY_DOWN) focus = (focus + 1) % buttons.size();
+            else if (key.code == kTab || key.code == KEY_RIGHT || key.code == KEY_DOWN)
+                focus = (focus + 1) % buttons.size();
             else if (key.code == kBackTab || key.code == KEY_LEFT || key.code == KEY_UP)
                 focus = (focus + buttons.size() - 1) % buttons.size();
         } else if (key.type == Key::Char) {
@@ -156,7 +168,8 @@ bool TerminalFrontend::open_file(HWND, const platform::OpenFileRequest& request,
         }
         if (entries.empty()) m_screen.text(list.top, list.left + 1, u"(no files here)", Style::Field);
         m_screen.text(list.bottom() + 1, box.left + 2, u"Files of type: " + filter, Style::Box);
-        if (!message.empty()) m_screen.text(list.bottom() + 2, box.left + 2, platform::to_utf16(message), Style::Box, true);
+        if (!message.empty())
+            m_screen.text(list.bottom() + 2, box.left + 2, platform::to_utf16(message), Style::Box, true);
         m_screen.text(box.bottom() - 1, box.left + 2, u"Enter open  Backspace up  Esc cancel", Style::Box);
         m_screen.no_clip();
         m_screen.hide_cursor();
@@ -167,19 +180,37 @@ bool TerminalFrontend::open_file(HWND, const platform::OpenFileRequest& request,
         bool activate = false;
         if (key.type == Key::Special) {
             switch (key.code) {
-            case kEscape: draw(); return false;
-            case KEY_UP: if (sel > 0) --sel; break;
-            case KEY_DOWN: if (sel + 1 < entries.size()) ++sel; break;
-            case KEY_PPAGE: sel = sel > size_t(list_rows) ? sel - size_t(list_rows) : 0; break;
-            case KEY_NPAGE: sel = std::min(sel + size_t(list_rows), entries.empty() ? 0 : entries.size() - 1); break;
-            case KEY_HOME: sel = 0; break;
-            case KEY_END: sel = entries.empty() ? 0 : entries.size() - 1; break;
-            case KEY_BACKSPACE: case KEY_LEFT:
-                if (browser.up()) sel = top = 0;
-                message.clear();
-                break;
-            case kEnter: activate = true; break;
-            default: break;
+                case kEscape:
+                    draw();
+                    return false;
+                case KEY_UP:
+                    if (sel > 0) --sel;
+                    break;
+                case KEY_DOWN:
+                    if (sel + 1 < entries.size()) ++sel;
+                    break;
+                case KEY_PPAGE:
+                    sel = sel > size_t(list_rows) ? sel - size_t(list_rows) : 0;
+                    break;
+                case KEY_NPAGE:
+                    sel = std::min(sel + size_t(list_rows), entries.empty() ? 0 : entries.size() - 1);
+                    break;
+                case KEY_HOME:
+                    sel = 0;
+                    break;
+                case KEY_END:
+                    sel = entries.empty() ? 0 : entries.size() - 1;
+                    break;
+                case KEY_BACKSPACE:
+                case KEY_LEFT:
+                    if (browser.up()) sel = top = 0;
+                    message.clear();
+                    break;
+                case kEnter:
+                    activate = true;
+                    break;
+                default:
+                    break;
             }
         } else if (key.type == Key::Char && key.ch == U' ') {
             activate = true;
@@ -199,8 +230,8 @@ bool TerminalFrontend::open_file(HWND, const platform::OpenFileRequest& request,
         }
         std::u16string chosen = browser.path_of(sel);
         if (request.capacity && chosen.size() + 1 > request.capacity) {
-            message = "This path is longer than the program takes (" + std::to_string(request.capacity - 1) +
-                      " characters).";
+            message =
+                "This path is longer than the program takes (" + std::to_string(request.capacity - 1) + " characters).";
             continue;
         }
         *path = chosen;

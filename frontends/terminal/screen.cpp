@@ -13,21 +13,23 @@
 namespace orva::terminal {
 namespace {
 
-struct Colour { short fg, bg; };
+struct Colour {
+    short fg, bg;
+};
 
 // Pair numbers are the Style's value + 1.
 constexpr Colour kColours[] = {
-    {-1, -1},                    // Normal
-    {COLOR_WHITE, COLOR_BLUE},   // Title
-    {COLOR_WHITE, COLOR_BLUE},   // Tab
-    {COLOR_BLACK, COLOR_CYAN},   // TabCurrent
-    {COLOR_BLACK, COLOR_CYAN},   // Field
-    {COLOR_BLACK, COLOR_YELLOW}, // Focus
-    {COLOR_BLACK, COLOR_WHITE},  // Button
-    {-1, -1},                    // Frame
-    {COLOR_BLACK, COLOR_WHITE},  // Box
-    {COLOR_CYAN, -1},            // Hint
-    {COLOR_BLUE, -1},            // Bar
+    {-1, -1},                     // Normal
+    {COLOR_WHITE, COLOR_BLUE},    // Title
+    {COLOR_WHITE, COLOR_BLUE},    // Tab
+    {COLOR_BLACK, COLOR_CYAN},    // TabCurrent
+    {COLOR_BLACK, COLOR_CYAN},    // Field
+    {COLOR_BLACK, COLOR_YELLOW},  // Focus
+    {COLOR_BLACK, COLOR_WHITE},   // Button
+    {-1, -1},                     // Frame
+    {COLOR_BLACK, COLOR_WHITE},   // Box
+    {COLOR_CYAN, -1},             // Hint
+    {COLOR_BLUE, -1},             // Bar
 };
 
 SCREEN* term_of(void* p) { return static_cast<SCREEN*>(p); }
@@ -89,9 +91,16 @@ int Screen::attr_of(Style style, bool bold) const {
         if (style == Style::Title || style == Style::TabCurrent) attr |= A_BOLD;
     } else {
         switch (style) {
-        case Style::Title: case Style::TabCurrent: case Style::Focus: attr = A_REVERSE; break;
-        case Style::Field: attr = A_UNDERLINE; break;
-        default: break;
+            case Style::Title:
+            case Style::TabCurrent:
+            case Style::Focus:
+                attr = A_REVERSE;
+                break;
+            case Style::Field:
+                attr = A_UNDERLINE;
+                break;
+            default:
+                break;
         }
     }
     if (bold) attr |= A_BOLD;

@@ -44,7 +44,10 @@ public:
     void wipe();
     // Everything drawn is clipped to this box (screen cells); the whole
     // screen when none is set.
-    void set_clip(const Box& box) { m_clip = box; m_clipped = true; }
+    void set_clip(const Box& box) {
+        m_clip = box;
+        m_clipped = true;
+    }
     void no_clip() { m_clipped = false; }
 
     void text(int row, int col, std::u16string_view s, Style style = Style::Normal, bool bold = false);

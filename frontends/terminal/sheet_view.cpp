@@ -64,8 +64,8 @@ void TerminalFrontend::draw_sheet(const Window& sheet) {
         page_cols = std::max(page_cols, (p.tmpl->cx + 2) / 4);
     }
     bool framed = W >= page_cols + 2 && H >= page_rows + 5;
-    Box outer = framed ? Box{(H - page_rows - 5) / 2, (W - page_cols - 2) / 2, page_rows + 5, page_cols + 2}
-                       : Box{0, 0, H, W};
+    Box outer =
+        framed ? Box{(H - page_rows - 5) / 2, (W - page_cols - 2) / 2, page_rows + 5, page_cols + 2} : Box{0, 0, H, W};
     Box inner = framed ? Box{outer.top + 1, outer.left + 1, outer.rows - 2, outer.cols - 2} : outer;
     m_screen.no_clip();
     m_screen.fill(outer, Style::Normal);
@@ -83,7 +83,8 @@ void TerminalFrontend::draw_sheet(const Window& sheet) {
     int tabs_row = framed ? inner.top : inner.top + 1;
     std::vector<std::u16string> labels;
     for (size_t i = 0; i < st.pages.size(); ++i)
-        labels.push_back(tab_label(int(i), std::u16string(st.pages[i].tmpl->caption ? st.pages[i].tmpl->caption : u"")));
+        labels.push_back(
+            tab_label(int(i), std::u16string(st.pages[i].tmpl->caption ? st.pages[i].tmpl->caption : u"")));
     size_t current = st.current >= 0 ? size_t(st.current) : 0;
     labels = fit_tabs(labels, current, inner.cols);
     m_screen.set_clip(Box{tabs_row, inner.left, 1, inner.cols});
@@ -127,8 +128,8 @@ void TerminalFrontend::draw_sheet(const Window& sheet) {
 void TerminalFrontend::draw_dialog_box(const Window& dialog) {
     int H = m_screen.rows(), W = m_screen.cols();
     Box cells = dialog_cells(dialog);
-    Box outer{std::max(0, (H - cells.rows - 2) / 2), std::max(0, (W - cells.cols - 2) / 2),
-              std::min(H, cells.rows + 2), std::min(W, cells.cols + 2)};
+    Box outer{std::max(0, (H - cells.rows - 2) / 2), std::max(0, (W - cells.cols - 2) / 2), std::min(H, cells.rows + 2),
+              std::min(W, cells.cols + 2)};
     m_screen.no_clip();
     m_screen.fill(outer, Style::Normal);
     m_screen.frame(outer);

@@ -155,47 +155,47 @@ bool TerminalFrontend::handle_control_key(const Window& dialog, HWND control, co
     }
     if (!w) return false;
     switch (w->kind) {
-    case Kind::Edit: {
-        std::u16string text = w->text;
-        auto& st = m_edits[control];
-        bool changed = false;
-        if (key.type == Key::Char && !key.alt && key.ch == 21) {  // Ctrl+U empties the field
-            changed = edit_key(text, st, EditKey::Clear);
-        } else if (key.type == Key::Char && !key.alt && key.ch >= 0x20) {
-            std::u16string typed;
-            if (key.ch >= 0x10000) {
-                typed += char16_t(0xD800 + ((key.ch - 0x10000) >> 10));
-                typed += char16_t(0xDC00 + ((key.ch - 0x10000) & 0x3FF));
-            } else {
-                typed += char16_t(key.ch);
-            }
-            changed = edit_insert(text, st, typed);
-        } else if (code == KEY_LEFT) edit_key(text, st, EditKey::Left);
-        else if (code == KEY_RIGHT) edit_key(text, st, EditKey::Right);
-        else if (code == KEY_HOME) edit_key(text, st, EditKey::Home);
-        else if (code == KEY_END) edit_key(text, st, EditKey::End);
-        else if (code == KEY_BACKSPACE) changed = edit_key(text, st, EditKey::Backspace);
-        else if (code == KEY_DC) changed = edit_key(text, st, EditKey::Delete);
-        else if (code == KEY_UP) move_focus(dialog, sheet_buttons, -1);
-        else if (code == KEY_DOWN || code == kEnter) move_focus(dialog, sheet_buttons, +1);
-        else return false;
-        if (changed) platform::type_text(control, text);
-        return true;
-    }
-    case Kind::Button:
-        if (press) platform::press_button(control);
-        else if (code == KEY_LEFT || code == KEY_UP) move_focus(dialog, sheet_buttons, -1);
-        else if (code == KEY_RIGHT || code == KEY_DOWN) move_focus(dialog, sheet_buttons, +1);
-        else return false;
-        return true;
-    case Kind::ComboBox:
-        if (press || code == KEY_UP || code == KEY_DOWN) open_list(control);
-        else if (code == KEY_LEFT) move_focus(dialog, sheet_buttons, -1);
-        else if (code == KEY_RIGHT) move_focus(dialog, sheet_buttons, +1);
-        else return false;
-        return true;
-    default:
-        return false;
+        case Kind::Edit: {
+            std::u16string text = w->text;
+            auto& st = m_edits[control];
+            bool changed = false;
+            if (key.type == Key::Char && !key.alt && key.ch == 21) {  // Ctrl+U empties the field
+                changed = edit_key(text, st, EditKey::Clear);
+            } else if (key.type == Key::Char && !key.alt && key.ch >= 0x20) {
+                std::u16string typed;
+                if (key.ch >= 0x10000) {
+                    typed += char16_t(0xD800 + ((key.ch - 0x10000) >> 10));
+                    typed += char16_t(0xDC00 + ((key.ch - 0x10000) & 0x3FF));
+                } else {
+                    typed += char16_t(key.ch);
+                }
+                changed = edit_insert(text, st, typed);
+            } else if (code == KEY_LEFT) edit_key(text, st, EditKey::Left);
+            else if (code == KEY_RIGHT) edit_key(text, st, EditKey::Right);
+            else if (code == KEY_HOME) edit_key(text, st, EditKey::Home);
+            else if (code == KEY_END) edit_key(text, st, EditKey::End);
+            else if (code == KEY_BACKSPACE) changed = edit_key(text, st, EditKey::Backspace);
+            else if (code == KEY_DC) changed = edit_key(text, st, EditKey::Delete);
+            else if (code == KEY_UP) move_focus(dialog, sheet_buttons, -1);
+            else if (code == KEY_DOWN || code == kEnter) move_focus(dialog, sheet_buttons, +1);
+            else return false;
+            if (changed) platform::type_text(control, text);
+            return true;
+        }
+        case Kind::Button:
+            if (press) platform::press_button(control);
+            else if (code == KEY_LEFT || code == KEY_UP) move_focus(dialog, sheet_buttons, -1);
+            else if (code == KEY_RIGHT || code == KEY_DOWN) move_focus(dialog, sheet_buttons, +1);
+            else return false;
+            return true;
+        case Kind::ComboBox:
+            if (press || code == KEY_UP || code == KEY_DOWN) open_list(control);
+            else if (code == KEY_LEFT) move_focus(dialog, sheet_buttons, -1);
+            else if (code == KEY_RIGHT) move_focus(dialog, sheet_buttons, +1);
+            else return false;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -225,18 +225,25 @@ void TerminalFrontend::handle_sheet(Window& sheet, const Key& key) {
         const Hit* hit = key.click ? hit_at(key.row, key.col) : nullptr;
         if (!hit) return;
         switch (hit->what) {
-        case Hit::Tab: platform::select_page(sheet.handle, hit->index); return;
-        case Hit::SheetOk: platform::press_sheet_ok(sheet.handle); return;
-        case Hit::SheetCancel: platform::press_sheet_cancel(sheet.handle); return;
-        case Hit::Control: {
-            if (!pw) return;
-            set_focus(page, hit->hwnd);
-            Window* c = platform::find_window(hit->hwnd);
-            if (c && c->kind == Kind::Button) platform::press_button(hit->hwnd);
-            if (c && c->kind == Kind::ComboBox) open_list(hit->hwnd);
-            return;
-        }
-        default: return;
+            case Hit::Tab:
+                platform::select_page(sheet.handle, hit->index);
+                return;
+            case Hit::SheetOk:
+                platform::press_sheet_ok(sheet.handle);
+                return;
+            case Hit::SheetCancel:
+                platform::press_sheet_cancel(sheet.handle);
+                return;
+            case Hit::Control: {
+                if (!pw) return;
+                set_focus(page, hit->hwnd);
+                Window* c = platform::find_window(hit->hwnd);
+                if (c && c->kind == Kind::Button) platform::press_button(hit->hwnd);
+                if (c && c->kind == Kind::ComboBox) open_list(hit->hwnd);
+                return;
+            }
+            default:
+                return;
         }
     }
     if (!pw) return;
@@ -288,7 +295,8 @@ void TerminalFrontend::handle_main_window(Window& main, const Key& key) {
     int n = int(items.size());
     if (key.code == kTab || key.code == KEY_RIGHT) m_menu_focus = (m_menu_focus + 1) % n;
     else if (key.code == kBackTab || key.code == KEY_LEFT) m_menu_focus = (m_menu_focus + n - 1) % n;
-    else if (key.code == kEnter) platform::menu_command(main.handle, items[size_t(std::clamp(m_menu_focus, 0, n - 1))]->index);
+    else if (key.code == kEnter)
+        platform::menu_command(main.handle, items[size_t(std::clamp(m_menu_focus, 0, n - 1))]->index);
 }
 
 }  // namespace orva::terminal

@@ -40,7 +40,7 @@ private:
     };
     // Where a dialog lies on the screen and what of it is hidden.
     struct View {
-        Box area;            // the screen cells the dialog is shown in
+        Box area;                // the screen cells the dialog is shown in
         int row0 = 0, col0 = 0;  // the screen cell of the dialog's cell (0, 0)
         bool more_up = false, more_down = false, more_left = false, more_right = false;
     };
@@ -74,10 +74,10 @@ private:
     void open_list(HWND combo);
 
     Screen m_screen;
-    std::map<HWND, HWND> m_focus;               // dialog -> focused control
-    std::map<HWND, EditState> m_edits;          // edit -> caret and scroll
+    std::map<HWND, HWND> m_focus;                  // dialog -> focused control
+    std::map<HWND, EditState> m_edits;             // edit -> caret and scroll
     std::map<HWND, std::pair<int, int>> m_scroll;  // dialog -> rows, columns scrolled
-    std::map<HWND, Box> m_on_screen;            // control -> where it was drawn
+    std::map<HWND, Box> m_on_screen;               // control -> where it was drawn
     std::vector<Hit> m_hits;
     bool m_follow_focus = true;  // the next drawing scrolls the focus into view
     int m_menu_focus = 0;

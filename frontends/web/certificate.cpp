@@ -146,14 +146,15 @@ std::optional<TlsIdentity> make_identity(const std::vector<std::string>& names, 
     const std::string common = (names.empty() ? std::string("localhost") : names.front()).substr(0, 64);
     X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>("Orva_Utility"), -1,
                                -1, 0);
-    X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>(common.c_str()),
-                               -1, -1, 0);
+    X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>(common.c_str()), -1,
+                               -1, 0);
     X509_set_issuer_name(cert.get(), subject);
     if (!add_extension(cert.get(), NID_basic_constraints, "critical,CA:FALSE") ||
         !add_extension(cert.get(), NID_key_usage, "critical,digitalSignature") ||
         !add_extension(cert.get(), NID_ext_key_usage, "serverAuth") ||
         !add_extension(cert.get(), NID_subject_key_identifier, "hash") ||
-        !add_extension(cert.get(), NID_subject_alt_name, alt_names(names.empty() ? std::vector<std::string>{"localhost"} : names)))
+        !add_extension(cert.get(), NID_subject_alt_name,
+                       alt_names(names.empty() ? std::vector<std::string>{"localhost"} : names)))
         return fail("extensions");
     if (X509_sign(cert.get(), key.get(), EVP_sha256()) <= 0) return fail("signature");
 
@@ -209,7 +210,8 @@ std::optional<TlsIdentity> load_tls_identity(const fs::path& cert_file, const fs
 std::optional<TlsIdentity> controller_tls_identity(const fs::path& dir, const std::vector<std::string>& names,
                                                    std::string* error) {
     const fs::path cert = dir / kCertFile, key = dir / kKeyFile;
-    struct stat cert_st {}, key_st {};
+    struct stat cert_st {
+    }, key_st{};
     const bool have_cert = ::lstat(cert.c_str(), &cert_st) == 0;
     const bool have_key = ::lstat(key.c_str(), &key_st) == 0;
     if (have_cert != have_key) {

@@ -27,8 +27,8 @@ struct Input {
     // Or an upload that has fully arrived, to be named in its folder.
     uint64_t upload_id = 0;
     std::unique_ptr<UploadFile> file;
-    std::string name;    // the name asked for (UTF-8)
-    uint64_t dialog = 0; // the showing of the open-file dialog it was for
+    std::string name;     // the name asked for (UTF-8)
+    uint64_t dialog = 0;  // the showing of the open-file dialog it was for
 };
 
 struct UploadAnswer {

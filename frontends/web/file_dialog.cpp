@@ -26,7 +26,10 @@ UploadAnswer refusal_answer(const Refusal& r) {
 }  // namespace
 
 FileDialog::FileDialog(const platform::OpenFileRequest& request, uint64_t seq, uint64_t upload_limit)
-    : m_seq(seq), m_limit(upload_limit), m_capacity(request.capacity), m_filter_name(request.filter_name),
+    : m_seq(seq),
+      m_limit(upload_limit),
+      m_capacity(request.capacity),
+      m_filter_name(request.filter_name),
       m_pattern(request.filter_pattern) {
     if (m_filter_name.empty()) m_filter_name = u"All Documents (*.*)";
     if (m_pattern.empty()) m_pattern = u"*.*";
@@ -140,7 +143,8 @@ UploadAnswer FileDialog::land(Input& upload) {
 
 json FileDialog::view() const {
     json entries = json::array();
-    for (const platform::FolderEntry& e : m_entries) entries.push_back(json{{"name", utf8(e.name)}, {"folder", e.folder}});
+    for (const platform::FolderEntry& e : m_entries)
+        entries.push_back(json{{"name", utf8(e.name)}, {"folder", e.folder}});
     return json{{"seq", m_seq},
                 {"folder", utf8(m_folder)},
                 {"entries", std::move(entries)},

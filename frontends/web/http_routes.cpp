@@ -87,30 +87,31 @@ Response login(const Request& req, RouteContext& ctx) {
     if (body.is_object() && body.contains("token") && body["token"].is_string()) token = body["token"];
     std::string session;
     switch (ctx.access.login(ctx.address, token, ctx.now, &session)) {
-    case Access::Login::Ok: {
-        Response res = make_response(req, http::status::ok, "{\"ok\":true}");
-        res.set(http::field::set_cookie, cookie_line(session, false));
-        ctx.logged_in = true;
-        return res;
-    }
-    case Access::Login::WrongToken:
-        return refuse(req, http::status::unauthorized, "wrong-token", "That is not the token the utility printed.");
-    case Access::Login::InUse:
-        return refuse(req, http::status::conflict, "in-use", "Another operator is using the utility.");
-    case Access::Login::TooMany: {
-        const auto wait = std::chrono::ceil<std::chrono::seconds>(ctx.access.retry_after(ctx.address, ctx.now));
-        Response res = refuse(req, http::status::too_many_requests, "too-many",
-                              "Too many wrong tokens from this address; try again in " +
-                                  std::to_string(wait.count()) + " s.");
-        res.set(http::field::retry_after, std::to_string(wait.count()));
-        return res;
-    }
+        case Access::Login::Ok: {
+            Response res = make_response(req, http::status::ok, "{\"ok\":true}");
+            res.set(http::field::set_cookie, cookie_line(session, false));
+            ctx.logged_in = true;
+            return res;
+        }
+        case Access::Login::WrongToken:
+            return refuse(req, http::status::unauthorized, "wrong-token", "That is not the token the utility printed.");
+        case Access::Login::InUse:
+            return refuse(req, http::status::conflict, "in-use", "Another operator is using the utility.");
+        case Access::Login::TooMany: {
+            const auto wait = std::chrono::ceil<std::chrono::seconds>(ctx.access.retry_after(ctx.address, ctx.now));
+            Response res =
+                refuse(req, http::status::too_many_requests, "too-many",
+                       "Too many wrong tokens from this address; try again in " + std::to_string(wait.count()) + " s.");
+            res.set(http::field::retry_after, std::to_string(wait.count()));
+            return res;
+        }
     }
     return refuse(req, http::status::internal_server_error, "internal", "No answer.");
 }
 
 Response logout(const Request& req, RouteContext& ctx) {
-    if (!same_origin(req)) return refuse(req, http::status::forbidden, "origin", "Log out from the utility's own page.");
+    if (!same_origin(req))
+        return refuse(req, http::status::forbidden, "origin", "Log out from the utility's own page.");
     if (!ctx.access.logout(session_cookie(req)))
         return refuse(req, http::status::unauthorized, "no-session", "This browser has no live session.");
     ctx.logged_out = true;
@@ -130,8 +131,8 @@ Response front_page(const RequestHeader& req, RouteContext& ctx) {
 
 Response session_state(const RequestHeader& req, RouteContext& ctx) {
     const char* state = ctx.access.valid(session_cookie(req), ctx.now) ? "yours"
-                        : ctx.access.in_use(ctx.now)                  ? "in-use"
-                                                                      : "free";
+                        : ctx.access.in_use(ctx.now)                   ? "in-use"
+                                                                       : "free";
     return make_response(req, http::status::ok, json{{"session", state}}.dump());
 }
 
@@ -205,7 +206,8 @@ std::optional<std::string> query_parameter(std::string_view target, std::string_
         std::string_view pair = query.substr(0, cut);
         query = cut == std::string_view::npos ? std::string_view() : query.substr(cut + 1);
         size_t eq = pair.find('=');
-        if (pair.substr(0, eq) == name) return url_decode(eq == std::string_view::npos ? "" : pair.substr(eq + 1), true);
+        if (pair.substr(0, eq) == name)
+            return url_decode(eq == std::string_view::npos ? "" : pair.substr(eq + 1), true);
     }
     return std::nullopt;
 }

@@ -28,7 +28,7 @@ inline constexpr const char* kSessionCookie = "__Host-orva-session";
 struct RouteContext {
     Access& access;
     Channel& channel;
-    std::string address;    // the client's IP address
+    std::string address;  // the client's IP address
     Clock::time_point now;
     // Set by the request: a session began or ended.
     bool logged_in = false;

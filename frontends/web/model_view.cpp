@@ -17,18 +17,30 @@ uint64_t number(HWND h) { return uint64_t(reinterpret_cast<uintptr_t>(h)); }
 
 const char* kind_name(Kind kind) {
     switch (kind) {
-    case Kind::Window: return "window";
-    case Kind::CommandBar: return "commandbar";
-    case Kind::Dialog: return "dialog";
-    case Kind::Sheet: return "sheet";
-    case Kind::Static: return "static";
-    case Kind::Bitmap: return "bitmap";
-    case Kind::Icon: return "icon";
-    case Kind::Edit: return "edit";
-    case Kind::Button: return "button";
-    case Kind::GroupBox: return "group";
-    case Kind::ComboBox: return "combo";
-    case Kind::Progress: return "progress";
+        case Kind::Window:
+            return "window";
+        case Kind::CommandBar:
+            return "commandbar";
+        case Kind::Dialog:
+            return "dialog";
+        case Kind::Sheet:
+            return "sheet";
+        case Kind::Static:
+            return "static";
+        case Kind::Bitmap:
+            return "bitmap";
+        case Kind::Icon:
+            return "icon";
+        case Kind::Edit:
+            return "edit";
+        case Kind::Button:
+            return "button";
+        case Kind::GroupBox:
+            return "group";
+        case Kind::ComboBox:
+            return "combo";
+        case Kind::Progress:
+            return "progress";
     }
     return "window";
 }
@@ -131,7 +143,8 @@ std::map<int, std::string> resource_images() {
     // Each icon's images come largest first.
     for (UINT i = 0; i < section.iconCount; ++i) {
         const IMAGE_ORVA& icon = section.icons[i];
-        if (!out.count(icon.resourceId)) out[icon.resourceId].assign(reinterpret_cast<const char*>(icon.data), icon.size);
+        if (!out.count(icon.resourceId))
+            out[icon.resourceId].assign(reinterpret_cast<const char*>(icon.data), icon.size);
     }
     return out;
 }

@@ -215,8 +215,12 @@ class HttpsSession : public std::enable_shared_from_this<HttpsSession> {
 public:
     HttpsSession(Core& core, beast::tcp_stream stream, beast::flat_buffer buffer, std::string address,
                  std::shared_ptr<int> count)
-        : m_core(core), m_stream(std::move(stream), core.tls), m_buffer(std::move(buffer)),
-          m_address(std::move(address)), m_count(std::move(count)), m_ticket(m_count) {}
+        : m_core(core),
+          m_stream(std::move(stream), core.tls),
+          m_buffer(std::move(buffer)),
+          m_address(std::move(address)),
+          m_count(std::move(count)),
+          m_ticket(m_count) {}
 
     void run() {
         beast::get_lowest_layer(m_stream).expires_after(kHandshakeTime);
@@ -322,9 +326,8 @@ private:
         body.data = m_chunk.data();
         body.size = m_chunk.size();
         beast::get_lowest_layer(m_stream).expires_after(kRequestTime);
-        http::async_read_some(m_stream, m_buffer, *m_upload_body, [self = shared_from_this()](error_code ec, size_t) {
-            self->on_chunk(ec);
-        });
+        http::async_read_some(m_stream, m_buffer, *m_upload_body,
+                              [self = shared_from_this()](error_code ec, size_t) { self->on_chunk(ec); });
     }
 
     void on_chunk(error_code ec) {
@@ -352,7 +355,8 @@ private:
 
     void refuse_upload(const Refusal& refusal) {
         m_upload.reset();
-        answer_upload(UploadAnswer{refusal.status, nlohmann::json{{"error", "upload"}, {"message", refusal.message}}.dump()});
+        answer_upload(
+            UploadAnswer{refusal.status, nlohmann::json{{"error", "upload"}, {"message", refusal.message}}.dump()});
     }
 
     void send(Response res, bool close) {
@@ -412,7 +416,8 @@ private:
         const auto& req = m_parser.get();
         std::string host(req[http::field::host]);
         if (host.empty() || host.size() > 255 || !std::all_of(host.begin(), host.end(), host_char))
-            host = browser_host(m_core.settings.listen.host) + ":" + std::to_string(m_core.acceptor.local_endpoint().port());
+            host = browser_host(m_core.settings.listen.host) + ":" +
+                   std::to_string(m_core.acceptor.local_endpoint().port());
         auto res = std::make_shared<http::response<http::string_body>>(http::status::moved_permanently, req.version());
         res->set(http::field::server, "orva-utility");
         res->set(http::field::location, "https://" + host + "/");
@@ -534,8 +539,9 @@ std::unique_ptr<Server> Server::start(ServerSettings settings, Channel& channel,
     server->m_core = std::make_unique<Core>(std::move(settings), channel);
     Core& core = *server->m_core;
     const ServerSettings& s = core.settings;
-    const std::string where = (s.listen.host.find(':') != std::string::npos ? "[" + s.listen.host + "]" : s.listen.host) +
-                              ":" + std::to_string(s.listen.port);
+    const std::string where =
+        (s.listen.host.find(':') != std::string::npos ? "[" + s.listen.host + "]" : s.listen.host) + ":" +
+        std::to_string(s.listen.port);
 
     SSL_CTX* ctx = core.tls.native_handle();
     core.tls.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 | ssl::context::no_sslv3 |

@@ -19,7 +19,7 @@ namespace orva::web {
 struct ServerSettings {
     ListenAddress listen;
     TlsIdentity identity;
-    std::string token;        // the start token
+    std::string token;  // the start token
 };
 
 class Server {

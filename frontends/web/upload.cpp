@@ -25,9 +25,7 @@ bool within(const fs::path& root, const fs::path& path) {
 
 std::string bytes_text(uint64_t bytes) { return std::to_string(bytes) + " bytes"; }
 
-Refusal host_error(const std::string& what) {
-    return Refusal{500, what + ": " + std::strerror(errno)};
-}
+Refusal host_error(const std::string& what) { return Refusal{500, what + ": " + std::strerror(errno)}; }
 
 }  // namespace
 
@@ -40,7 +38,8 @@ bool plain_file_name(std::string_view name) {
 
 std::optional<Refusal> size_refusal(uint64_t size, uint64_t limit) {
     if (size <= limit) return std::nullopt;
-    return Refusal{413, "The file (" + bytes_text(size) + ") is larger than the image area (" + bytes_text(limit) + ")."};
+    return Refusal{413,
+                   "The file (" + bytes_text(size) + ") is larger than the image area (" + bytes_text(limit) + ")."};
 }
 
 std::unique_ptr<UploadFile> UploadFile::open(const UploadFolder& to, uint64_t size, Refusal* refusal) {
@@ -70,7 +69,8 @@ std::unique_ptr<UploadFile> UploadFile::open(const UploadFolder& to, uint64_t si
     }
     const uint64_t free = uint64_t(vfs.f_bavail) * vfs.f_frsize;
     if (size > free) {
-        *refusal = {507, "The file (" + bytes_text(size) + ") is larger than the free space (" + bytes_text(free) + ")."};
+        *refusal = {507,
+                    "The file (" + bytes_text(size) + ") is larger than the free space (" + bytes_text(free) + ")."};
         return nullptr;
     }
     for (int attempt = 0; attempt < 10 && up->m_fd < 0; ++attempt) {
@@ -132,7 +132,8 @@ bool UploadFile::finish(Refusal* refusal) {
 }
 
 bool UploadFile::land(const fs::path& expected_folder, const std::string& host_name, Refusal* refusal) {
-    struct stat here {}, there {};
+    struct stat here {
+    }, there{};
     if (m_fd >= 0 || m_temp.empty() || m_landed || ::fstat(m_dir, &here) != 0 ||
         ::stat(expected_folder.c_str(), &there) != 0 || here.st_dev != there.st_dev || here.st_ino != there.st_ino) {
         *refusal = {409, "The folder changed while the file came."};

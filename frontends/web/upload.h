@@ -17,11 +17,11 @@ namespace orva::web {
 // The folder uploads go to, as the main thread saw it in the open-file
 // dialog.
 struct UploadFolder {
-    uint64_t dialog = 0;               // which showing of the dialog
-    std::string folder;                // its controller path, UTF-8: "\Temp"
-    std::filesystem::path host;        // where the folder lies
-    std::filesystem::path root;        // fs/
-    uint64_t limit = 0;                // the most an upload may hold (the image area)
+    uint64_t dialog = 0;         // which showing of the dialog
+    std::string folder;          // its controller path, UTF-8: "\Temp"
+    std::filesystem::path host;  // where the folder lies
+    std::filesystem::path root;  // fs/
+    uint64_t limit = 0;          // the most an upload may hold (the image area)
 };
 
 // Why an upload is refused: an HTTP status and a sentence for the operator.

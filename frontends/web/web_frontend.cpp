@@ -21,9 +21,12 @@ int box_answer(const json& action, UINT flags) {
     if (it == action.end() || !it->is_string()) return 0;
     const std::string a = *it;
     switch (flags & 0xF) {
-    case MB_OKCANCEL: return a == "ok" ? IDOK : a == "cancel" ? IDCANCEL : 0;
-    case MB_YESNO: return a == "yes" ? IDYES : a == "no" ? IDNO : 0;
-    default: return a == "ok" ? IDOK : 0;
+        case MB_OKCANCEL:
+            return a == "ok" ? IDOK : a == "cancel" ? IDCANCEL : 0;
+        case MB_YESNO:
+            return a == "yes" ? IDYES : a == "no" ? IDNO : 0;
+        default:
+            return a == "ok" ? IDOK : 0;
     }
 }
 
@@ -108,10 +111,10 @@ void WebFrontend::update_window(const platform::Window&) {
 }
 
 void WebFrontend::refuse_upload(Input& input) {
-    m_channel.answer_upload(input.upload_id,
-                            UploadAnswer{409, json{{"error", "upload"},
-                                                   {"message", "The open-file dialog it was meant for is closed."}}
-                                                  .dump()});
+    m_channel.answer_upload(
+        input.upload_id,
+        UploadAnswer{
+            409, json{{"error", "upload"}, {"message", "The open-file dialog it was meant for is closed."}}.dump()});
 }
 
 void WebFrontend::wait_for_input() {

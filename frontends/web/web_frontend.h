@@ -48,10 +48,10 @@ private:
     // An upload that no open-file dialog is waiting for.
     void refuse_upload(Input& input);
 
-    Channel m_channel;                 // outlives the server
+    Channel m_channel;  // outlives the server
     std::unique_ptr<Server> m_server;
     uint64_t m_upload_limit = 0;
-    uint64_t m_seq = 0;                // numbers boxes and dialogs
+    uint64_t m_seq = 0;  // numbers boxes and dialogs
     std::optional<BoxView> m_box;
     std::optional<FileDialog> m_file;
     bool m_dirty = true;

@@ -24,8 +24,8 @@ void RestoreFactoryRegistry(HWND hwndOwner) {
     if (MessageBoxW(hwndOwner, TEXT("It would recover all your settings to factory default settings, are you sure ?"),
                     TEXT("Factory Registry Settings"), MB_YESNO) != IDYES)
         return;
-    MessageBoxW(hwndOwner, TEXT("It would take few seconds to recover, please wait !"), TEXT("Factory Registry Settings"),
-                MB_OK);
+    MessageBoxW(hwndOwner, TEXT("It would take few seconds to recover, please wait !"),
+                TEXT("Factory Registry Settings"), MB_OK);
     for (int segment = 0; segment < REGISTRY_SEGMENT_COUNT; segment++) FlashErase_Reg(segment);
     if (MessageBoxW(hwndOwner, TEXT("All settings you changed will take effect after system reboot, reboot now ?"),
                     TEXT("Factory Registry Settings"), MB_YESNO | MB_ICONQUESTION) == IDYES)

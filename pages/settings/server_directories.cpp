@@ -18,13 +18,23 @@ struct DIRECTORY_ROW {
 };
 
 static const DIRECTORY_ROW kFtpRow = {
-    TEXT("Comm\\FTPD"), TEXT("DefaultDir"), IDC_FTP_DIR, IDC_FTP_LABEL,
-    TEXT("Change FTP default directory %s to :"), TEXT("FTP RegOpenKeyEx Failed"), TEXT("FTP RegSetValueEx Failed"),
+    TEXT("Comm\\FTPD"),
+    TEXT("DefaultDir"),
+    IDC_FTP_DIR,
+    IDC_FTP_LABEL,
+    TEXT("Change FTP default directory %s to :"),
+    TEXT("FTP RegOpenKeyEx Failed"),
+    TEXT("FTP RegSetValueEx Failed"),
 };
 
 static const DIRECTORY_ROW kHttpRow = {
-    TEXT("Comm\\HTTPD\\Websites\\Public\\VROOTS\\/"), TEXT("Default"), IDC_HTTP_DIR, IDC_HTTP_LABEL,
-    TEXT("Change HTTP default directory %s to :"), TEXT("HTTP RegOpenKeyEx Failed"), TEXT("HTTP RegSetValueEx Failed"),
+    TEXT("Comm\\HTTPD\\Websites\\Public\\VROOTS\\/"),
+    TEXT("Default"),
+    IDC_HTTP_DIR,
+    IDC_HTTP_LABEL,
+    TEXT("Change HTTP default directory %s to :"),
+    TEXT("HTTP RegOpenKeyEx Failed"),
+    TEXT("HTTP RegSetValueEx Failed"),
 };
 
 void ReadRegistryString(LPCWSTR lpszKey, LPCWSTR lpszValue, LPWSTR buffer, DWORD capacity) {

@@ -20,8 +20,7 @@ void ParseModuleReply(const char* szReply, char* szName) {
     // never part of the name.
     if (szReply[0] == '!') {
         nLength = strlen(szReply);
-        for (i = NAME_START; i + 1 < nLength && i - NAME_START < NAME_SIZE; i++)
-            szModule[i - NAME_START] = szReply[i];
+        for (i = NAME_START; i + 1 < nLength && i - NAME_START < NAME_SIZE; i++) szModule[i - NAME_START] = szReply[i];
     }
     memcpy(szName, szModule, NAME_SIZE + 1);
 }

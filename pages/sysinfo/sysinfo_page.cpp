@@ -28,10 +28,8 @@ static void FillSystemInfo(HWND hDlg) {
     wsprintfW(szText, TEXT("R-%d"), nModel + 5000);
     if (memcmp(byBuffer, "5000", 5) == 0) {
         QuerySlotModuleName(1, szSlotName);
-        if (strcmp(szSlotName, "     ") == 0)
-            wsprintfW(szText, TEXT(""));
-        else
-            wsprintfW(szText, TEXT("R-%S"), szSlotName);
+        if (strcmp(szSlotName, "     ") == 0) wsprintfW(szText, TEXT(""));
+        else wsprintfW(szText, TEXT("R-%S"), szSlotName);
     }
     SetDlgItemTextW(hDlg, IDC_SLOT1, szText);
 
@@ -64,12 +62,9 @@ static void FillSystemInfo(HWND hDlg) {
     wsprintfW(szText, TEXT("%ld bytes"), lImageSize);
     SetDlgItemTextW(hDlg, IDC_IMAGE_SIZE, szText);
 
-    if (dwSegmentSize == FLASH_SEGMENT_SIZE_128K)
-        SetDlgItemTextW(hDlg, IDC_FLASH_SIZE, TEXT("16M bytes"));
-    else if (dwSegmentSize == FLASH_SEGMENT_SIZE_256K)
-        SetDlgItemTextW(hDlg, IDC_FLASH_SIZE, TEXT("32M bytes"));
-    else
-        SetDlgItemTextW(hDlg, IDC_FLASH_SIZE, TEXT("Unknown"));
+    if (dwSegmentSize == FLASH_SEGMENT_SIZE_128K) SetDlgItemTextW(hDlg, IDC_FLASH_SIZE, TEXT("16M bytes"));
+    else if (dwSegmentSize == FLASH_SEGMENT_SIZE_256K) SetDlgItemTextW(hDlg, IDC_FLASH_SIZE, TEXT("32M bytes"));
+    else SetDlgItemTextW(hDlg, IDC_FLASH_SIZE, TEXT("Unknown"));
 
     SetDlgItemTextW(hDlg, IDC_EEPROM_SIZE, TEXT("128K bytes"));
 
@@ -80,29 +75,29 @@ static void FillSystemInfo(HWND hDlg) {
     SetDlgItemTextW(hDlg, IDC_SDK_VERSION, szText);
 
     GetKernelVersion(byBuffer);
-    wsprintfW(szText, TEXT("Orva Kernel %c%c%c%c%c%c"), byBuffer[0], byBuffer[1], byBuffer[2], byBuffer[3],
-              byBuffer[4], byBuffer[5]);
+    wsprintfW(szText, TEXT("Orva Kernel %c%c%c%c%c%c"), byBuffer[0], byBuffer[1], byBuffer[2], byBuffer[3], byBuffer[4],
+              byBuffer[5]);
     SetDlgItemTextW(hDlg, IDC_KERNEL_VERSION, szText);
 }
 
 BOOL CALLBACK SystemInfoPageProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        CenterInParent(hDlg);
-        FillSystemInfo(hDlg);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            EndDialog(hDlg, LOWORD(wParam));
+        case WM_INITDIALOG:
+            CenterInParent(hDlg);
+            FillSystemInfo(hDlg);
             return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+                EndDialog(hDlg, LOWORD(wParam));
+                return TRUE;
+            }
+            return FALSE;
+        case WM_NOTIFY: {
+            UINT code = reinterpret_cast<LPNMHDR>(lParam)->code;
+            if (code == PSN_APPLY || code == PSN_QUERYCANCEL) ConfirmExit(hDlg);
+            return FALSE;
         }
-        return FALSE;
-    case WM_NOTIFY: {
-        UINT code = reinterpret_cast<LPNMHDR>(lParam)->code;
-        if (code == PSN_APPLY || code == PSN_QUERYCANCEL) ConfirmExit(hDlg);
-        return FALSE;
-    }
-    default:
-        return FALSE;
+        default:
+            return FALSE;
     }
 }

@@ -39,9 +39,9 @@ static void StartImageUpdate(HWND hDlg) {
 
     szPath[0] = 0;
     GetDlgItemTextW(hDlg, IDC_IMAGE_PATH, szPath, PATH_CHARS);
-    if (MessageBoxW(hDlg,
-                    TEXT("Update OS image now ? It will take several minitues and the old OS image will be overwritten"),
-                    TEXT("Update OS image"), MB_OKCANCEL) != IDOK)
+    if (MessageBoxW(
+            hDlg, TEXT("Update OS image now ? It will take several minitues and the old OS image will be overwritten"),
+            TEXT("Update OS image"), MB_OKCANCEL) != IDOK)
         return;
     if (!WriteImageToFlash(hDlg, szPath)) {
         MessageBoxW(hDlg, TEXT("FlashWriteFile failed"), TEXT("OS image update"), MB_ICONEXCLAMATION);
@@ -54,29 +54,29 @@ static void StartImageUpdate(HWND hDlg) {
 
 BOOL CALLBACK UpdatePageProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        CenterInParent(hDlg);
-        return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-        case IDCANCEL:
-            EndDialog(hDlg, LOWORD(wParam));
+        case WM_INITDIALOG:
+            CenterInParent(hDlg);
             return TRUE;
-        case IDC_IMAGE_BROWSE:
-            BrowseImageFile(hDlg);
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK:
+                case IDCANCEL:
+                    EndDialog(hDlg, LOWORD(wParam));
+                    return TRUE;
+                case IDC_IMAGE_BROWSE:
+                    BrowseImageFile(hDlg);
+                    return FALSE;
+                case IDC_WRITE_FLASH:
+                    StartImageUpdate(hDlg);
+                    return FALSE;
+            }
             return FALSE;
-        case IDC_WRITE_FLASH:
-            StartImageUpdate(hDlg);
+        case WM_NOTIFY: {
+            UINT code = reinterpret_cast<LPNMHDR>(lParam)->code;
+            if (code == PSN_APPLY || code == PSN_QUERYCANCEL) ConfirmExit(hDlg);
             return FALSE;
         }
-        return FALSE;
-    case WM_NOTIFY: {
-        UINT code = reinterpret_cast<LPNMHDR>(lParam)->code;
-        if (code == PSN_APPLY || code == PSN_QUERYCANCEL) ConfirmExit(hDlg);
-        return FALSE;
-    }
-    default:
-        return FALSE;
+        default:
+            return FALSE;
     }
 }

@@ -59,14 +59,12 @@ std::string file_of(const std::tuple<A...>& args) {
         return "";
     } else {
         using First = std::tuple_element_t<0, std::tuple<A...>>;
-        if constexpr (std::is_same_v<First, const char*>)
-            return std::get<0>(args);
+        if constexpr (std::is_same_v<First, const char*>) return std::get<0>(args);
         else if constexpr (std::is_same_v<First, int> && !same_entry<Member, &Table::posix_openpt>() &&
                            !same_entry<Member, &Table::kill>() && !same_entry<Member, &Table::waitpid>() &&
                            !same_entry<Member, &Table::socketpair>())
             return path_of_fd(std::get<0>(args));
-        else
-            return "";
+        else return "";
     }
 }
 
@@ -153,17 +151,17 @@ Fault make_fault(std::string name, int error, std::set<std::string> calls) {
 }  // namespace
 
 const Fault& io_error() {
-    static const Fault f = make_fault("EIO", EIO,
-                                      {"open", "openat", "close", "read", "write", "pread", "pwrite", "lseek", "stat",
-                                       "fstat", "access", "ftruncate", "fsync", "fdatasync", "sync_file_range",
-                                       "rename", "renameat", "unlink", "unlinkat", "fchmod", "fcntl", "flock"});
+    static const Fault f = make_fault(
+        "EIO", EIO, {"open",     "openat", "close",    "read",      "write", "pread",     "pwrite",          "lseek",
+                     "stat",     "fstat",  "access",   "ftruncate", "fsync", "fdatasync", "sync_file_range", "rename",
+                     "renameat", "unlink", "unlinkat", "fchmod",    "fcntl", "flock"});
     return f;
 }
 
 const Fault& disk_full() {
-    static const Fault f = make_fault("ENOSPC", ENOSPC,
-                                      {"open", "openat", "write", "pwrite", "ftruncate", "fsync", "fdatasync",
-                                       "rename", "renameat"});
+    static const Fault f =
+        make_fault("ENOSPC", ENOSPC,
+                   {"open", "openat", "write", "pwrite", "ftruncate", "fsync", "fdatasync", "rename", "renameat"});
     return f;
 }
 

@@ -108,8 +108,7 @@ TEST_P(ImageWriteUnderFaults, SucceedsOnlyWithTheWholeImageInFlashAndOtherwiseSa
 }
 
 INSTANTIATE_TEST_SUITE_P(EachCall, ImageWriteUnderFaults,
-                         ::testing::Values(&io_error(), &disk_full(), &short_transfer()),
-                         [](const auto& info) {
+                         ::testing::Values(&io_error(), &disk_full(), &short_transfer()), [](const auto& info) {
                              return info.param->error == EIO      ? std::string("EIO")
                                     : info.param->error == ENOSPC ? std::string("ENOSPC")
                                                                   : std::string("Short");

@@ -98,7 +98,8 @@ TEST(InterruptedCalls, AreMadeAgainAndTheRunEndsAsAnUninterruptedOne) {
     const Outcome interrupted = run_everything(true);
     ASSERT_EQ(plain.boxes.size(), 5u);
     EXPECT_EQ(plain.boxes[1], "Update OS image|Update OS image succeed, Reboot now ?|36");
-    EXPECT_EQ(plain.boxes[3], "System Reboot|All settings you changed will take effect after system reboot, reboot now ?|36");
+    EXPECT_EQ(plain.boxes[3],
+              "System Reboot|All settings you changed will take effect after system reboot, reboot now ?|36");
     EXPECT_FALSE(plain.saved.empty());
     EXPECT_EQ(interrupted.boxes, plain.boxes);
     EXPECT_EQ(interrupted.changes, plain.changes);

@@ -50,9 +50,9 @@ private:
 // in turn (N = 1, 2, ...), all in one run of the program, until the
 // operation meets no fault.
 struct FaultCampaign {
-    std::function<void()> open_page;                // once, before the first operation
-    std::function<void(TestFrontend&)> prepare;     // before each operation: the scene and the answers
-    std::function<void()> start;                    // what the operator does, with the fault armed
+    std::function<void()> open_page;             // once, before the first operation
+    std::function<void(TestFrontend&)> prepare;  // before each operation: the scene and the answers
+    std::function<void()> start;                 // what the operator does, with the fault armed
     // After each operation, with the boxes it showed; `where` names the
     // fault and the call it hit ("" when it met none).
     std::function<void(const std::vector<std::string>& boxes, const std::string& where)> check;

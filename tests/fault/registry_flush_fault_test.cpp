@@ -93,7 +93,7 @@ bool flush_succeeded(const std::vector<std::string>& boxes, const std::string& w
 struct FlushRow {
     const char* file;  // the copy whose files take the faults
     const Fault* fault;
-    int least_calls;   // how many calls the fault can hit, at least
+    int least_calls;  // how many calls the fault can hit, at least
 };
 
 std::string row_name(const ::testing::TestParamInfo<FlushRow>& info) {
@@ -125,9 +125,10 @@ TEST_P(FlushUnderFaults, LeavesTheSavedCopyWhollyOldOrNewAndSaysWhenItFailed) {
         const bool succeeded = flush_succeeded(boxes, where);
         const std::string saved = saved_copy_text(program);
         EXPECT_TRUE(saved == g.new_text || (saved == g.old_text && !succeeded))
-            << where << (saved == g.old_text ? ": the old copy, and success was reported"
-                         : saved.empty()     ? ": a copy that fails its check"
-                                             : ": a mixed copy");
+            << where
+            << (saved == g.old_text ? ": the old copy, and success was reported"
+                : saved.empty()     ? ": a copy that fails its check"
+                                    : ": a mixed copy");
     };
     EXPECT_GE(run_fault_campaign(program, injector, fault, c), GetParam().least_calls);
 }
@@ -172,8 +173,7 @@ TEST_P(NewSavedCopyUnderFaults, LeavesTheDamagedCopyOrTheWholeNewOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachCall, NewSavedCopyUnderFaults,
-                         ::testing::Values(&io_error(), &disk_full(), &short_transfer()),
-                         [](const auto& info) {
+                         ::testing::Values(&io_error(), &disk_full(), &short_transfer()), [](const auto& info) {
                              const int e = info.param->error;
                              return std::string(e == EIO ? "EIO" : e == ENOSPC ? "ENOSPC" : "Short");
                          });

@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     if (config && !config->kernel_version.empty() && config->kernel_version.size() != 6) {
-        std::fprintf(stderr, "config_fuzz: a kernel version of %zu characters was accepted\n", config->kernel_version.size());
+        std::fprintf(stderr, "config_fuzz: a kernel version of %zu characters was accepted\n",
+                     config->kernel_version.size());
         std::abort();
     }
     return 0;

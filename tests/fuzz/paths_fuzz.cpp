@@ -27,7 +27,8 @@ struct Tree {
         root = base / "fs";
         fs::create_directories(base / "outside" / "deeper");
         std::ofstream(base / "outside" / "secret") << "x";
-        for (const char* d : {"Temp", "temp", "Windows", "Windows/www", "Storage Card"}) fs::create_directories(root / d);
+        for (const char* d : {"Temp", "temp", "Windows", "Windows/www", "Storage Card"})
+            fs::create_directories(root / d);
         std::ofstream(root / "Windows" / "RegView.exe") << "x";
         fs::create_directory_symlink("../outside", root / "Out");
         fs::create_directory_symlink("..", root / "Up");

@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!again) finding("the export does not read back", error + "\n--- export:\n" + exported);
     auto second = RegistryCopy::create_in_memory(&error);
     if (!second) finding("no registry in memory", error);
-    if (!second->apply(*again)) finding("the export cannot be imported", second->last_error() + "\n--- export:\n" + exported);
+    if (!second->apply(*again))
+        finding("the export cannot be imported", second->last_error() + "\n--- export:\n" + exported);
     const std::vector<RegKeyDump> back = second->dump("");
     if (!same(hive, back))
         finding("import, export and import again give another registry",

@@ -20,19 +20,27 @@ std::string line_of(const Command& c) {
     using V = Command::Verb;
     const std::string id = std::to_string(c.id);
     switch (c.verb) {
-    case V::Tab: return "tab " + id;
-    case V::Type: return "type " + id + " " + orva::script::quote(c.text);
-    case V::Select: return "select " + id + " " + std::to_string(c.number);
-    case V::Click: return "click " + id;
-    case V::Show: return "show " + id;
-    case V::Pick: return c.cancel ? "pick cancel" : "pick " + orva::script::quote(c.text);
-    case V::Ok: return "ok";
-    case V::Cancel: return "cancel";
-    case V::Answer: {
-        std::string s = "answer";
-        for (const std::string& a : c.answers) s += " " + a;
-        return s;
-    }
+        case V::Tab:
+            return "tab " + id;
+        case V::Type:
+            return "type " + id + " " + orva::script::quote(c.text);
+        case V::Select:
+            return "select " + id + " " + std::to_string(c.number);
+        case V::Click:
+            return "click " + id;
+        case V::Show:
+            return "show " + id;
+        case V::Pick:
+            return c.cancel ? "pick cancel" : "pick " + orva::script::quote(c.text);
+        case V::Ok:
+            return "ok";
+        case V::Cancel:
+            return "cancel";
+        case V::Answer: {
+            std::string s = "answer";
+            for (const std::string& a : c.answers) s += " " + a;
+            return s;
+        }
     }
     return "";
 }
@@ -55,9 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string written;
     for (const Command& c : commands) written += line_of(c) + "\n";
     std::vector<Command> again;
-    if (!orva::script::parse_script(written, &again, &error)) finding("the written script does not parse", error + "\n" + written);
+    if (!orva::script::parse_script(written, &again, &error))
+        finding("the written script does not parse", error + "\n" + written);
     if (again.size() != commands.size()) finding("the written script has another number of commands", written);
     for (size_t i = 0; i < commands.size(); ++i)
-        if (!same(commands[i], again[i])) finding("a command changed on the way", line_of(commands[i]) + "\n" + line_of(again[i]));
+        if (!same(commands[i], again[i]))
+            finding("a command changed on the way", line_of(commands[i]) + "\n" + line_of(again[i]));
     return 0;
 }

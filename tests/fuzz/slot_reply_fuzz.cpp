@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < 5; ++i) {
         const char expected = reply[0] == '!' && 3 + i + 1 < length ? reply[3 + i] : ' ';
         if (name[i] != expected) {
-            std::fprintf(stderr, "slot_reply_fuzz: name byte %zu is 0x%02X, not 0x%02X\n", i, name[i] & 0xFF, expected & 0xFF);
+            std::fprintf(stderr, "slot_reply_fuzz: name byte %zu is 0x%02X, not 0x%02X\n", i, name[i] & 0xFF,
+                         expected & 0xFF);
             std::abort();
         }
     }

@@ -71,7 +71,8 @@ TEST_F(CheckOnATree, NamesEachIncludeThatCrossesAndNothingElse) {
     write("pages/page.h", "");
     write("device/library.h", "#include <cstdint>\n");
     write("ui/view.cpp",
-          "#include \"platform/frontend.h\"\n#include <QWidget>\n#include \"view.moc\"\n#include \"platform/internal.h\"\n");
+          "#include \"platform/frontend.h\"\n#include <QWidget>\n#include \"view.moc\"\n#include "
+          "\"platform/internal.h\"\n");
     write("stray/loose.cpp", "");
     write("build/generated.cpp", "#include \"sim/flash.h\"\n#include <gtest/gtest.h>\n");
     write("build2/CMakeCache.txt", "");
@@ -109,9 +110,18 @@ TEST(LayerTable, MalformedLinesAreNamed) {
 
 TEST(Toolkits, HeadersAreKnownByTheirNames) {
     const std::pair<const char*, const char*> rows[] = {
-        {"QWidget", "qt"},   {"QtTest", "qt"},      {"curses.h", "ncurses"}, {"ncursesw/curses.h", "ncurses"},
-        {"sqlite3.h", "sqlite"}, {"toml++/toml.h", "toml"}, {"gtest/gtest.h", "gtest"}, {"queue", ""},
-        {"unistd.h", ""},    {"Qt", "qt"},          {"boost/beast.hpp", "boost"}, {"openssl/ssl.h", "openssl"},
+        {"QWidget", "qt"},
+        {"QtTest", "qt"},
+        {"curses.h", "ncurses"},
+        {"ncursesw/curses.h", "ncurses"},
+        {"sqlite3.h", "sqlite"},
+        {"toml++/toml.h", "toml"},
+        {"gtest/gtest.h", "gtest"},
+        {"queue", ""},
+        {"unistd.h", ""},
+        {"Qt", "qt"},
+        {"boost/beast.hpp", "boost"},
+        {"openssl/ssl.h", "openssl"},
         {"nlohmann/json.hpp", "json"},
     };
     for (auto [header, toolkit] : rows) EXPECT_EQ(toolkit_of(header), toolkit) << header;

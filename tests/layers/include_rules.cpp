@@ -26,7 +26,8 @@ bool starts_with(std::string_view s, std::string_view prefix) { return s.substr(
 
 // Whether `path` is `entry` or lies in the folder `entry`.
 bool under(std::string_view path, std::string_view entry) {
-    return entry == "." || path == entry || (starts_with(path, entry) && path.size() > entry.size() && path[entry.size()] == '/');
+    return entry == "." || path == entry ||
+           (starts_with(path, entry) && path.size() > entry.size() && path[entry.size()] == '/');
 }
 
 bool is_source(const fs::path& p) {
@@ -118,11 +119,11 @@ void check_file(const fs::path& root, const std::string& file, const std::vector
             if (has(layer->toolkits, "any")) continue;
             const std::string toolkit = toolkit_of(inc.name);
             if (!toolkit.empty() && !has(layer->toolkits, toolkit))
-                out.push_back({file, inc.line, "<" + inc.name + "> is " + toolkit + ", which " + layer->name +
-                                                   " may not use"});
+                out.push_back(
+                    {file, inc.line, "<" + inc.name + "> is " + toolkit + ", which " + layer->name + " may not use"});
             else if (toolkit.empty() && has(layer->toolkits, "c-only") && !is_standard(inc.name))
-                out.push_back({file, inc.line, "<" + inc.name + ">: " + layer->name +
-                                                   " includes only C and C++ standard headers"});
+                out.push_back({file, inc.line,
+                               "<" + inc.name + ">: " + layer->name + " includes only C and C++ standard headers"});
             continue;
         }
         const std::string target = resolve(root, file, inc.name);
@@ -135,9 +136,10 @@ void check_file(const fs::path& root, const std::string& file, const std::vector
                                       [&](const std::string& entry) { return under(target, entry); });
         if (!seen) {
             const Layer* other = layer_of(target, layers);
-            out.push_back({file, inc.line, "\"" + inc.name + "\" crosses from " + layer->name + " into " +
-                                               (other ? other->name : "no layer") + "; " + layer->name +
-                                               " sees " + joined(layer->sees)});
+            out.push_back({file, inc.line,
+                           "\"" + inc.name + "\" crosses from " + layer->name + " into " +
+                               (other ? other->name : "no layer") + "; " + layer->name + " sees " +
+                               joined(layer->sees)});
         }
     }
 }
@@ -200,7 +202,8 @@ std::vector<Violation> check_tree(const fs::path& root, const std::vector<Layer>
          it.increment(ec)) {
         const fs::path& p = it->path();
         if (it->is_directory(ec)) {
-            if (p.filename().string().front() == '.' || fs::exists(p / "CMakeCache.txt", ec)) it.disable_recursion_pending();
+            if (p.filename().string().front() == '.' || fs::exists(p / "CMakeCache.txt", ec))
+                it.disable_recursion_pending();
             continue;
         }
         if (it->is_regular_file(ec) && is_source(p)) files.push_back(p.lexically_relative(root).generic_string());

@@ -87,10 +87,17 @@ TEST(WildcardMatch, WindowsPatterns) {
         const char16_t* name;
         bool matches;
     } rows[] = {
-        {u"*.*", u"nk.bin", true},   {u"*.*", u"README", true},  // no dot: still every name
-        {u"*.bin", u"NK.BIN", true}, {u"*.exe", u"nk.bin", false}, {u"a?.txt", u"a1.txt", true},
-        {u"a?.txt", u"a12.txt", false}, {u"*", u"", true},       {u"?", u"", false},
-        {u"r?PORT.*", u"Report.TXT", true}, {u"*a*b", u"xaxxb", true}, {u"*a*b", u"xaxxbc", false},
+        {u"*.*", u"nk.bin", true},
+        {u"*.*", u"README", true},  // no dot: still every name
+        {u"*.bin", u"NK.BIN", true},
+        {u"*.exe", u"nk.bin", false},
+        {u"a?.txt", u"a1.txt", true},
+        {u"a?.txt", u"a12.txt", false},
+        {u"*", u"", true},
+        {u"?", u"", false},
+        {u"r?PORT.*", u"Report.TXT", true},
+        {u"*a*b", u"xaxxb", true},
+        {u"*a*b", u"xaxxbc", false},
     };
     for (const Row& row : rows)
         EXPECT_EQ(wildcard_match(row.pattern, row.name), row.matches)

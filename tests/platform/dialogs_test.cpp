@@ -57,7 +57,8 @@ const ExpectedMessage kDialogBoxRun[] = {
 };
 
 TEST_F(Dialogs, EveryTemplateControlIsMadeInOrderWithItsIdentifierAndPlace) {
-    for (const DLGTEMPLATE* t : {&g_aboutDialog, &g_settingsDialog, &g_sysInfoDialog, &g_autoRunDialog, &g_updateDialog}) {
+    for (const DLGTEMPLATE* t :
+         {&g_aboutDialog, &g_settingsDialog, &g_sysInfoDialog, &g_autoRunDialog, &g_updateDialog}) {
         INT_PTR r = run(t, [t](HWND dialog) {
             platform::Window* d = platform::find_window(dialog);
             ASSERT_EQ(d->children.size(), t->itemCount);
@@ -82,10 +83,12 @@ TEST_F(Dialogs, TheKindsFollowClassAndStyle) {
         EXPECT_EQ(platform::find_window(GetDlgItem(d, IDC_RESOLUTION))->kind, Kind::ComboBox);
         EXPECT_EQ(platform::find_window(GetDlgItem(d, IDC_FTP_DIR))->kind, Kind::Edit);
         EXPECT_EQ(platform::find_window(GetDlgItem(d, IDC_DISPLAY_CHANGE))->kind, Kind::Button);
-        EXPECT_FALSE(platform::find_window(GetDlgItem(d, IDC_DISPLAY_HIDDEN))->visible);  // "Display setting..." stays hidden
+        EXPECT_FALSE(
+            platform::find_window(GetDlgItem(d, IDC_DISPLAY_HIDDEN))->visible);  // "Display setting..." stays hidden
         EXPECT_EQ(platform::find_window(platform::find_window(d)->children[0])->kind, Kind::Bitmap);
     });
-    run(&g_updateDialog, [](HWND d) { EXPECT_EQ(platform::find_window(GetDlgItem(d, IDC_PROGRESS))->kind, platform::Kind::Progress); });
+    run(&g_updateDialog,
+        [](HWND d) { EXPECT_EQ(platform::find_window(GetDlgItem(d, IDC_PROGRESS))->kind, platform::Kind::Progress); });
 }
 
 TEST_F(Dialogs, GetDlgItemTextCopiesAtMostMaxLessOneAndTerminates) {

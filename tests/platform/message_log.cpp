@@ -13,10 +13,10 @@ namespace {
 
 std::string message_name(UINT message) {
     static const std::pair<UINT, const char*> kNames[] = {
-        {WM_CREATE, "WM_CREATE"},         {WM_DESTROY, "WM_DESTROY"},   {WM_PAINT, "WM_PAINT"},
-        {WM_CLOSE, "WM_CLOSE"},           {WM_SETTEXT, "WM_SETTEXT"},   {WM_GETTEXT, "WM_GETTEXT"},
-        {WM_NOTIFY, "WM_NOTIFY"},         {WM_INITDIALOG, "WM_INITDIALOG"}, {WM_COMMAND, "WM_COMMAND"},
-        {WM_SYSCHAR, "WM_SYSCHAR"},       {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"}, {PSM_SETCURSEL, "PSM_SETCURSEL"},
+        {WM_CREATE, "WM_CREATE"},   {WM_DESTROY, "WM_DESTROY"},       {WM_PAINT, "WM_PAINT"},
+        {WM_CLOSE, "WM_CLOSE"},     {WM_SETTEXT, "WM_SETTEXT"},       {WM_GETTEXT, "WM_GETTEXT"},
+        {WM_NOTIFY, "WM_NOTIFY"},   {WM_INITDIALOG, "WM_INITDIALOG"}, {WM_COMMAND, "WM_COMMAND"},
+        {WM_SYSCHAR, "WM_SYSCHAR"}, {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"}, {PSM_SETCURSEL, "PSM_SETCURSEL"},
     };
     for (auto [value, name] : kNames)
         if (value == message) return name;
@@ -27,7 +27,7 @@ std::string message_name(UINT message) {
 
 std::string notification_name(LPARAM code) {
     static const std::pair<UINT, const char*> kNames[] = {
-        {PSN_SETACTIVE, "PSN_SETACTIVE"}, {PSN_KILLACTIVE, "PSN_KILLACTIVE"}, {PSN_APPLY, "PSN_APPLY"},
+        {PSN_SETACTIVE, "PSN_SETACTIVE"}, {PSN_KILLACTIVE, "PSN_KILLACTIVE"},   {PSN_APPLY, "PSN_APPLY"},
         {PSN_RESET, "PSN_RESET"},         {PSN_QUERYCANCEL, "PSN_QUERYCANCEL"},
     };
     for (auto [value, name] : kNames)
@@ -41,7 +41,8 @@ std::string line(const std::string& window, UINT message, unsigned flags, bool w
     std::string out = window + ": " + message_name(message);
     if (flags & (sent | posted)) out += was_posted ? " posted" : " sent";
     if (flags & wparam) out += " wParam=" + std::to_string(wParam);
-    if (flags & lparam) out += message == WM_NOTIFY ? " code=" + notification_name(lParam) : " lParam=" + std::to_string(lParam);
+    if (flags & lparam)
+        out += message == WM_NOTIFY ? " code=" + notification_name(lParam) : " lParam=" + std::to_string(lParam);
     return out;
 }
 

@@ -85,8 +85,8 @@ TEST_F(Process, TheProgramInheritsNoDescriptorAndGetsTheCommandLineAsOneArgument
     ::setenv("LEAK", leaked.c_str(), 1);
     PROCESS_INFORMATION pi;
     char16_t args[] = u"two words";
-    ASSERT_TRUE(CreateProcessW(u"\\Windows\\Marker.exe", args, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
-                               &pi));
+    ASSERT_TRUE(
+        CreateProcessW(u"\\Windows\\Marker.exe", args, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
     EXPECT_EQ(ResumeThread(pi.hThread), 0u) << "a program started without CREATE_SUSPENDED runs at once";
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
@@ -120,8 +120,8 @@ TEST_F(Process, NoZombieIsLeftAndAnUnresumedProgramNeverRuns) {
     EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
 
-    ASSERT_TRUE(CreateProcessW(u"\\Windows\\Marker.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr,
-                               &pi));
+    ASSERT_TRUE(
+        CreateProcessW(u"\\Windows\\Marker.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     wait_for("marker");
@@ -140,9 +140,12 @@ TEST_F(Process, ProgramsThatCannotStartFailWithWindowsErrors) {
         DWORD error;
     };
     const Row rows[] = {
-        {u"\\Windows\\Missing.exe", ERROR_FILE_NOT_FOUND}, {u"\\Nowhere\\RegView.exe", ERROR_PATH_NOT_FOUND},
-        {u"", ERROR_PATH_NOT_FOUND},                       {u"\\Windows\\Folder.exe", ERROR_ACCESS_DENIED},
-        {u"\\Windows\\NoExec.exe", ERROR_ACCESS_DENIED},   {u"\\..\\..\\..\\bin\\true", ERROR_ACCESS_DENIED},
+        {u"\\Windows\\Missing.exe", ERROR_FILE_NOT_FOUND},
+        {u"\\Nowhere\\RegView.exe", ERROR_PATH_NOT_FOUND},
+        {u"", ERROR_PATH_NOT_FOUND},
+        {u"\\Windows\\Folder.exe", ERROR_ACCESS_DENIED},
+        {u"\\Windows\\NoExec.exe", ERROR_ACCESS_DENIED},
+        {u"\\..\\..\\..\\bin\\true", ERROR_ACCESS_DENIED},
         {u"\\Windows\\Text.exe", ERROR_BAD_EXE_FORMAT},
     };
     const size_t handles = orva::platform::open_handle_count();
@@ -165,8 +168,8 @@ TEST_F(Process, AnExecThatFailsIsReportedByCreateOrByResume) {
     EXPECT_FALSE(CreateProcessW(u"\\Windows\\BadInterp.exe", nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                 nullptr, &pi));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
-    ASSERT_TRUE(CreateProcessW(u"\\Windows\\BadInterp.exe", nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                               nullptr, nullptr, nullptr, &pi));
+    ASSERT_TRUE(CreateProcessW(u"\\Windows\\BadInterp.exe", nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                               nullptr, nullptr, &pi));
     EXPECT_EQ(ResumeThread(pi.hThread), 1u);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
     CloseHandle(pi.hThread);

@@ -57,8 +57,16 @@ protected:
             pages[i].pfnDlgProc = PageProc;
             pages[i].lParam = i;
         }
-        header = PROPSHEETHEADERW{sizeof(PROPSHEETHEADERW), PSH_PROPSHEETPAGE, g_owner, nullptr, nullptr,
-                                  u"Orva_Utility [Ver 1.0]", 5, 0, pages, nullptr};
+        header = PROPSHEETHEADERW{sizeof(PROPSHEETHEADERW),
+                                  PSH_PROPSHEETPAGE,
+                                  g_owner,
+                                  nullptr,
+                                  nullptr,
+                                  u"Orva_Utility [Ver 1.0]",
+                                  5,
+                                  0,
+                                  pages,
+                                  nullptr};
     }
     void TearDown() override { DestroyWindow(g_owner); }  // when a test has not
 
@@ -76,7 +84,9 @@ protected:
 };
 
 // A page's notification from the sheet.
-constexpr ExpectedMessage notify(const char* page, UINT code) { return {page, WM_NOTIFY, sent | lparam, 0, LPARAM(code)}; }
+constexpr ExpectedMessage notify(const char* page, UINT code) {
+    return {page, WM_NOTIFY, sent | lparam, 0, LPARAM(code)};
+}
 
 const ExpectedMessage kSelectThenOk[] = {
     {"page 0", WM_INITDIALOG, sent},
@@ -131,8 +141,7 @@ const ExpectedMessage kSelectThenCancel[] = {
 };
 
 TEST_F(Sheet, PagesAreMadeWhenFirstSelectedAndOkAppliesThemInOrder) {
-    frontend.actions = {[&] { platform::select_page(sheet(), 3); },
-                        [&] { platform::select_page(sheet(), 1); },
+    frontend.actions = {[&] { platform::select_page(sheet(), 3); }, [&] { platform::select_page(sheet(), 1); },
                         [&] {
                             EXPECT_EQ(platform::find_window(sheet())->text, u"Orva_Utility [Ver 1.0]");
                             platform::press_sheet_ok(sheet());

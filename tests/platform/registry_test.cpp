@@ -33,7 +33,8 @@ TEST_F(Registry, OpeningAMissingKeyFailsAndCreatesNothing) {
 TEST_F(Registry, NamesCompareWithoutCaseAndTheKeyNamedSlashIsAKey) {
     HKEY key = open(u"drivers\\DISPLAY\\mq200");
     DWORD value = 0, size = 4, type = 0;
-    EXPECT_EQ(RegQueryValueExW(key, u"cxscreen", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size), ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryValueExW(key, u"cxscreen", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+              ERROR_SUCCESS);
     EXPECT_EQ(type, DWORD(REG_DWORD));
     EXPECT_EQ(value, 640u);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);

@@ -42,13 +42,14 @@ struct Pty {
         char name[128];
         if (master < 0 || ::grantpt(master) || ::unlockpt(master) || ::ptsname_r(master, name, sizeof name))
             ADD_FAILURE() << "no pseudo-terminal";
-        else
-            slave = name;
+        else slave = name;
     }
     ~Pty() {
         if (master >= 0) ::close(master);
     }
-    void send(const std::string& bytes) const { ASSERT_EQ(::write(master, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    void send(const std::string& bytes) const {
+        ASSERT_EQ(::write(master, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    }
     // What has arrived at the master within `ms`.
     std::string receive(int ms = 50) const {
         std::string got;
@@ -67,7 +68,7 @@ struct Pty {
 HANDLE open_port(const std::string& path) { return open_serial_device(path, GENERIC_READ | GENERIC_WRITE, 0); }
 
 void set_timeouts(HANDLE port, DWORD interval, DWORD multiplier, DWORD constant) {
-    COMMTIMEOUTS t {interval, multiplier, constant, 10, 1000};
+    COMMTIMEOUTS t{interval, multiplier, constant, 10, 1000};
     ASSERT_TRUE(SetCommTimeouts(port, &t));
 }
 
@@ -89,10 +90,11 @@ TEST(SerialOpen, RefusesWhatIsNoTerminalOrSharedOrMissing) {
         DWORD error;
     };
     Pty pty;
-    for (const Row& row : {Row {"/nonexistent/ttyX", 0, ERROR_FILE_NOT_FOUND}, Row {"/dev/null", 0, ERROR_FILE_NOT_FOUND},
-                           Row {pty.slave, FILE_SHARE_READ, ERROR_INVALID_PARAMETER}}) {
+    for (const Row& row : {Row{"/nonexistent/ttyX", 0, ERROR_FILE_NOT_FOUND}, Row{"/dev/null", 0, ERROR_FILE_NOT_FOUND},
+                           Row{pty.slave, FILE_SHARE_READ, ERROR_INVALID_PARAMETER}}) {
         SetLastError(0);
-        EXPECT_EQ(open_serial_device(row.path, GENERIC_READ | GENERIC_WRITE, row.share), INVALID_HANDLE_VALUE) << row.path;
+        EXPECT_EQ(open_serial_device(row.path, GENERIC_READ | GENERIC_WRITE, row.share), INVALID_HANDLE_VALUE)
+            << row.path;
         EXPECT_EQ(GetLastError(), row.error) << row.path;
     }
     EXPECT_EQ(orva::platform::open_handle_count(), 0u);
@@ -225,10 +227,10 @@ TEST(SerialLine, RejectsImpossibleSettingsAndKeepsTheOldOnes) {
         const char* what;
         void (*spoil)(DCB&);
     };
-    for (const Row& row : {Row {"baud 12345", [](DCB& d) { d.BaudRate = 12345; }},
-                           Row {"9 data bits", [](DCB& d) { d.ByteSize = 9; }},
-                           Row {"parity 7", [](DCB& d) { d.Parity = 7; }},
-                           Row {"1.5 stop bits with 8 data bits", [](DCB& d) { d.StopBits = 1; }}}) {
+    for (const Row& row :
+         {Row{"baud 12345", [](DCB& d) { d.BaudRate = 12345; }}, Row{"9 data bits", [](DCB& d) { d.ByteSize = 9; }},
+          Row{"parity 7", [](DCB& d) { d.Parity = 7; }},
+          Row{"1.5 stop bits with 8 data bits", [](DCB& d) { d.StopBits = 1; }}}) {
         DCB bad = good;
         row.spoil(bad);
         SetLastError(0);
@@ -275,8 +277,8 @@ TEST(SerialTimeouts, ReadEndsAsTheWindowsRulesSay) {
         const char* what;
         DWORD interval, multiplier, constant;
         DWORD size;
-        std::string early;    // sent before the read
-        int late_after_ms;    // -1: nothing later
+        std::string early;  // sent before the read
+        int late_after_ms;  // -1: nothing later
         std::string late;
         std::string expect;
         long min_ms, max_ms;
@@ -333,7 +335,7 @@ TEST(SerialTimeouts, WriteGivesUpWhenNobodyReads) {
     Pty pty;
     HANDLE port = open_port(pty.slave);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    COMMTIMEOUTS t {MAXDWORD, 0, 0, 0, 100};
+    COMMTIMEOUTS t{MAXDWORD, 0, 0, 0, 100};
     ASSERT_TRUE(SetCommTimeouts(port, &t));
     std::string big(1 << 20, 'x');
     DWORD written = 0;
@@ -365,7 +367,7 @@ TEST(SerialTimeouts, AHungUpDeviceEndsTheReadWithAnError) {
 std::string ask_module(const std::string& path, int wait_ms = 100) {
     HANDLE port = open_port(path);
     if (port == INVALID_HANDLE_VALUE) return "<no port>";
-    COMMTIMEOUTS t {20, 0, DWORD(wait_ms), 10, 1000};
+    COMMTIMEOUTS t{20, 0, DWORD(wait_ms), 10, 1000};
     SetCommTimeouts(port, &t);
     DWORD written = 0;
     WriteFile(port, "$00M\r", 5, &written, nullptr);
@@ -423,7 +425,8 @@ TEST(SimulatedModule, AnswersOnlyAWholeRequestLineAndAfterItsDelay) {
 class QueryController {
 public:
     explicit QueryController(const std::string& com0) {
-        m_dir = std::filesystem::temp_directory_path() / ("orva-serial-" + std::to_string(::getpid()) + "-" + std::to_string(++s_count));
+        m_dir = std::filesystem::temp_directory_path() /
+                ("orva-serial-" + std::to_string(::getpid()) + "-" + std::to_string(++s_count));
         std::string error;
         EXPECT_TRUE(orva::sim::init_controller(m_dir, 262144, true, &error)) << error;
         std::ifstream in(m_dir / "controller.toml");

@@ -54,12 +54,24 @@ TEST(Utf, RoundTripsIncludingSurrogatePairsAndReplacesBrokenInput) {
     EXPECT_EQ(to_utf16(text), u"Caf\u00E9 \U0001F527");
     EXPECT_EQ(to_utf8(to_utf16(text)), text);
     EXPECT_EQ(to_utf16("\xFF"), u"\uFFFD");
-    EXPECT_EQ(to_utf16("a\xC0\xAF" "b"), u"a\uFFFD" "b") << "an overlong slash is no separator";
+    EXPECT_EQ(to_utf16("a\xC0\xAF"
+                       "b"),
+              u"a\uFFFD"
+              "b")
+        << "an overlong slash is no separator";
     EXPECT_EQ(to_utf16("\xED\xA0\x80"), u"\uFFFD") << "an encoded surrogate";
-    EXPECT_EQ(to_utf16("\xE2\x82" "x"), u"\uFFFD" "x") << "a truncated sequence is replaced once";
+    EXPECT_EQ(to_utf16("\xE2\x82"
+                       "x"),
+              u"\uFFFD"
+              "x")
+        << "a truncated sequence is replaced once";
     EXPECT_EQ(to_utf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
     EXPECT_EQ(to_utf16("\xF4\x90\x80\x80"), u"\uFFFD") << "a value past U+10FFFF";
-    EXPECT_EQ(to_utf16("\xE2" "a"), u"\uFFFD" "a") << "a sequence cut short keeps what follows";
+    EXPECT_EQ(to_utf16("\xE2"
+                       "a"),
+              u"\uFFFD"
+              "a")
+        << "a sequence cut short keeps what follows";
 }
 
 }  // namespace

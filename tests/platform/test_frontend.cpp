@@ -15,7 +15,6 @@ TestFrontend::~TestFrontend() {
     platform::reset_windowing();
 }
 
-
 void TestFrontend::wait_for_input() {
     if (actions.empty()) {
         // Nothing left to do: end every modal loop by destroying what is open.
@@ -40,8 +39,8 @@ int TestFrontend::message_box(HWND, std::u16string_view text, std::u16string_vie
 bool TestFrontend::open_file(HWND, const platform::OpenFileRequest&, std::u16string*) { return false; }
 
 void TestFrontend::window_changed(const platform::Window& w, platform::Change change, int value, bool by_application) {
-    if (by_application && w.id > 0) changes.push_back(std::to_string(w.id) + ":" + std::to_string(int(change)) + ":" +
-                                                      std::to_string(value));
+    if (by_application && w.id > 0)
+        changes.push_back(std::to_string(w.id) + ":" + std::to_string(int(change)) + ":" + std::to_string(value));
 }
 
 void TestFrontend::update_window(const platform::Window&) { ++updates; }

@@ -26,12 +26,12 @@ public:
 
     // Run one at a time, each time the program waits for the operator.
     std::deque<std::function<void()>> actions;
-    std::deque<int> answers;              // message box answers
-    std::vector<std::string> boxes;       // "caption|text|flags"
-    std::vector<std::string> changes;     // "id:kind:value" of application changes
+    std::deque<int> answers;           // message box answers
+    std::vector<std::string> boxes;    // "caption|text|flags"
+    std::vector<std::string> changes;  // "id:kind:value" of application changes
     std::vector<std::u16string> debug;
     int updates = 0;
-    bool ran_out = false;                 // wait_for_input found no action left
+    bool ran_out = false;  // wait_for_input found no action left
 };
 
 }  // namespace orva::test

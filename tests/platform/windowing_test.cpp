@@ -118,7 +118,12 @@ TEST_F(Windowing, CallsOnMissingWindowsSetWindowsErrors) {
         {"CreateWindowExW",
          [&] { return !CreateWindowExW(0, u"NoSuchClass", u"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr); },
          ERROR_CANNOT_FIND_WND_CLASS},
-        {"LoadStringW", [&] { WCHAR b[4]; return LoadStringW(nullptr, 999, b, 4) == 0; }, ERROR_RESOURCE_NAME_NOT_FOUND},
+        {"LoadStringW",
+         [&] {
+             WCHAR b[4];
+             return LoadStringW(nullptr, 999, b, 4) == 0;
+         },
+         ERROR_RESOURCE_NAME_NOT_FOUND},
     };
     for (const Row& row : rows) {
         SetLastError(0xdeadbeef);
@@ -186,7 +191,8 @@ TEST_F(Windowing, ResourceStringsAreCutAndTerminated) {
     EXPECT_EQ(std::u16string(buffer), u"Orva_Ut");
     EXPECT_EQ(LoadStringW(nullptr, 999, buffer, 8), 0);
     EXPECT_EQ(buffer[0], 0);
-    EXPECT_EQ(LoadIconW(nullptr, MAKEINTRESOURCE(IDI_ORVAUTILITY)), nullptr);  // the class asks for an icon that is not there
+    EXPECT_EQ(LoadIconW(nullptr, MAKEINTRESOURCE(IDI_ORVAUTILITY)),
+              nullptr);  // the class asks for an icon that is not there
     EXPECT_NE(LoadIconW(nullptr, MAKEINTRESOURCE(IDI_PROGRAM)), nullptr);
 }
 

@@ -68,7 +68,8 @@ private slots:
         using B = QMessageBox;
         QTest::newRow("ok") << uint(MB_OK) << B::StandardButtons(B::Ok) << int(B::NoIcon) << int(B::Ok) << IDOK;
         QTest::newRow("ok, Esc") << uint(MB_OK) << B::StandardButtons(B::Ok) << int(B::NoIcon) << 0 << IDOK;
-        QTest::newRow("ok cancel: ok") << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << int(B::Ok) << IDOK;
+        QTest::newRow("ok cancel: ok") << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << int(B::Ok)
+                                       << IDOK;
         QTest::newRow("ok cancel: cancel")
             << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << int(B::Cancel) << IDCANCEL;
         QTest::newRow("ok cancel: Esc") << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << 0 << IDCANCEL;
@@ -169,16 +170,17 @@ private slots:
                 QCOMPARE(label->text(), text);
                 if (!label->wordWrap())
                     QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->contentsRect().width(),
-                             qPrintable(text + QStringLiteral(" %1 in %2 (%3)").arg(label->fontMetrics().horizontalAdvance(text)).arg(label->contentsRect().width()).arg(label->font().toString())));
-                else
-                    QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(text));
+                             qPrintable(text + QStringLiteral(" %1 in %2 (%3)")
+                                                   .arg(label->fontMetrics().horizontalAdvance(text))
+                                                   .arg(label->contentsRect().width())
+                                                   .arg(label->font().toString())));
+                else QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(text));
             }
             if (auto* button = qobject_cast<QPushButton*>(w)) {
                 QCOMPARE(button->text(), text);
                 QVERIFY2(button->fontMetrics().horizontalAdvance(text) < button->width(), qPrintable(text));
             }
-            if (c->kind == platform::Kind::Bitmap)
-                QVERIFY(!qobject_cast<QLabel*>(w)->pixmap().isNull());
+            if (c->kind == platform::Kind::Bitmap) QVERIFY(!qobject_cast<QLabel*>(w)->pixmap().isNull());
             if (c->kind == platform::Kind::Icon)  // icon 101 is not in the resources
                 QVERIFY(qobject_cast<QLabel*>(w)->pixmap().isNull());
             if (item.style & WS_TABSTOP) tab_stops << w;
@@ -209,8 +211,9 @@ private slots:
         QTest::addColumn<QStringList>("liberation");
         QTest::addColumn<QStringList>("dejavu");
         const QString about = QStringLiteral("Orva_Utility Version 1.0");
-        const QString save = QStringLiteral("It will take several seconds to save your settings to registry, and settings "
-                                            "you changed will take effect after system reboot.");
+        const QString save = QStringLiteral(
+            "It will take several seconds to save your settings to registry, and settings "
+            "you changed will take effect after system reboot.");
         QTest::newRow("103 About") << &g_aboutDialog << QStringList{about} << QStringList{about};
         QTest::newRow("104 Save Registry")
             << &g_settingsDialog << QStringList()
@@ -255,7 +258,8 @@ private slots:
         const int normal = qt::dialog_font(&g_updateDialog).pixelSize();
         SetDlgItemTextW(h, 1039, u"Writing segment 12 of 112 ...");
         QCOMPARE(label->font().pixelSize(), normal);
-        SetDlgItemTextW(h, 1039, u"A status text far too long for its place, which the template gives room for one line only");
+        SetDlgItemTextW(h, 1039,
+                        u"A status text far too long for its place, which the template gives room for one line only");
         QVERIFY(label->font().pixelSize() < normal);
         QVERIFY(label->font().pixelSize() >= 10);
         SetDlgItemTextW(h, 1039, u"Done");
@@ -276,7 +280,8 @@ private slots:
         auto* combo = qobject_cast<QComboBox*>(m_frontend->widget(GetDlgItem(h, IDC_RESOLUTION)));
         QCOMPARE(combo->count(), 2);
         QCOMPARE(combo->currentText(), QStringLiteral("800 x 600"));
-        QCOMPARE(qobject_cast<QLineEdit*>(m_frontend->widget(GetDlgItem(h, IDC_FTP_DIR)))->text(), QStringLiteral("\\Temp"));
+        QCOMPARE(qobject_cast<QLineEdit*>(m_frontend->widget(GetDlgItem(h, IDC_FTP_DIR)))->text(),
+                 QStringLiteral("\\Temp"));
         QCOMPARE(qobject_cast<QLabel*>(m_frontend->widget(GetDlgItem(h, IDC_RESOLUTION_LABEL)))->text(),
                  QStringLiteral("Resolution : 800 x 600"));
         // The operator's typing and choosing change the model.
@@ -385,7 +390,8 @@ private:
         m_dir = std::make_unique<QTemporaryDir>();
         const fs::path top = m_dir->path().toStdString();
         std::string error;
-        if (sim::init_controller(top / "c", 262144, false, &error)) m_controller = sim::Controller::open(top / "c", &error);
+        if (sim::init_controller(top / "c", 262144, false, &error))
+            m_controller = sim::Controller::open(top / "c", &error);
         if (!m_controller) qFatal("cannot make a controller: %s", error.c_str());
         sim::set_current(m_controller.get());
         fs::create_directories(m_controller->fs_root() / "Storage Card");

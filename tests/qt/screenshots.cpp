@@ -94,32 +94,59 @@ int main(int argc, char** argv) {
             wait = 6;  // the page's own work (the slot query) runs first
         };
         switch (step++) {
-        case 0: shoot(sheet, out + QStringLiteral("/qt-page-1-save-registry.png")); break;
-        case 1: tab(1); break;
-        case 2: shoot(sheet, out + QStringLiteral("/qt-page-2-system-config.png")); break;
-        case 3: tab(2); break;
-        case 4: shoot(sheet, out + QStringLiteral("/qt-page-3-auto-execute.png")); break;
-        case 5: tab(4); break;
-        case 6: shoot(sheet, out + QStringLiteral("/qt-page-5-about.png")); break;
-        case 7: tab(3); break;
-        case 8:
-            if (auto* browse = update ? update->findChild<QPushButton*>(QStringLiteral("control-%1").arg(IDC_IMAGE_BROWSE)) : nullptr)
-                browse->click();
-            break;
-        case 9:
-            if (auto* edit = update ? update->findChild<QLineEdit*>(QStringLiteral("control-%1").arg(IDC_IMAGE_PATH)) : nullptr) {
-                edit->setFocus();
-                QTest::keyClicks(edit, "\\Storage Card\\nk.bin");
-            }
-            shoot(sheet, out + QStringLiteral("/qt-page-4-version-update.png"));
-            break;
-        case 10:
-            if (auto* write = update ? update->findChild<QPushButton*>(QStringLiteral("control-%1").arg(IDC_WRITE_FLASH)) : nullptr)
-                write->click();
-            break;
-        case 11: shoot(sheet, out + QStringLiteral("/qt-page-4-version-update-written.png")); break;
-        case 12: sheet->cancel_button()->click(); break;
-        default: break;
+            case 0:
+                shoot(sheet, out + QStringLiteral("/qt-page-1-save-registry.png"));
+                break;
+            case 1:
+                tab(1);
+                break;
+            case 2:
+                shoot(sheet, out + QStringLiteral("/qt-page-2-system-config.png"));
+                break;
+            case 3:
+                tab(2);
+                break;
+            case 4:
+                shoot(sheet, out + QStringLiteral("/qt-page-3-auto-execute.png"));
+                break;
+            case 5:
+                tab(4);
+                break;
+            case 6:
+                shoot(sheet, out + QStringLiteral("/qt-page-5-about.png"));
+                break;
+            case 7:
+                tab(3);
+                break;
+            case 8:
+                if (auto* browse =
+                        update ? update->findChild<QPushButton*>(QStringLiteral("control-%1").arg(IDC_IMAGE_BROWSE))
+                               : nullptr)
+                    browse->click();
+                break;
+            case 9:
+                if (auto* edit = update
+                                     ? update->findChild<QLineEdit*>(QStringLiteral("control-%1").arg(IDC_IMAGE_PATH))
+                                     : nullptr) {
+                    edit->setFocus();
+                    QTest::keyClicks(edit, "\\Storage Card\\nk.bin");
+                }
+                shoot(sheet, out + QStringLiteral("/qt-page-4-version-update.png"));
+                break;
+            case 10:
+                if (auto* write =
+                        update ? update->findChild<QPushButton*>(QStringLiteral("control-%1").arg(IDC_WRITE_FLASH))
+                               : nullptr)
+                    write->click();
+                break;
+            case 11:
+                shoot(sheet, out + QStringLiteral("/qt-page-4-version-update-written.png"));
+                break;
+            case 12:
+                sheet->cancel_button()->click();
+                break;
+            default:
+                break;
         }
     });
     driver.start();

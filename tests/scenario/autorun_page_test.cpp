@@ -58,7 +58,8 @@ std::string shown(const RunResult& r, int edit) {
 
 TEST(AutoRun, EachValueIsShownInItsRowsEditAndSavedBackFromIt) {
     TempController c;
-    for (int i = 0; i < 10; i++) c.reg_set("Init", kRows[i].value, "REG_SZ", "\\Windows\\p" + std::to_string(i + 1) + ".exe");
+    for (int i = 0; i < 10; i++)
+        c.reg_set("Init", kRows[i].value, "REG_SZ", "\\Windows\\p" + std::to_string(i + 1) + ".exe");
     RunResult r = c.run("tab 3\n" + show_all() + kLeave);
     ASSERT_EQ(r.exit_code, 0) << r.err;
     for (int i = 0; i < 10; i++)
@@ -66,7 +67,8 @@ TEST(AutoRun, EachValueIsShownInItsRowsEditAndSavedBackFromIt) {
     EXPECT_TRUE(lines_with(r.out, "box none").empty()) << r.out;
 
     std::string script = "tab 3\n";
-    for (int i = 0; i < 10; i++) script += "type " + std::to_string(kRows[i].edit) + " \"row" + std::to_string(i + 1) + "\"\n";
+    for (int i = 0; i < 10; i++)
+        script += "type " + std::to_string(kRows[i].edit) + " \"row" + std::to_string(i + 1) + "\"\n";
     RunResult saved = c.run(script + "click 1044\n" + kLeave);
     ASSERT_EQ(saved.exit_code, 0) << saved.err;
     EXPECT_TRUE(lines_with(saved.out, "box none").empty()) << saved.out;
@@ -188,12 +190,14 @@ TEST(AutoRun, AFailingWriteIsReportedOnceAndTheOtherRowsAreWritten) {
     c.reg_set("Init", "Launch83", "REG_SZ", "\\Windows\\kept.exe");
     c.set_config("faults", "registry_read_only", R"(["Init\\Launch83"])");
     std::string script = "tab 3\n";
-    for (int i = 0; i < 10; i++) script += "type " + std::to_string(kRows[i].edit) + " \"n" + std::to_string(i) + "\"\n";
+    for (int i = 0; i < 10; i++)
+        script += "type " + std::to_string(kRows[i].edit) + " \"n" + std::to_string(i) + "\"\n";
     RunResult r = c.run(script + "click 1044\n" + kLeave);
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(lines_with(r.out, "box none"), std::vector<std::string>{kWriteFailed}) << r.out;
     for (int i = 0; i < 10; i++)
-        EXPECT_EQ(c.reg_get("Init", kRows[i].value), i == 3 ? "REG_SZ 36 \"\\\\Windows\\\\kept.exe\"" : stored("n" + std::to_string(i)));
+        EXPECT_EQ(c.reg_get("Init", kRows[i].value),
+                  i == 3 ? "REG_SZ 36 \"\\\\Windows\\\\kept.exe\"" : stored("n" + std::to_string(i)));
 }
 
 // Each row's "Browse" fills that row's edit only, and writes nothing until
@@ -202,16 +206,20 @@ TEST(AutoRun, BrowseFillsTheEditOfItsOwnRow) {
     TempController c;
     std::string script = "tab 3\n";
     for (int i = 0; i < 10; i++)
-        script += "pick \"\\\\Windows\\\\app" + std::to_string(i) + ".exe\"\nclick " + std::to_string(kRows[i].browse) + "\n";
+        script +=
+            "pick \"\\\\Windows\\\\app" + std::to_string(i) + ".exe\"\nclick " + std::to_string(kRows[i].browse) + "\n";
     RunResult browsed = c.run(script + show_all() + kLeave, {"--trace"});
     ASSERT_EQ(browsed.exit_code, 0) << browsed.err;
     EXPECT_EQ(lines_with(browsed.out, "open-file").size(), 10u);
     EXPECT_EQ(lines_with(browsed.out, "open-file")[0], R"(open-file "Auto-execute" -> "\\Windows\\app0.exe")");
     for (int i = 0; i < 10; i++)
-        EXPECT_EQ(shown(browsed, kRows[i].edit), text_of("\\Windows\\app" + std::to_string(i) + ".exe")) << kRows[i].browse;
+        EXPECT_EQ(shown(browsed, kRows[i].edit), text_of("\\Windows\\app" + std::to_string(i) + ".exe"))
+            << kRows[i].browse;
     EXPECT_EQ(c.reg_get("Init", "Launch88"), "") << "browsing wrote the registry";
 
-    RunResult saved = c.run("tab 3\npick \"\\\\Windows\\\\app.exe\"\nclick 1042\npick \"\\\\Temp\\\\six.exe\"\nclick 1039\nclick 1044\n" + kLeave);
+    RunResult saved = c.run(
+        "tab 3\npick \"\\\\Windows\\\\app.exe\"\nclick 1042\npick \"\\\\Temp\\\\six.exe\"\nclick 1039\nclick 1044\n" +
+        kLeave);
     ASSERT_EQ(saved.exit_code, 0) << saved.err;
     EXPECT_EQ(c.reg_get("Init", "Launch88"), R"(REG_SZ 400 "\\Windows\\app.exe")");
     EXPECT_EQ(c.reg_get("Init", "Launch85"), R"(REG_SZ 400 "\\Temp\\six.exe")");
@@ -221,8 +229,9 @@ TEST(AutoRun, ACancelledOrTooLongPickLeavesTheEditAsItWas) {
     TempController c;
     c.reg_set("Init", "Launch81", "REG_SZ", "\\Windows\\keep.exe");
     std::string too_long = "\\" + std::string(199, 'q');  // 200 characters: no room for the NUL
-    RunResult r = c.run("tab 3\npick cancel\nclick 1035\nshow 1025\npick " + text_of(too_long) + "\nclick 1035\nshow 1025\n" + kLeave,
-                        {"--trace"});
+    RunResult r = c.run(
+        "tab 3\npick cancel\nclick 1035\nshow 1025\npick " + text_of(too_long) + "\nclick 1035\nshow 1025\n" + kLeave,
+        {"--trace"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(lines_with(r.out, "show 1025"),
               (std::vector<std::string>(2, "show 1025 " + text_of("\\Windows\\keep.exe"))));
@@ -237,7 +246,8 @@ TEST(AutoRun, ACancelledOrTooLongPickLeavesTheEditAsItWas) {
 TEST(AutoRun, ASavedListIsShownAgainAfterARestart) {
     TempController c;
     const std::string path = "\\Storage Card\\My \"Apps\"\\run.exe";
-    RunResult first = c.run("tab 3\ntype 1029 " + text_of(path) + "\ntype 1024 \"\\\\Windows\\\\a.exe\"\nclick 1044\n" + kLeave);
+    RunResult first =
+        c.run("tab 3\ntype 1029 " + text_of(path) + "\ntype 1024 \"\\\\Windows\\\\a.exe\"\nclick 1044\n" + kLeave);
     ASSERT_EQ(first.exit_code, 0) << first.err;
     RunResult second = c.run("tab 3\nshow 1029\nshow 1024\n" + kLeave);
     EXPECT_EQ(shown(second, 1029), text_of(path));
@@ -258,10 +268,10 @@ TEST(AutoRun, LoadsOnceWhenItsTabIsFirstSelected) {
     RunResult r = c.run("show 1061\ntab 3\ntab 1\ntab 3\nshow 1024\n" + kLeave);
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out,
-              "show 1061 \"\\\\Temp\"\n"
-              + kOpenFailed + "\n"
-              "show 1024 \"\"\n"
-              "box \"Auto-execute\" \"Save Registry\" \"Save your settings to registry ?\" 0x24 -> NO\nexit 0\n");
+              "show 1061 \"\\\\Temp\"\n" + kOpenFailed +
+                  "\n"
+                  "show 1024 \"\"\n"
+                  "box \"Auto-execute\" \"Save Registry\" \"Save your settings to registry ?\" 0x24 -> NO\nexit 0\n");
     EXPECT_EQ(c.reg_get("Init", "Launch80"), "");
 }
 

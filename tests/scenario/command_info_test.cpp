@@ -24,9 +24,9 @@ const std::vector<std::string> kLines = {
 
 // The JSON keys and the page's fields.
 const std::vector<std::pair<std::string, int>> kKeys = {
-    {"slot1", 1003},        {"serial_number", 1010}, {"mac1", 1011},       {"mac2", 1017},
-    {"flash_size", 1014},   {"eeprom_size", 1013},   {"os_image_size", 1016}, {"os_version", 1015},
-    {"sdk_version", 1012},  {"kernel_version", 1020},
+    {"slot1", 1003},       {"serial_number", 1010},  {"mac1", 1011},          {"mac2", 1017},
+    {"flash_size", 1014},  {"eeprom_size", 1013},    {"os_image_size", 1016}, {"os_version", 1015},
+    {"sdk_version", 1012}, {"kernel_version", 1020},
 };
 
 // A transcript string's text: the escapes \\ \" \r \n \t \xHH undone.
@@ -131,8 +131,9 @@ TEST(InfoCommand, ASerialNumberThatIsNeverReadFailsTheCommandButTheFieldsArePrin
         if (row.exit_code == 0) {
             EXPECT_EQ(r.err, "");
         } else {
-            EXPECT_EQ(r.err, "orva-utility: System Config: Serial Number Error: the serial number could not be read (10 "
-                             "retries); the page shows 00  00  00  00  00  00  00  00\n");
+            EXPECT_EQ(r.err,
+                      "orva-utility: System Config: Serial Number Error: the serial number could not be read (10 "
+                      "retries); the page shows 00  00  00  00  00  00  00  00\n");
         }
     }
 }

@@ -28,8 +28,8 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndOneLine) {
         {{"-C", dir, "--frontend", "script", "info"}, "orva-utility: --frontend is not used by the command info\n"},
         {{"-C", dir, "--reboot", "-"}, "orva-utility: --reboot is an option of the commands (see --help)\n"},
         {{"info", "-C"}, "orva-utility: -C needs a directory\n"},
-        {{"-C", (c.dir() / "none").string(), "info"}, "orva-utility: " + (c.dir() / "none").string() +
-                                                           ": no controller here (not a directory)\n"},
+        {{"-C", (c.dir() / "none").string(), "info"},
+         "orva-utility: " + (c.dir() / "none").string() + ": no controller here (not a directory)\n"},
     };
     for (const Row& row : rows) {
         std::vector<std::string> argv{utility_path()};

@@ -17,7 +17,8 @@ std::string sz200(const std::string& quoted) { return "REG_SZ 200 \"" + quoted +
 
 std::vector<std::string> mode_of(const TempController& c, bool saved) {
     std::vector<std::string> out;
-    for (const char* v : {"CxScreen", "CyScreen", "Bpp", "Freq"}) out.push_back(saved ? c.saved_get(kMode, v) : c.reg_get(kMode, v));
+    for (const char* v : {"CxScreen", "CyScreen", "Bpp", "Freq"})
+        out.push_back(saved ? c.saved_get(kMode, v) : c.reg_get(kMode, v));
     return out;
 }
 
@@ -114,8 +115,9 @@ TEST(DisplayCommand, ValuesTheListsDoNotOfferAreUsageErrors) {
     c.reg_set(kMode, "Bpp", "REG_DWORD", "24");
     RunResult r = c.command({"display", "800x600"});
     EXPECT_EQ(r.exit_code, 2);
-    EXPECT_EQ(r.err, "orva-utility: display: the current colour depth 24 is not one the page offers, so it cannot be "
-                     "kept (the page offers 2, 4, 8, 16): give it in MODE\n");
+    EXPECT_EQ(r.err,
+              "orva-utility: display: the current colour depth 24 is not one the page offers, so it cannot be "
+              "kept (the page offers 2, 4, 8, 16): give it in MODE\n");
     EXPECT_EQ(c.reg_get(kMode, "Bpp"), dword(24));
     EXPECT_EQ(c.reg_get(kMode, "CxScreen"), dword(640));
 }
@@ -160,8 +162,7 @@ TEST(DirectoryCommands, AMissingDirectoryIsTheBoxTextAndChangesNothing) {
     RunResult r = c.command({"ftp-dir", "\\Nowhere"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              "orva-utility: Directory Not exist: Directory not exist, please create it first. ErrCode : 2\n");
+    EXPECT_EQ(r.err, "orva-utility: Directory Not exist: Directory not exist, please create it first. ErrCode : 2\n");
     EXPECT_EQ(c.reg_get(kFtp, "DefaultDir"), "REG_SZ 12 \"\\\\Temp\"");
     EXPECT_EQ(c.saved_get(kFtp, "DefaultDir"), "REG_SZ 12 \"\\\\Temp\"");
 

@@ -93,8 +93,9 @@ TEST(UpdateCommand, AnImageLargerThanTheImageAreaFailsWithThePagesBoxesAndErases
     RunResult r = c.command({"update", "\\temp\\BIG.BIN"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "orva-utility: Write File to Flash: Image file is larger than flash\n"
-                     "orva-utility: OS image update: FlashWriteFile failed\n");
+    EXPECT_EQ(r.err,
+              "orva-utility: Write File to Flash: Image file is larger than flash\n"
+              "orva-utility: OS image update: FlashWriteFile failed\n");
     for (const std::string& line : c.log()) EXPECT_EQ(line.find("FlashErase"), std::string::npos) << line;
     EXPECT_TRUE(flash_state(c).empty());
 }
@@ -113,16 +114,20 @@ TEST(UpdateCommand, ChecksBeforeThePageOpensLeaveTheFlashUntouched) {
         {{"\\Temp\\nk.bin", "--sha256", zeros}, 1, "orva-utility: image checksum mismatch\n"},
         {{"\\Temp\\none.bin", "--sha256", zeros}, 1, "orva-utility: \\Temp\\none.bin: No such file or directory\n"},
         {{"\\Temp", "--sha256", zeros}, 1, "orva-utility: \\Temp: Is a directory\n"},
-        {{"\\Temp\\nk.bin", "--sha256", "abc"}, 2,
+        {{"\\Temp\\nk.bin", "--sha256", "abc"},
+         2,
          "orva-utility: update: --sha256 needs 64 hexadecimal digits, not \"abc\"\n"},
         {{"\\Temp\\nk.bin", "--sha256", zeros.substr(1) + "g"}, 2, "orva-utility: update: --sha256 needs 64"},
         {{"\\Temp\\nk.bin", "--sha256"}, 2, "orva-utility: --sha256 needs a checksum\n"},
-        {{(c.dir() / "outside.bin").string()}, 2, "orva-utility: update: IMAGE " + (c.dir() / "outside.bin").string() +
-                                                       " is neither a controller path such as \\Temp\\nk.bin nor a file in "},
+        {{(c.dir() / "outside.bin").string()},
+         2,
+         "orva-utility: update: IMAGE " + (c.dir() / "outside.bin").string() +
+             " is neither a controller path such as \\Temp\\nk.bin nor a file in "},
         {{(c.fs() / "Temp" / "link.bin").string()}, 2, "orva-utility: update: IMAGE "},
         {{c.fs().string()}, 2, "orva-utility: update: IMAGE "},
         {{"Temp/nk.bin"}, 2, "orva-utility: update: IMAGE Temp/nk.bin is neither"},
-        {{"\\Temp\\" + std::string(200, 'n')}, 2,
+        {{"\\Temp\\" + std::string(200, 'n')},
+         2,
          "orva-utility: update: IMAGE is 206 characters long as a controller path; the page takes at most 199\n"},
         {{}, 2, "orva-utility: update: needs an IMAGE\n"},
         {{"\\a", "\\b"}, 2, "orva-utility: update: takes one IMAGE\n"},
@@ -151,7 +156,9 @@ TEST(UpdateCommand, FailuresOfThePageAreItsBoxes) {
     RunResult r = c.command({"update", "\\Temp\\missing.bin"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "orva-utility: Write File to Flash: OpenFile error\norva-utility: OS image update: FlashWriteFile failed\n");
+    EXPECT_EQ(
+        r.err,
+        "orva-utility: Write File to Flash: OpenFile error\norva-utility: OS image update: FlashWriteFile failed\n");
     EXPECT_TRUE(c.log().empty());
 
     // A write that fails half way: the progress so far, then the page's box.

@@ -101,7 +101,8 @@ TEST_P(BrokenFlashFile, FailsTheFlashOnlyAndTheRegistryStaysReachable) {
 INSTANTIATE_TEST_SUITE_P(
     Files, BrokenFlashFile,
     ::testing::Values(BrokenRow{"Directory", [](const fs::path& p) { fs::create_directory(p); }, "is a directory"},
-                      BrokenRow{"Fifo", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, "is a FIFO"},
+                      BrokenRow{"Fifo", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
+                                "is a FIFO"},
                       BrokenRow{"SymbolicLinkLoop", [](const fs::path& p) { fs::create_symlink(p.filename(), p); },
                                 "Too many levels of symbolic links"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -134,8 +135,8 @@ pid_t start_update(const TempController& c, const fs::path& script) {
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> argv{utility_path(), "--controller", c.dir().string(), "--frontend", "script",
-                                  script.string()};
+    std::vector<std::string> argv{utility_path(), "--controller", c.dir().string(),
+                                  "--frontend",   "script",       script.string()};
     std::vector<char*> args;
     for (auto& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
@@ -195,17 +196,18 @@ TEST(KilledUpdate, LeavesEverySegmentOldErasedOrNewInTheOrderOfTheUpdate) {
         pid_t pid = start_update(c, script);
         ASSERT_GT(pid, 0);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (image_calls(c.dir() / "events.log") < k && std::chrono::steady_clock::now() < deadline) {
-        }
+        while (image_calls(c.dir() / "events.log") < k && std::chrono::steady_clock::now() < deadline) {}
         kill(pid, SIGKILL);
         int status = 0;
         waitpid(pid, &status, 0);
         const std::string states = segment_states(c, old_image, image, n);
         // The erase pass goes first, then the write pass, segment by segment.
         const size_t erased = states.find_first_not_of('E');
-        const bool erasing = states.find_first_not_of('O', erased == std::string::npos ? n : erased) == std::string::npos;
+        const bool erasing =
+            states.find_first_not_of('O', erased == std::string::npos ? n : erased) == std::string::npos;
         const size_t written = states.find_first_not_of('N');
-        const bool writing = written == std::string::npos || states.find_first_not_of('E', written) == std::string::npos;
+        const bool writing =
+            written == std::string::npos || states.find_first_not_of('E', written) == std::string::npos;
         EXPECT_TRUE(erasing || writing) << "killed after " << k << " image calls: " << states;
         inside += states != std::string(n, 'N');
     }

@@ -103,8 +103,7 @@ RunResult run_program(const std::vector<std::string>& argv, const std::string& i
     close(out_pipe[0]);
     close(err_pipe[0]);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }

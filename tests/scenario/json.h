@@ -37,8 +37,8 @@ public:
 
 private:
     void skip() {
-        while (m_pos < m_text.size() && (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' || m_text[m_pos] == '\n' ||
-                                         m_text[m_pos] == '\r'))
+        while (m_pos < m_text.size() &&
+               (m_text[m_pos] == ' ' || m_text[m_pos] == '\t' || m_text[m_pos] == '\n' || m_text[m_pos] == '\r'))
             ++m_pos;
     }
     bool eat(char c) {
@@ -56,7 +56,10 @@ private:
         uint32_t v = 0;
         for (int i = 0; i < 4; ++i) {
             char c = m_text[m_pos++];
-            int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+            int d = c >= '0' && c <= '9'   ? c - '0'
+                    : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                           : -1;
             if (d < 0) return std::nullopt;
             v = v * 16 + uint32_t(d);
         }
@@ -149,7 +152,8 @@ private:
         if (word("null")) return Json{nullptr};
         size_t start = m_pos;
         if (m_pos < m_text.size() && m_text[m_pos] == '-') ++m_pos;
-        while (m_pos < m_text.size() && std::string_view("0123456789.eE+-").find(m_text[m_pos]) != std::string_view::npos)
+        while (m_pos < m_text.size() &&
+               std::string_view("0123456789.eE+-").find(m_text[m_pos]) != std::string_view::npos)
             ++m_pos;
         if (m_pos == start) return std::nullopt;
         try {

@@ -25,7 +25,8 @@ const std::string kAsk =
     "box \"Save Registry\" \"Factory Registry Settings\" \"It would recover all your settings to factory default "
     "settings, are you sure ?\" 0x4 -> ";
 const std::string kWait =
-    "box \"Save Registry\" \"Factory Registry Settings\" \"It would take few seconds to recover, please wait !\" 0x0 -> "
+    "box \"Save Registry\" \"Factory Registry Settings\" \"It would take few seconds to recover, please wait !\" 0x0 "
+    "-> "
     "OK\n";
 const std::string kRebootOffer =
     "box \"Save Registry\" \"Factory Registry Settings\" \"All settings you changed will take effect after system "
@@ -160,7 +161,9 @@ std::string earlier_viewer(const std::string& tool) {
            "# Registry viewer of the controller. With no display to show it on, it\n"
            "# writes the live registry, as .reg text, to \\Temp\\RegView.txt.\n"
            "fs=$(cd \"$(dirname \"$0\")/..\" && pwd) || exit 1\n"
-           "tool=${ORVA_CONTROLLER_TOOL:-'" + tool + "'}\n"
+           "tool=${ORVA_CONTROLLER_TOOL:-'" +
+           tool +
+           "'}\n"
            "[ -x \"$tool\" ] || tool=orva-controller\n"
            "mkdir -p \"$fs/Temp\" || exit 1\n"
            "out=\"$fs/Temp/RegView.txt\"\n"
@@ -238,9 +241,7 @@ const std::string kSaveProceed =
 const std::string kSaveReboot =
     R"(box "Save Registry" "System Reboot" "All settings you changed will take effect after system reboot, reboot now ?" 0x24 -> )";
 
-std::string saved_ftp(const TempController& c) {
-    return c.tool({"reg", "--saved", "get", kFtpKey, "DefaultDir"}).out;
-}
+std::string saved_ftp(const TempController& c) { return c.tool({"reg", "--saved", "get", kFtpKey, "DefaultDir"}).out; }
 
 // Declining, a failed flush and a declined reboot all leave the page open
 // for more work; only the exit prompt ends the run.
@@ -265,10 +266,8 @@ TEST(SettingsSaveAndReboot, KeepsThePageOpenUnlessTheOperatorReboots) {
         RunResult r = c.run(std::string("answer ") + k.answers + "\nclick 1001\nshow 1061\n" + kExit);
         EXPECT_EQ(r.exit_code, 0) << r.err;
         EXPECT_EQ(r.out, k.lines + "show 1061 \"\\\\Windows\"\n" + kExitLines);
-        if (k.flushed)
-            EXPECT_EQ(saved_ftp(c), c.reg_get(kFtpKey, "DefaultDir") + "\n");
-        else
-            EXPECT_NE(saved_ftp(c), c.reg_get(kFtpKey, "DefaultDir") + "\n");
+        if (k.flushed) EXPECT_EQ(saved_ftp(c), c.reg_get(kFtpKey, "DefaultDir") + "\n");
+        else EXPECT_NE(saved_ftp(c), c.reg_get(kFtpKey, "DefaultDir") + "\n");
         for (auto& line : c.log()) EXPECT_EQ(line.find("reboot"), std::string::npos) << line;
     }
 }

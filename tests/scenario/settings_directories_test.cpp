@@ -30,7 +30,8 @@ std::string ftp_row(const std::string& dir) {
 }
 
 std::string http_row(const std::string& dir) {
-    return "show 1067 " + quoted(dir) + "\nshow 1075 " + quoted("Change HTTP default directory " + dir + " to :") + "\n";
+    return "show 1067 " + quoted(dir) + "\nshow 1075 " + quoted("Change HTTP default directory " + dir + " to :") +
+           "\n";
 }
 
 std::string stored(const std::string& dir) { return "REG_SZ 200 " + quoted(dir); }
@@ -65,9 +66,9 @@ TEST(SettingsDirectories, ExistingPathsAreStoredAsTypedInTwoHundredBytes) {
 TEST(SettingsDirectories, PathsNotFoundShowTheErrorCodeAndTheStoredDirectoryAgain) {
     TempController c;
     const std::vector<std::pair<std::string, int>> rows = {
-        {"\\Nowhere", 2},  {"\\Temp\\*.bin", 2}, {"\\Temp\\", 2},  {"", 2},
-        {"\\Nowhere\\x", 3}, {"\\Nowhere\\*", 3}, {"\\..\\etc", 5}, {"\\Temp\\..\\..\\..\\*", 5},
-        {"\\W*\\www", 123},
+        {"\\Nowhere", 2}, {"\\Temp\\*.bin", 2},         {"\\Temp\\", 2},
+        {"", 2},          {"\\Nowhere\\x", 3},          {"\\Nowhere\\*", 3},
+        {"\\..\\etc", 5}, {"\\Temp\\..\\..\\..\\*", 5}, {"\\W*\\www", 123},
     };
     for (const auto& [typed, code] : rows) {
         SCOPED_TRACE(typed);
@@ -133,7 +134,8 @@ TEST(SettingsDirectories, RegistryFailuresShowTheirBoxAndTheStoredDirectory) {
     {
         TempController c;
         ASSERT_EQ(c.tool({"reg", "delete", kHttpKey}).exit_code, 0);
-        RunResult r = c.run("show 1067\nshow 1075\ntype 1067 \"\\\\Windows\"\nclick 1068\nshow 1067\nshow 1075\n" + kExit);
+        RunResult r =
+            c.run("show 1067\nshow 1075\ntype 1067 \"\\\\Windows\"\nclick 1068\nshow 1067\nshow 1075\n" + kExit);
         EXPECT_EQ(r.out, http_row("") + "box none \"Save Registry\" \"HTTP RegOpenKeyEx Failed\" 0x0 -> OK\n" +
                              http_row("") + kExitLines)
             << r.err;
@@ -145,8 +147,8 @@ TEST(SettingsDirectories, RegistryFailuresShowTheirBoxAndTheStoredDirectory) {
 TEST(SettingsDirectories, EachChangeRefreshesOnlyItsOwnRow) {
     TempController c;
     RunResult r = c.run("type 1067 \"\\\\Windows\"\nclick 1068\n" + kExit, {"--trace"});
-    const std::string tail = "text 1067 \"\\\\Windows\"\ntext 1075 \"Change HTTP default directory \\\\Windows to :\"\n" +
-                             kExitLines;
+    const std::string tail =
+        "text 1067 \"\\\\Windows\"\ntext 1075 \"Change HTTP default directory \\\\Windows to :\"\n" + kExitLines;
     ASSERT_GE(r.out.size(), tail.size());
     EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail) << r.out;
 }

@@ -16,8 +16,8 @@ const std::string kExitLines =
 
 std::string shown(const std::string& resolution, const std::string& bpp, const std::string& freq, int res_sel,
                   int bpp_sel, int freq_sel) {
-    return "show 1069 \"Resolution : " + resolution + "\"\nshow 1071 \"Bpp : " + bpp + "\"\nshow 1072 \"Frequncy : " +
-           freq + " Hz\"\nshow 1064 list " + std::to_string(res_sel) +
+    return "show 1069 \"Resolution : " + resolution + "\"\nshow 1071 \"Bpp : " + bpp +
+           "\"\nshow 1072 \"Frequncy : " + freq + " Hz\"\nshow 1064 list " + std::to_string(res_sel) +
            " \"320 x 240\" \"640 x 480\" \"800 x 600\" \"1024 x 768\"\nshow 1065 list " + std::to_string(bpp_sel) +
            " \"2\" \"4\" \"8\" \"16\"\nshow 1070 list " + std::to_string(freq_sel) +
            " \"50 Hz\" \"60 Hz\" \"70 Hz\" \"75 Hz\"\n";
@@ -99,8 +99,8 @@ TEST(SettingsDisplay, FailingWritesEachShowABoxAndTheOthersAreMade) {
         SCOPED_TRACE(row.read_only);
         TempController c;
         c.set_config("faults", "registry_read_only", row.read_only);
-        RunResult r = c.run("select 1064 2\nselect 1065 1\nselect 1070 2\nclick 1066\nshow 1069\nshow 1071\nshow 1072\n" +
-                            kExit);
+        RunResult r =
+            c.run("select 1064 2\nselect 1065 1\nselect 1070 2\nclick 1066\nshow 1069\nshow 1071\nshow 1072\n" + kExit);
         EXPECT_EQ(r.out, row.boxes + row.labels + kExitLines) << r.err;
     }
     TempController c;
@@ -129,7 +129,8 @@ TEST(SettingsDisplay, InitialisationFillsEachListBeforeSelectingItThenShowsTheFt
     RunResult r = c.run(kExit, {"--trace"});
     const std::string expected_start =
         "text 1069 \"Resolution : 640 x 480\"\ntext 1071 \"Bpp : 16\"\ntext 1072 \"Frequncy : 60 Hz\"\n"
-        "item 1064 \"320 x 240\"\nitem 1064 \"640 x 480\"\nitem 1064 \"800 x 600\"\nitem 1064 \"1024 x 768\"\nsel 1064 1\n"
+        "item 1064 \"320 x 240\"\nitem 1064 \"640 x 480\"\nitem 1064 \"800 x 600\"\nitem 1064 \"1024 x 768\"\nsel 1064 "
+        "1\n"
         "item 1065 \"2\"\nitem 1065 \"4\"\nitem 1065 \"8\"\nitem 1065 \"16\"\nsel 1065 3\n"
         "item 1070 \"50 Hz\"\nitem 1070 \"60 Hz\"\nitem 1070 \"70 Hz\"\nitem 1070 \"75 Hz\"\nsel 1070 1\n"
         "text 1061 \"\\\\Temp\"\n";

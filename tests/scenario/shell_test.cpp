@@ -21,7 +21,8 @@ TEST(Shell, AnsweringNoEndsTheProgramWithoutTouchingTheRegistry) {
     RunResult r = c.run("answer NO\ncancel\n");
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, kSaveAsk + "NO\nexit 0\n");
-    EXPECT_NE(c.tool({"reg", "--saved", "get", "Comm\\FTPD", "DefaultDir"}).out, c.reg_get("Comm\\FTPD", "DefaultDir") + "\n");
+    EXPECT_NE(c.tool({"reg", "--saved", "get", "Comm\\FTPD", "DefaultDir"}).out,
+              c.reg_get("Comm\\FTPD", "DefaultDir") + "\n");
     for (auto& line : c.log()) EXPECT_EQ(line.find("reboot"), std::string::npos) << line;
 }
 
@@ -30,7 +31,8 @@ TEST(Shell, YesThenNoDoesNotFlush) {
     c.reg_set("Comm\\FTPD", "DefaultDir", "REG_SZ", "\\Windows", 200);
     RunResult r = c.run("answer YES NO\ncancel\n");
     EXPECT_EQ(r.out, kSaveAsk + "YES\n" + kProceed + "NO\nexit 0\n");
-    EXPECT_NE(c.tool({"reg", "--saved", "get", "Comm\\FTPD", "DefaultDir"}).out, c.reg_get("Comm\\FTPD", "DefaultDir") + "\n");
+    EXPECT_NE(c.tool({"reg", "--saved", "get", "Comm\\FTPD", "DefaultDir"}).out,
+              c.reg_get("Comm\\FTPD", "DefaultDir") + "\n");
 }
 
 TEST(Shell, FlushWithoutRebootMakesTheSavedCopyEqualTheLiveOne) {
@@ -59,9 +61,8 @@ TEST(Shell, OkAsksOnTheFirstCreatedPageAndCancelOnTheCurrentOne) {
     EXPECT_EQ(ok.out, kSaveAsk + "NO\nexit 0\n");
     EXPECT_EQ(ok.err, "");  // nothing left open
     RunResult cancel = c.run("tab 5\nanswer NO\ncancel\n");
-    EXPECT_EQ(cancel.out,
-              R"(box "About Orva_Utility" "Save Registry" "Save your settings to registry ?" 0x24 -> NO)"
-              "\nexit 0\n");
+    EXPECT_EQ(cancel.out, R"(box "About Orva_Utility" "Save Registry" "Save your settings to registry ?" 0x24 -> NO)"
+                          "\nexit 0\n");
 }
 
 TEST(Shell, FailedFlushIsReportedAndTheProgramStillEnds) {
@@ -105,7 +106,9 @@ TEST(ScriptErrors, EndWithCodeTwoAndOneLineNamingTheScriptLine) {
 
 TEST(ScriptLanguage, StringsRoundTripThroughAnEditWithTheTranscriptsEscapes) {
     TempController c;
-    RunResult r = c.run("tab 4\ntype 1035 \"a\\\\b\\\"c\\r\\n\\t\\x01\\x85 \xC3\xA9 \xF0\x9F\x94\xA7\"\nshow 1035\nanswer NO\ncancel\n");
+    RunResult r = c.run(
+        "tab 4\ntype 1035 \"a\\\\b\\\"c\\r\\n\\t\\x01\\x85 \xC3\xA9 \xF0\x9F\x94\xA7\"\nshow 1035\nanswer "
+        "NO\ncancel\n");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(lines(r.out)[0], "show 1035 \"a\\\\b\\\"c\\r\\n\\t\\x01\\x85 \xC3\xA9 \xF0\x9F\x94\xA7\"");
     RunResult big = c.run("click 99999999999\n");

@@ -71,16 +71,16 @@ TEST(SystemConfig, ShowsEveryFieldInOrderFromTheLibraryAndTheModule) {
     EXPECT_EQ(f["1020"], "Orva Kernel K1.0.3");
     EXPECT_EQ(f["1016"], "29360128 bytes");
     EXPECT_EQ(r.out.find("debug "), std::string::npos);
-    EXPECT_EQ(calls(c), (std::vector<std::string> {"GetNameOfModule(1)", "ChangeSlotToVex(1)", "GetSystemSerialNumber()",
-                                                   "ReadMAC(0)", "ReadMAC(1)", "GetFlashSize_Img()", "GetOSversion()",
-                                                   "GetSDKversion()", "GetKernelVersion()"}));
+    EXPECT_EQ(calls(c), (std::vector<std::string>{"GetNameOfModule(1)", "ChangeSlotToVex(1)", "GetSystemSerialNumber()",
+                                                  "ReadMAC(0)", "ReadMAC(1)", "GetFlashSize_Img()", "GetOSversion()",
+                                                  "GetSDKversion()", "GetKernelVersion()"}));
 }
 
 TEST(SystemConfig, SlotFieldFromWhatTheModuleAnswers) {
     struct Row {
         const char* what;
         std::vector<std::pair<std::string, std::string>> module;  // [module] keys, TOML values
-        std::string slot;                                          // escaped as in the transcript
+        std::string slot;                                         // escaped as in the transcript
     };
     const Row rows[] = {
         {"no module answers", {{"silent", "true"}}, ""},
@@ -109,8 +109,8 @@ TEST(SystemConfig, OnlyTheExactNameFiveThousandAsksTheModule) {
     struct Row {
         std::string model, name, slot;
     };
-    for (const Row& row : {Row {"5012", R"("SX12")", "R-5012"}, Row {"5000", R"("50000")", "R-5000"},
-                           Row {"5000", R"("500")", "R-5000"}, Row {"4990", R"("5000")", "R-OR5DI"}}) {
+    for (const Row& row : {Row{"5012", R"("SX12")", "R-5012"}, Row{"5000", R"("50000")", "R-5000"},
+                           Row{"5000", R"("500")", "R-5000"}, Row{"4990", R"("5000")", "R-OR5DI"}}) {
         TempController c;
         c.set_config("slot1", "model", row.model);
         c.set_config("slot1", "name", row.name);
@@ -140,8 +140,9 @@ public:
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_addclose(&actions, out[0]);
         std::string tool = controller_tool_path(), dir = module_controller.dir().string();
-        std::vector<char*> argv = {tool.data(), const_cast<char*>("-C"), dir.data(), const_cast<char*>("module"),
-                                   const_cast<char*>("serve"), nullptr};
+        std::vector<char*> argv = {
+            tool.data(), const_cast<char*>("-C"), dir.data(), const_cast<char*>("module"), const_cast<char*>("serve"),
+            nullptr};
         if (posix_spawn(&m_pid, tool.c_str(), &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
@@ -210,9 +211,10 @@ TEST(SystemConfig, SerialNumberRetriesAtMostTenTimes) {
         int calls, lines;
         std::string field;
     };
-    for (const Row& row : {Row {"0", 1, 0, "01  23  45  67  89  AB  CD  EF"}, Row {"1", 3, 1, "01  23  45  67  89  AB  CD  EF"},
-                           Row {"2", 3, 1, "01  23  45  67  89  AB  CD  EF"}, Row {"3", 5, 2, "01  23  45  67  89  AB  CD  EF"},
-                           Row {"1000", 21, 10, "00  00  00  00  00  00  00  00"}}) {
+    for (const Row& row :
+         {Row{"0", 1, 0, "01  23  45  67  89  AB  CD  EF"}, Row{"1", 3, 1, "01  23  45  67  89  AB  CD  EF"},
+          Row{"2", 3, 1, "01  23  45  67  89  AB  CD  EF"}, Row{"3", 5, 2, "01  23  45  67  89  AB  CD  EF"},
+          Row{"1000", 21, 10, "00  00  00  00  00  00  00  00"}}) {
         TempController c;
         c.set_config("faults", "serial_number_failures", row.failures);
         RunResult r;
@@ -239,10 +241,10 @@ TEST(SystemConfig, FlashSizeFollowsTheSegmentSizeAndTheImageSizeIsSigned) {
         const char* image;
         std::string flash, image_text;
     };
-    for (const Row& row : {Row {"131072", "14680064", "16M bytes", "14680064 bytes"},
-                           Row {"262144", "29360128", "32M bytes", "29360128 bytes"},
-                           Row {"0", "-5", "Unknown", "-5 bytes"},
-                           Row {"65536", "-2147483648", "Unknown", "-2147483648 bytes"}}) {
+    for (const Row& row :
+         {Row{"131072", "14680064", "16M bytes", "14680064 bytes"},
+          Row{"262144", "29360128", "32M bytes", "29360128 bytes"}, Row{"0", "-5", "Unknown", "-5 bytes"},
+          Row{"65536", "-2147483648", "Unknown", "-2147483648 bytes"}}) {
         TempController c;
         c.set_config("flash", "segment_size", row.segment);
         c.set_config("flash", "image_area_size", row.image);
@@ -256,7 +258,9 @@ TEST(SystemConfig, FlashSizeFollowsTheSegmentSizeAndTheImageSizeIsSigned) {
 TEST(SystemConfig, KernelVersionBytesShowAsTheCharactersOfTheSameCode) {
     TempController c;
     c.set_config("identity", "kernel_version", R"("\u00e9\u00ff1.0 ")");
-    EXPECT_EQ(show_page(c)["1020"], "Orva Kernel \xC3\xA9\xC3\xBF" "1.0 ");
+    EXPECT_EQ(show_page(c)["1020"],
+              "Orva Kernel \xC3\xA9\xC3\xBF"
+              "1.0 ");
 }
 
 }  // namespace

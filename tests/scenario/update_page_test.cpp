@@ -29,7 +29,8 @@ const std::string kPrompt =
     R"(box "Version Update" "Update OS image" "Update OS image now ? It will take several minitues and the old OS image will be overwritten" 0x1 -> )";
 const std::string kSucceeded = R"(box none "Update OS image" "Update OS image succeed, Reboot now ?" 0x24 -> )";
 const std::string kFailed = "box \"Version Update\" \"OS image update\" \"FlashWriteFile failed\" 0x30 -> OK\n";
-const std::string kSaveAsk = "box \"Version Update\" \"Save Registry\" \"Save your settings to registry ?\" 0x24 -> NO\n";
+const std::string kSaveAsk =
+    "box \"Version Update\" \"Save Registry\" \"Save your settings to registry ?\" 0x24 -> NO\n";
 const std::string kExit = kSaveAsk + "exit 0\n";
 
 std::string script_quote(const std::string& s) {
@@ -143,9 +144,10 @@ TEST_P(UpdateGeometry, WritesTheFileFromTheFirstImageSegmentAndOffersAReboot) {
     ASSERT_EQ(r.exit_code, 0) << r.err;
 
     std::string debug;
-    if (row.segment == k256K) debug = "debug \"intStartSegNo=0\\n\\r\"\ndebug \"intEndSegNo=" + std::to_string(n) + "\\n\\r\"\n";
-    EXPECT_EQ(from_prompt(r.out), kPrompt + "OK\n" + debug +
-                         progress_trace(first, row.percents) + kSucceeded + "NO\n" + kExit)
+    if (row.segment == k256K)
+        debug = "debug \"intStartSegNo=0\\n\\r\"\ndebug \"intEndSegNo=" + std::to_string(n) + "\\n\\r\"\n";
+    EXPECT_EQ(from_prompt(r.out),
+              kPrompt + "OK\n" + debug + progress_trace(first, row.percents) + kSucceeded + "NO\n" + kExit)
         << r.out;
     // The kernel debug output also goes to standard error as it is, and to
     // the controller's debug.log without carriage returns.
@@ -153,12 +155,14 @@ TEST_P(UpdateGeometry, WritesTheFileFromTheFirstImageSegmentAndOffersAReboot) {
     EXPECT_EQ(r.err, row.segment == k256K ? "intStartSegNo=0\n\rintEndSegNo=" + end + "\n\r" : "");
     EXPECT_EQ(c.tool({"log", "--debug"}).out, row.segment == k256K ? "intStartSegNo=0\nintEndSegNo=" + end + "\n" : "");
 
-    std::vector<std::string> expected{"GetFlashSize_Img() -> " + std::string(row.segment == k128K ? "14680064" : "29360128")};
+    std::vector<std::string> expected{"GetFlashSize_Img() -> " +
+                                      std::string(row.segment == k128K ? "14680064" : "29360128")};
     for (auto& e : registry_erases()) expected.push_back(e);
     for (int k = 0; k < n; ++k) expected.push_back("FlashErase_Img(" + std::to_string(first + k) + ") -> 1");
     for (int k = 0; k < n; ++k) {
         size_t count = std::min<size_t>(row.segment, row.size - size_t(k) * row.segment);
-        expected.push_back("FlashWriteString_Img(" + std::to_string(first + k) + ", 0, " + std::to_string(count) + ") -> 1");
+        expected.push_back("FlashWriteString_Img(" + std::to_string(first + k) + ", 0, " + std::to_string(count) +
+                           ") -> 1");
     }
     EXPECT_EQ(flash_calls(c), expected);
 
@@ -170,8 +174,7 @@ TEST_P(UpdateGeometry, WritesTheFileFromTheFirstImageSegmentAndOffersAReboot) {
 
 INSTANTIATE_TEST_SUITE_P(
     Images, UpdateGeometry,
-    ::testing::Values(GeometryRow{"EmptyFile", k256K, 0, {}},
-                      GeometryRow{"EmptyFile128K", k128K, 0, {}},
+    ::testing::Values(GeometryRow{"EmptyFile", k256K, 0, {}}, GeometryRow{"EmptyFile128K", k128K, 0, {}},
                       GeometryRow{"ExactlyOneSegment", k128K, k128K, {100}},
                       GeometryRow{"OneByteOverASegment128K", k128K, k128K + 1, {50, 100}},
                       GeometryRow{"OneByteOverASegment256K", k256K, k256K + 1, {50, 100}},
@@ -220,11 +223,12 @@ TEST(UpdatePage, BrowseFillsThePathAndACancelledDialogLeavesItAlone) {
     RunResult r = c.run("tab 4\ntype 1035 \"old\"\npick " + script_quote(kImagePath) +
                         "\nclick 1036\nshow 1035\npick cancel\nclick 1036\nshow 1035\nanswer NO\ncancel\n");
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out, "open-file \"Version Update\" -> \"\\\\Storage Card\\\\nk.bin\"\n"
-                     "show 1035 \"\\\\Storage Card\\\\nk.bin\"\n"
-                     "open-file \"Version Update\" -> cancel\n"
-                     "show 1035 \"\\\\Storage Card\\\\nk.bin\"\n" +
-                         kExit);
+    EXPECT_EQ(r.out,
+              "open-file \"Version Update\" -> \"\\\\Storage Card\\\\nk.bin\"\n"
+              "show 1035 \"\\\\Storage Card\\\\nk.bin\"\n"
+              "open-file \"Version Update\" -> cancel\n"
+              "show 1035 \"\\\\Storage Card\\\\nk.bin\"\n" +
+                  kExit);
 }
 
 TEST(UpdatePage, ACancelledPromptOpensAndErasesNothing) {
@@ -279,27 +283,35 @@ INSTANTIATE_TEST_SUITE_P(
     BadInput, UpdateEarlyFailure,
     ::testing::Values(
         EarlyFailureRow{"EmptyPath", "", [](const TempController&) {}, "OpenFile error", {}},
-        EarlyFailureRow{"MissingFile", R"(\Storage Card\missing.bin)", [](const TempController&) {}, "OpenFile error", {}},
+        EarlyFailureRow{
+            "MissingFile", R"(\Storage Card\missing.bin)", [](const TempController&) {}, "OpenFile error", {}},
         EarlyFailureRow{"MissingFolder", R"(\No Card\nk.bin)", [](const TempController&) {}, "OpenFile error", {}},
         EarlyFailureRow{"Directory", R"(\Storage Card)", [](const TempController&) {}, "OpenFile error", {}},
-        EarlyFailureRow{"AboveTheFileSystem", R"(\..\controller.toml)", [](const TempController&) {}, "OpenFile error", {}},
-        EarlyFailureRow{"FourGiBAndOneByte", kImagePath,
+        EarlyFailureRow{
+            "AboveTheFileSystem", R"(\..\controller.toml)", [](const TempController&) {}, "OpenFile error", {}},
+        EarlyFailureRow{"FourGiBAndOneByte",
+                        kImagePath,
                         [](const TempController& c) {
                             fs::resize_file(image_file(c), (uint64_t(1) << 32) + 1);  // sparse: never written
                         },
-                        "GetFileSize error", {}},
-        EarlyFailureRow{"OneByteLargerThanTheImageArea", kImagePath,
+                        "GetFileSize error",
+                        {}},
+        EarlyFailureRow{"OneByteLargerThanTheImageArea",
+                        kImagePath,
                         [](const TempController& c) {
                             c.set_config("flash", "image_area_size", std::to_string(4 * k256K));
                             write_host_file(image_file(c), pattern(4 * k256K + 1));
                         },
-                        "Image file is larger than flash", {"GetFlashSize_Img() -> 1048576"}},
-        EarlyFailureRow{"NoImageArea", kImagePath,
+                        "Image file is larger than flash",
+                        {"GetFlashSize_Img() -> 1048576"}},
+        EarlyFailureRow{"NoImageArea",
+                        kImagePath,
                         [](const TempController& c) {
                             c.set_config("flash", "image_area_size", "-1");
                             write_host_file(image_file(c), pattern(10));
                         },
-                        "Image file is larger than flash", {"GetFlashSize_Img() -> -1"}},
+                        "Image file is larger than flash",
+                        {"GetFlashSize_Img() -> -1"}},
         EarlyFailureRow{"SegmentSize65536", kImagePath,
                         [](const TempController& c) { c.set_config("flash", "segment_size", "65536"); },
                         "Flash Size Unknown", kSized},
@@ -319,8 +331,9 @@ TEST(UpdatePage, AFailedWriteStopsAtThatSegmentAndLeavesTheRestErased) {
 
     std::string trace = progress_trace(kFirst128K, {20, 40, 60, 80, 100});
     trace = trace.substr(0, trace.find("pos 1037 23580\ntext 1039 \"Write")) + "pos 1037 23580\n";
-    EXPECT_EQ(from_prompt(r.out), kPrompt + "OK\n" + trace + kFailed +
-                         "show 1039 \"Write Flash Memory --> 40% done\"\nshow 1037 progress 23578 23583 23580\n" + kExit);
+    EXPECT_EQ(from_prompt(r.out),
+              kPrompt + "OK\n" + trace + kFailed +
+                  "show 1039 \"Write Flash Memory --> 40% done\"\nshow 1037 progress 23578 23583 23580\n" + kExit);
 
     auto calls = flash_calls(c);
     ASSERT_EQ(calls.size(), 1u + 16u + 5u + 3u);

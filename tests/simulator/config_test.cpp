@@ -37,12 +37,13 @@ TEST(Config, DefaultTextHoldsTheDocumentedValues) {
 TEST(Config, AcceptsEditedValues) {
     test::TempDir dir;
     std::string error;
-    auto cfg = load_text(dir,
-                         "[identity]\nmac = [[1, 2, 3, 4, 5, 300], \"aa-BB-cc-00-11-22\"]\n"
-                         "[flash]\nsegment_size = 65536\nimage_area_size = -5\n"
-                         "[module]\nreply = \"OR\\u0000\\u00ff\"\n"
-                         "[faults]\nregistry_read_only = [\"Comm\\\\FTPD\\\\DefaultDir\"]\nregistry_flush_fails = true\n",
-                         &error);
+    auto cfg =
+        load_text(dir,
+                  "[identity]\nmac = [[1, 2, 3, 4, 5, 300], \"aa-BB-cc-00-11-22\"]\n"
+                  "[flash]\nsegment_size = 65536\nimage_area_size = -5\n"
+                  "[module]\nreply = \"OR\\u0000\\u00ff\"\n"
+                  "[faults]\nregistry_read_only = [\"Comm\\\\FTPD\\\\DefaultDir\"]\nregistry_flush_fails = true\n",
+                  &error);
     ASSERT_TRUE(cfg) << error;
     EXPECT_EQ(cfg->mac[0], (std::array<uint32_t, 6>{1, 2, 3, 4, 5, 300}));
     EXPECT_EQ(cfg->mac[1], (std::array<uint32_t, 6>{0xAA, 0xBB, 0xCC, 0, 0x11, 0x22}));
@@ -81,7 +82,6 @@ TEST(Config, BadFilesNameTheFileAndLine) {
     EXPECT_FALSE(load_config(dir / "missing.toml", &error));
     EXPECT_NE(error.find("missing.toml"), std::string::npos);
 }
-
 
 TEST(Config, UnknownKeysAreWarnedWithTheNearestKnownOne) {
     test::TempDir dir;

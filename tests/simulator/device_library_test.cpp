@@ -116,7 +116,8 @@ TEST_F(Device, IdentityCallsFillBuffersAndLogEachCall) {
 }
 
 TEST_F(Device, LongTextsAndNamesAreCut) {
-    open("[identity]\nos_version = \"" + std::string(100, 'o') + "\"\n"
+    open("[identity]\nos_version = \"" + std::string(100, 'o') +
+         "\"\n"
          "[slot1]\nmodel = 5003\nname = \"ABCDEFGHIJ\"\n");
     char16_t os[80];
     EXPECT_EQ(GetOSversion(os), 1);
@@ -134,9 +135,26 @@ TEST_F(Device, LongTextsAreCutBetweenCharacters) {
         std::string text;
         size_t units;
     } rows[] = {
-        {[&] { std::string t; for (int i = 0; i < 40; ++i) t += emoji; return t; }(), 78},  // 80 units
-        {"a" + [&] { std::string t; for (int i = 0; i < 40; ++i) t += emoji; return t; }(), 79},
-        {[&] { std::string t; for (int i = 0; i < 39; ++i) t += emoji; return t; }() + "a", 79},  // exactly 79
+        {[&] {
+             std::string t;
+             for (int i = 0; i < 40; ++i) t += emoji;
+             return t;
+         }(),
+         78},  // 80 units
+        {"a" +
+             [&] {
+                 std::string t;
+                 for (int i = 0; i < 40; ++i) t += emoji;
+                 return t;
+             }(),
+         79},
+        {[&] {
+             std::string t;
+             for (int i = 0; i < 39; ++i) t += emoji;
+             return t;
+         }() +
+             "a",
+         79},  // exactly 79
     };
     for (const Row& row : rows) {
         open("[identity]\nos_version = \"" + row.text + "\"\nsdk_version = \"" + row.text + "\"\n");
@@ -196,8 +214,9 @@ TEST_F(Device, UnknownFlashReportsItsSizeAndRefusesSegments) {
 }
 
 TEST_F(Device, FaultTable) {
-    open("[faults]\nserial_number_failures = 2\nflash_write_fail_segment = 1\n"
-         "registry_read_only = [\"comm\\\\ftpd\\\\defaultdir\"]\nregistry_flush_fails = true\n");
+    open(
+        "[faults]\nserial_number_failures = 2\nflash_write_fail_segment = 1\n"
+        "registry_read_only = [\"comm\\\\ftpd\\\\defaultdir\"]\nregistry_flush_fails = true\n");
     uint8_t serial[8] = {};
     EXPECT_NE(GetSystemSerialNumber(serial), 0);
     EXPECT_NE(GetSystemSerialNumber(serial), 0);

@@ -88,7 +88,8 @@ size_t run_and_kill(const std::filesystem::path& file, const std::vector<Op>& op
     const auto deadline = std::chrono::steady_clock::now() + delay;
     size_t done = 0;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{report[0], POLLIN, 0};
         timespec ts{time_t(left.count() / 1000000), long(left.count() % 1000000) * 1000};
@@ -150,7 +151,8 @@ TEST_P(FlashKill, LeavesTheOperationsThatReturnedAndNoOldDataInErasedStretches) 
         prepare(dir);
         auto t0 = std::chrono::steady_clock::now();
         ASSERT_EQ(run_and_kill(dir / "flash.img", ops, std::chrono::seconds(30)), ops.size());
-        whole = std::min(whole, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0));
+        whole = std::min(whole,
+                         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0));
     }
 
     struct Round {
@@ -195,23 +197,21 @@ TEST_P(FlashKill, LeavesTheOperationsThatReturnedAndNoOldDataInErasedStretches) 
         const size_t lo = size_t(op.segment) * kSegment, hi = lo + kSegment;
         ASSERT_TRUE(std::equal(now.begin(), now.begin() + long(lo), before.begin()));
         ASSERT_TRUE(std::equal(now.begin() + long(hi), now.end(), before.begin() + long(hi)));
-        const bool whole_or_nothing =
-            op.erase || (erased[(lo + op.offset) / kStretch] && erased[(lo + op.offset + op.data.size() - 1) / kStretch]);
+        const bool whole_or_nothing = op.erase || (erased[(lo + op.offset) / kStretch] &&
+                                                   erased[(lo + op.offset + op.data.size() - 1) / kStretch]);
         if (whole_or_nothing) {
             ASSERT_TRUE(std::equal(now.begin() + long(lo), now.begin() + long(hi), before.begin() + long(lo)) ||
                         std::equal(now.begin() + long(lo), now.begin() + long(hi), after.begin() + long(lo)))
                 << (op.erase ? "an erase" : "a program over erased bytes") << " half done";
         } else {
-            for (size_t i = lo; i < hi; ++i)
-                ASSERT_TRUE(now[i] == before[i] || now[i] == after[i]) << "byte " << i;
+            for (size_t i = lo; i < hi; ++i) ASSERT_TRUE(now[i] == before[i] || now[i] == after[i]) << "byte " << i;
         }
     }
     // Most kills land inside the run, not after it.
     EXPECT_GT(cut, 8);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, FlashKill,
-                         ::testing::Values(KillRow{"New", false}, KillRow{"FromBeforeTheMap", true}),
+INSTANTIATE_TEST_SUITE_P(Files, FlashKill, ::testing::Values(KillRow{"New", false}, KillRow{"FromBeforeTheMap", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -83,7 +83,8 @@ TEST(Flash, SegmentNumbersOfTheImageArea) {
     std::vector<uint8_t> one(1, 0);
     EXPECT_FALSE(large->program(23578, 0, one.data(), 1));
 
-    for (auto [seg, area] : {std::pair<uint32_t, int32_t>{65536, 1 << 24}, {0, 1 << 24}, {kLarge, -kLarge}, {kLarge, 0}}) {
+    for (auto [seg, area] :
+         {std::pair<uint32_t, int32_t>{65536, 1 << 24}, {0, 1 << 24}, {kLarge, -kLarge}, {kLarge, 0}}) {
         test::TempDir d;
         auto f = open_flash(d, seg, area);
         EXPECT_EQ(f->segment_count(), 0) << seg << " " << area;
@@ -280,10 +281,13 @@ TEST(Flash, WhatIsNotAFlashFileIsRefusedWithoutBlocking) {
          "Too many levels of symbolic links"},
         {"map a FIFO", "flash.img.map", [](const std::filesystem::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
          "is a FIFO"},
-        {"map of another kind", "flash.img.map",
-         [](const std::filesystem::path& p) { put_file(p, Bytes(64, 'x')); }, "not an erased-segment map"},
+        {"map of another kind", "flash.img.map", [](const std::filesystem::path& p) { put_file(p, Bytes(64, 'x')); },
+         "not an erased-segment map"},
         {"map cut in its header", "flash.img.map",
-         [](const std::filesystem::path& p) { put_file(p, Bytes{'O', 'R', 'V', 'A'}); }, "not an erased-segment map"},
+         [](const std::filesystem::path& p) {
+             put_file(p, Bytes{'O', 'R', 'V', 'A'});
+         },
+         "not an erased-segment map"},
     };
     for (const Row& row : rows) {
         test::TempDir dir;

@@ -31,7 +31,8 @@ protected:
 };
 
 TEST_F(Paths, MatchesComponentsCaseInsensitively) {
-    for (const char* p : {"\\Storage Card\\nk.bin", "/storage card/NK.BIN", "STORAGE CARD\\nk.bin", "\\Windows\\..\\Storage Card\\.\\nk.bin"}) {
+    for (const char* p : {"\\Storage Card\\nk.bin", "/storage card/NK.BIN", "STORAGE CARD\\nk.bin",
+                          "\\Windows\\..\\Storage Card\\.\\nk.bin"}) {
         ResolvedPath r = resolve_controller_path(root, p);
         EXPECT_EQ(r.status, Status::Ok) << p;
         EXPECT_TRUE(r.exists) << p;

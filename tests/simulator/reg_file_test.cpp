@@ -52,7 +52,8 @@ TEST(RegFile, ErrorsNameFileAndLine) {
         {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=dword:123456789\n", "f.reg:3: dword"},
         {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=hex:1,02\n", "f.reg:3: bad hex"},
         {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=hex:01,\\\n", "f.reg:3: hex data continues"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=hex:01,\\\n\n\"b\"=dword:1\n", "f.reg:3: hex data continues"},
+        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=hex:01,\\\n\n\"b\"=dword:1\n",
+         "f.reg:3: hex data continues"},
         {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a=\"b\"\n", "f.reg:3:"},
         {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=\"b\\q\"\n", "f.reg:3: unterminated or badly escaped"},
         {"Windows Registry Editor Version 5.00\n[HKLM\\x\n", "f.reg:2: key line"},
@@ -60,7 +61,8 @@ TEST(RegFile, ErrorsNameFileAndLine) {
         // A NUL in a name, in UTF-8 text and in UTF-16 text.
         {"Windows Registry Editor Version 5.00\n[HKLM\\a\0b]\n"s, "f.reg:2: a key name cannot hold a NUL"},
         {"Windows Registry Editor Version 5.00\n[-HKLM\\a\0]\n"s, "f.reg:2: a key name cannot hold a NUL"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\0\"=dword:1\n"s, "f.reg:3: a value name cannot hold a NUL"},
+        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\0\"=dword:1\n"s,
+         "f.reg:3: a value name cannot hold a NUL"},
         {"\xFF\xFEW\0i\0n\0d\0o\0w\0s\0 \0R\0e\0g\0i\0s\0t\0r\0y\0 \0E\0d\0i\0t\0o\0r\0 \0V\0e\0r\0s\0i\0o\0n\0"
          " \0\x35\0.\0\x30\0\x30\0\n\0[\0H\0K\0L\0M\0\\\0x\0\0\0]\0\n\0"s,
          "f.reg:2: a key name cannot hold a NUL"},

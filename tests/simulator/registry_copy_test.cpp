@@ -87,14 +87,16 @@ TEST_F(Copy, ValuesKeepExactTypeAndSizeAndMissingThingsAreReported) {
 // Key names that sort next to "KEY\" (bytes just below and above the
 // backslash) are neighbours, not children.
 TEST_F(Copy, DeleteKeyRemovesOnlyItsSubtree) {
-    for (const char* key : {"Drivers\\DisplayX", "Drivers\\Display[", "Drivers\\Display]", "Drivers\\Display\\MQ200\\Deep"})
+    for (const char* key :
+         {"Drivers\\DisplayX", "Drivers\\Display[", "Drivers\\Display]", "Drivers\\Display\\MQ200\\Deep"})
         ASSERT_EQ(copy->make_key(key), RegResult::Ok) << key;
     ASSERT_EQ(set_dword("Drivers\\Display\\MQ200", "Bpp", 16), RegResult::Ok);
     ASSERT_EQ(set_dword("Drivers\\Display]", "Keep", 1), RegResult::Ok);
     EXPECT_EQ(copy->delete_key("drivers\\display"), RegResult::Ok);
     EXPECT_FALSE(copy->key_exists("Drivers\\Display\\MQ200"));
     EXPECT_FALSE(copy->key_exists("Drivers\\Display\\MQ200\\Deep"));
-    for (const char* key : {"Drivers\\DisplayX", "Drivers\\Display[", "Drivers\\Display]"}) EXPECT_TRUE(copy->key_exists(key)) << key;
+    for (const char* key : {"Drivers\\DisplayX", "Drivers\\Display[", "Drivers\\Display]"})
+        EXPECT_TRUE(copy->key_exists(key)) << key;
     EXPECT_EQ(copy->get("Drivers\\Display]", "Keep", nullptr), RegResult::Ok);
     EXPECT_EQ(copy->delete_key("Drivers\\Display"), RegResult::NoKey);
     EXPECT_EQ(copy->delete_key(""), RegResult::Denied);
@@ -119,14 +121,16 @@ TEST_F(Copy, NamesHoldingNulAreRefusedEverywhere) {
     for (const Row& row : rows) EXPECT_EQ(row.result, RegResult::BadName) << row.what;
     EXPECT_FALSE(copy->key_exists(key));
     EXPECT_FALSE(copy->apply({{RegChange::Kind::CreateKey, key, {}}}));
-    EXPECT_NE(copy->last_error().find("a key name cannot hold a NUL character"), std::string::npos) << copy->last_error();
+    EXPECT_NE(copy->last_error().find("a key name cannot hold a NUL character"), std::string::npos)
+        << copy->last_error();
     EXPECT_EQ(copy->dump("").size(), 3u);  // Drivers\Display\MQ200 and its parents only
 }
 
 // A name that an older version let in is carried over by a copy, and deleting
 // its parent takes it along (the old queries measured names up to the NUL).
 TEST_F(Copy, OldNamesWithNulAreCopiedAndDeletedWithTheirParent) {
-    const std::vector<RegKeyDump> keys = {{"A\0B"s, {{"v", kRegDword, {1, 0, 0, 0}}}}, {"A\0B\\Child"s, {}}, {"A"s, {}}};
+    const std::vector<RegKeyDump> keys = {
+        {"A\0B"s, {{"v", kRegDword, {1, 0, 0, 0}}}}, {"A\0B\\Child"s, {}}, {"A"s, {}}};
     ASSERT_TRUE(copy->assign(keys));
     EXPECT_EQ(copy->dump("").size(), 3u);
     EXPECT_EQ(copy->dump("A").size(), 1u);
@@ -174,7 +178,8 @@ TEST_F(Copy, OpenFindsContentChangedBehindItsBack) {
         {"a key's spelling", "UPDATE keys SET path='DRIVERS' WHERE fold='drivers'", "does not match its checksum"},
         {"a new key", "INSERT INTO keys VALUES('x','x')", "does not match its checksum"},
         {"the valid flag", "UPDATE meta SET value='0' WHERE name='valid'", "does not match its checksum"},
-        {"the checksum", "UPDATE meta SET value='0000000000000000' WHERE name='checksum'", "does not match its checksum"},
+        {"the checksum", "UPDATE meta SET value='0000000000000000' WHERE name='checksum'",
+         "does not match its checksum"},
         {"the format", "UPDATE meta SET value='other' WHERE name='format'", "not a registry copy of this controller"},
     };
     const std::string pristine = dir / "pristine.db";
@@ -247,7 +252,8 @@ TEST_F(Copy, WaitsForAnotherWriterAndNeverSeesItHalfDone) {
     ASSERT_EQ(set_dword("Drivers", "A", 1), RegResult::Ok);
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE vals SET data=x'02000000' WHERE fold='a'", nullptr, nullptr, nullptr),
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE vals SET data=x'02000000' WHERE fold='a'", nullptr, nullptr,
+                           nullptr),
               SQLITE_OK);
     RegValue v;
     ASSERT_EQ(copy->get("Drivers", "A", &v), RegResult::Ok);

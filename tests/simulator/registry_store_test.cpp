@@ -30,10 +30,13 @@ std::string read_file(const fs::path& p) {
     return s.str();
 }
 
-void write_file(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary | std::ios::trunc) << text; }
+void write_file(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
+}
 
 std::vector<uint8_t> dword(uint32_t v) {
-    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
+    return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+            static_cast<uint8_t>(v >> 24)};
 }
 
 // A directory with factory.reg and three copies loaded from it.
@@ -65,13 +68,15 @@ protected:
 };
 
 TEST_F(Store, EachCopyIsAFileOfItsOwn) {
-    ASSERT_EQ(store->set(Hive::Live, "Drivers\\Display\\MQ200", "CxScreen", kRegDword, dword(800).data(), 4), RegResult::Ok);
+    ASSERT_EQ(store->set(Hive::Live, "Drivers\\Display\\MQ200", "CxScreen", kRegDword, dword(800).data(), 4),
+              RegResult::Ok);
     EXPECT_EQ(cx(Hive::Live), 800u);
     EXPECT_EQ(cx(Hive::Saved), 640u);
     ASSERT_TRUE(store->copy(Hive::Live, Hive::Saved));
     EXPECT_EQ(cx(Hive::Saved), 800u);
     EXPECT_EQ(cx(Hive::Factory), 640u);
-    for (const char* name : {kLiveCopyFile, kSavedCopyFile, kFactoryCopyFile}) EXPECT_TRUE(fs::is_regular_file(dir / name)) << name;
+    for (const char* name : {kLiveCopyFile, kSavedCopyFile, kFactoryCopyFile})
+        EXPECT_TRUE(fs::is_regular_file(dir / name)) << name;
     EXPECT_FALSE(fs::exists(dir / kOldRegistryFile));
 }
 
@@ -84,7 +89,8 @@ TEST_F(Store, ADamagedCopyIsReportedAndTheOthersStayUsable) {
         const char* what;
         void (*apply)(const fs::path&);
     } damages[] = {
-        {"changed content", [](const fs::path& f) {
+        {"changed content",
+         [](const fs::path& f) {
              sqlite3* db = nullptr;
              sqlite3_open(f.c_str(), &db);
              sqlite3_exec(db, "UPDATE vals SET data=x'00050000' WHERE fold='cxscreen'", nullptr, nullptr, nullptr);
@@ -176,7 +182,8 @@ TEST_F(Store, FactoryChangeIsInBothOrInNeither) {
     EXPECT_EQ(read_file(dir / kFactoryFile), before);
 
     fs::remove(dir / (std::string(kFactoryFile) + ".new"));
-    ASSERT_EQ(store->set(Hive::Factory, "Drivers\\Display\\MQ200", "CxScreen", kRegDword, dword(1024).data(), 4), RegResult::Ok);
+    ASSERT_EQ(store->set(Hive::Factory, "Drivers\\Display\\MQ200", "CxScreen", kRegDword, dword(1024).data(), 4),
+              RegResult::Ok);
     EXPECT_NE(read_file(dir / kFactoryFile).find("\"CxScreen\"=dword:00000400"), std::string::npos);
     store = reopen();
     EXPECT_TRUE(store->problems().empty());
@@ -225,7 +232,8 @@ TEST(StoreConversion, AnOldRegistryDbIsConvertedOnce) {
         "(2,'ident','name','Name',1,x'4f000000');";
     ASSERT_EQ(sqlite3_exec(db, schema, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
-    write_file(dir / kFactoryFile, "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Ident]\n\"Name\"=\"F\"\n");
+    write_file(dir / kFactoryFile,
+               "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Ident]\n\"Name\"=\"F\"\n");
 
     std::string error;
     auto store = RegistryStore::open(dir.path(), false, &error);
@@ -287,7 +295,8 @@ TEST(StoreFlush, SurvivesSigkillAtRandomPoints) {
             for (uint32_t gen = static_cast<uint32_t>(kill_no) * 1000;; ++gen) {
                 std::vector<RegChange> changes;
                 for (int i = 0; i < kValues; ++i)
-                    changes.push_back({RegChange::Kind::SetValue, "Gen", {"v" + std::to_string(i), kRegDword, dword(gen)}});
+                    changes.push_back(
+                        {RegChange::Kind::SetValue, "Gen", {"v" + std::to_string(i), kRegDword, dword(gen)}});
                 store->apply(Hive::Live, changes);
                 if (store->copy(Hive::Live, Hive::Saved) && gen == static_cast<uint32_t>(kill_no) * 1000)
                     (void)!::write(done_pipe[1], "x", 1);

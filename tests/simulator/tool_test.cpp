@@ -84,11 +84,11 @@ TEST_F(Tool, RegErrors) {
 
 TEST_F(Tool, ControllerOptionStandsAnywhere) {
     const std::string d = ctl.string();
-    for (auto args : std::vector<std::vector<std::string>>{
-             {"-C", d, "reg", "get", "Comm\\FTPD", "DefaultDir"},
-             {"reg", "get", "--controller", d, "Comm\\FTPD", "DefaultDir"},
-             {"reg", "get", "Comm\\FTPD", "DefaultDir", "--controller=" + d},
-             {"reg", "-C" + d, "get", "Comm\\FTPD", "DefaultDir"}}) {
+    for (auto args :
+         std::vector<std::vector<std::string>>{{"-C", d, "reg", "get", "Comm\\FTPD", "DefaultDir"},
+                                               {"reg", "get", "--controller", d, "Comm\\FTPD", "DefaultDir"},
+                                               {"reg", "get", "Comm\\FTPD", "DefaultDir", "--controller=" + d},
+                                               {"reg", "-C" + d, "get", "Comm\\FTPD", "DefaultDir"}}) {
         Result r = run(args);
         EXPECT_EQ(r.rc, 0) << r.err;
         EXPECT_EQ(r.out, "REG_SZ 12 \"\\\\Temp\"\n");
@@ -146,8 +146,9 @@ TEST_F(Tool, ExportImportRoundTripAndImportIsAllOrNothing) {
     EXPECT_EQ(on({"reg", "export", "Comm"}).out, exported.out);
     EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "DefaultDir"}).out, "REG_SZ 200 \"\\\\Temp\"\n");
 
-    std::ofstream(dir / "bad.reg") << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\New]\n\"A\"=dword:1\n"
-                                      "\"B\"=dword:xyz\n";
+    std::ofstream(dir / "bad.reg")
+        << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\New]\n\"A\"=dword:1\n"
+           "\"B\"=dword:xyz\n";
     expect_error({"reg", "import", (dir / "bad.reg").string()}, "bad.reg:5: dword");
     EXPECT_EQ(on({"reg", "get", "New", "A"}).rc, 1);
     expect_error({"reg", "import", (dir / "missing.reg").string()}, "missing.reg");
@@ -166,7 +167,8 @@ TEST_F(Tool, LogFlashAndReboot) {
         FlashWriteString_Img(1, 0, data.data(), 1000);
         sim::set_current(nullptr);
     }
-    EXPECT_EQ(on({"log"}).out, "FlashErase_Reg(3) -> 1\nFlashErase_Img(1) -> 1\nFlashWriteString_Img(1, 0, 1000) -> 1\n");
+    EXPECT_EQ(on({"log"}).out,
+              "FlashErase_Reg(3) -> 1\nFlashErase_Img(1) -> 1\nFlashWriteString_Img(1, 0, 1000) -> 1\n");
     EXPECT_EQ(on({"flash", "state"}).out, "1 1000\n");
     Result read = on({"flash", "read", "1", "2"});
     ASSERT_EQ(read.rc, 0);
@@ -178,7 +180,8 @@ TEST_F(Tool, LogFlashAndReboot) {
     ASSERT_EQ(on({"reg", "set", "Init", "Launch80", "REG_SZ", "\\Windows\\x.exe"}).rc, 0);
     ASSERT_EQ(on({"reboot"}).rc, 0);
     EXPECT_EQ(on({"reg", "get", "Init", "Launch80"}).rc, 1);
-    EXPECT_EQ(on({"log"}).out.substr(on({"log"}).out.rfind("FlashWrite")), "FlashWriteString_Img(1, 0, 1000) -> 1\nreboot()\n");
+    EXPECT_EQ(on({"log"}).out.substr(on({"log"}).out.rfind("FlashWrite")),
+              "FlashWriteString_Img(1, 0, 1000) -> 1\nreboot()\n");
     EXPECT_EQ(on({"log", "--clear"}).rc, 0);
     EXPECT_EQ(on({"log"}).out, "");
 }
@@ -190,7 +193,8 @@ TEST_F(Tool, FlashReadChecksSegmentAndCountAgainstTheFlash) {
         const char* message;
     } rows[] = {
         {{"5", "9223372036854775807"}, "9223372036854775807 segments from 5 are not all in the image area (0 to 111)"},
-        {{"5", "18446744073709551615"}, "18446744073709551615 segments from 5 are not all in the image area (0 to 111)"},
+        {{"5", "18446744073709551615"},
+         "18446744073709551615 segments from 5 are not all in the image area (0 to 111)"},
         {{"111", "2"}, "2 segments from 111 are not all in the image area (0 to 111)"},
         {{"-9223372036854775808", "2"}, "2 segments from -9223372036854775808 are not all"},
         {{"23578"}, "segment 23578 is not in the image area (0 to 111)"},
@@ -259,7 +263,8 @@ TEST_F(Tool, NamesHoldingNulAreRefused) {
 // taken by a folder): the factory change is refused and made nowhere.
 TEST_F(Tool, FactoryChangeThatCannotBeWrittenIsNotMade) {
     std::filesystem::create_directory(ctl / (std::string(sim::kFactoryFile) + ".new"));
-    expect_error({"reg", "--factory", "set", "Comm\\FTPD", "DefaultDir", "REG_SZ", "\\Windows"}, "factory.reg: cannot be written");
+    expect_error({"reg", "--factory", "set", "Comm\\FTPD", "DefaultDir", "REG_SZ", "\\Windows"},
+                 "factory.reg: cannot be written");
     EXPECT_EQ(on({"reg", "--factory", "get", "Comm\\FTPD", "DefaultDir"}).out, "REG_SZ 12 \"\\\\Temp\"\n");
     std::filesystem::remove(ctl / (std::string(sim::kFactoryFile) + ".new"));
     ASSERT_EQ(on({"reboot"}).rc, 0);  // the saved copy is valid: nothing to reload
@@ -272,8 +277,10 @@ TEST_F(Tool, RestoreRebuildsTheLiveOrSavedCopy) {
     std::ofstream(ctl / sim::kLiveCopyFile, std::ios::trunc) << "not a registry";
     Result r = on({"reg", "get", "Init", "Launch80"});
     EXPECT_EQ(r.rc, 1);
-    EXPECT_NE(r.err.find("warning: the live copy of the registry cannot be used: " + (ctl / sim::kLiveCopyFile).string()),
-              std::string::npos) << r.err;
+    EXPECT_NE(
+        r.err.find("warning: the live copy of the registry cannot be used: " + (ctl / sim::kLiveCopyFile).string()),
+        std::string::npos)
+        << r.err;
     EXPECT_NE(r.err.find("orva-controller reg restore --from saved"), std::string::npos) << r.err;
     // The other copies stay usable.
     EXPECT_EQ(on({"reg", "--saved", "get", "Drivers\\Display\\MQ200", "Bpp"}).out, "REG_DWORD 4 16\n");
@@ -289,10 +296,13 @@ TEST_F(Tool, RestoreRebuildsTheLiveOrSavedCopy) {
     std::ofstream(ctl / sim::kSavedCopyFile, std::ios::trunc) << "not a registry";
     r = on({"reg", "restore", "--from", "saved"});
     EXPECT_EQ(r.rc, 1);
-    EXPECT_NE(r.err.find("warning: the saved copy of the registry cannot be used: " + (ctl / sim::kSavedCopyFile).string()),
-              std::string::npos) << r.err;
+    EXPECT_NE(
+        r.err.find("warning: the saved copy of the registry cannot be used: " + (ctl / sim::kSavedCopyFile).string()),
+        std::string::npos)
+        << r.err;
     EXPECT_NE(r.err.find("\norva-controller: the saved copy of the registry cannot be used (see the warning above)\n"),
-              std::string::npos) << r.err;
+              std::string::npos)
+        << r.err;
     ASSERT_EQ(on({"reg", "--saved", "restore", "--from", "factory"}).rc, 0);
     Result ok = on({"reg", "--saved", "export"});
     EXPECT_EQ(ok.rc, 0);
@@ -306,9 +316,12 @@ TEST_F(Tool, RestoreRebuildsTheLiveOrSavedCopy) {
         sim::set_current(nullptr);
     }
     expect_error({"reg", "restore", "--from", "saved"}, "the saved copy is not valid");
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"reg", "restore"}, {"reg", "restore", "--from", "live"}, {"reg", "restore", "saved"},
-             {"reg", "--saved", "restore", "--from", "saved"}, {"reg", "--factory", "restore", "--from", "saved"}}) {
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"reg", "restore"},
+                                               {"reg", "restore", "--from", "live"},
+                                               {"reg", "restore", "saved"},
+                                               {"reg", "--saved", "restore", "--from", "saved"},
+                                               {"reg", "--factory", "restore", "--from", "saved"}}) {
         Result u = on(bad);
         EXPECT_NE(u.rc, 0) << bad.size();
         EXPECT_NE(u.err.find("see orva-controller --help"), std::string::npos) << u.err;

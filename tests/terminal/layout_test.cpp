@@ -25,14 +25,16 @@ TEST(WrapText, BreaksAtSpacesAndCutsLongWords) {
 }
 
 TEST(ScrollToShow, MovesAsLittleAsNeededAndStaysInRange) {
-    struct Row { int offset, view, total, start, length, expected; } rows[] = {
-        {0, 10, 8, 5, 1, 0},    // everything fits
-        {0, 10, 30, 12, 1, 3},  // below the view: bottom-aligned
+    struct Row {
+        int offset, view, total, start, length, expected;
+    } rows[] = {
+        {0, 10, 8, 5, 1, 0},      // everything fits
+        {0, 10, 30, 12, 1, 3},    // below the view: bottom-aligned
         {15, 10, 30, 12, 1, 12},  // above the view: top-aligned
-        {5, 10, 30, 7, 2, 5},   // already in view
-        {0, 10, 30, 28, 5, 20}, // never past the end
-        {0, 10, 30, 4, 20, 4},  // taller than the view: its top
-        {0, 0, 30, 4, 1, 0},    // no room at all
+        {5, 10, 30, 7, 2, 5},     // already in view
+        {0, 10, 30, 28, 5, 20},   // never past the end
+        {0, 10, 30, 4, 20, 4},    // taller than the view: its top
+        {0, 0, 30, 4, 1, 0},      // no room at all
     };
     for (auto& r : rows)
         EXPECT_EQ(scroll_to_show(r.offset, r.view, r.total, r.start, r.length), r.expected)

@@ -13,8 +13,12 @@ TEST(ListenAddress, AddressesAndPortsAreRead) {
         const char* host;
         int port;
     } rows[] = {
-        {"127.0.0.1:8443", "127.0.0.1", 8443}, {"[::1]:0", "::1", 0},          {"0.0.0.0:443", "0.0.0.0", 443},
-        {"localhost:65535", "localhost", 65535}, {"[::]:8443", "::", 8443},    {"ctl-7.plant.example:1", "ctl-7.plant.example", 1},
+        {"127.0.0.1:8443", "127.0.0.1", 8443},
+        {"[::1]:0", "::1", 0},
+        {"0.0.0.0:443", "0.0.0.0", 443},
+        {"localhost:65535", "localhost", 65535},
+        {"[::]:8443", "::", 8443},
+        {"ctl-7.plant.example:1", "ctl-7.plant.example", 1},
     };
     for (const auto& row : rows) {
         std::string error;

@@ -72,7 +72,11 @@ TEST_F(ModelInput, EveryWindowIsListedAfterItsParentInTemplateOrder) {
         EXPECT_EQ(dialog["h"], number(g_front));
         EXPECT_EQ(dialog["modal"], true);
         EXPECT_EQ(dialog["text"], "Version Update");
-        EXPECT_EQ(dialog["template"], (json{{"id", 110}, {"cx", 323}, {"cy", 180}, {"points", 10}, {"face", "System"},
+        EXPECT_EQ(dialog["template"], (json{{"id", 110},
+                                            {"cx", 323},
+                                            {"cy", 180},
+                                            {"points", 10},
+                                            {"face", "System"},
                                             {"caption", "Version Update"}}));
         for (UINT i = 0; i < g_updateDialog.itemCount; ++i) {
             const DLGITEM& item = g_updateDialog.items[i];
@@ -101,15 +105,15 @@ TEST_F(ModelInput, ActionsReachOnlyLiveControlsOfTheirKindOnTheDialogInFront) {
              HWND edit = control(IDC_IMAGE_PATH), write = control(IDC_WRITE_FLASH);
              EXPECT_TRUE(apply_operator_input(act("type", edit, {{"text", "\\Temp\\nk.bin"}})));
              EXPECT_EQ(platform::find_window(edit)->text, u"\\Temp\\nk.bin");
-             EXPECT_FALSE(apply_operator_input(act("type", write, {{"text", "x"}})));   // not an edit
-             EXPECT_FALSE(apply_operator_input(act("type", edit, {{"text", 5}})));      // not a text
+             EXPECT_FALSE(apply_operator_input(act("type", write, {{"text", "x"}})));  // not an edit
+             EXPECT_FALSE(apply_operator_input(act("type", edit, {{"text", 5}})));     // not a text
              EXPECT_FALSE(apply_operator_input(act("type", edit, {{"text", std::string(kMaxTypedText + 1, 'x')}})));
              EXPECT_FALSE(apply_operator_input(act("press", edit)));                    // not a button
-             EXPECT_FALSE(apply_operator_input(json{{"op", "press"}, {"h", 999999}}));   // no such window
+             EXPECT_FALSE(apply_operator_input(json{{"op", "press"}, {"h", 999999}}));  // no such window
              EXPECT_FALSE(apply_operator_input(json{{"op", "press"}, {"h", -4}}));
              EXPECT_FALSE(apply_operator_input(json{{"op", "press"}}));
              EXPECT_FALSE(apply_operator_input(json{{"op", "choose"}, {"h", number(edit)}, {"index", 0}}));
-             EXPECT_FALSE(apply_operator_input(json{{"op", "tab"}, {"index", 0}}));      // no sheet
+             EXPECT_FALSE(apply_operator_input(json{{"op", "tab"}, {"index", 0}}));  // no sheet
              EXPECT_FALSE(apply_operator_input(json{{"op", "sheet"}, {"button", "ok"}}));
              EXPECT_FALSE(apply_operator_input(json{{"op", "close"}, {"h", number(g_front)}, {"id", 5}}));
              EXPECT_FALSE(apply_operator_input(json{{"op", "erase"}}));
@@ -152,8 +156,11 @@ TEST_F(ModelInput, ActionsReachOnlyLiveControlsOfTheirKindOnTheDialogInFront) {
 TEST_F(ModelInput, BoxesAndImagesAreGivenAsTheyAre) {
     EXPECT_TRUE(box_view(nullptr).is_null());
     BoxView box{3, u"Save Registry", u"Save your settings to registry ?", MB_YESNO | MB_ICONQUESTION, nullptr};
-    EXPECT_EQ(box_view(&box), (json{{"seq", 3}, {"caption", "Save Registry"}, {"text", "Save your settings to registry ?"},
-                                    {"flags", 0x24}, {"owner", 0}}));
+    EXPECT_EQ(box_view(&box), (json{{"seq", 3},
+                                    {"caption", "Save Registry"},
+                                    {"text", "Save your settings to registry ?"},
+                                    {"flags", 0x24},
+                                    {"owner", 0}}));
     const auto images = resource_images();
     for (int id : {IDB_ABOUT, IDB_AUTORUN, IDB_SETTINGS, IDI_PROGRAM}) {
         ASSERT_TRUE(images.count(id)) << id;

@@ -120,12 +120,15 @@ public:
             return 0;
         }
         if (cmd == "init") return init(rest);
-        if (cmd != "reg" && cmd != "log" && cmd != "flash" && cmd != "reboot" && cmd != "module") return usage("unknown command " + cmd);
+        if (cmd != "reg" && cmd != "log" && cmd != "flash" && cmd != "reboot" && cmd != "module")
+            return usage("unknown command " + cmd);
         std::string error;
         m_controller = SimController::open_dir(dir ? *dir : sim::default_controller_dir(), &error);
         if (!m_controller) return bad(error);
-        for (const std::string& warning : m_controller->config().warnings) m_err << "orva-controller: warning: " << warning << "\n";
-        for (const std::string& problem : m_controller->registry_problems()) m_err << "orva-controller: warning: " << problem << "\n";
+        for (const std::string& warning : m_controller->config().warnings)
+            m_err << "orva-controller: warning: " << warning << "\n";
+        for (const std::string& problem : m_controller->registry_problems())
+            m_err << "orva-controller: warning: " << problem << "\n";
         if (cmd == "reg") return reg(rest);
         if (cmd == "log") return log(rest);
         if (cmd == "flash") return flash(rest);
@@ -177,7 +180,9 @@ private:
         if (sub == "restore") return restore(hive, args);
         sim::RegistryStore& store = *m_controller->registry();
         if (!store.usable(hive)) return unusable(hive);
-        const std::string copy = hive == Hive::Live ? "" : hive == Hive::Saved ? " (saved copy)" : " (factory registry)";
+        const std::string copy = hive == Hive::Live    ? ""
+                                 : hive == Hive::Saved ? " (saved copy)"
+                                                       : " (factory registry)";
         auto key_missing = [&](const std::string& key) { return fail("no key \"" + key + "\"" + copy); };
         // A change to the factory registry has rewritten factory.reg with it.
         auto changed = [&]() { return 0; };
@@ -185,10 +190,15 @@ private:
             if (args.size() != 2) return usage("reg get needs KEY VALUE");
             sim::RegValue v;
             switch (store.get(hive, args[0], args[1], &v)) {
-            case RegResult::Ok: m_out << format_value(v) << "\n"; return 0;
-            case RegResult::NoKey: return key_missing(args[0]);
-            case RegResult::NoValue: return fail("no value \"" + args[1] + "\" in key \"" + args[0] + "\"" + copy);
-            default: return fail(store.last_error());
+                case RegResult::Ok:
+                    m_out << format_value(v) << "\n";
+                    return 0;
+                case RegResult::NoKey:
+                    return key_missing(args[0]);
+                case RegResult::NoValue:
+                    return fail("no value \"" + args[1] + "\" in key \"" + args[0] + "\"" + copy);
+                default:
+                    return fail(store.last_error());
             }
         }
         if (sub == "set") {
@@ -210,19 +220,27 @@ private:
             auto data = parse_value_data(*type, pos[3], size, &error);
             if (!data) return bad(error);
             switch (store.set(hive, pos[0], pos[1], *type, data->data(), data->size())) {
-            case RegResult::Ok: return changed();
-            case RegResult::NoKey: return key_missing(pos[0]);
-            default: return fail(store.last_error());
+                case RegResult::Ok:
+                    return changed();
+                case RegResult::NoKey:
+                    return key_missing(pos[0]);
+                default:
+                    return fail(store.last_error());
             }
         }
         if (sub == "delete") {
             if (args.empty() || args.size() > 2) return usage("reg delete needs KEY [VALUE]");
-            RegResult r = args.size() == 2 ? store.delete_value(hive, args[0], args[1]) : store.delete_key(hive, args[0]);
+            RegResult r =
+                args.size() == 2 ? store.delete_value(hive, args[0], args[1]) : store.delete_key(hive, args[0]);
             switch (r) {
-            case RegResult::Ok: return changed();
-            case RegResult::NoKey: return key_missing(args[0]);
-            case RegResult::NoValue: return fail("no value \"" + args[1] + "\" in key \"" + args[0] + "\"" + copy);
-            default: return fail(store.last_error());
+                case RegResult::Ok:
+                    return changed();
+                case RegResult::NoKey:
+                    return key_missing(args[0]);
+                case RegResult::NoValue:
+                    return fail("no value \"" + args[1] + "\" in key \"" + args[0] + "\"" + copy);
+                default:
+                    return fail(store.last_error());
             }
         }
         if (sub == "mkkey") {
@@ -268,7 +286,8 @@ private:
 
     // The copy's file and what is wrong with it were named when it was opened.
     int unusable(Hive hive) {
-        return fail(std::string("the ") + sim::copy_name(hive) + " of the registry cannot be used (see the warning above)");
+        return fail(std::string("the ") + sim::copy_name(hive) +
+                    " of the registry cannot be used (see the warning above)");
     }
 
     // reg [--saved] restore --from saved|factory: rebuilds the live copy (or
@@ -285,8 +304,9 @@ private:
             const sim::SavedState state = store.saved_state();
             if (state == sim::SavedState::Unreadable) return fail(store.last_error());
             if (state != sim::SavedState::Valid)
-                return fail("the saved copy is not valid (a registry segment was erased since it was saved); "
-                            "use --from factory");
+                return fail(
+                    "the saved copy is not valid (a registry segment was erased since it was saved); "
+                    "use --from factory");
         }
         if (!store.copy(from, to)) return fail(store.last_error());
         return 0;
@@ -338,9 +358,10 @@ private:
         if (n <= 0) return bad("flash read: this flash has no image segments");
         if (first < lo || first - lo >= n || count > static_cast<uint64_t>(n - (first - lo)))
             return bad("flash read: " +
-                         (count == 1 ? "segment " + std::to_string(first) + " is not"
-                                     : std::to_string(count) + " segments from " + std::to_string(first) + " are not all") +
-                         " in the image area (" + std::to_string(lo) + " to " + std::to_string(lo + n - 1) + ")");
+                       (count == 1
+                            ? "segment " + std::to_string(first) + " is not"
+                            : std::to_string(count) + " segments from " + std::to_string(first) + " are not all") +
+                       " in the image area (" + std::to_string(lo) + " to " + std::to_string(lo + n - 1) + ")");
         if (m_out_is_terminal && !force)
             return fail("flash read: binary data is not written to a terminal; redirect it or give --force");
         std::vector<uint8_t> buf;
@@ -366,7 +387,8 @@ private:
 
 }  // namespace
 
-int run_controller_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool out_is_terminal) {
+int run_controller_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                        bool out_is_terminal) {
     return Run(out, err, out_is_terminal).main(args);
 }
 

@@ -33,8 +33,7 @@ int module_command(sim::SimController& controller, const std::vector<std::string
     out << module->slave_path() << "\n";
     out.flush();
     int signal = 0;
-    while (sigwait(&stop_signals, &signal) != 0) {
-    }
+    while (sigwait(&stop_signals, &signal) != 0) {}
     module.reset();
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return 0;

@@ -13,9 +13,9 @@ struct TypeName {
     uint32_t type;
     const char* name;
 };
-constexpr TypeName kTypes[] = {{sim::kRegNone, "REG_NONE"},     {sim::kRegSz, "REG_SZ"},
+constexpr TypeName kTypes[] = {{sim::kRegNone, "REG_NONE"},          {sim::kRegSz, "REG_SZ"},
                                {sim::kRegExpandSz, "REG_EXPAND_SZ"}, {sim::kRegBinary, "REG_BINARY"},
-                               {sim::kRegDword, "REG_DWORD"},   {sim::kRegMultiSz, "REG_MULTI_SZ"}};
+                               {sim::kRegDword, "REG_DWORD"},        {sim::kRegMultiSz, "REG_MULTI_SZ"}};
 
 // Double quotes, the escapes \\ \" \r \n, control characters (C0, DEL and
 // C1) as \xHH, everything else as UTF-8 (surrogate pairs kept together).
@@ -28,7 +28,11 @@ std::string quote(const std::u16string& text) {
     };
     char buf[8];
     for (char16_t c : text) {
-        const char* escape = c == u'\\' ? "\\\\" : c == u'"' ? "\\\"" : c == u'\r' ? "\\r" : c == u'\n' ? "\\n" : nullptr;
+        const char* escape = c == u'\\'   ? "\\\\"
+                             : c == u'"'  ? "\\\""
+                             : c == u'\r' ? "\\r"
+                             : c == u'\n' ? "\\n"
+                                          : nullptr;
         if (escape) {
             flush();
             out += escape;
@@ -81,7 +85,8 @@ std::string format_value(const sim::RegValue& v) {
     if (v.type == sim::kRegMultiSz) {
         // Strings one after another, each with its NUL, up to an empty one.
         std::u16string all;
-        for (size_t i = 0; i + 1 < v.data.size(); i += 2) all += static_cast<char16_t>(v.data[i] | (v.data[i + 1] << 8));
+        for (size_t i = 0; i + 1 < v.data.size(); i += 2)
+            all += static_cast<char16_t>(v.data[i] | (v.data[i + 1] << 8));
         std::string list;
         size_t pos = 0;
         while (pos < all.size()) {
@@ -97,8 +102,8 @@ std::string format_value(const sim::RegValue& v) {
     return out + hex_text(v.data);
 }
 
-std::optional<std::vector<uint8_t>> parse_value_data(uint32_t type, const std::string& text, std::optional<uint64_t> size,
-                                                     std::string* error) {
+std::optional<std::vector<uint8_t>> parse_value_data(uint32_t type, const std::string& text,
+                                                     std::optional<uint64_t> size, std::string* error) {
     auto fail = [&](const std::string& what) {
         if (error) *error = what;
         return std::nullopt;
@@ -133,7 +138,8 @@ std::optional<std::vector<uint8_t>> parse_value_data(uint32_t type, const std::s
     }
     if (size) {
         if (*size < data.size())
-            return fail("--size " + std::to_string(*size) + " is smaller than the data (" + std::to_string(data.size()) + " bytes)");
+            return fail("--size " + std::to_string(*size) + " is smaller than the data (" +
+                        std::to_string(data.size()) + " bytes)");
         if (*size > 1u << 20) return fail("--size " + std::to_string(*size) + " is too large");
         data.resize(*size, 0);
     }

@@ -25,7 +25,7 @@ std::string format_value(const sim::RegValue& value);
 // with its NUL), REG_DWORD decimal or 0x hex, anything else hex:.. . With
 // `size` the data is padded with zero bytes to that many bytes (an error when
 // it is shorter than the data). nullopt and a message on bad input.
-std::optional<std::vector<uint8_t>> parse_value_data(uint32_t type, const std::string& text, std::optional<uint64_t> size,
-                                                     std::string* error);
+std::optional<std::vector<uint8_t>> parse_value_data(uint32_t type, const std::string& text,
+                                                     std::optional<uint64_t> size, std::string* error);
 
 }  // namespace orva::tool

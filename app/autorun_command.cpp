@@ -34,7 +34,7 @@ std::string check(const Options& options) {
     return check_saving(options, options.args.size() == 2);
 }
 
-int plan(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+int plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     long row = 0;
     if (!options.args.empty()) parse_int(options.args[0], 1, kRows, &row);
     const bool change = options.args.size() == 2;

@@ -5,11 +5,13 @@
 
 #include <string>
 
-#include "app/command_frontend.h"
+#include "frontends/command/command_frontend.h"
 #include "app/options.h"
-#include "simulator/sim_controller.h"
+#include "controller/controller.h"
 
 namespace orva::app {
+
+using command::CommandFrontend;
 
 // Runs options.command and returns the process's exit code: 0 success, 1 the
 // operation failed, 2 a bad argument or no controller.
@@ -23,7 +25,7 @@ int run_command(const Options& options);
 struct CommandDef {
     const char* name;
     std::string (*check)(const Options&);
-    int (*plan)(const Options&, sim::SimController&, CommandFrontend&);
+    int (*plan)(const Options&, ctl::Controller&, CommandFrontend&);
 };
 
 // The command of a command word; nullptr for any other word.

@@ -139,7 +139,7 @@ std::string check(const Options& options) {
     return check_saving(options, !options.args.empty());
 }
 
-int plan(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+int plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     if (!options.args.empty()) {
         const Mode mode = *parse_mode(options.args[0]);
         frontend.add_step([mode, &frontend] { apply(mode, frontend); });

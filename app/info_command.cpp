@@ -100,7 +100,7 @@ std::string check(const Options& options) {
     return check_saving(options, false);
 }
 
-int plan(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+int plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     frontend.add_step([&frontend] { frontend.select_page(1); });
     frontend.add_step([&options, &frontend] { show(options, frontend); });
     plan_close(options, frontend, false);

@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
         // The certificate made on first use stays with the controller; an
         // upload may hold no more than the image area.
         web.keep_dir = controller->dir();
-        web.upload_limit = uint64_t(std::max(0, controller->config().image_area_size));
+        web.upload_limit = controller->image_area_bytes();
         frontend = orva::make_web_frontend(web, &error);
     } else {
         frontend = orva::make_terminal_frontend(&error);

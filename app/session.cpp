@@ -9,17 +9,18 @@
 #include "platform/module.h"
 #include "platform/window_model.h"
 #include "simulator/factory.h"
+#include "simulator/sim_controller.h"
 
 namespace orva::app {
 
 namespace {
 
 // The controller that end_process closes.
-sim::SimController* g_open = nullptr;
+ctl::Controller* g_open = nullptr;
 
 }  // namespace
 
-std::unique_ptr<sim::SimController> open_controller(const std::optional<std::string>& dir, std::string* error) {
+std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string>& dir, std::string* error) {
     std::filesystem::path path = dir ? std::filesystem::path(*dir) : sim::default_controller_dir();
     std::error_code ec;
     if (!dir && !std::filesystem::exists(path, ec)) {
@@ -29,13 +30,13 @@ std::unique_ptr<sim::SimController> open_controller(const std::optional<std::str
             return nullptr;
         }
     }
-    auto controller = sim::SimController::open_dir(path, error);
+    std::unique_ptr<ctl::Controller> controller = sim::SimController::open_dir(path, error);
     if (!controller) return nullptr;
-    for (const std::string& warning : controller->config().warnings)
+    for (const std::string& warning : controller->warnings())
         std::fprintf(stderr, "orva-utility: warning: %s\n", warning.c_str());
     for (const std::string& problem : controller->registry_problems())
         std::fprintf(stderr, "orva-utility: warning: %s\n", problem.c_str());
-    sim::set_current(controller.get());
+    ctl::set_current(controller.get());
     g_open = controller.get();
     // The registry viewer that the program may start runs the orva-controller
     // installed beside it.
@@ -43,10 +44,10 @@ std::unique_ptr<sim::SimController> open_controller(const std::optional<std::str
     return controller;
 }
 
-void close_controller(std::unique_ptr<sim::SimController>& controller) {
+void close_controller(std::unique_ptr<ctl::Controller>& controller) {
     if (!controller) return;
     controller->close();
-    if (sim::current() == controller.get()) sim::set_current(nullptr);
+    if (ctl::current() == controller.get()) ctl::set_current(nullptr);
     if (g_open == controller.get()) g_open = nullptr;
     controller.reset();
 }
@@ -62,7 +63,7 @@ int run_program(platform::Frontend& frontend, const std::function<int()>& exit_c
     platform::set_frontend(&frontend);
     platform::set_resource_section(&g_resourceSection);
     // A reboot ends the program as a restart of the controller would.
-    sim::set_reboot_handler([&frontend, exit_code] {
+    ctl::set_reboot_handler([&frontend, exit_code] {
         frontend.rebooting();
         const int code = exit_code();
         frontend.program_ending(code);
@@ -75,7 +76,7 @@ int run_program(platform::Frontend& frontend, const std::function<int()>& exit_c
     size_t windows = platform::live_window_count(), handles = platform::open_handle_count();
     if (windows || handles)
         std::fprintf(stderr, "orva-utility: %zu windows and %zu handles were left open\n", windows, handles);
-    sim::set_reboot_handler(nullptr);
+    ctl::set_reboot_handler(nullptr);
     platform::set_frontend(nullptr);
     return code;
 }

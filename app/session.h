@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/frontend.h"
-#include "simulator/sim_controller.h"
+#include "controller/controller.h"
 
 namespace orva::app {
 
@@ -18,10 +18,10 @@ namespace orva::app {
 // library and prints the warnings of its controller.toml, and the registry
 // copies that fail their check, on standard error.
 // nullptr and a message when there is no usable controller.
-std::unique_ptr<sim::SimController> open_controller(const std::optional<std::string>& dir, std::string* error);
+std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string>& dir, std::string* error);
 
 // Closes the controller that open_controller opened, cleanly, and forgets it.
-void close_controller(std::unique_ptr<sim::SimController>& controller);
+void close_controller(std::unique_ptr<ctl::Controller>& controller);
 
 // Installs `frontend` and runs WinMain on the current controller. When the
 // device library reboots the controller, the process ends there with

@@ -44,11 +44,11 @@ int plan_directory(const Options& options, const DirectoryRow& row, CommandFront
     return 0;
 }
 
-int plan_ftp(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+int plan_ftp(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     return plan_directory(options, kFtp, frontend);
 }
 
-int plan_http(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+int plan_http(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     return plan_directory(options, kHttp, frontend);
 }
 
@@ -58,7 +58,7 @@ std::string check_save(const Options& options) {
     return "";
 }
 
-int plan_save(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+int plan_save(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     frontend.close_with(true, options.reboot);
     return 0;
 }
@@ -68,7 +68,7 @@ std::string check_factory_reset(const Options& options) {
     return "";
 }
 
-int plan_factory_reset(const Options& options, sim::SimController&, CommandFrontend& frontend) {
+int plan_factory_reset(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     // "are you sure ?" Yes, the "please wait" notice, then the reboot offer.
     frontend.answer(IDYES);
     frontend.answer(IDOK);

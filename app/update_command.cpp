@@ -61,7 +61,7 @@ std::string check(const Options& options) {
     return "";
 }
 
-int plan(const Options& options, sim::SimController& controller, CommandFrontend& frontend) {
+int plan(const Options& options, ctl::Controller& controller, CommandFrontend& frontend) {
     const std::string& image = options.args[0];
     auto fail = [&](const std::string& what, int code) {
         std::fprintf(stderr, "orva-utility: %s\n", what.c_str());
@@ -80,11 +80,11 @@ int plan(const Options& options, sim::SimController& controller, CommandFrontend
                                           std::to_string(kMaxPath)),
                     2);
 
-    const sim::ResolvedPath resolved = controller.resolve_path(*path);
+    const ctl::ResolvedPath resolved = controller.resolve_path(*path);
     if (options.sha256) {
         // Read only what the page could open: a path that leaves fs/ is not.
-        const bool inside = resolved.status == sim::ResolvedPath::Status::Ok && resolved.exists;
-        std::string error = std::strerror(resolved.status == sim::ResolvedPath::Status::Outside ? EACCES : ENOENT);
+        const bool inside = resolved.status == ctl::ResolvedPath::Status::Ok && resolved.exists;
+        std::string error = std::strerror(resolved.status == ctl::ResolvedPath::Status::Outside ? EACCES : ENOENT);
         auto sum = inside ? file_sha256(resolved.host, &error) : std::nullopt;
         if (!sum) return fail(image + ": " + error, 1);
         if (*sum != lower(*options.sha256)) return fail("image checksum mismatch", 1);

@@ -65,18 +65,28 @@ set(ORVA_FRONTEND_INTERFACE
 orva_layer(common FOLDERS common SEES common)
 orva_layer(application FOLDERS shell pages resources device
            SEES platform/wince.h device/device_library.h shell pages resources TOOLKITS c-only)
-orva_layer(platform FOLDERS platform SEES platform simulator/controller.h common)
+orva_layer(controller FOLDERS controller SEES controller device/device_library.h)
+orva_layer(platform FOLDERS platform SEES platform controller/controller.h common)
 orva_layer(frontend_script FOLDERS frontends/script SEES frontends/script ${ORVA_FRONTEND_INTERFACE})
 orva_layer(frontend_terminal FOLDERS frontends/terminal SEES frontends/terminal ${ORVA_FRONTEND_INTERFACE}
            TOOLKITS ncurses)
 orva_layer(frontend_qt FOLDERS frontends/qt SEES frontends/qt ${ORVA_FRONTEND_INTERFACE} TOOLKITS qt)
 orva_layer(frontend_web FOLDERS frontends/web SEES frontends/web ${ORVA_FRONTEND_INTERFACE}
            TOOLKITS boost openssl json)
+orva_layer(frontend_command FOLDERS frontends/command SEES frontends/command ${ORVA_FRONTEND_INTERFACE})
 orva_layer(frontends FOLDERS frontends SEES ${ORVA_FRONTEND_INTERFACE})
-orva_layer(simulator FOLDERS simulator SEES simulator device/device_library.h common TOOLKITS sqlite toml)
-orva_layer(tools FOLDERS tools SEES tools simulator device common)
+orva_layer(simulator FOLDERS simulator SEES simulator controller common TOOLKITS sqlite toml)
+orva_layer(tools FOLDERS tools SEES tools simulator controller common)
 orva_layer(packaging FOLDERS packaging SEES packaging TOOLKITS qt)
-orva_layer(app FOLDERS app SEES . TOOLKITS any)
+# The program's wiring: its own files, the seam and the backends that
+# implement it, the platform's frontend interface and session calls, and the
+# frontends it installs; never the application's folders (it reaches WinMain
+# and the resources through the platform) nor the toolkits themselves.
+orva_layer(app FOLDERS app
+           SEES app controller simulator common platform/frontend.h platform/window_model.h platform/wince.h
+                platform/text.h platform/operator.h platform/module.h platform/handles.h platform/debug_output.h
+                resources/resource.h frontends/frontends.h frontends/command frontends/script
+           TOOLKITS openssl)
 orva_layer(tests FOLDERS tests SEES . TOOLKITS any)
 
 file(WRITE ${CMAKE_BINARY_DIR}/layers.txt ${ORVA_LAYER_TABLE})

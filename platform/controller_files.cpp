@@ -8,7 +8,7 @@
 
 #include "platform/errors.h"
 #include "platform/text.h"
-#include "simulator/controller.h"
+#include "controller/controller.h"
 
 namespace orva::platform {
 namespace {
@@ -31,10 +31,10 @@ std::u16string controller_spelling(const fs::path& root, const fs::path& host) {
 
 ControllerFile resolve_controller_path(std::u16string_view path) {
     ControllerFile out;
-    sim::Controller* controller = sim::current();
+    ctl::Controller* controller = ctl::current();
     if (!controller) return out;
-    const sim::ResolvedPath resolved = controller->resolve_path(to_utf8(path));
-    using S = sim::ResolvedPath::Status;
+    const ctl::ResolvedPath resolved = controller->resolve_path(to_utf8(path));
+    using S = ctl::ResolvedPath::Status;
     if (resolved.status == S::Outside) {
         out.status = ControllerFile::Status::Outside;
         return out;
@@ -136,7 +136,7 @@ DWORD place_controller_file(std::u16string_view path, std::string_view bytes) {
         return path_error(file);
     if (file.folder) return ERROR_ACCESS_DENIED;
     std::string error;
-    if (!sim::current()->write_file(to_utf8(file.path), std::string(bytes), &error)) return ERROR_WRITE_FAULT;
+    if (!ctl::current()->write_file(to_utf8(file.path), std::string(bytes), &error)) return ERROR_WRITE_FAULT;
     return ERROR_SUCCESS;
 }
 

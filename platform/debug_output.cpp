@@ -12,7 +12,7 @@
 
 #include "platform/frontend.h"
 #include "platform/text.h"
-#include "simulator/controller.h"
+#include "controller/controller.h"
 
 namespace {
 bool g_echo = true;
@@ -26,7 +26,7 @@ void NKDbgPrintfW(LPCWSTR format, ...) {
     std::u16string text = orva::platform::format_wide(format, args);
     va_end(args);
     std::string utf8 = orva::platform::to_utf8(text);
-    if (auto* controller = orva::sim::current()) controller->debug_output(utf8);
+    if (auto* controller = orva::ctl::current()) controller->debug_output(utf8);
     orva::platform::Frontend& frontend = orva::platform::frontend();
     if (g_echo && (!frontend.draws_on_terminal() || !::isatty(STDERR_FILENO))) {
         std::fwrite(utf8.data(), 1, utf8.size(), stderr);

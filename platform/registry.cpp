@@ -7,7 +7,7 @@
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "platform/wince.h"
-#include "simulator/controller.h"
+#include "controller/controller.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM, HKEY* result) {
     if (!sub.empty() && sub[0] == '\\') return ERROR_BAD_PATHNAME;
     std::string path = *base;
     if (!sub.empty()) path = path.empty() ? sub : path + "\\" + sub;
-    auto* controller = orva::sim::current();
+    auto* controller = orva::ctl::current();
     if (!controller || !controller->reg_key_exists(path)) return ERROR_FILE_NOT_FOUND;
     uintptr_t h = keys().next;
     keys().next += 4;
@@ -61,15 +61,15 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
     const std::string* path = key_path(key);
     if (!path) return ERROR_INVALID_HANDLE;
     if (reserved || (data && !size)) return ERROR_INVALID_PARAMETER;
-    auto* controller = orva::sim::current();
+    auto* controller = orva::ctl::current();
     if (!controller) return ERROR_FILE_NOT_FOUND;
-    orva::sim::RegValue value;
+    orva::ctl::RegValue value;
     switch (controller->reg_get(*path, value_name(valueName), &value)) {
-        case orva::sim::RegResult::Ok:
+        case orva::ctl::RegResult::Ok:
             break;
-        case orva::sim::RegResult::NoKey:
+        case orva::ctl::RegResult::NoKey:
             return ERROR_KEY_DELETED;
-        case orva::sim::RegResult::IoError:
+        case orva::ctl::RegResult::IoError:
             return ERROR_REGISTRY_IO_FAILED;
         default:
             return ERROR_FILE_NOT_FOUND;
@@ -92,14 +92,14 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
     const std::string* path = key_path(key);
     if (!path) return ERROR_INVALID_HANDLE;
     if (!data && size) return ERROR_INVALID_PARAMETER;
-    auto* controller = orva::sim::current();
+    auto* controller = orva::ctl::current();
     if (!controller) return ERROR_REGISTRY_IO_FAILED;
     switch (controller->reg_set(*path, value_name(valueName), type, data, size)) {
-        case orva::sim::RegResult::Ok:
+        case orva::ctl::RegResult::Ok:
             return ERROR_SUCCESS;
-        case orva::sim::RegResult::NoKey:
+        case orva::ctl::RegResult::NoKey:
             return ERROR_KEY_DELETED;
-        case orva::sim::RegResult::Denied:
+        case orva::ctl::RegResult::Denied:
             return ERROR_ACCESS_DENIED;
         default:
             return ERROR_REGISTRY_IO_FAILED;
@@ -114,7 +114,7 @@ LONG RegCloseKey(HKEY key) {
 // Flushing any key flushes the whole of HKEY_LOCAL_MACHINE.
 LONG RegFlushKey(HKEY key) {
     if (!key_path(key)) return ERROR_INVALID_HANDLE;
-    auto* controller = orva::sim::current();
+    auto* controller = orva::ctl::current();
     if (!controller || !controller->reg_flush()) return ERROR_REGISTRY_IO_FAILED;
     return ERROR_SUCCESS;
 }

@@ -21,7 +21,7 @@
 #include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/text.h"
-#include "simulator/controller.h"
+#include "controller/controller.h"
 
 namespace orva::platform {
 namespace {
@@ -292,7 +292,7 @@ bool is_serial_port_name(std::u16string_view name) {
 
 HANDLE open_serial_port(std::u16string_view name, DWORD access, DWORD share) {
     if (share != 0) return fail_handle(ERROR_INVALID_PARAMETER);
-    auto* controller = orva::sim::current();
+    auto* controller = orva::ctl::current();
     if (!controller) return fail_handle(ERROR_FILE_NOT_FOUND);
     std::optional<std::string> device = controller->serial_device(to_utf8(name.substr(0, 4)));
     if (!device) return fail_handle(ERROR_FILE_NOT_FOUND);

@@ -24,9 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Controller* g_current = nullptr;
-std::function<void()> g_reboot_handler;
-
 std::string errno_text() { return std::strerror(errno); }
 
 }  // namespace
@@ -96,17 +93,14 @@ bool write_file_atomically(const fs::path& file, const std::string& text, std::s
 }
 
 SimController::SimController(fs::path dir, ControllerConfig config)
-    : m_dir(std::move(dir)),
+    : m_device(*this),
+      m_dir(std::move(dir)),
       m_config(std::move(config)),
       m_log(m_dir / kEventLogFile),
       m_debug_log(m_dir / kDebugLogFile, "the debug log"),
       m_serial_failures_left(m_config.serial_number_failures) {}
 
 SimController::~SimController() { close(); }
-
-std::unique_ptr<Controller> Controller::open(const fs::path& dir, std::string* error) {
-    return SimController::open_dir(dir, error);
-}
 
 std::unique_ptr<SimController> SimController::open_dir(const fs::path& dir, std::string* error) {
     std::error_code ec;
@@ -314,11 +308,5 @@ fs::path default_controller_dir() {
     const char* home = std::getenv("HOME");
     return fs::path(home && *home ? home : ".") / ".local" / "state" / "orva-utility" / "controller";
 }
-
-void set_current(Controller* controller) { g_current = controller; }
-Controller* current() { return g_current; }
-void set_reboot_handler(std::function<void()> handler) { g_reboot_handler = std::move(handler); }
-
-const std::function<void()>& reboot_handler() { return g_reboot_handler; }
 
 }  // namespace orva::sim

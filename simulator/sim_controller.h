@@ -3,6 +3,7 @@
 // registry hives, the flash, the event log and the configuration.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 
 #include "simulator/config.h"
@@ -21,6 +22,31 @@ inline constexpr const char* kEventLogFile = "events.log";
 inline constexpr const char* kDebugLogFile = "debug.log";
 inline constexpr const char* kFsFolder = "fs";
 
+class SimController;
+
+// The twelve device library calls on a simulated controller. Every call is
+// appended to the event log as "Name(arguments) -> result" (pointer
+// arguments left out).
+class SimDeviceLibrary final : public DeviceLibrary {
+public:
+    explicit SimDeviceLibrary(SimController& controller) : m_c(controller) {}
+    int reboot() override;
+    int FlashErase_Reg(int segment) override;
+    int FlashErase_Img(int segment) override;
+    int FlashWriteString_Img(int segment, uint32_t offset, const uint8_t* data, uint32_t count) override;
+    int32_t GetFlashSize_Img(uint32_t* segmentSize) override;
+    int GetSystemSerialNumber(uint8_t* serial8) override;
+    int ReadMAC(int interfaceIndex, uint32_t* mac6) override;
+    int GetOSversion(char16_t* text80) override;
+    int GetSDKversion(char16_t* text80) override;
+    int GetKernelVersion(uint8_t* text8) override;
+    int GetNameOfModule(int slot, char* name8) override;
+    int ChangeSlotToVex(uint8_t slot) override;
+
+private:
+    SimController& m_c;
+};
+
 class SimController final : public Controller {
 public:
     // Opens an existing controller directory (see Controller::open).
@@ -28,6 +54,9 @@ public:
     ~SimController() override;
 
     const std::filesystem::path& dir() const override { return m_dir; }
+    DeviceLibrary& device() override { return m_device; }
+    uint64_t image_area_bytes() const override { return uint64_t(std::max(0, m_config.image_area_size)); }
+    std::vector<std::string> warnings() const override { return m_config.warnings; }
     bool reg_key_exists(std::string_view key) override;
     RegResult reg_get(std::string_view key, std::string_view name, RegValue* out) override;
     RegResult reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
@@ -72,6 +101,7 @@ public:
 private:
     SimController(std::filesystem::path dir, ControllerConfig config);
 
+    SimDeviceLibrary m_device;
     std::filesystem::path m_dir;
     ControllerConfig m_config;
     std::unique_ptr<RegistryStore> m_registry;
@@ -81,9 +111,6 @@ private:
     EventLog m_debug_log;
     int64_t m_serial_failures_left = 0;
 };
-
-// The handler installed with set_reboot_handler (empty when none).
-const std::function<void()>& reboot_handler();
 
 // Writes `text` to `file` through a temporary file renamed over it, synced.
 bool write_file_atomically(const std::filesystem::path& file, const std::string& text, std::string* error);

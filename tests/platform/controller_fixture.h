@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "simulator/controller.h"
+#include "simulator/sim_controller.h"
 #include "tests/platform/leak_check.h"
 
 namespace orva::test {
@@ -25,7 +25,7 @@ protected:
         root = made;
         std::string error;
         ASSERT_TRUE(sim::init_controller(root / "c", 262144, false, &error)) << error;
-        controller = sim::Controller::open(root / "c", &error);
+        controller = sim::SimController::open_dir(root / "c", &error);
         ASSERT_TRUE(controller) << error;
         sim::set_current(controller.get());
         fs_root = root / "c" / "fs";

@@ -17,7 +17,7 @@
 
 #include "platform/handles.h"
 #include "platform/wince.h"
-#include "simulator/controller.h"
+#include "simulator/sim_controller.h"
 #include "tests/platform/controller_fixture.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "simulator/controller.h"
+#include "simulator/sim_controller.h"
 #include "tests/platform/controller_fixture.h"
 #include "platform/wince.h"
 

@@ -26,7 +26,7 @@
 #include "platform/windowing_internal.h"
 #include "resources/dialogs.h"
 #include "resources/resource.h"
-#include "simulator/controller.h"
+#include "simulator/sim_controller.h"
 
 using namespace orva;
 namespace fs = std::filesystem;
@@ -391,7 +391,7 @@ private:
         const fs::path top = m_dir->path().toStdString();
         std::string error;
         if (sim::init_controller(top / "c", 262144, false, &error))
-            m_controller = sim::Controller::open(top / "c", &error);
+            m_controller = sim::SimController::open_dir(top / "c", &error);
         if (!m_controller) qFatal("cannot make a controller: %s", error.c_str());
         sim::set_current(m_controller.get());
         fs::create_directories(m_controller->fs_root() / "Storage Card");

@@ -22,7 +22,7 @@
 #include "platform/module.h"
 #include "platform/windowing_internal.h"
 #include "resources/resource.h"
-#include "simulator/controller.h"
+#include "simulator/sim_controller.h"
 
 using namespace orva;
 namespace fs = std::filesystem;
@@ -51,7 +51,7 @@ std::string read_file(const fs::path& p) {
 // Runs WinMain on the controller in `dir` with `frontend` installed.
 int run_program(const fs::path& dir, platform::Frontend& frontend) {
     std::string error;
-    auto controller = sim::Controller::open(dir, &error);
+    auto controller = sim::SimController::open_dir(dir, &error);
     if (!controller) qFatal("cannot open the controller: %s", error.c_str());
     sim::set_current(controller.get());
     sim::set_reboot_handler([] { throw std::runtime_error("the program asked for a reboot"); });

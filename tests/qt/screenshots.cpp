@@ -16,7 +16,7 @@
 #include "frontends/qt/windows.h"
 #include "platform/module.h"
 #include "resources/resource.h"
-#include "simulator/controller.h"
+#include "simulator/sim_controller.h"
 
 using namespace orva;
 namespace fs = std::filesystem;
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         std::string image(655360, '\x5A');
         std::ofstream(dir / "fs" / "Storage Card" / "nk.bin", std::ios::binary) << image;
     }
-    auto controller = sim::Controller::open(dir, &error);
+    auto controller = sim::SimController::open_dir(dir, &error);
     if (!controller) return 1;
     sim::set_current(controller.get());
     sim::set_reboot_handler([] { std::_Exit(3); });

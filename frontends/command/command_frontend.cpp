@@ -1,11 +1,11 @@
 // The one-shot commands' frontend: steps, answers, failures and progress.
-#include "app/command_frontend.h"
+#include "frontends/command/command_frontend.h"
 
 #include "platform/operator.h"
 #include "platform/text.h"
 #include "platform/window_model.h"
 
-namespace orva::app {
+namespace orva::command {
 
 using platform::Change;
 using platform::Kind;
@@ -179,4 +179,4 @@ void CommandFrontend::program_ending(int) {
     std::fflush(stdout);
 }
 
-}  // namespace orva::app
+}  // namespace orva::command

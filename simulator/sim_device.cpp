@@ -1,9 +1,5 @@
-// The twelve device library functions on the current simulated controller.
-// Every call is appended to the event log as "Name(arguments) -> result"
-// (pointer arguments left out); with no current controller they fail
-// harmlessly and touch no buffer.
-#include "device/device_library.h"
-
+// The twelve device library calls on a simulated controller, each appended to
+// its event log.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,11 +8,9 @@
 #include "simulator/sim_controller.h"
 #include "simulator/text.h"
 
-using orva::sim::SimController;
+namespace orva::sim {
 
 namespace {
-
-SimController* sim() { return dynamic_cast<SimController*>(orva::sim::current()); }
 
 template <typename T>
 T logged(SimController* c, const std::string& call, T result) {
@@ -26,7 +20,7 @@ T logged(SimController* c, const std::string& call, T result) {
 
 // The controller's flash; null when its file cannot be used, which is said
 // once on stderr.
-orva::sim::NorFlash* usable_flash(SimController* c) {
+NorFlash* usable_flash(SimController* c) {
     static bool said = false;
     if (!c->flash() && !c->flash_error().empty() && !said) {
         std::fprintf(stderr, "%s\n", c->flash_error().c_str());
@@ -38,7 +32,7 @@ orva::sim::NorFlash* usable_flash(SimController* c) {
 // At most 79 code units and the NUL, never half of a surrogate pair.
 int store_text80(SimController* c, const char* name, const std::u16string& text, char16_t* out) {
     if (out) {
-        const size_t n = orva::sim::utf16_cut(text, 79);
+        const size_t n = utf16_cut(text, 79);
         std::memcpy(out, text.data(), n * sizeof(char16_t));
         out[n] = 0;
     }
@@ -47,12 +41,11 @@ int store_text80(SimController* c, const char* name, const std::u16string& text,
 
 }  // namespace
 
-int reboot(void) {
-    SimController* c = sim();
-    if (!c) return 0;
+int SimDeviceLibrary::reboot() {
+    SimController* c = &m_c;
     std::string error;
     if (!c->restart(&error)) std::fprintf(stderr, "reboot: %s\n", error.c_str());
-    if (const auto& handler = orva::sim::reboot_handler()) {
+    if (const auto& handler = reboot_handler()) {
         handler();
         return 1;
     }
@@ -60,25 +53,22 @@ int reboot(void) {
     std::exit(0);
 }
 
-int FlashErase_Reg(int segment) {
-    SimController* c = sim();
-    if (!c) return 0;
+int SimDeviceLibrary::FlashErase_Reg(int segment) {
+    SimController* c = &m_c;
     return logged(c, "FlashErase_Reg(" + std::to_string(segment) + ")", c->erase_registry_segment(segment) ? 1 : 0);
 }
 
-int FlashErase_Img(int segment) {
-    SimController* c = sim();
-    if (!c) return 0;
-    orva::sim::NorFlash* flash = usable_flash(c);
+int SimDeviceLibrary::FlashErase_Img(int segment) {
+    SimController* c = &m_c;
+    NorFlash* flash = usable_flash(c);
     bool ok = flash && flash->erase(segment);
     if (!ok && flash && !flash->last_error().empty()) std::fprintf(stderr, "%s\n", flash->last_error().c_str());
     return logged(c, "FlashErase_Img(" + std::to_string(segment) + ")", ok ? 1 : 0);
 }
 
-int FlashWriteString_Img(int segment, uint32_t offset, const uint8_t* data, uint32_t count) {
-    SimController* c = sim();
-    if (!c) return 0;
-    orva::sim::NorFlash* flash = usable_flash(c);
+int SimDeviceLibrary::FlashWriteString_Img(int segment, uint32_t offset, const uint8_t* data, uint32_t count) {
+    SimController* c = &m_c;
+    NorFlash* flash = usable_flash(c);
     bool ok = flash && segment != c->config().flash_write_fail_segment && flash->program(segment, offset, data, count);
     return logged(c,
                   "FlashWriteString_Img(" + std::to_string(segment) + ", " + std::to_string(offset) + ", " +
@@ -86,54 +76,47 @@ int FlashWriteString_Img(int segment, uint32_t offset, const uint8_t* data, uint
                   ok ? 1 : 0);
 }
 
-int32_t GetFlashSize_Img(uint32_t* segmentSize) {
-    SimController* c = sim();
-    if (!c) return 0;
+int32_t SimDeviceLibrary::GetFlashSize_Img(uint32_t* segmentSize) {
+    SimController* c = &m_c;
     // A flash that cannot be used has no geometry to tell: nothing is stored.
     if (!usable_flash(c)) return logged(c, std::string("GetFlashSize_Img()"), 0);
     if (segmentSize) *segmentSize = c->config().segment_size;
     return logged(c, std::string("GetFlashSize_Img()"), c->config().image_area_size);
 }
 
-int GetSystemSerialNumber(uint8_t* serial8) {
-    SimController* c = sim();
-    if (!c) return 1;
+int SimDeviceLibrary::GetSystemSerialNumber(uint8_t* serial8) {
+    SimController* c = &m_c;
     if (!serial8 || !c->take_serial_number_call()) return logged(c, std::string("GetSystemSerialNumber()"), 1);
     std::memcpy(serial8, c->config().serial_number.data(), 8);
     return logged(c, std::string("GetSystemSerialNumber()"), 0);
 }
 
-int ReadMAC(int interfaceIndex, uint32_t* mac6) {
-    SimController* c = sim();
-    if (!c) return 0;
+int SimDeviceLibrary::ReadMAC(int interfaceIndex, uint32_t* mac6) {
+    SimController* c = &m_c;
     const std::string call = "ReadMAC(" + std::to_string(interfaceIndex) + ")";
     if (!mac6 || interfaceIndex < 0 || interfaceIndex > 1) return logged(c, call, 0);
     for (int i = 0; i < 6; ++i) mac6[i] = c->config().mac[interfaceIndex][i];
     return logged(c, call, 1);
 }
 
-int GetOSversion(char16_t* text80) {
-    SimController* c = sim();
-    if (!c) return 0;
+int SimDeviceLibrary::GetOSversion(char16_t* text80) {
+    SimController* c = &m_c;
     return store_text80(c, "GetOSversion", c->config().os_version, text80);
 }
 
-int GetSDKversion(char16_t* text80) {
-    SimController* c = sim();
-    if (!c) return 0;
+int SimDeviceLibrary::GetSDKversion(char16_t* text80) {
+    SimController* c = &m_c;
     return store_text80(c, "GetSDKversion", c->config().sdk_version, text80);
 }
 
-int GetKernelVersion(uint8_t* text8) {
-    SimController* c = sim();
-    if (!c) return 0;
+int SimDeviceLibrary::GetKernelVersion(uint8_t* text8) {
+    SimController* c = &m_c;
     if (text8) std::memcpy(text8, c->config().kernel_version.data(), 6);
     return logged(c, std::string("GetKernelVersion()"), text8 ? 1 : 0);
 }
 
-int GetNameOfModule(int slot, char* name8) {
-    SimController* c = sim();
-    if (!c) return 0;
+int SimDeviceLibrary::GetNameOfModule(int slot, char* name8) {
+    SimController* c = &m_c;
     const std::string call = "GetNameOfModule(" + std::to_string(slot) + ")";
     if (slot != 1) {
         // An empty slot: no name, and a model number below any module's.
@@ -149,8 +132,9 @@ int GetNameOfModule(int slot, char* name8) {
     return logged(c, call, c->config().slot1_model - 5000);
 }
 
-int ChangeSlotToVex(uint8_t slot) {
-    SimController* c = sim();
-    if (!c) return 0;
+int SimDeviceLibrary::ChangeSlotToVex(uint8_t slot) {
+    SimController* c = &m_c;
     return logged(c, "ChangeSlotToVex(" + std::to_string(slot) + ")", 1);
 }
+
+}  // namespace orva::sim

@@ -15,7 +15,7 @@
 
 #include "platform/frontend.h"
 
-namespace orva::app {
+namespace orva::command {
 
 class CommandFrontend : public platform::Frontend {
 public:
@@ -90,4 +90,4 @@ private:
     std::vector<std::u16string> m_debug;
 };
 
-}  // namespace orva::app
+}  // namespace orva::command

@@ -9,6 +9,9 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+
+#include "frontends/terminal/escape_keys.h"
 
 namespace orva::terminal {
 namespace {
@@ -34,6 +37,12 @@ constexpr Colour kColours[] = {
 
 SCREEN* term_of(void* p) { return static_cast<SCREEN*>(p); }
 
+// How long the character after an Esc may take to come and still make one
+// key with it (Alt+key, or the start of a sequence), and how long each
+// further character of a begun sequence may take.
+constexpr int kAfterEscapeMs = 40;
+constexpr int kInSequenceMs = 100;
+
 }  // namespace
 
 bool Screen::open(std::string* error) {
@@ -48,6 +57,9 @@ bool Screen::open(std::string* error) {
         return false;
     }
     std::setlocale(LC_ALL, "");
+    // The keys of terminfo's extended names (xterm's modified keys) are
+    // decoded here, in the same way for every terminal type.
+    use_extended_names(FALSE);
     SCREEN* s = newterm(nullptr, stdout, stdin);
     if (!s) {
         *error = std::string("the terminal type \"") + term + "\" is not known here";
@@ -197,6 +209,27 @@ void Screen::show() {
     doupdate();
 }
 
+bool Screen::read_escape(Key* key) {
+    std::u32string after;
+    for (;;) {
+        timeout(after.empty() ? kAfterEscapeMs : kInSequenceMs);
+        wint_t next = 0;
+        int r = get_wch(&next);
+        timeout(-1);
+        if (r == KEY_CODE_YES) {
+            // ncurses decoded a key of the terminal's description: after a
+            // lone Esc it is that key with Alt; inside a sequence it ends it.
+            *key = Key{};
+            key->type = next == KEY_RESIZE ? Key::Resize : Key::Special;
+            key->code = next == KEY_ENTER ? kEnter : int(next);
+            key->alt = after.empty();
+            return true;
+        }
+        if (r == OK) after.push_back(char32_t(next));
+        if (decode_escape(after, r == ERR, key) == EscapeRead::Done) return key->type != Key::None;
+    }
+}
+
 Key Screen::read_key() {
     Key key;
     if (!m_open) {
@@ -238,20 +271,8 @@ Key Screen::read_key() {
             return key;
         }
         if (wc == 27) {
-            // Esc alone, or Alt+key sent as Esc and the key.
-            timeout(40);
-            wint_t next = 0;
-            int n = get_wch(&next);
-            timeout(-1);
-            if (n == OK && next != 27) {
-                key.type = Key::Char;
-                key.ch = char32_t(next);
-                key.alt = true;
-                return key;
-            }
-            key.type = Key::Special;
-            key.code = kEscape;
-            return key;
+            if (read_escape(&key)) return key;
+            continue;  // a sequence that means nothing here
         }
         key.type = Key::Special;
         if (wc == 9) key.code = kTab;

@@ -17,9 +17,10 @@ enum class Style { Normal, Title, Tab, TabCurrent, Field, Focus, Button, Frame, 
 // One key or mouse event, decoded.
 struct Key {
     enum Type { None, Char, Special, Mouse, Resize, Closed } type = None;
-    char32_t ch = 0;   // Char: the character typed
-    int code = 0;      // Special: an ncurses KEY_* code, or one of the codes below
-    bool alt = false;  // Char typed with Alt (or after Esc)
+    char32_t ch = 0;                   // Char: the character typed
+    int code = 0;                      // Special: an ncurses KEY_* code, or one of the codes below
+    bool alt = false;                  // Char typed with Alt (or after Esc); Special with Alt
+    bool shift = false, ctrl = false;  // Special: the modifiers an escape sequence carried
     int row = 0, col = 0;
     bool click = false, wheel_up = false, wheel_down = false;  // Mouse
 };
@@ -27,6 +28,8 @@ constexpr int kEscape = 27;
 constexpr int kTab = 9;
 constexpr int kBackTab = 0x161;  // KEY_BTAB
 constexpr int kEnter = 10;
+constexpr char32_t kCtrlD = 4;
+constexpr char32_t kCtrlU = 21;
 
 class Screen {
 public:
@@ -40,6 +43,8 @@ public:
     int rows() const;
     int cols() const;
     bool colours() const { return m_colours; }
+    // Whether the terminal's description lists PgUp and PgDn keys.
+    bool has_page_keys() const;
 
     void wipe();
     // Everything drawn is clipped to this box (screen cells); the whole
@@ -61,17 +66,22 @@ public:
     // Sends what was drawn to the terminal now.
     void show();
 
-    // Blocks for the next key; Closed when the terminal has gone.
+    // Blocks for the next key; Closed when the terminal has gone. An escape
+    // sequence comes as the key it stands for, or not at all: its characters
+    // never come as typed ones.
     Key read_key();
 
 private:
     bool visible(int row, int col) const;
+    // Reads what follows an ESC; false for a sequence that means nothing here.
+    bool read_escape(Key* key);
     void put(int row, int col, char32_t ch, int attr);
     void put_acs(int row, int col, unsigned long acs, int attr);
     int attr_of(Style style, bool bold = false) const;
 
     bool m_open = false;
     bool m_colours = false;
+    bool m_can_hide_cursor = false;
     bool m_clipped = false;
     Box m_clip;
     int m_cursor_row = -1, m_cursor_col = -1;

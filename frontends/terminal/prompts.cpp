@@ -82,6 +82,9 @@ int TerminalFrontend::message_box(HWND, std::u16string_view text, std::u16string
         box.top = std::max(0, (H - box.rows) / 2);
         box.left = std::max(0, (W - box.cols) / 2);
         m_screen.no_clip();
+        // A blank cell all round keeps the box's frame apart from the lines
+        // of the page under it.
+        m_screen.fill(Box{box.top - 1, box.left - 1, box.rows + 2, box.cols + 2}, Style::Normal);
         m_screen.fill(box, Style::Box);
         m_screen.frame(box, Style::Box);
         m_screen.set_clip(box);

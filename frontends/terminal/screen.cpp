@@ -20,7 +20,8 @@ struct Colour {
     short fg, bg;
 };
 
-// Pair numbers are the Style's value + 1.
+// Pair numbers are the Style's value + 1. No pair relies on bold: many
+// terminals draw bold black as grey, which cyan or white would all but hide.
 constexpr Colour kColours[] = {
     {-1, -1},                     // Normal
     {COLOR_WHITE, COLOR_BLUE},    // Title
@@ -72,7 +73,7 @@ bool Screen::open(std::string* error) {
     noecho();
     keypad(stdscr, TRUE);
     set_escdelay(25);
-    curs_set(0);
+    m_can_hide_cursor = curs_set(0) != ERR;
     if (has_colors() && start_color() == OK) {
         use_default_colors();
         m_colours = true;
@@ -95,12 +96,13 @@ void Screen::close() {
 
 int Screen::rows() const { return m_open ? LINES : 24; }
 int Screen::cols() const { return m_open ? COLS : 80; }
+bool Screen::has_page_keys() const { return m_open && has_key(KEY_PPAGE) && has_key(KEY_NPAGE); }
 
 int Screen::attr_of(Style style, bool bold) const {
     int attr = A_NORMAL;
     if (m_colours) {
         attr = int(COLOR_PAIR(int(style) + 1));
-        if (style == Style::Title || style == Style::TabCurrent) attr |= A_BOLD;
+        if (style == Style::Title) attr |= A_BOLD;
     } else {
         switch (style) {
             case Style::Title:
@@ -202,8 +204,12 @@ void Screen::show() {
     if (m_cursor_row >= 0 && m_cursor_row < rows() && m_cursor_col >= 0 && m_cursor_col < cols()) {
         move(m_cursor_row, m_cursor_col);
         curs_set(1);
-    } else {
+    } else if (m_can_hide_cursor) {
         curs_set(0);
+    } else {
+        // A terminal that cannot hide its cursor (a VT100) gets it parked in
+        // the bottom left corner, out of the way of what it shows.
+        move(rows() - 1, 0);
     }
     wnoutrefresh(stdscr);
     doupdate();

@@ -119,7 +119,8 @@ void TerminalFrontend::draw_sheet(const Window& sheet) {
     View view = place(*pw, area, placed);
     draw_controls(*pw, view, placed);
     if (view.more_up || view.more_down || view.more_left || view.more_right) {
-        std::u16string more = u"PgUp/PgDn scroll";
+        // The scroll keys this terminal has.
+        std::u16string more = m_screen.has_page_keys() ? u"PgUp/PgDn scroll" : u"Ctrl+U/Ctrl+D scroll";
         int mcol = ok_col - 2 - int(more.size());
         if (mcol > inner.left + 1 + int(kSheetHelp.size())) m_screen.text(bottom, mcol, more, Style::Hint, true);
     }
@@ -131,7 +132,8 @@ void TerminalFrontend::draw_dialog_box(const Window& dialog) {
     Box outer{std::max(0, (H - cells.rows - 2) / 2), std::max(0, (W - cells.cols - 2) / 2), std::min(H, cells.rows + 2),
               std::min(W, cells.cols + 2)};
     m_screen.no_clip();
-    m_screen.fill(outer, Style::Normal);
+    // A blank cell all round keeps its frame apart from lines under it.
+    m_screen.fill(Box{outer.top - 1, outer.left - 1, outer.rows + 2, outer.cols + 2}, Style::Normal);
     m_screen.frame(outer);
     m_screen.set_clip(Box{outer.top, outer.left, 1, outer.cols});
     m_screen.text(outer.top, outer.left + 2, u" " + dialog.text + u" ", Style::Title);

@@ -159,7 +159,7 @@ bool TerminalFrontend::handle_control_key(const Window& dialog, HWND control, co
             std::u16string text = w->text;
             auto& st = m_edits[control];
             bool changed = false;
-            if (key.type == Key::Char && !key.alt && key.ch == 21) {  // Ctrl+U empties the field
+            if (key.type == Key::Char && !key.alt && key.ch == kCtrlU) {  // Ctrl+U empties a dialog box's field
                 changed = edit_key(text, st, EditKey::Clear);
             } else if (key.type == Key::Char && !key.alt && key.ch >= 0x20) {
                 std::u16string typed;
@@ -247,9 +247,14 @@ void TerminalFrontend::handle_sheet(Window& sheet, const Key& key) {
         }
     }
     if (!pw) return;
-    if (key.type == Key::Special && (key.code == KEY_PPAGE || key.code == KEY_NPAGE)) {
+    // PgUp and PgDn, and Ctrl+U and Ctrl+D, which every terminal has (a
+    // VT100 has no PgUp or PgDn), scroll half a screen.
+    bool up = key.type == Key::Special ? key.code == KEY_PPAGE : key.type == Key::Char && !key.alt && key.ch == kCtrlU;
+    bool down =
+        key.type == Key::Special ? key.code == KEY_NPAGE : key.type == Key::Char && !key.alt && key.ch == kCtrlD;
+    if (up || down) {
         int step = std::max(1, (m_screen.rows() - 4) / 2);
-        scroll_page(page, key.code == KEY_PPAGE ? -step : step, 0);
+        scroll_page(page, up ? -step : step, 0);
         return;
     }
     if (key.type == Key::Special && (key.code == KEY_SLEFT || key.code == KEY_SRIGHT)) {

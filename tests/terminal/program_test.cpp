@@ -5,10 +5,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "tmux_session.h"
 
@@ -193,6 +195,139 @@ TEST_F(TerminalProgram, EveryPageShowsInEightyByTwentyFour) {
     t.keys({"n"});
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[exit 0]"));
 }
+
+// The terminal types of serial consoles, terminal servers and desktops, in
+// the C locale.
+struct Console {
+    const char* term;
+    const char* scroll_keys;  // as the status line names them, then as tmux does
+    const char *up, *down;
+    bool colours, hides_cursor;  // else reverse video, and the cursor in the bottom left corner
+};
+void PrintTo(const Console& c, std::ostream* os) { *os << c.term; }
+
+// A captured row's cells: character, colours (-1 the default), bold, reverse.
+struct Cell {
+    char ch = ' ';
+    int fg = -1, bg = -1;
+    bool bold = false, reverse = false;
+};
+std::vector<Cell> cells_of(const std::string& row) {
+    std::vector<Cell> cells;
+    Cell pen;
+    for (size_t i = 0; i < row.size(); ++i) {
+        if (row[i] != '\x1b') {
+            if (static_cast<unsigned char>(row[i]) >= 0x20) cells.push_back(pen), cells.back().ch = row[i];
+            continue;
+        }
+        size_t end = row.find('m', i);
+        std::istringstream params(row.substr(i + 2, end - i - 2));
+        for (std::string p; std::getline(params, p, ';');) {
+            int n = p.empty() ? 0 : std::stoi(p);
+            if (n == 0) pen = Cell{};
+            if (n == 1 || n == 7) (n == 1 ? pen.bold : pen.reverse) = true;
+            if (n / 10 == 3 || n / 10 == 4) (n / 10 == 3 ? pen.fg : pen.bg) = n % 10 == 9 ? -1 : n % 10;
+        }
+        i = end;
+    }
+    return cells;
+}
+
+// Text on its background, as an 8-colour terminal shows it (the VGA
+// palette, bold making a colour bright): the contrast ratio.
+double contrast(const Cell& c) {
+    static constexpr double kLuminance[16] = {0,      0.0855, 0.2875, 0.1504, 0.0290, 0.1145, 0.3165, 0.4020,
+                                              0.0908, 0.2841, 0.7411, 0.9344, 0.1564, 0.3497, 0.8067, 1};
+    int fg = c.fg < 0 ? 7 : c.fg, bg = c.bg < 0 ? 0 : c.bg;
+    double a = kLuminance[fg + (c.bold ? 8 : 0)], b = kLuminance[bg];
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+class Consoles : public TerminalProgram, public ::testing::WithParamInterface<Console> {};
+
+// The keys the status line and the tabs name work; no key's sequence reaches
+// the image path; the selected tab is readable; the cursor shows only in a
+// field; a message box stays clear of the page's lines; and the image is
+// written after a stray F5.
+TEST_P(Consoles, KeysWorkAndNoSequenceIsTyped) {
+    const Console& c = GetParam();
+    put_image(600000);
+    TmuxSession t(program(), 80, 24, c.term, "C");
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[F1 Save Registry]"));
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, c.scroll_keys));
+    std::vector<Cell> tabs = cells_of(t.row_with_attributes(1));
+    for (size_t i = 0; i < 18; ++i) {  // "[F1 Save Registry]"
+        if (c.colours) EXPECT_GE(contrast(tabs[i]), 4.5) << c.term << " column " << i;
+        else EXPECT_TRUE(tabs[i].reverse && !tabs[20].reverse) << c.term << " column " << i;
+    }
+    TmuxSession::Cursor cursor = t.cursor();
+    EXPECT_TRUE(c.hides_cursor ? !cursor.shown : cursor.col == 0 && cursor.row == 23)
+        << cursor.col << "," << cursor.row;
+    ASSERT_EQ(t.screen().find("HTTP"), std::string::npos);  // at the first page's foot
+    t.keys({c.down});
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "HTTP"));
+    t.keys({c.up});
+    ASSERT_TRUE(t.wait_gone("HTTP"));
+    for (auto [key, mark] :
+         {std::pair{"F2", "[F2 System"}, {"F3", "[F3 Auto"}, {"F5", "[F5 About"}, {"F4", "[F4 Ver"}}) {
+        t.keys({key});
+        ASSERT_NO_FATAL_FAILURE(expect_screen(t, mark));
+    }
+
+    // Into the path field, and the cursor after it; then keys no page uses
+    // (Home first, End before Delete) and sequences that are no key at all.
+    t.type("\\Storage Card\\nk.bin");
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "x\\Storage Card\\nk.bin_"));  // x: the frame's line
+    cursor = t.cursor();
+    std::string row;
+    for (const Cell& cell : cells_of(t.row_with_attributes(cursor.row))) row += cell.ch;
+    EXPECT_TRUE(cursor.shown && row.substr(size_t(cursor.col) - 3, 3) == "bin") << row;
+    t.keys({"Home", "End", "DC", "IC", "F6", "F12", "S-F6", "C-F7", "C-Left", "C-Right", "PPage", "C-NPage"});
+    for (const char* s : {"\x1b[200~", "\x1b[99;5~", "\x1b[I"}) t.type(s);
+    t.keys({"F5"});
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[F5 About"));
+    t.keys({"F4"});
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "x\\Storage Card\\nk.bin____"));
+    EXPECT_EQ(t.screen().find('~'), std::string::npos) << t.screen();
+
+    // The confirmation has a blank cell all round: no line of the page runs
+    // into its frame ("lq Update OS image qq..k" down to "mq..j").
+    t.keys({"Tab", "Tab", "Enter"});
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "Update OS image now ?"));
+    std::istringstream in(t.screen());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line + std::string(80, ' '));
+    size_t top = 0, left = 0, bottom = 0;
+    while (top < lines.size() && (left = lines[top].find("lq Update OS image")) == std::string::npos) ++top;
+    ASSERT_TRUE(top > 0 && top < lines.size() && left > 0);
+    size_t right = lines[top].find('k', left);
+    for (bottom = top; bottom + 1 < lines.size() && lines[bottom][left] != 'm';) ++bottom;
+    ASSERT_LT(bottom + 1, lines.size());
+    for (size_t r = top - 1; r <= bottom + 1; ++r)
+        for (size_t col = left - 1; col <= right + 1; ++col)
+            if (r < top || r > bottom || col < left || col > right) {
+                EXPECT_EQ(lines[r][col], ' ') << "row " << r << " column " << col << "\n" << t.screen();
+            }
+
+    t.keys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "Reboot now ?"));
+    t.keys({"n", "Escape"});  // No, then Esc for Cancel
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "Save your settings to registry ?"));
+    t.keys({"n"});
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[exit 0]"));
+    EXPECT_EQ(count_lines_with(tool("log"), "FlashWriteString_Img"), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Terminals, Consoles,
+                         ::testing::Values(Console{"vt100", "Ctrl+U/Ctrl+D scroll", "C-u", "C-d", false, false},
+                                           Console{"vt220", "PgUp/PgDn scroll", "PPage", "NPage", false, true},
+                                           Console{"linux", "PgUp/PgDn scroll", "PPage", "NPage", true, true},
+                                           Console{"xterm-256color", "PgUp/PgDn scroll", "PPage", "NPage", true, true}),
+                         [](const auto& info) {
+                             std::string name = info.param.term;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace orva::test

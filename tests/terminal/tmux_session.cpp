@@ -31,11 +31,14 @@ std::string quoted(const std::string& word) {
     return q + "'";
 }
 
-TmuxSession::TmuxSession(const std::string& command, int cols, int rows, const std::string& term) {
+TmuxSession::TmuxSession(const std::string& command, int cols, int rows, const std::string& term,
+                         const std::string& lang) {
     static std::atomic<int> counter{0};
     m_socket = "orva-term-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-    std::string inner = "env TERM=" + term + " LANG=C.UTF-8 LC_ALL=C.UTF-8 NCURSES_NO_UTF8_ACS=1 " + command +
-                        "; echo \"[exit $?]\"; sleep 600";
+    // No gpm: tmux is no Linux console, and ncurses would load libgpm for
+    // TERM=linux (which leaves an allocation the leak checker reports).
+    std::string inner = "env TERM=" + term + " LANG=" + lang + " LC_ALL=" + lang +
+                        " NCURSES_NO_UTF8_ACS=1 NCURSES_GPM_TERMS= " + command + "; echo \"[exit $?]\"; sleep 600";
     shell(tmux() + " -f /dev/null new-session -d -s t -x " + std::to_string(cols) + " -y " + std::to_string(rows) +
           " " + quoted(inner) + " 2>&1");
 }
@@ -63,6 +66,19 @@ void TmuxSession::resize(int cols, int rows) const {
 }
 
 std::string TmuxSession::screen() const { return shell(tmux() + " capture-pane -p -t t"); }
+
+std::string TmuxSession::row_with_attributes(int row) const {
+    std::string r = std::to_string(row);
+    return shell(tmux() + " capture-pane -p -e -t t -S " + r + " -E " + r);
+}
+
+TmuxSession::Cursor TmuxSession::cursor() const {
+    Cursor c;
+    int shown = 0;
+    std::string out = shell(tmux() + " display -p -t t '#{cursor_flag} #{cursor_x} #{cursor_y}'");
+    if (std::sscanf(out.c_str(), "%d %d %d", &shown, &c.col, &c.row) == 3) c.shown = shown != 0;
+    return c;
+}
 
 bool TmuxSession::wait_for(const std::string& text, int timeout_ms, std::string* last) const {
     auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);

@@ -15,8 +15,10 @@ std::string quoted(const std::string& word);
 class TmuxSession {
 public:
     // Starts `command` (a shell command line) in a cols x rows terminal of type
-    // `term`, with a UTF-8 locale. When it ends, "[exit N]" is shown.
-    TmuxSession(const std::string& command, int cols = 80, int rows = 24, const std::string& term = "xterm-256color");
+    // `term`, in the locale `lang` (UTF-8 unless told). When it ends,
+    // "[exit N]" is shown.
+    TmuxSession(const std::string& command, int cols = 80, int rows = 24, const std::string& term = "xterm-256color",
+                const std::string& lang = "C.UTF-8");
     ~TmuxSession();
     TmuxSession(const TmuxSession&) = delete;
     TmuxSession& operator=(const TmuxSession&) = delete;
@@ -28,6 +30,15 @@ public:
     void resize(int cols, int rows) const;
     // The screen now, one line per row.
     std::string screen() const;
+    // One row of the screen with the escape sequences of its colours and
+    // attributes (SGR), as tmux gives it.
+    std::string row_with_attributes(int row) const;
+    // Where the terminal's cursor is, and whether it is shown.
+    struct Cursor {
+        bool shown = false;
+        int col = -1, row = -1;
+    };
+    Cursor cursor() const;
     // Waits until the screen shows `text`; false (and the screen in `last`)
     // after the timeout.
     bool wait_for(const std::string& text, int timeout_ms = 10000, std::string* last = nullptr) const;

@@ -27,6 +27,9 @@ QString qs(const std::u16string& text) { return QString::fromUtf16(text.data(), 
 // The smallest pixel size a static text is drawn in: below it the dialog
 // font is no longer comfortably readable on the controller's display.
 constexpr int kSmallestPixelSize = 10;
+// What a text that takes free room beside it keeps clear of other controls
+// and frames, in dialog units.
+constexpr LONG kRoomGapDu = 4;
 
 bool single_line(const Window& c, const QFontMetrics& metrics, BaseUnits units) {
     QRect r = du_to_pixels(c.du, units);
@@ -90,11 +93,49 @@ void show_image(QLabel* label, const Window& c) {
     label->setPixmap(pixmap);
 }
 
+// The room a single-line static may take, in dialog units: its template
+// rectangle and, beside it (to the right, or both ways when centred), what
+// is free up to the next control on its rows, its group box's frame or the
+// dialog's edge.
+RECT free_room(const Window& c) {
+    RECT r = c.du;
+    const Window* dialog = platform::find_window(c.parent);
+    const auto* state = dialog ? dialog->as<platform::DialogState>() : nullptr;
+    const DLGTEMPLATE* tmpl = state ? state->tmpl : nullptr;
+    if (!tmpl) return r;
+    LONG left = kRoomGapDu, right = tmpl->cx - kRoomGapDu;
+    for (UINT i = 0; i < tmpl->itemCount; ++i) {
+        const DLGITEM& item = tmpl->items[i];
+        RECT o{item.x, item.y, item.x + item.cx, item.y + item.cy};
+        if ((o.left == r.left && o.top == r.top && o.right == r.right && o.bottom == r.bottom) || o.bottom <= r.top ||
+            o.top >= r.bottom)
+            continue;  // itself, or a control above or below it
+        bool group = (item.style & 0xF) == BS_GROUPBOX && item.className &&
+                     platform::wide_view(item.className) == std::u16string_view(u"BUTTON");
+        if (group && o.left <= r.left && o.right >= r.right) {
+            left = std::max(left, o.left + kRoomGapDu);
+            right = std::min(right, o.right - kRoomGapDu);
+        } else if (o.left >= r.right) {
+            right = std::min(right, o.left - kRoomGapDu);
+        } else if (o.right <= r.left) {
+            left = std::max(left, o.right + kRoomGapDu);
+        }
+    }
+    if ((c.style & 0x1F) == SS_CENTER) {
+        LONG grow = std::max(LONG{0}, std::min(r.left - left, right - r.right));
+        r.left -= grow;
+        r.right += grow;
+    } else {
+        r.right = std::max(r.right, right);
+    }
+    return r;
+}
+
 }  // namespace
 
 QFont static_font(const Window& c, const QFont& dialog_font, BaseUnits units) {
-    const QSize room = du_to_pixels(c.du, units).size();
     const bool one_line = single_line(c, QFontMetrics(dialog_font), units);
+    const QSize room = du_to_pixels(one_line ? free_room(c) : c.du, units).size();
     QFont font = dialog_font;
     while (!text_fits(c, font, room, one_line) && font.pixelSize() > kSmallestPixelSize)
         font.setPixelSize(font.pixelSize() - 1);

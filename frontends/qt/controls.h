@@ -26,13 +26,14 @@ QWidget* make_control(const platform::Window& control, QWidget* dialog, BaseUnit
 // back as input.
 void apply_change(QWidget* widget, const platform::Window& control, platform::Change change);
 // The geometry a control gets: the template's rectangle, where a single-line
-// text would not fit even in its smallest font made just wide (and high)
-// enough for it.
+// text would not fit made just wide (and high) enough for it, into the free
+// room beside it first.
 QRect control_geometry(const platform::Window& control, const QWidget* dialog, BaseUnits units);
 // The font a static text is drawn in: the dialog's, or where the text does
-// not fit its template rectangle (its width on one line, its height when
-// wrapped) a pixel size smaller, step by step, down to a readable floor of
-// 10 pixels. Windows would cut such a text instead.
+// not fit (on one line: its template rectangle and the free room beside it;
+// wrapped: its template rectangle's height) a pixel size smaller, step by
+// step, down to a readable floor of 10 pixels. Windows would cut such a text
+// instead.
 QFont static_font(const platform::Window& control, const QFont& dialog_font, BaseUnits units);
 
 // The property holding a widget's window handle (as quintptr).

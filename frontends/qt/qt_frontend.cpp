@@ -131,7 +131,9 @@ void QtFrontend::window_created(const Window& w) {
         case Kind::Dialog: {
             if (auto* sheet = w.parent ? dynamic_cast<SheetWidget*>(frame_of(w.parent)) : nullptr) {
                 const DLGTEMPLATE* tmpl = w.as<platform::DialogState>()->tmpl;
-                auto* page = new DialogWidget(tmpl, sheet->page_host());
+                const Window* sheet_window = platform::find_window(w.parent);
+                auto* page = new DialogWidget(tmpl, sheet->page_host(),
+                                              sheet_window ? sheet_font_template(*sheet_window) : nullptr);
                 page->setObjectName(QStringLiteral("page-%1").arg(tmpl ? tmpl->resourceId : 0));
                 page->setProperty(kHandleProperty, quintptr(h));
                 page->hide();

@@ -26,6 +26,12 @@ QString qs(std::u16string_view text) { return QString::fromUtf16(text.data(), qs
 
 constexpr int kProgramIcon = 120;
 
+// A property sheet's own layout in its dialog units: OK and Cancel 50 x 14,
+// and 4 between them and round the frame, the page area and the buttons.
+constexpr short kSheetButtonCx = 50;
+constexpr short kSheetButtonCy = 14;
+constexpr short kSheetSpacing = 4;
+
 // The accelerator table's command for Alt+F4 (the program's Exit), or 0.
 int alt_f4_command() {
     const RESOURCE_SECTION& section = platform::resource_section();
@@ -49,8 +55,8 @@ QString style_sheet() {
         "QPushButton:disabled { color: #9a9a9a; border-color: #b0b0b0; }");
 }
 
-DialogWidget::DialogWidget(const DLGTEMPLATE* tmpl, QWidget* parent) : QWidget(parent) {
-    setFont(dialog_font(tmpl));
+DialogWidget::DialogWidget(const DLGTEMPLATE* tmpl, QWidget* parent, const DLGTEMPLATE* font_of) : QWidget(parent) {
+    setFont(dialog_font(font_of ? font_of : tmpl));
     m_units = base_units(font());
     m_size = du_to_pixels(RECT{0, 0, tmpl ? tmpl->cx : 0, tmpl ? tmpl->cy : 0}, m_units).size();
     setProperty("orva_base_units", QPoint(m_units.x, m_units.y));
@@ -76,20 +82,19 @@ SheetWidget::SheetWidget(const platform::Window& sheet, SheetInput input)
     m_cancel->setObjectName(QStringLiteral("sheet-cancel"));
     for (QPushButton* b : {m_ok, m_cancel}) {
         b->setAutoDefault(true);
-        b->setMinimumSize(76, 26);
         b->setStyleSheet(style_sheet());
     }
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(m_ok);
-    buttons->addWidget(m_cancel);
-    auto* frame = new QVBoxLayout(this);
-    frame->setContentsMargins(6, 6, 6, 6);
-    frame->setSpacing(0);
-    frame->addWidget(m_tabs);
-    frame->addWidget(m_host, 1);
-    frame->addSpacing(6);
-    frame->addLayout(buttons);
+    m_buttons = new QHBoxLayout;
+    m_buttons->addStretch(1);
+    m_buttons->addWidget(m_ok);
+    m_buttons->addWidget(m_cancel);
+    m_frame = new QVBoxLayout(this);
+    m_frame->setSpacing(0);
+    m_frame->addWidget(m_tabs);
+    m_frame->addWidget(m_host, 1);
+    m_gap = new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_frame->addSpacerItem(m_gap);
+    m_frame->addLayout(m_buttons);
 
     // The tab strip asks for a page; the model says which page is current.
     connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) {
@@ -107,6 +112,28 @@ SheetWidget::SheetWidget(const platform::Window& sheet, SheetInput input)
             if (m_input.cancel) m_input.cancel();
         });
     }
+    const std::pair<QKeySequence, int> page_keys[] = {{QKeySequence(Qt::CTRL | Qt::Key_Tab), +1},
+                                                      {QKeySequence(Qt::CTRL | Qt::Key_PageDown), +1},
+                                                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+                                                      {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    for (const auto& [key, step] : page_keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { turn_page(step); });
+    }
+}
+
+const DLGTEMPLATE* sheet_font_template(const platform::Window& sheet) {
+    const auto* state = sheet.as<platform::SheetState>();
+    if (!state) return nullptr;
+    for (const auto& page : state->pages)
+        if (page.tmpl) return page.tmpl;
+    return nullptr;
+}
+
+void SheetWidget::turn_page(int step) {
+    int count = m_tabs->count();
+    if (count == 0 || !m_input.tab) return;
+    m_input.tab(((m_tabs->currentIndex() + step) % count + count) % count);
 }
 
 void SheetWidget::sync_pages(const platform::Window& sheet) {
@@ -115,18 +142,30 @@ void SheetWidget::sync_pages(const platform::Window& sheet) {
     if (!state) return;
     const auto& pages = state->pages;
     QSignalBlocker block(m_tabs);
+    // The tab strip, the buttons and every page in the sheet's font; the
+    // page area as large as the largest page in its dialog units.
+    const QFont font = dialog_font(sheet_font_template(sheet));
+    const BaseUnits units = base_units(font);
+    m_tabs->setFont(font);
     QSize largest;
     for (size_t i = 0; i < pages.size(); ++i) {
         QString caption = pages[i].tmpl ? qs(platform::wide_view(pages[i].tmpl->caption)) : QString();
         if (int(i) < m_tabs->count()) m_tabs->setTabText(int(i), caption);
         else m_tabs->addTab(caption);
-        if (pages[i].tmpl) {
-            QFont font = dialog_font(pages[i].tmpl);
-            QSize s = du_to_pixels(RECT{0, 0, pages[i].tmpl->cx, pages[i].tmpl->cy}, base_units(font)).size();
-            largest = largest.expandedTo(s);
-        }
+        if (pages[i].tmpl)
+            largest = largest.expandedTo(du_to_pixels(RECT{0, 0, pages[i].tmpl->cx, pages[i].tmpl->cy}, units).size());
     }
     m_host->setFixedSize(largest + QSize(4, 4));
+    const QSize button = du_to_pixels(RECT{0, 0, kSheetButtonCx, kSheetButtonCy}, units).size();
+    const QSize space = du_to_pixels(RECT{0, 0, kSheetSpacing, kSheetSpacing}, units).size();
+    for (QPushButton* b : {m_ok, m_cancel}) {
+        b->setFont(font);  // a style sheet stops the sheet's font from passing down
+        b->setFixedSize(button);
+    }
+    m_buttons->setSpacing(space.width());
+    m_frame->setContentsMargins(space.width(), space.height(), space.width(), space.height());
+    m_gap->changeSize(0, space.height(), QSizePolicy::Minimum, QSizePolicy::Fixed);
+    m_frame->invalidate();
     for (QObject* child : m_host->children())
         if (auto* page = qobject_cast<QWidget*>(child)) place_page(page);
     adjustSize();

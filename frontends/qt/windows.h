@@ -13,6 +13,9 @@
 class QLabel;
 class QTabBar;
 class QPushButton;
+class QHBoxLayout;
+class QVBoxLayout;
+class QSpacerItem;
 
 namespace orva::qt {
 
@@ -24,7 +27,9 @@ inline constexpr Qt::WindowFlags kCaptionHints =
 // A dialog's client area, in the template's font; controls are its children.
 class DialogWidget : public QWidget {
 public:
-    DialogWidget(const DLGTEMPLATE* tmpl, QWidget* parent);
+    // `font_of` is the template whose font it is drawn in (a sheet's page
+    // takes the sheet's); its own when nullptr.
+    DialogWidget(const DLGTEMPLATE* tmpl, QWidget* parent, const DLGTEMPLATE* font_of = nullptr);
     BaseUnits units() const { return m_units; }
     // The client size the template asks for.
     QSize template_size() const { return m_size; }
@@ -42,11 +47,18 @@ struct SheetInput {
     std::function<void()> cancel;
 };
 
+// The template whose font a sheet and all its pages are drawn in, as
+// property sheets show one font: its first page's; nullptr before it has one.
+const DLGTEMPLATE* sheet_font_template(const platform::Window& sheet);
+
+// A property sheet: the tab strip, the page area and OK and Cancel, laid out
+// in the dialog units of its font. Ctrl+Tab and Ctrl+PgDn turn to the next
+// page, Ctrl+Shift+Tab and Ctrl+PgUp to the previous one.
 class SheetWidget : public QWidget {
 public:
     SheetWidget(const platform::Window& sheet, SheetInput input);
-    // Takes the pages' captions and sizes from the model (the model fills
-    // them in after the sheet's window exists).
+    // Takes the pages' captions and sizes and the sheet's font from the
+    // model (the model fills them in after the sheet's window exists).
     void sync_pages(const platform::Window& sheet);
     // Shows the model's current page on the tab strip.
     void set_current(int index);
@@ -61,11 +73,17 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Asks for the page `step` pages on from the current one, round the end.
+    void turn_page(int step);
+
     SheetInput m_input;
     QTabBar* m_tabs;
     QWidget* m_host;
     QPushButton* m_ok;
     QPushButton* m_cancel;
+    QVBoxLayout* m_frame;
+    QHBoxLayout* m_buttons;
+    QSpacerItem* m_gap;  // between the page area and the buttons
 };
 
 // A modal dialog box (the About box from the menu): the dialog's client area,

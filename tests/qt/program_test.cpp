@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -17,10 +18,12 @@
 #include <fstream>
 #include <functional>
 
+#include "frontends/qt/dialog_units.h"
 #include "frontends/qt/qt_frontend.h"
 #include "frontends/qt/windows.h"
 #include "platform/module.h"
 #include "platform/windowing_internal.h"
+#include "resources/dialogs.h"
 #include "resources/resource.h"
 #include "simulator/sim_controller.h"
 
@@ -87,6 +90,10 @@ private slots:
             std::string error;
             QVERIFY2(sim::init_controller(root() / name, 262144, false, &error), error.c_str());
         }
+    }
+
+    void cleanup() {
+        for (const char* name : {"qt", "script"}) fs::remove_all(root() / name);
     }
 
     // "Write to Flash now" on the Version Update page: typing the image's
@@ -203,6 +210,67 @@ private slots:
         QVERIFY2(log_qt.find("FlashWriteString_Img") != std::string::npos, "the Version Update page wrote nothing");
         // The bar was painted while the work ran, more than once per pass.
         QVERIFY2(painted.size() >= 4, qPrintable(QString::number(painted.size())));
+    }
+
+    // Ctrl+Tab and Ctrl+PgDn turn to the next page, Ctrl+Shift+Tab and
+    // Ctrl+PgUp to the previous one, round the ends, wherever the focus is
+    // (page 3 has it in the path field). OK and Cancel are 50 x 14 dialog
+    // units of the sheet's font, 4 apart; the About page's version line is
+    // in that font too.
+    void sheet_keys_turn_pages_in_the_sheets_units() {
+        const Qt::KeyboardModifiers ctrl = Qt::ControlModifier, ctrl_shift = ctrl | Qt::ShiftModifier;
+        const std::tuple<Qt::Key, Qt::KeyboardModifiers, int> steps[] = {
+            {Qt::Key_Tab, ctrl, 1},    {Qt::Key_PageDown, ctrl, 2}, {Qt::Key_Backtab, ctrl_shift, 1},
+            {Qt::Key_PageUp, ctrl, 0}, {Qt::Key_PageUp, ctrl, 4},   {Qt::Key_PageUp, ctrl, 3},
+            {Qt::Key_Tab, ctrl, 4},    {Qt::Key_Tab, ctrl, 0},      {Qt::Key_Backtab, ctrl_shift, 4}};
+        qt::QtFrontend frontend;
+        QList<int> pages, want;
+        bool edit_on_3 = false;
+        QRect ok, cancel;
+        int version_px = 0;
+        size_t next = 0;
+        QDeadlineTimer give_up(30000);
+        QTimer driver;
+        driver.setInterval(10);
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                answer_box(box);
+                return;
+            }
+            qt::SheetWidget* sheet = frontend.sheet();
+            if (!sheet || QApplication::activeWindow() != sheet || next > std::size(steps)) return;
+            int current = sheet->tabs()->currentIndex();
+            if (next > 0 && pages.size() < qsizetype(next)) {
+                if (current != std::get<2>(steps[next - 1]) && !give_up.hasExpired()) return;
+                pages << current;
+                if (current == 3) edit_on_3 = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            }
+            if (next < std::size(steps)) {
+                QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : sheet,
+                                std::get<0>(steps[next]), std::get<1>(steps[next]));
+            } else {
+                ok = sheet->ok_button()->geometry();
+                cancel = sheet->cancel_button()->geometry();
+                for (auto* label : sheet->page_host()->findChildren<QLabel*>())
+                    if (label->isVisible() && label->text() == QStringLiteral("Orva_Utility Version 1.0"))
+                        version_px = label->font().pixelSize();
+                QTest::mouseClick(sheet->cancel_button(), Qt::LeftButton);
+            }
+            ++next;
+        });
+        driver.start();
+        int code = run_program(root() / "qt", frontend);
+        driver.stop();
+        QCOMPARE(code, 0);
+        for (const auto& step : steps) want << std::get<2>(step);
+        QCOMPARE(pages, want);
+        QVERIFY(edit_on_3);
+        const QFont font = qt::dialog_font(&g_settingsDialog);
+        const qt::BaseUnits units = qt::base_units(font);
+        QCOMPARE(ok.size(), qt::du_to_pixels(RECT{0, 0, 50, 14}, units).size());
+        QCOMPARE(cancel.size(), ok.size());
+        QCOMPARE(cancel.left() - ok.right() - 1, qt::du_to_pixels(RECT{0, 0, 4, 0}, units).width());
+        QCOMPARE(version_px, font.pixelSize());
     }
 
 protected:

@@ -60,7 +60,8 @@ endfunction()
 
 set(ORVA_FRONTEND_INTERFACE
     platform/wince.h platform/frontend.h platform/window_model.h platform/operator.h platform/module.h
-    platform/text.h platform/controller_files.h common/utf.h frontends/frontends.h)
+    platform/text.h platform/controller_files.h platform/message_box_style.h
+    common/utf.h frontends/frontends.h)
 
 orva_layer(common FOLDERS common SEES common)
 orva_layer(application FOLDERS shell pages resources device

@@ -4,26 +4,21 @@
 
 #include "platform/frontend.h"
 
+#include "platform/message_box_style.h"
+
 namespace orva::platform {
 namespace {
 
-// Without a frontend nobody can answer: boxes get their safe answer (OK,
-// Cancel, No) and waiting for input ends the program.
+// Without a frontend nobody can answer: boxes get the answer of Esc
+// (Cancel, else No, else the first button) and waiting for input ends the program.
 class NoFrontend : public Frontend {
 public:
     void wait_for_input() override {
         std::fputs("orva-utility: no frontend to take the operator's input\n", stderr);
         std::exit(2);
     }
-    int message_box(HWND, std::u16string_view, std::u16string_view, UINT flags) override {
-        switch (flags & 0xF) {
-            case MB_OKCANCEL:
-                return IDCANCEL;
-            case MB_YESNO:
-                return IDNO;
-            default:
-                return IDOK;
-        }
+    int message_box(HWND owner, std::u16string_view, std::u16string_view, UINT flags) override {
+        return message_box_style(owner, flags).escape;
     }
     bool open_file(HWND, const OpenFileRequest&, std::u16string*) override { return false; }
 };

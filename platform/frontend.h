@@ -46,7 +46,8 @@ public:
     // posted). A frontend that has no more input ends the program itself.
     virtual void wait_for_input() = 0;
 
-    // A modal message box; returns IDOK, IDCANCEL, IDYES or IDNO.
+    // A modal message box; returns the answer of the button pressed (see
+    // platform/message_box_style.h for what the flags ask for).
     virtual int message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) = 0;
     // The open-file dialog. true and the chosen controller path, or false
     // when the operator cancels.
@@ -65,8 +66,8 @@ public:
 };
 
 void set_frontend(Frontend* frontend);
-// The installed frontend; a silent one that answers every box with its first
-// button when none is installed.
+// The installed frontend; when none is installed, a silent one that answers
+// every box as Esc would and cancels every open-file dialog.
 Frontend& frontend();
 
 }  // namespace orva::platform

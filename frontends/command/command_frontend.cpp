@@ -1,6 +1,7 @@
 // The one-shot commands' frontend: steps, answers, failures and progress.
 #include "frontends/command/command_frontend.h"
 
+#include "platform/message_box_style.h"
 #include "platform/operator.h"
 #include "platform/text.h"
 #include "platform/window_model.h"
@@ -10,11 +11,6 @@ namespace orva::command {
 using platform::Change;
 using platform::Kind;
 using platform::Window;
-
-namespace {
-// The stop icon (MB_ICONHAND) of a box; the program itself uses only the exclamation.
-constexpr UINT kIconStop = 0x10;
-}  // namespace
 
 CommandFrontend::CommandFrontend(std::function<void(int)> end) : m_end(std::move(end)) {}
 
@@ -138,30 +134,29 @@ void CommandFrontend::wait_for_input() {
     m_end(m_code);
 }
 
-int CommandFrontend::message_box(HWND, std::u16string_view text, std::u16string_view caption, UINT flags) {
-    const UINT buttons = flags & 0xF, icon = flags & 0xF0;
+int CommandFrontend::message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) {
+    const platform::MessageBoxStyle style = platform::message_box_style(owner, flags);
     const std::string box = platform::to_utf8(caption) + ": " + platform::to_utf8(text);
-    if (buttons == MB_OK) {
-        // A single OK button reports something: a failure when it carries an
+    if (style.buttons.size() == 1) {
+        // A single button reports something: a failure when it carries an
         // exclamation or stop icon, and also when it carries no icon and the
         // command did not expect it (the settings pages report failures so).
-        if (icon == MB_ICONEXCLAMATION || icon == kIconStop) {
+        const bool alarming = style.icon == platform::BoxIcon::Exclamation || style.icon == platform::BoxIcon::Stop;
+        if (alarming) {
             fail(box);
-        } else if (icon == 0 && !m_answers.empty() && m_answers.front() == IDOK) {
+        } else if (style.icon == platform::BoxIcon::None && !m_answers.empty() &&
+                   m_answers.front() == style.buttons[0].id) {
             m_answers.pop_front();
-        } else if (icon == 0) {
+        } else if (style.icon == platform::BoxIcon::None) {
             fail(box);
         }
-        return IDOK;
+        return style.buttons[0].id;
     }
-    const bool fits =
-        !m_answers.empty() && (buttons == MB_OKCANCEL ? m_answers.front() == IDOK || m_answers.front() == IDCANCEL
-                               : buttons == MB_YESNO  ? m_answers.front() == IDYES || m_answers.front() == IDNO
-                                                      : false);
-    if (!fits) {
+    if (m_answers.empty() || !style.button(m_answers.front())) {
         // A question the command did not foresee gets the answer that changes nothing.
-        fail(box + " (not expected by the command; answered " + (buttons == MB_YESNO ? "No)" : "Cancel)"));
-        return buttons == MB_YESNO ? IDNO : IDCANCEL;
+        fail(box + " (not expected by the command; answered " + platform::to_utf8(style.button(style.escape)->label) +
+             ")");
+        return style.escape;
     }
     const int id = m_answers.front();
     m_answers.pop_front();

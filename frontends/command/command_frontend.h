@@ -27,7 +27,7 @@ public:
 
     // --- planning ---------------------------------------------------------
     void add_step(Step step);
-    // Queues the answer (IDOK, IDCANCEL, IDYES, IDNO) for the next box that
+    // Queues the answer (IDOK, IDCANCEL, IDYES, IDNO, ...) for the next box that
     // asks a question, or for the next notice box (a single OK button, no
     // icon) that the command expects.
     void answer(int id);

@@ -1,5 +1,5 @@
-// Message boxes: the flags become Qt's standard buttons and icons; the box is
-// modal to the whole program, as every box of the controller is.
+// Message boxes: the decoded flags become Qt's standard buttons and icons;
+// the box is modal to the whole program, as every box of the controller is.
 #include "frontends/qt/message_box.h"
 
 #include <QGuiApplication>
@@ -8,65 +8,55 @@
 #include "frontends/qt/windows.h"
 
 namespace orva::qt {
+namespace {
 
-QMessageBox::StandardButtons box_buttons(UINT flags) {
-    switch (flags & 0xF) {
-        case MB_OKCANCEL:
-            return QMessageBox::Ok | QMessageBox::Cancel;
-        case MB_YESNO:
-            return QMessageBox::Yes | QMessageBox::No;
-        default:
-            return QMessageBox::Ok;
-    }
-}
-
-QMessageBox::Icon box_icon(UINT flags) {
-    switch (flags & 0xF0) {
-        case 0x10:
+QMessageBox::Icon icon_of(platform::BoxIcon icon) {
+    switch (icon) {
+        case platform::BoxIcon::Stop:
             return QMessageBox::Critical;
-        case MB_ICONQUESTION:
+        case platform::BoxIcon::Question:
             return QMessageBox::Question;
-        case MB_ICONEXCLAMATION:
+        case platform::BoxIcon::Exclamation:
             return QMessageBox::Warning;
-        case 0x40:
+        case platform::BoxIcon::Information:
             return QMessageBox::Information;
-        default:
-            return QMessageBox::NoIcon;
+        case platform::BoxIcon::None:
+            break;
     }
+    return QMessageBox::NoIcon;
 }
 
-QMessageBox::StandardButton box_escape_button(UINT flags) {
-    switch (flags & 0xF) {
-        case MB_OKCANCEL:
-            return QMessageBox::Cancel;
-        case MB_YESNO:
-            return QMessageBox::No;
-        default:
-            return QMessageBox::Ok;
-    }
+constexpr std::pair<int, QMessageBox::StandardButton> kButtons[] = {
+    {IDOK, QMessageBox::Ok},       {IDCANCEL, QMessageBox::Cancel}, {IDABORT, QMessageBox::Abort},
+    {IDRETRY, QMessageBox::Retry}, {IDIGNORE, QMessageBox::Ignore}, {IDYES, QMessageBox::Yes},
+    {IDNO, QMessageBox::No},
+};
+
+}  // namespace
+
+QMessageBox::StandardButton standard_button(int id) {
+    for (auto [code, button] : kButtons)
+        if (code == id) return button;
+    return QMessageBox::NoButton;
 }
 
 int answer_code(QMessageBox::StandardButton button) {
-    switch (button) {
-        case QMessageBox::Ok:
-            return IDOK;
-        case QMessageBox::Yes:
-            return IDYES;
-        case QMessageBox::No:
-            return IDNO;
-        default:
-            return IDCANCEL;
-    }
+    for (auto [code, b] : kButtons)
+        if (b == button) return code;
+    return 0;
 }
 
-int run_message_box(QWidget* owner, const QString& text, const QString& caption, UINT flags) {
+int run_message_box(QWidget* owner, const QString& text, const QString& caption, const platform::MessageBoxStyle& style,
+                    UINT flags) {
     QWidget* parent = owner ? owner->window() : nullptr;
-    QMessageBox box(box_icon(flags), caption, text, box_buttons(flags), parent);
+    QMessageBox::StandardButtons buttons;
+    for (const platform::BoxButton& b : style.buttons) buttons |= standard_button(b.id);
+    QMessageBox box(icon_of(style.icon), caption, text, buttons, parent);
     box.setObjectName(QStringLiteral("orva-message-box"));
     box.setWindowFlags(Qt::Dialog | kCaptionHints);
     box.setWindowModality(Qt::ApplicationModal);
-    box.setEscapeButton(box_escape_button(flags));
-    box.setDefaultButton(QMessageBox::StandardButton(int(box_buttons(flags)) & -int(box_buttons(flags))));
+    box.setEscapeButton(standard_button(style.escape));
+    box.setDefaultButton(standard_button(style.buttons[style.default_button].id));
     box.setProperty("orva_flags", uint(flags));
     // A touch display has no hover: large enough buttons, text wrapped.
     box.setTextFormat(Qt::PlainText);
@@ -79,9 +69,8 @@ int run_message_box(QWidget* owner, const QString& text, const QString& caption,
             box.move(screen->geometry().center() - box.rect().center());
     }
     box.exec();
-    auto clicked = box.standardButton(box.clickedButton());
-    if (clicked == QMessageBox::NoButton) clicked = box_escape_button(flags);
-    return answer_code(clicked);
+    const int answer = answer_code(box.standardButton(box.clickedButton()));
+    return answer ? answer : style.escape;
 }
 
 }  // namespace orva::qt

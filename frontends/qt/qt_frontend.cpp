@@ -279,9 +279,10 @@ void QtFrontend::wait_for_input() {
 }
 
 int QtFrontend::message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) {
-    QWidget* widget = owner ? this->widget(owner) : nullptr;
+    const platform::MessageBoxStyle style = platform::message_box_style(owner, flags);
+    QWidget* widget = style.owner ? this->widget(style.owner) : nullptr;
     if (widget && !widget->window()->isVisible()) widget = nullptr;
-    return run_message_box(widget, qs(text), qs(caption), flags);
+    return run_message_box(widget, qs(text), qs(caption), style, flags);
 }
 
 bool QtFrontend::open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) {

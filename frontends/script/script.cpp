@@ -145,14 +145,15 @@ bool parse_line(std::string_view text, int line, Command* cmd, std::string* erro
         cmd->verb = V::Answer;
         while (!r.at_end()) {
             std::string a = r.word();
-            if (a != "OK" && a != "CANCEL" && a != "YES" && a != "NO") {
-                *error = "\"" + a + "\" is not an answer (OK, CANCEL, YES or NO)";
+            if (a != "OK" && a != "CANCEL" && a != "YES" && a != "NO" && a != "ABORT" && a != "RETRY" &&
+                a != "IGNORE") {
+                *error = "\"" + a + "\" is not an answer (OK, CANCEL, YES, NO, ABORT, RETRY or IGNORE)";
                 return false;
             }
             cmd->answers.push_back(a);
         }
         if (cmd->answers.empty()) {
-            *error = "answer needs at least one of OK, CANCEL, YES, NO";
+            *error = "answer needs at least one of OK, CANCEL, YES, NO, ABORT, RETRY, IGNORE";
             return false;
         }
     } else if (verb == "pick") {

@@ -14,7 +14,7 @@ struct Command {
     int number = 0;                    // select: the item
     std::u16string text;               // type, pick
     bool cancel = false;               // pick cancel
-    std::vector<std::string> answers;  // answer: OK, CANCEL, YES, NO
+    std::vector<std::string> answers;  // answer: OK, CANCEL, YES, NO, ABORT, RETRY, IGNORE
 };
 
 // Parses a whole script. On error returns false with "LINE: message".

@@ -1,6 +1,7 @@
 // The script frontend's commands and transcript.
 #include "frontends/script/script_frontend.h"
 
+#include "platform/message_box_style.h"
 #include "platform/operator.h"
 #include "platform/text.h"
 
@@ -9,6 +10,18 @@ namespace orva::script {
 using platform::Change;
 using platform::Kind;
 using platform::Window;
+
+namespace {
+
+// An answer's word as scripts and transcripts write it: "OK", "CANCEL".
+std::string upper(std::string_view word) {
+    std::string out(word);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return out;
+}
+
+}  // namespace
 
 ScriptFrontend::ScriptFrontend(std::vector<Command> commands, std::string script_name, std::FILE* out, bool trace,
                                std::function<void()> fail)
@@ -162,26 +175,26 @@ int ScriptFrontend::message_box(HWND owner, std::u16string_view text, std::u16st
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%X", flags);
     std::string line = "box " + owner_text(owner) + " " + quote(caption) + " " + quote(text) + " " + hex + " -> ";
-    UINT buttons = flags & 0xF;
-    if (buttons == MB_OK) {
-        emit(line + "OK");
-        return IDOK;
+    const platform::MessageBoxStyle style = platform::message_box_style(owner, flags);
+    if (style.buttons.size() == 1) {
+        emit(line + upper(style.buttons[0].word));
+        return style.buttons[0].id;
     }
     if (m_answers.empty())
         error(m_last_line, "a message box needs an answer and none is queued: " + platform::to_utf8(caption) + ": " +
                                platform::to_utf8(text));
     auto [answer, at] = m_answers.front();
     m_answers.pop_front();
-    int code = 0;
-    if (buttons == MB_OKCANCEL) code = answer == "OK" ? IDOK : answer == "CANCEL" ? IDCANCEL : 0;
-    else if (buttons == MB_YESNO) code = answer == "YES" ? IDYES : answer == "NO" ? IDNO : 0;
-    if (!code)
+    const std::optional<platform::BoxButton> button = style.button(answer);
+    if (!button) {
+        std::string words;
+        for (size_t i = 0; i < style.buttons.size(); ++i)
+            words += (i == 0 ? "" : i + 1 == style.buttons.size() ? " and " : ", ") + upper(style.buttons[i].word);
         error(at, "answer " + answer + " does not fit the box \"" + platform::to_utf8(text) + "\", whose buttons are " +
-                      (buttons == MB_OKCANCEL ? "OK and CANCEL"
-                       : buttons == MB_YESNO  ? "YES and NO"
-                                              : "unknown"));
+                      words);
+    }
     emit(line + answer);
-    return code;
+    return button->id;
 }
 
 bool ScriptFrontend::open_file(HWND owner, const platform::OpenFileRequest&, std::u16string* path) {

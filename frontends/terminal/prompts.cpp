@@ -7,65 +7,38 @@
 
 #include "frontends/terminal/file_browser.h"
 #include "frontends/terminal/terminal_frontend.h"
+#include "platform/message_box_style.h"
 #include "platform/operator.h"
 #include "platform/text.h"
 
 namespace orva::terminal {
 namespace {
 
-struct BoxButton {
-    std::u16string label;
-    int result;
-};
-
-std::vector<BoxButton> buttons_for(UINT flags) {
-    switch (flags & 0xF) {
-        case MB_OKCANCEL:
-            return {{u"OK", IDOK}, {u"Cancel", IDCANCEL}};
-        case 2:
-            return {{u"Abort", 3}, {u"Retry", 4}, {u"Ignore", 5}};  // MB_ABORTRETRYIGNORE
-        case 3:
-            return {{u"Yes", IDYES}, {u"No", IDNO}, {u"Cancel", IDCANCEL}};  // MB_YESNOCANCEL
-        case MB_YESNO:
-            return {{u"Yes", IDYES}, {u"No", IDNO}};
-        case 5:
-            return {{u"Retry", 4}, {u"Cancel", IDCANCEL}};  // MB_RETRYCANCEL
-        default:
-            return {{u"OK", IDOK}};
-    }
-}
-
-// What Esc answers: Cancel where there is one, else No, else the only button.
-int escape_result(const std::vector<BoxButton>& buttons) {
-    for (auto& b : buttons)
-        if (b.result == IDCANCEL) return IDCANCEL;
-    for (auto& b : buttons)
-        if (b.result == IDNO) return IDNO;
-    return buttons.size() == 1 ? buttons[0].result : 0;
-}
-
-std::u16string icon_mark(UINT flags) {
-    switch (flags & 0xF0) {
-        case 0x10:
-            return u"(X)";  // MB_ICONHAND
-        case MB_ICONQUESTION:
+// The mark a box's icon shows before its text.
+std::u16string icon_mark(platform::BoxIcon icon) {
+    switch (icon) {
+        case platform::BoxIcon::Stop:
+            return u"(X)";
+        case platform::BoxIcon::Question:
             return u"(?)";
-        case MB_ICONEXCLAMATION:
+        case platform::BoxIcon::Exclamation:
             return u"(!)";
-        case 0x40:
-            return u"(i)";  // MB_ICONASTERISK
-        default:
-            return u"";
+        case platform::BoxIcon::Information:
+            return u"(i)";
+        case platform::BoxIcon::None:
+            break;
     }
+    return u"";
 }
 
 }  // namespace
 
-int TerminalFrontend::message_box(HWND, std::u16string_view text, std::u16string_view caption, UINT flags) {
-    std::vector<BoxButton> buttons = buttons_for(flags);
-    if (!m_screen.is_open()) return escape_result(buttons) ? escape_result(buttons) : buttons[0].result;
-    std::u16string mark = icon_mark(flags);
-    size_t focus = 0;
+int TerminalFrontend::message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) {
+    const platform::MessageBoxStyle style = platform::message_box_style(owner, flags);
+    const std::vector<platform::BoxButton>& buttons = style.buttons;
+    if (!m_screen.is_open()) return style.escape;
+    std::u16string mark = icon_mark(style.icon);
+    size_t focus = style.default_button;
     for (;;) {
         draw();
         int H = m_screen.rows(), W = m_screen.cols();
@@ -96,7 +69,7 @@ int TerminalFrontend::message_box(HWND, std::u16string_view text, std::u16string
         int col = box.left + std::max(2, (box.cols - buttons_cols) / 2);
         std::vector<Box> hits;
         for (size_t i = 0; i < buttons.size(); ++i) {
-            std::u16string label = u"[ " + buttons[i].label + u" ]";
+            std::u16string label = u"[ " + std::u16string(buttons[i].label) + u" ]";
             m_screen.text(row, col, label, i == focus ? Style::Focus : Style::Button);
             hits.push_back(Box{row, col, 1, int(label.size())});
             col += int(label.size()) + 2;
@@ -109,20 +82,20 @@ int TerminalFrontend::message_box(HWND, std::u16string_view text, std::u16string
         int answer = 0;
         if (key.type == Key::Closed) handle(key);
         if (key.type == Key::Special) {
-            if (key.code == kEnter) answer = buttons[focus].result;
-            else if (key.code == kEscape) answer = escape_result(buttons);
+            if (key.code == kEnter) answer = buttons[focus].id;
+            else if (key.code == kEscape) answer = style.escape;
             else if (key.code == kTab || key.code == KEY_RIGHT || key.code == KEY_DOWN)
                 focus = (focus + 1) % buttons.size();
             else if (key.code == kBackTab || key.code == KEY_LEFT || key.code == KEY_UP)
                 focus = (focus + buttons.size() - 1) % buttons.size();
         } else if (key.type == Key::Char) {
-            if (key.ch == U' ') answer = buttons[focus].result;
+            if (key.ch == U' ') answer = buttons[focus].id;
             // The first letter of a button answers with it.
             for (auto& b : buttons)
-                if (!key.alt && (key.ch | 0x20) == char32_t(b.label[0] | 0x20)) answer = b.result;
+                if (!key.alt && (key.ch | 0x20) == char32_t(b.label[0] | 0x20)) answer = b.id;
         } else if (key.type == Key::Mouse && key.click) {
             for (size_t i = 0; i < hits.size(); ++i)
-                if (hits[i].contains(key.row, key.col)) answer = buttons[i].result;
+                if (hits[i].contains(key.row, key.col)) answer = buttons[i].id;
         }
         if (answer) {
             // The box goes from the screen at once, even if the program now

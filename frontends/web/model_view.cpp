@@ -1,6 +1,7 @@
 // The window model as JSON for the browser.
 #include "frontends/web/model_view.h"
 
+#include "platform/message_box_style.h"
 #include "platform/module.h"
 #include "platform/text.h"
 
@@ -43,6 +44,23 @@ const char* kind_name(Kind kind) {
             return "progress";
     }
     return "window";
+}
+
+// The icon's name, which the page's style sheet knows; null for none.
+json icon_name(platform::BoxIcon icon) {
+    switch (icon) {
+        case platform::BoxIcon::Stop:
+            return "stop";
+        case platform::BoxIcon::Question:
+            return "question";
+        case platform::BoxIcon::Exclamation:
+            return "exclamation";
+        case platform::BoxIcon::Information:
+            return "information";
+        case platform::BoxIcon::None:
+            break;
+    }
+    return nullptr;
 }
 
 json template_view(const DLGTEMPLATE* tmpl) {
@@ -126,11 +144,18 @@ json windows_view() {
 
 json box_view(const BoxView* box) {
     if (!box) return nullptr;
+    const platform::MessageBoxStyle style = platform::message_box_style(box->owner, box->flags);
+    json buttons = json::array();
+    for (const platform::BoxButton& b : style.buttons)
+        buttons.push_back(json{{"answer", std::string(b.word)}, {"label", utf8(b.label)}});
     return json{{"seq", box->seq},
                 {"caption", utf8(box->caption)},
                 {"text", utf8(box->text)},
-                {"flags", box->flags},
-                {"owner", number(box->owner)}};
+                {"icon", icon_name(style.icon)},
+                {"buttons", std::move(buttons)},
+                {"default", style.default_button},
+                {"escape", std::string(style.button(style.escape)->word)},
+                {"owner", number(style.owner)}};
 }
 
 std::map<int, std::string> resource_images() {

@@ -32,7 +32,9 @@ nlohmann::json window_view(const platform::Window& w);
 // children in creation (tab) order, each after its parent.
 nlohmann::json windows_view();
 
-// The box as the browser shows it; null when there is none.
+// The box as the browser shows it: caption, text, icon name (null for none),
+// buttons (answer word and label) left to right, the default button's index,
+// the answer of Esc, and the window it belongs to; null when there is none.
 nlohmann::json box_view(const BoxView* box);
 
 // The images of the program's resources by identifier (BMP files' bytes):

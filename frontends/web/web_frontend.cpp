@@ -8,6 +8,7 @@
 
 #include "frontends/web/access.h"
 #include "frontends/web/operator_input.h"
+#include "platform/message_box_style.h"
 #include "platform/window_model.h"
 
 namespace orva::web {
@@ -19,15 +20,9 @@ using nlohmann::json;
 int box_answer(const json& action, UINT flags) {
     auto it = action.find("answer");
     if (it == action.end() || !it->is_string()) return 0;
-    const std::string a = *it;
-    switch (flags & 0xF) {
-        case MB_OKCANCEL:
-            return a == "ok" ? IDOK : a == "cancel" ? IDCANCEL : 0;
-        case MB_YESNO:
-            return a == "yes" ? IDYES : a == "no" ? IDNO : 0;
-        default:
-            return a == "ok" ? IDOK : 0;
-    }
+    const std::optional<platform::BoxButton> b =
+        platform::message_box_style(nullptr, flags).button(it->get<std::string>());
+    return b ? b->id : 0;
 }
 
 json parse(const std::string& text) { return json::parse(text, nullptr, false); }

@@ -63,40 +63,56 @@ private slots:
         QTest::addColumn<uint>("flags");
         QTest::addColumn<QMessageBox::StandardButtons>("buttons");
         QTest::addColumn<int>("icon");
-        QTest::addColumn<int>("press");  // the button pressed; 0: Esc
+        QTest::addColumn<int>("initial");  // the default button
+        QTest::addColumn<int>("press");    // the button pressed; 0: Esc
         QTest::addColumn<int>("answer");
         using B = QMessageBox;
-        QTest::newRow("ok") << uint(MB_OK) << B::StandardButtons(B::Ok) << int(B::NoIcon) << int(B::Ok) << IDOK;
-        QTest::newRow("ok, Esc") << uint(MB_OK) << B::StandardButtons(B::Ok) << int(B::NoIcon) << 0 << IDOK;
-        QTest::newRow("ok cancel: ok") << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << int(B::Ok)
+        const int ok = B::Ok, yes = B::Yes;
+        QTest::newRow("ok") << uint(MB_OK) << B::StandardButtons(B::Ok) << int(B::NoIcon) << ok << ok << IDOK;
+        QTest::newRow("ok, Esc") << uint(MB_OK) << B::StandardButtons(B::Ok) << int(B::NoIcon) << ok << 0 << IDOK;
+        QTest::newRow("ok cancel: ok") << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << ok << ok
                                        << IDOK;
         QTest::newRow("ok cancel: cancel")
-            << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << int(B::Cancel) << IDCANCEL;
-        QTest::newRow("ok cancel: Esc") << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << 0 << IDCANCEL;
-        QTest::newRow("yes no: yes") << uint(MB_YESNO) << (B::Yes | B::No) << int(B::NoIcon) << int(B::Yes) << IDYES;
+            << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << ok << int(B::Cancel) << IDCANCEL;
+        QTest::newRow("ok cancel: Esc") << uint(MB_OKCANCEL) << (B::Ok | B::Cancel) << int(B::NoIcon) << ok << 0
+                                        << IDCANCEL;
+        QTest::newRow("yes no: yes") << uint(MB_YESNO) << (B::Yes | B::No) << int(B::NoIcon) << yes << yes << IDYES;
         QTest::newRow("yes no question: no")
-            << uint(MB_YESNO | MB_ICONQUESTION) << (B::Yes | B::No) << int(B::Question) << int(B::No) << IDNO;
+            << uint(MB_YESNO | MB_ICONQUESTION) << (B::Yes | B::No) << int(B::Question) << yes << int(B::No) << IDNO;
         QTest::newRow("yes no question: Esc")
-            << uint(MB_YESNO | MB_ICONQUESTION) << (B::Yes | B::No) << int(B::Question) << 0 << IDNO;
-        QTest::newRow("exclamation") << uint(MB_ICONEXCLAMATION) << B::StandardButtons(B::Ok) << int(B::Warning)
-                                     << int(B::Ok) << IDOK;
+            << uint(MB_YESNO | MB_ICONQUESTION) << (B::Yes | B::No) << int(B::Question) << yes << 0 << IDNO;
+        QTest::newRow("exclamation") << uint(MB_ICONEXCLAMATION) << B::StandardButtons(B::Ok) << int(B::Warning) << ok
+                                     << ok << IDOK;
+        QTest::newRow("abort retry ignore, stop: ignore")
+            << uint(MB_ABORTRETRYIGNORE | MB_ICONHAND | MB_DEFBUTTON2) << (B::Abort | B::Retry | B::Ignore)
+            << int(B::Critical) << int(B::Retry) << int(B::Ignore) << IDIGNORE;
+        QTest::newRow("abort retry ignore: Esc") << uint(MB_ABORTRETRYIGNORE) << (B::Abort | B::Retry | B::Ignore)
+                                                 << int(B::NoIcon) << int(B::Abort) << 0 << IDABORT;
+        QTest::newRow("yes no cancel, information: Esc")
+            << uint(MB_YESNOCANCEL | MB_ICONASTERISK | MB_DEFBUTTON3) << (B::Yes | B::No | B::Cancel)
+            << int(B::Information) << int(B::Cancel) << 0 << IDCANCEL;
+        QTest::newRow("retry cancel: retry") << uint(MB_RETRYCANCEL) << (B::Retry | B::Cancel) << int(B::NoIcon)
+                                             << int(B::Retry) << int(B::Retry) << IDRETRY;
     }
-    // A box has the buttons and icon of its flags, and answers with the
-    // Windows code of the button pressed; Esc and the close box are Cancel/No.
+    // A box has the buttons, icon and default button of its flags, and
+    // answers with the Windows code of the button pressed; Esc and the close
+    // box are Cancel, else No, else the first button.
     void box() {
         QFETCH(uint, flags);
         QFETCH(QMessageBox::StandardButtons, buttons);
         QFETCH(int, icon);
+        QFETCH(int, initial);
         QFETCH(int, press);
         QFETCH(int, answer);
         QMessageBox::StandardButtons seen;
-        int seen_icon = -1;
+        int seen_icon = -1, seen_default = -1;
         QString seen_text, seen_title;
         QTimer::singleShot(0, [&] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
             seen = box->standardButtons();
             seen_icon = box->icon();
+            seen_default = box->standardButton(box->defaultButton());
             seen_text = box->text();
             seen_title = box->windowTitle();
             if (press) QTest::mouseClick(box->button(QMessageBox::StandardButton(press)), Qt::LeftButton);
@@ -105,6 +121,7 @@ private slots:
         int got = MessageBoxW(nullptr, u"Update OS image now ?", u"Update OS image", flags);
         QCOMPARE(seen, buttons);
         QCOMPARE(seen_icon, icon);
+        QCOMPARE(seen_default, initial);
         QCOMPARE(seen_text, QStringLiteral("Update OS image now ?"));
         QCOMPARE(seen_title, QStringLiteral("Update OS image"));
         QCOMPARE(got, answer);

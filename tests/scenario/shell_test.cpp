@@ -94,6 +94,8 @@ TEST(ScriptErrors, EndWithCodeTwoAndOneLineNamingTheScriptLine) {
         {"answer NO\ncancel\ntab 3\n", "-:3: the program ended with commands of the script left"},
         {"type 1061 \"unterminated\n", "-:1: the string has no closing double quote"},
         {"answer MAYBE\n", "is not an answer"},
+        {"answer RETRY\ncancel\n",
+         "-:1: answer RETRY does not fit the box \"Save your settings to registry ?\", whose buttons are YES and NO"},
         {"tab 9\n", "tab takes a page number from 1 to 5"},
     };
     for (auto& k : cases) {

@@ -7,6 +7,7 @@
 
 #include "frontends/web/model_view.h"
 #include "frontends/web/operator_input.h"
+#include "platform/message_box_style.h"
 #include "platform/module.h"
 #include "platform/window_model.h"
 #include "resources/dialogs.h"
@@ -153,14 +154,41 @@ TEST_F(ModelInput, ActionsReachOnlyLiveControlsOfTheirKindOnTheDialogInFront) {
     EXPECT_EQ(g_commands, (std::vector<int>{IDC_WRITE_FLASH, IDC_IMAGE_BROWSE, IDCANCEL, IDC_WRITE_FLASH, IDCANCEL}));
 }
 
-TEST_F(ModelInput, BoxesAndImagesAreGivenAsTheyAre) {
+TEST_F(ModelInput, BoxesAreGivenDecodedAndImagesAsTheyAre) {
     EXPECT_TRUE(box_view(nullptr).is_null());
     BoxView box{3, u"Save Registry", u"Save your settings to registry ?", MB_YESNO | MB_ICONQUESTION, nullptr};
-    EXPECT_EQ(box_view(&box), (json{{"seq", 3},
-                                    {"caption", "Save Registry"},
-                                    {"text", "Save your settings to registry ?"},
-                                    {"flags", 0x24},
-                                    {"owner", 0}}));
+    EXPECT_EQ(box_view(&box),
+              (json{{"seq", 3},
+                    {"caption", "Save Registry"},
+                    {"text", "Save your settings to registry ?"},
+                    {"icon", "question"},
+                    {"buttons", {{{"answer", "yes"}, {"label", "Yes"}}, {{"answer", "no"}, {"label", "No"}}}},
+                    {"default", 0},
+                    {"escape", "no"},
+                    {"owner", 0}}));
+    // The page draws what it is given: every button set, icon and default.
+    const struct Row {
+        UINT flags;
+        json answers, icon;
+        int default_button;
+        const char* escape;
+    } rows[] = {
+        {MB_OK, {"ok"}, nullptr, 0, "ok"},
+        {MB_OKCANCEL | MB_ICONHAND | MB_DEFBUTTON2, {"ok", "cancel"}, "stop", 1, "cancel"},
+        {MB_ABORTRETRYIGNORE, {"abort", "retry", "ignore"}, nullptr, 0, "abort"},
+        {MB_YESNOCANCEL | MB_ICONASTERISK, {"yes", "no", "cancel"}, "information", 0, "cancel"},
+        {MB_RETRYCANCEL | MB_ICONEXCLAMATION, {"retry", "cancel"}, "exclamation", 0, "cancel"},
+    };
+    for (const Row& row : rows) {
+        box.flags = row.flags;
+        const json view = box_view(&box);
+        json answers = json::array();
+        for (const json& b : view["buttons"]) answers.push_back(b["answer"]);
+        EXPECT_EQ(answers, row.answers) << row.flags;
+        EXPECT_EQ(view["icon"], row.icon) << row.flags;
+        EXPECT_EQ(view["default"], row.default_button) << row.flags;
+        EXPECT_EQ(view["escape"], row.escape) << row.flags;
+    }
     const auto images = resource_images();
     for (int id : {IDB_ABOUT, IDB_AUTORUN, IDB_SETTINGS, IDI_PROGRAM}) {
         ASSERT_TRUE(images.count(id)) << id;

@@ -473,9 +473,9 @@
   }
 
   // ---------------------------------------------------------- message box
-  const BOX_BUTTONS = {0: [['ok', 'OK']], 1: [['ok', 'OK'], ['cancel', 'Cancel']], 4: [['yes', 'Yes'], ['no', 'No']]};
-  const BOX_ESCAPE = {0: 'ok', 1: 'cancel', 4: 'no'};
-  const BOX_ICONS = {0x10: ['stop', '\u00d7'], 0x20: ['question', '?'], 0x30: ['exclamation', '!'], 0x40: ['information', 'i']};
+  // The server says which icon, buttons and answers a box has; the page
+  // only draws them.
+  const BOX_GLYPHS = {stop: '\u00d7', question: '?', exclamation: '!', information: 'i'};
 
   function renderBox(box) {
     if (boxView && (!box || box.seq !== boxView.seq)) {
@@ -488,16 +488,14 @@
     frame.setAttribute('role', 'alertdialog');
     frame.setAttribute('aria-label', box.caption);
     const body = el('div', 'box-body');
-    const icon = BOX_ICONS[box.flags & 0xf0];
-    if (icon) body.appendChild(el('div', `icon ${icon[0]}`, icon[1]));
+    if (box.icon) body.appendChild(el('div', `icon ${box.icon}`, BOX_GLYPHS[box.icon] || ''));
     body.appendChild(el('div', 'box-text', box.text));
     const buttons = el('div', 'box-buttons');
-    const kinds = BOX_BUTTONS[box.flags & 0xf] || BOX_BUTTONS[0];
     const answer = (a) => {
       for (const b of buttons.children) b.disabled = true;
       send({op: 'box', seq: box.seq, answer: a});
     };
-    for (const [a, label] of kinds) {
+    for (const {answer: a, label} of box.buttons) {
       const b = el('button', '', label);
       b.type = 'button';
       b.dataset.answer = a;
@@ -506,12 +504,12 @@
     }
     frame.append(body, buttons);
     frame.addEventListener('keydown', (ev) => {
-      if (ev.key === 'Escape') { ev.preventDefault(); answer(BOX_ESCAPE[box.flags & 0xf] || 'ok'); }
+      if (ev.key === 'Escape') { ev.preventDefault(); answer(box.escape); }
     });
     $('overlay').appendChild(frame);
     boxView = {seq: box.seq, el: frame};
     updateOverlay();
-    buttons.firstChild.focus();
+    (buttons.children[box.default] || buttons.firstChild).focus();
   }
 
   function updateOverlay() { $('overlay').hidden = !boxView && !fileView; }

@@ -60,7 +60,7 @@ endfunction()
 
 set(ORVA_FRONTEND_INTERFACE
     platform/wince.h platform/frontend.h platform/window_model.h platform/operator.h platform/module.h
-    platform/text.h platform/controller_files.h platform/message_box_style.h
+    platform/text.h platform/controller_files.h platform/message_box_style.h platform/open_file_model.h
     common/utf.h frontends/frontends.h)
 
 orva_layer(common FOLDERS common SEES common)

@@ -49,8 +49,8 @@ public:
     // A modal message box; returns the answer of the button pressed (see
     // platform/message_box_style.h for what the flags ask for).
     virtual int message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) = 0;
-    // The open-file dialog. true and the chosen controller path, or false
-    // when the operator cancels.
+    // The open-file dialog (see platform/open_file_model.h). true and the
+    // chosen controller path, or false when the operator cancels.
     virtual bool open_file(HWND owner, const OpenFileRequest& request, std::u16string* path) = 0;
 
     // One call of the kernel debug output.

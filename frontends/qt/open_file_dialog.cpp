@@ -10,10 +10,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <algorithm>
 
 #include "frontends/qt/windows.h"
-#include "platform/controller_files.h"
 
 namespace orva::qt {
 namespace {
@@ -24,8 +22,8 @@ constexpr int kFolderRole = Qt::UserRole;
 
 }  // namespace
 
-OpenFileDialog::OpenFileDialog(const QString& filter_name, const QString& pattern, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | kCaptionHints), m_pattern(pattern) {
+OpenFileDialog::OpenFileDialog(const platform::OpenFileRequest& request, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | kCaptionHints), m_model(request) {
     setWindowTitle(QStringLiteral("Open"));
     setObjectName(QStringLiteral("orva-open-file"));
     setWindowModality(Qt::ApplicationModal);
@@ -39,8 +37,9 @@ OpenFileDialog::OpenFileDialog(const QString& filter_name, const QString& patter
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("file-name"));
     auto* type = new QComboBox(this);
-    type->addItem(filter_name.isEmpty() ? QStringLiteral("All Documents (*.*)") : filter_name);
+    type->addItem(qs(m_model.filter_name()));
     m_error = new QLabel(this);
+    m_error->setObjectName(QStringLiteral("message"));
     m_error->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Open | QDialogButtonBox::Cancel, this);
 
@@ -61,90 +60,61 @@ OpenFileDialog::OpenFileDialog(const QString& filter_name, const QString& patter
         activate(item);
         if (file) accept_choice();
     });
-    connect(m_up, &QPushButton::clicked, this, [this] { go_up(); });
+    connect(m_up, &QPushButton::clicked, this, [this] {
+        m_model.up();
+        show_model(true);
+    });
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { accept_choice(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    if (!open_folder(QStringLiteral("\\"))) {
-        m_folder = QStringLiteral("\\");
-        m_where->setText(QStringLiteral("Look in: \\"));
-        m_up->setEnabled(false);
-        m_error->setText(QStringLiteral("The controller's files cannot be listed."));
-    }
+    show_model(true);
     m_name->setFocus();
 }
 
-bool OpenFileDialog::open_folder(const QString& controller_folder) {
-    const platform::FolderListing listing = platform::list_controller_folder(
-        controller_folder.toStdU16String(), m_pattern.toStdU16String(), platform::ListFor::Dialog);
-    if (listing.path.empty()) return false;
-    std::vector<const platform::FolderEntry*> entries;
-    for (const platform::FolderEntry& e : listing.entries) entries.push_back(&e);
-    // Folders first, each group by name regardless of case.
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const platform::FolderEntry* a, const platform::FolderEntry* b) {
-                         if (a->folder != b->folder) return a->folder;
-                         return qs(a->name).compare(qs(b->name), Qt::CaseInsensitive) < 0;
-                     });
-    m_list->clear();
-    for (const platform::FolderEntry* e : entries) {
-        auto* item = new QListWidgetItem(qs(e->name), m_list);
-        item->setData(kFolderRole, e->folder);
+QString OpenFileDialog::chosen() const { return qs(m_model.chosen()); }
+
+QString OpenFileDialog::folder() const {
+    return m_model.folder().empty() ? QStringLiteral("\\") : qs(m_model.folder());
+}
+
+void OpenFileDialog::show_model(bool list_too) {
+    if (list_too) {
+        m_list->clear();
+        for (const platform::OpenFileModel::Entry& e : m_model.entries()) {
+            auto* item = new QListWidgetItem(qs(e.name), m_list);
+            item->setData(kFolderRole, e.folder);
+        }
+        m_where->setText(QStringLiteral("Look in: ") + folder());
+        m_up->setEnabled(!m_model.at_root());
+        m_name->setText(qs(m_model.name()));
     }
-    m_folder = qs(listing.path);
-    m_where->setText(QStringLiteral("Look in: ") + m_folder);
-    m_up->setEnabled(m_folder != QLatin1String("\\"));
-    m_error->clear();
-    return true;
+    m_error->setText(QString::fromStdString(m_model.message()));
 }
 
 void OpenFileDialog::activate(QListWidgetItem* item) {
     if (!item) return;
     if (item->data(kFolderRole).toBool()) {
-        QString path = m_folder == QLatin1String("\\") ? m_folder + item->text() : m_folder + u'\\' + item->text();
+        const std::u16string path = m_model.path_of(item->text().toStdU16String());
         // After the list's own handling of the click: the listing replaces its items.
         QMetaObject::invokeMethod(
-            this,
-            [this, path] {
-                if (!open_folder(path)) m_error->setText(path + QStringLiteral(": this folder cannot be opened."));
-            },
-            Qt::QueuedConnection);
+            this, [this, path] { show_model(m_model.open_folder(path)); }, Qt::QueuedConnection);
         m_name->clear();
     } else {
         m_name->setText(item->text());
     }
 }
 
-void OpenFileDialog::go_up() {
-    qsizetype cut = m_folder.lastIndexOf(u'\\');
-    if (m_folder != QLatin1String("\\")) open_folder(cut > 0 ? m_folder.left(cut) : QStringLiteral("\\"));
-}
-
-// A typed name may be a bare name, a path below the folder shown, or a
-// controller path starting with "\"; it must name an existing file of the
-// controller. A folder is opened instead.
 void OpenFileDialog::accept_choice() {
-    QString typed = m_name->text().trimmed();
-    if (typed.isEmpty()) {
-        m_error->setText(QStringLiteral("Choose a file."));
-        return;
+    switch (m_model.choose(m_name->text().toStdU16String())) {
+        case platform::OpenFileModel::Choice::Chosen:
+            accept();
+            break;
+        case platform::OpenFileModel::Choice::Opened:
+            show_model(true);
+            break;
+        case platform::OpenFileModel::Choice::Refused:  // the message says why; the dialog stays open
+            show_model(false);
+            break;
     }
-    QString path = typed.startsWith(u'\\') || typed.startsWith(u'/') ? typed : m_folder + u'\\' + typed;
-    const platform::ControllerFile file = platform::resolve_controller_path(path.toStdU16String());
-    if (file.status == platform::ControllerFile::Status::Outside) {
-        m_error->setText(QStringLiteral("Only files of the controller can be opened."));
-        return;
-    }
-    if (file.status != platform::ControllerFile::Status::Found) {
-        m_error->setText(typed + QStringLiteral(": no such file."));
-        return;
-    }
-    if (file.folder) {
-        open_folder(qs(file.path));
-        m_name->clear();
-        return;
-    }
-    m_chosen = qs(file.path);
-    accept();
 }
 
 }  // namespace orva::qt

@@ -1,10 +1,12 @@
 // The open-file dialog over the controller's file system (fs/ of the
-// controller), listed through the platform's controller file service: it
-// never shows or returns anything outside fs/.
+// controller): the platform's open-file model drawn with Qt widgets. It never
+// shows or returns anything outside fs/.
 #pragma once
 
 #include <QDialog>
 #include <QString>
+
+#include "platform/open_file_model.h"
 
 class QLabel;
 class QLineEdit;
@@ -16,28 +18,22 @@ namespace orva::qt {
 
 class OpenFileDialog : public QDialog {
 public:
-    // `filter_name` is shown as the only file type ("All Documents (*.*)");
-    // `pattern` is its Windows pattern ("*.*" matches every name). The
-    // dialog opens on the root of fs/.
-    OpenFileDialog(const QString& filter_name, const QString& pattern, QWidget* parent);
+    // Opens on the folder of the request's initial path, else the root of fs/.
+    OpenFileDialog(const platform::OpenFileRequest& request, QWidget* parent);
 
     // The chosen file as a controller path, each name as stored; valid after
     // exec() returned Accepted.
-    QString chosen() const { return m_chosen; }
+    QString chosen() const;
     // The folder shown, as a controller path ("\" for the root).
-    QString folder() const { return m_folder; }
-    // Shows a folder given as a controller path; false (nothing changes) when
-    // it is not a folder of the controller.
-    bool open_folder(const QString& controller_folder);
+    QString folder() const;
 
 private:
     void activate(QListWidgetItem* item);
-    void go_up();
     void accept_choice();
+    // Draws the model: the folder, its entries, the name and the message.
+    void show_model(bool list_too);
 
-    QString m_pattern;
-    QString m_folder;  // controller path of the folder shown
-    QString m_chosen;
+    platform::OpenFileModel m_model;
     QListWidget* m_list = nullptr;
     QLabel* m_where = nullptr;
     QLineEdit* m_name = nullptr;

@@ -287,14 +287,9 @@ int QtFrontend::message_box(HWND owner, std::u16string_view text, std::u16string
 
 bool QtFrontend::open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) {
     QWidget* parent = owner ? this->widget(owner) : nullptr;
-    OpenFileDialog dialog(qs(request.filter_name), qs(request.filter_pattern), parent ? parent->window() : nullptr);
-    QString initial = qs(request.initial_path);
-    int cut = int(initial.lastIndexOf(QLatin1Char('\\')));
-    if (cut > 0) dialog.open_folder(initial.left(cut));
+    OpenFileDialog dialog(request, parent ? parent->window() : nullptr);
     if (dialog.exec() != QDialog::Accepted) return false;
-    QString chosen = dialog.chosen();
-    if (chosen.size() + 1 > qsizetype(request.capacity)) return false;
-    *path = chosen.toStdU16String();
+    *path = dialog.chosen().toStdU16String();
     return true;
 }
 

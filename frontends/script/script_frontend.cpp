@@ -2,6 +2,7 @@
 #include "frontends/script/script_frontend.h"
 
 #include "platform/message_box_style.h"
+#include "platform/open_file_model.h"
 #include "platform/operator.h"
 #include "platform/text.h"
 
@@ -197,17 +198,30 @@ int ScriptFrontend::message_box(HWND owner, std::u16string_view text, std::u16st
     return button->id;
 }
 
-bool ScriptFrontend::open_file(HWND owner, const platform::OpenFileRequest&, std::u16string* path) {
+bool ScriptFrontend::open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) {
     if (m_picks.empty()) error(m_last_line, "an open-file dialog opened and no pick is queued");
-    Command pick = m_picks.front();
-    m_picks.pop_front();
-    if (pick.cancel) {
-        emit("open-file " + owner_text(owner) + " -> cancel");
-        return false;
+    platform::OpenFileModel dialog(request);
+    for (;;) {
+        Command pick = m_picks.front();
+        m_picks.pop_front();
+        if (pick.cancel) {
+            emit("open-file " + owner_text(owner) + " -> cancel");
+            return false;
+        }
+        // The pick is typed into the name field and confirmed: a folder is
+        // opened for the next pick, a name the dialog refuses is told.
+        const platform::OpenFileModel::Choice choice = dialog.choose(pick.text);
+        if (choice == platform::OpenFileModel::Choice::Chosen) {
+            emit("open-file " + owner_text(owner) + " -> " + quote(dialog.chosen()));
+            *path = dialog.chosen();
+            return true;
+        }
+        if (choice == platform::OpenFileModel::Choice::Refused)
+            emit("pick-refused " + quote(pick.text) + " " + quote(platform::to_utf16(dialog.message())));
+        if (m_picks.empty())
+            error(pick.line, "the open-file dialog is still open and no pick is queued" +
+                                 (dialog.message().empty() ? std::string() : " (" + dialog.message() + ")"));
     }
-    emit("open-file " + owner_text(owner) + " -> " + quote(pick.text));
-    *path = pick.text;
-    return true;
 }
 
 void ScriptFrontend::debug_output(std::u16string_view text) { emit("debug " + quote(text)); }

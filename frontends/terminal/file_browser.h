@@ -1,11 +1,12 @@
-// The open-file dialog's view of the controller's file system: one folder of
-// fs/ at a time, listed as the controller names it, through the platform's
-// controller file service. It never leaves fs/: no ".." above the root, and
-// links that lead outside are not offered.
+// The rows the terminal's open-file dialog draws: the entries of the
+// platform's open-file model, with ".." first below the root, which a row
+// opens or chooses. The folder, the choice and the messages are the model's.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "platform/open_file_model.h"
 
 namespace orva::terminal {
 
@@ -16,14 +17,13 @@ public:
         bool folder = false;
     };
 
-    // `pattern` is the filter's pattern ("*.*"); files that do not match are
-    // not listed (folders always are).
-    explicit FileBrowser(std::u16string pattern);
+    explicit FileBrowser(const platform::OpenFileRequest& request);
 
     const std::vector<Entry>& entries() const { return m_entries; }
     // The folder shown, as a controller path: "\" at the root, else
     // "\Storage Card" and so on.
     std::u16string folder_path() const;
+    const std::u16string& filter_name() const { return m_model.filter_name(); }
     // The controller path of entry `index` ("\Storage Card\nk.bin").
     std::u16string path_of(size_t index) const;
     // Goes into the folder of entry `index` (or up for ".."); false when the
@@ -31,16 +31,18 @@ public:
     bool open(size_t index);
     // Goes up one folder; false at the root.
     bool up();
-    // Why the last listing or open failed; empty when it did not.
-    const std::string& error() const { return m_error; }
+    // Opens the folder of entry `index` or chooses its file (see
+    // OpenFileModel::choose).
+    platform::OpenFileModel::Choice activate(size_t index);
+    const std::u16string& chosen() const { return m_model.chosen(); }
+    // What the dialog tells the operator; empty when the last action went well.
+    const std::string& error() const { return m_model.message(); }
 
 private:
-    void list();
+    void rows();
 
-    std::u16string m_pattern;
-    std::vector<std::u16string> m_folder;  // components below the root
+    platform::OpenFileModel m_model;
     std::vector<Entry> m_entries;
-    std::string m_error;
 };
 
 }  // namespace orva::terminal

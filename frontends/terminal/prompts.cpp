@@ -108,10 +108,8 @@ int TerminalFrontend::message_box(HWND owner, std::u16string_view text, std::u16
 
 bool TerminalFrontend::open_file(HWND, const platform::OpenFileRequest& request, std::u16string* path) {
     if (!m_screen.is_open()) return false;
-    FileBrowser browser(request.filter_pattern);
-    std::u16string filter = request.filter_name.empty() ? request.filter_pattern : request.filter_name;
+    FileBrowser browser(request);
     size_t sel = 0, top = 0;
-    std::string message;
     for (;;) {
         draw();
         const auto& entries = browser.entries();
@@ -143,9 +141,9 @@ bool TerminalFrontend::open_file(HWND, const platform::OpenFileRequest& request,
             hits.emplace_back(line, i);
         }
         if (entries.empty()) m_screen.text(list.top, list.left + 1, u"(no files here)", Style::Field);
-        m_screen.text(list.bottom() + 1, box.left + 2, u"Files of type: " + filter, Style::Box);
-        if (!message.empty())
-            m_screen.text(list.bottom() + 2, box.left + 2, platform::to_utf16(message), Style::Box, true);
+        m_screen.text(list.bottom() + 1, box.left + 2, u"Files of type: " + browser.filter_name(), Style::Box);
+        if (!browser.error().empty())
+            m_screen.text(list.bottom() + 2, box.left + 2, platform::to_utf16(browser.error()), Style::Box, true);
         m_screen.text(box.bottom() - 1, box.left + 2, u"Enter open  Backspace up  Esc cancel", Style::Box);
         m_screen.no_clip();
         m_screen.hide_cursor();
@@ -180,7 +178,6 @@ bool TerminalFrontend::open_file(HWND, const platform::OpenFileRequest& request,
                 case KEY_BACKSPACE:
                 case KEY_LEFT:
                     if (browser.up()) sel = top = 0;
-                    message.clear();
                     break;
                 case kEnter:
                     activate = true;
@@ -198,21 +195,17 @@ bool TerminalFrontend::open_file(HWND, const platform::OpenFileRequest& request,
                 }
         }
         if (!activate || sel >= entries.size()) continue;
-        message.clear();
-        if (entries[sel].folder) {
-            if (browser.open(sel)) sel = top = 0;
-            else message = browser.error();
-            continue;
+        switch (browser.activate(sel)) {
+            case platform::OpenFileModel::Choice::Opened:
+                sel = top = 0;
+                break;
+            case platform::OpenFileModel::Choice::Refused:  // the message says why; the dialog stays
+                break;
+            case platform::OpenFileModel::Choice::Chosen:
+                *path = browser.chosen();
+                draw();
+                return true;
         }
-        std::u16string chosen = browser.path_of(sel);
-        if (request.capacity && chosen.size() + 1 > request.capacity) {
-            message =
-                "This path is longer than the program takes (" + std::to_string(request.capacity - 1) + " characters).";
-            continue;
-        }
-        *path = chosen;
-        draw();
-        return true;
     }
 }
 

@@ -1,7 +1,7 @@
-// The open-file dialog of the web frontend, on the main thread: the folder
-// shown, its entries from the platform's file service, the name typed, and
-// uploads named into the folder shown. The browser only asks; every path is
-// resolved here, inside fs/.
+// The open-file dialog of the web frontend, on the main thread: the
+// platform's open-file model as the browser draws it, the browser's actions
+// applied to it, and uploads named into the folder shown. The browser only
+// asks; every path is resolved here, inside fs/.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "frontends/web/channel.h"
-#include "platform/controller_files.h"
-#include "platform/frontend.h"
+#include "platform/open_file_model.h"
 
 namespace orva::web {
 
@@ -36,23 +35,14 @@ public:
     // Where uploads go now; nullopt while no folder is shown.
     std::optional<UploadFolder> upload_folder() const;
     // The chosen controller path (Outcome::Chosen).
-    const std::u16string& chosen() const { return m_chosen; }
+    const std::u16string& chosen() const { return m_model.chosen(); }
     uint64_t seq() const { return m_seq; }
 
 private:
-    bool open_folder(const std::u16string& folder);
-    void choose(const std::u16string& typed);
-    std::u16string child(const std::u16string& name) const;
-
     uint64_t m_seq;
     uint64_t m_limit;
-    size_t m_capacity;
-    std::u16string m_filter_name, m_pattern;
-    std::u16string m_folder;  // "" when no folder could be listed
-    std::vector<platform::FolderEntry> m_entries;
-    std::u16string m_name;
-    std::string m_error, m_notice;
-    std::u16string m_chosen;
+    platform::OpenFileModel m_model;
+    std::string m_notice;  // an upload that arrived
 };
 
 }  // namespace orva::web

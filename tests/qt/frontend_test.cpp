@@ -313,7 +313,7 @@ private slots:
     // a controller path.
     void open_file_dialog_stays_inside() {
         auto detach = attach_controller();
-        qt::OpenFileDialog dialog(QStringLiteral("All Documents (*.*)"), QStringLiteral("*.*"), nullptr);
+        qt::OpenFileDialog dialog(request(u"*.*"), nullptr);
         auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("file-name"));
         QTimer::singleShot(0, [&] {
             QTest::keyClicks(name, "..\\outside.bin");
@@ -334,7 +334,7 @@ private slots:
     // stops at the root; Enter on a file of the list chooses it.
     void open_file_dialog_walks_the_list() {
         auto detach = attach_controller();
-        qt::OpenFileDialog dialog(QStringLiteral("All Documents (*.*)"), QStringLiteral("*.bin"), nullptr);
+        qt::OpenFileDialog dialog(request(u"*.bin"), nullptr);
         auto* list = dialog.findChild<QListWidget*>();
         auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("file-name"));
         auto* up = dialog.findChild<QPushButton*>(QStringLiteral("up"));
@@ -361,6 +361,27 @@ private slots:
         });
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
         QCOMPARE(dialog.chosen(), QStringLiteral("\\Storage Card\\nk.bin"));
+    }
+
+    // A path longer than the program's buffer is refused with the reason,
+    // and the dialog stays open until the operator cancels.
+    void open_file_dialog_refuses_a_path_longer_than_the_program_takes() {
+        auto detach = attach_controller();
+        const std::string name(199, 'q');  // "\qqq…" is 200 characters: no room for the NUL
+        { std::ofstream(m_controller->fs_root() / name) << "x"; }
+        qt::OpenFileDialog dialog(request(u"*.*"), nullptr);
+        auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("file-name"));
+        auto* message = dialog.findChild<QLabel*>(QStringLiteral("message"));
+        QTimer::singleShot(0, [&] {
+            auto close = qScopeGuard([&] { dialog.reject(); });
+            QTest::keyClicks(edit, QString::fromStdString(name));
+            QTest::keyClick(edit, Qt::Key_Return);
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(message->text(), QStringLiteral("This path is longer than the program takes (199 characters)."));
+            QCOMPARE(edit->text(), QString::fromStdString(name));
+        });
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+        QCOMPARE(dialog.chosen(), QString());
     }
 
     void display_check_data() {
@@ -396,6 +417,9 @@ private slots:
     }
 
 private:
+    static platform::OpenFileRequest request(std::u16string pattern, size_t capacity = 200) {
+        return platform::OpenFileRequest{u"All Documents (*.*)", std::move(pattern), u"", capacity};
+    }
     // A controller in a temporary directory, made current until the guard
     // goes; "Storage Card" holds nk.bin and outside.bin lies next to the
     // controller.

@@ -34,6 +34,12 @@ std::string text_of(const std::string& s) {
     return q + "\"";
 }
 
+// A file at `path` (slash separated) in the controller's file system.
+void put_fs_file(const TempController& c, const std::string& path) {
+    std::filesystem::create_directories((c.fs() / path).parent_path());
+    std::ofstream(c.fs() / path) << "program";
+}
+
 std::string stored(const std::string& text) { return "REG_SZ 400 " + text_of(text); }
 
 std::string show_all() {
@@ -205,6 +211,8 @@ TEST(AutoRun, AFailingWriteIsReportedOnceAndTheOtherRowsAreWritten) {
 TEST(AutoRun, BrowseFillsTheEditOfItsOwnRow) {
     TempController c;
     std::string script = "tab 3\n";
+    for (const char* program : {"Windows/app.exe", "Temp/six.exe"}) put_fs_file(c, program);
+    for (int i = 0; i < 10; i++) put_fs_file(c, "Windows/app" + std::to_string(i) + ".exe");
     for (int i = 0; i < 10; i++)
         script +=
             "pick \"\\\\Windows\\\\app" + std::to_string(i) + ".exe\"\nclick " + std::to_string(kRows[i].browse) + "\n";
@@ -225,19 +233,30 @@ TEST(AutoRun, BrowseFillsTheEditOfItsOwnRow) {
     EXPECT_EQ(c.reg_get("Init", "Launch85"), R"(REG_SZ 400 "\\Temp\\six.exe")");
 }
 
+// A path longer than the row's buffer is refused by the dialog, which says
+// so and stays open for the next pick.
 TEST(AutoRun, ACancelledOrTooLongPickLeavesTheEditAsItWas) {
     TempController c;
     c.reg_set("Init", "Launch81", "REG_SZ", "\\Windows\\keep.exe");
     std::string too_long = "\\" + std::string(199, 'q');  // 200 characters: no room for the NUL
-    RunResult r = c.run(
-        "tab 3\npick cancel\nclick 1035\nshow 1025\npick " + text_of(too_long) + "\nclick 1035\nshow 1025\n" + kLeave,
-        {"--trace"});
+    std::string longest = "\\" + std::string(198, 'q');
+    put_fs_file(c, too_long.substr(1));
+    put_fs_file(c, longest.substr(1));
+    RunResult r = c.run("tab 3\npick cancel\nclick 1035\nshow 1025\npick " + text_of(too_long) +
+                            "\npick cancel\nclick 1035\nshow 1025\n" + kLeave,
+                        {"--trace"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(lines_with(r.out, "show 1025"),
               (std::vector<std::string>(2, "show 1025 " + text_of("\\Windows\\keep.exe"))));
     EXPECT_EQ(lines_with(r.out, "text 1025").size(), 1u) << "only the load sets the edit\n" << r.out;
+    EXPECT_EQ(lines_with(r.out, "pick-refused"),
+              std::vector<std::string>{"pick-refused " + text_of(too_long) +
+                                       " \"This path is longer than the program takes (199 characters).\""});
+    RunResult stuck = c.run("tab 3\npick " + text_of(too_long) + "\nclick 1035\n" + kLeave);
+    EXPECT_EQ(stuck.exit_code, 2);
+    EXPECT_NE(stuck.err.find(":2: the open-file dialog is still open and no pick is queued"), std::string::npos)
+        << stuck.err;
 
-    std::string longest = "\\" + std::string(198, 'q');
     RunResult ok = c.run("tab 3\npick " + text_of(longest) + "\nclick 1035\nclick 1044\n" + kLeave);
     ASSERT_EQ(ok.exit_code, 0) << ok.err;
     EXPECT_EQ(c.reg_get("Init", "Launch81"), stored(longest));

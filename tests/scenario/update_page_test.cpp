@@ -220,6 +220,7 @@ TEST(UpdatePage, YesToTheRebootOfferRestartsTheController) {
 
 TEST(UpdatePage, BrowseFillsThePathAndACancelledDialogLeavesItAlone) {
     TempController c;
+    write_host_file(image_file(c), "image");
     RunResult r = c.run("tab 4\ntype 1035 \"old\"\npick " + script_quote(kImagePath) +
                         "\nclick 1036\nshow 1035\npick cancel\nclick 1036\nshow 1035\nanswer NO\ncancel\n");
     ASSERT_EQ(r.exit_code, 0) << r.err;

@@ -26,6 +26,11 @@ protected:
         fs::create_directory_symlink(root, fs_root / "escape");
     }
 
+    static platform::OpenFileRequest request(std::u16string pattern) {
+        platform::OpenFileRequest r;
+        r.filter_pattern = std::move(pattern);
+        return r;
+    }
     static std::vector<std::u16string> names(const FileBrowser& b) {
         std::vector<std::u16string> out;
         for (auto& e : b.entries()) out.push_back(e.name);
@@ -34,7 +39,7 @@ protected:
 };
 
 TEST_F(FileBrowserTest, ListsFoldersFirstAndGivesControllerPaths) {
-    FileBrowser b(u"*.*");
+    FileBrowser b(request(u"*.*"));
     EXPECT_EQ(b.folder_path(), u"\\");
     EXPECT_EQ(names(b), (std::vector<std::u16string>{u"Storage Card", u"Windows", u"readme.txt"}));
     EXPECT_EQ(b.path_of(2), u"\\readme.txt");
@@ -49,12 +54,12 @@ TEST_F(FileBrowserTest, ListsFoldersFirstAndGivesControllerPaths) {
 }
 
 TEST_F(FileBrowserTest, FiltersFilesButNotFolders) {
-    FileBrowser b(u"*.bin");
+    FileBrowser b(request(u"*.bin"));
     EXPECT_EQ(names(b), (std::vector<std::u16string>{u"Storage Card", u"Windows"}));
 }
 
 TEST_F(FileBrowserTest, AFolderThatGoesAwayIsReportedAndTheListStays) {
-    FileBrowser b(u"*.*");
+    FileBrowser b(request(u"*.*"));
     fs::remove_all(fs_root / "Windows");
     EXPECT_FALSE(b.open(1));
     EXPECT_NE(b.error().find("Windows"), std::string::npos) << b.error();

@@ -123,8 +123,11 @@ TEST_F(TerminalProgram, WritesAnImageAndExitsWithSave) {
     EXPECT_NE(saved.find("MQ200"), std::string::npos) << saved;
 }
 
+// A path longer than the page's buffer is refused with the reason, and the
+// dialog stays open.
 TEST_F(TerminalProgram, BrowsesTheControllerFilesAndReturnsAControllerPath) {
     put_image(1000);
+    std::ofstream(m_dir / "fs" / std::string(199, 'z')) << "x";  // "\zzz…": 200 characters, the page takes 199
     TmuxSession t(program());
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[F1 Save Registry]"));
     t.keys({"F4"});
@@ -134,6 +137,13 @@ TEST_F(TerminalProgram, BrowsesTheControllerFilesAndReturnsAControllerPath) {
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "All Documents (*.*)"));
     ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[Storage Card]"));
     EXPECT_EQ(t.screen().find("[..]"), std::string::npos) << "no way above the root";
+    // The long name is the last entry.
+    const auto entries = std::distance(fs::directory_iterator(m_dir / "fs"), fs::directory_iterator());
+    for (auto i = 1; i < entries; ++i) t.keys({"Down"});
+    t.keys({"Enter"});
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "This path is longer than the program takes (199 characters)."));
+    EXPECT_NE(t.screen().find("Look in: \\"), std::string::npos) << t.screen();
+    for (auto i = 1; i < entries; ++i) t.keys({"Up"});
     // Folders come first, in name order (case ignored): go down to Storage Card.
     int before = 0;
     for (auto& e : fs::directory_iterator(m_dir / "fs")) {

@@ -14,6 +14,10 @@ using platform::Window;
 
 std::string utf8(std::u16string_view text) { return platform::to_utf8(text); }
 
+// The bits of a static's style that say what kind of static it is
+// (Windows' SS_TYPEMASK).
+constexpr DWORD kStaticType = 0x1F;
+
 uint64_t number(HWND h) { return uint64_t(reinterpret_cast<uintptr_t>(h)); }
 
 const char* kind_name(Kind kind) {
@@ -94,6 +98,15 @@ void add_children(const Window& w, json& out) {
 
 }  // namespace
 
+// The frame a control's styles give it: "client" (sunken), "static" (thin
+// sunken), "border" (a line), or null for none.
+json edge_of(const Window& w) {
+    if (w.ex_style & WS_EX_CLIENTEDGE) return "client";
+    if (w.ex_style & WS_EX_STATICEDGE) return "static";
+    if (w.style & WS_BORDER) return "border";
+    return nullptr;
+}
+
 json window_view(const Window& w) {
     json out{{"h", number(w.handle)},
              {"kind", kind_name(w.kind)},
@@ -101,10 +114,25 @@ json window_view(const Window& w) {
              {"owner", number(w.owner)},
              {"id", w.id},
              {"text", utf8(w.text)},
-             {"style", w.style},
-             {"ex", w.ex_style},
              {"du", {w.du.left, w.du.top, w.du.right, w.du.bottom}},
-             {"visible", w.visible}};
+             {"visible", w.visible},
+             {"enabled", !(w.style & WS_DISABLED)},
+             {"tabstop", (w.style & WS_TABSTOP) != 0},
+             {"edge", edge_of(w)}};
+    switch (w.kind) {
+        case Kind::Static:
+            out["center"] = (w.style & kStaticType) == SS_CENTER;
+            out["prefix"] = !(w.style & SS_NOPREFIX);  // "&" marks the next letter
+            break;
+        case Kind::Button:
+            out["heavy"] = (w.ex_style & WS_EX_DLGMODALFRAME) != 0;
+            break;
+        case Kind::Dialog:
+            out["caption_ok"] = (w.ex_style & WS_EX_CAPTIONOKBTN) != 0;
+            break;
+        default:
+            break;
+    }
     if (const auto* list = w.as<platform::ComboBoxState>()) {
         json items = json::array();
         for (const auto& item : list->items) items.push_back(utf8(item));

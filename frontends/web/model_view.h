@@ -22,10 +22,12 @@ struct BoxView {
     HWND owner = nullptr;
 };
 
-// One window: handle, kind, parent, owner, identifier, text, styles,
-// template rectangle in dialog units, visibility, and its kind's state
-// (list items, progress, image (0 when the resources hold none), dialog
-// template, sheet pages, painted text).
+// One window: handle, kind, parent, owner, identifier, text, template
+// rectangle in dialog units, and what its styles mean for drawing it
+// (visible, enabled, tab stop, frame; a static's centring and "&" prefix, a
+// push button's heavy frame, a dialog's OK in the caption), and its kind's
+// state (list items, progress, image (0 when the resources hold none),
+// dialog template, sheet pages, painted text). The page gets no style bits.
 nlohmann::json window_view(const platform::Window& w);
 
 // Every live window, each top-level window (oldest first) followed by its

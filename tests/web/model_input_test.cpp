@@ -91,6 +91,19 @@ TEST_F(ModelInput, EveryWindowIsListedAfterItsParentInTemplateOrder) {
         EXPECT_EQ(windows[3]["kind"], "button");
         EXPECT_EQ(windows[3]["text"], "Browse");
         EXPECT_EQ(windows[5]["kind"], "progress");
+        // What the styles mean, never the bits.
+        const std::pair<size_t, json> meanings[] = {
+            {0, {{"caption_ok", false}, {"tabstop", false}}},
+            {1, {{"center", false}, {"prefix", true}, {"edge", nullptr}}},
+            {2, {{"edge", "border"}, {"tabstop", true}, {"enabled", true}}},
+            {4, {{"center", true}, {"edge", "border"}, {"tabstop", false}}},
+            {7, {{"heavy", true}, {"tabstop", true}, {"enabled", true}}},
+            {3, {{"heavy", false}}},
+        };
+        for (const auto& [i, fields] : meanings) {
+            for (const auto& [name, value] : fields.items()) EXPECT_EQ(windows[i][name], value) << i << " " << name;
+            EXPECT_FALSE(windows[i].contains("style") || windows[i].contains("ex")) << i;
+        }
         SendMessageW(control(IDC_PROGRESS), PBM_SETRANGE32, 0, 12);
         SendMessageW(control(IDC_PROGRESS), PBM_SETPOS, 5, 0);
         const json bar = window_view(*platform::find_window(control(IDC_PROGRESS)));

@@ -7,10 +7,8 @@
 'use strict';
 
 (() => {
-  const WS_VISIBLE = 0x10000000, WS_DISABLED = 0x08000000, WS_BORDER = 0x00800000, WS_TABSTOP = 0x00010000;
-  const WS_EX_DLGMODALFRAME = 0x1, WS_EX_CLIENTEDGE = 0x200, WS_EX_STATICEDGE = 0x20000;
-  const WS_EX_CAPTIONOKBTN = 0x80000000;
-  const SS_TYPE = 0x1f, SS_CENTER = 1, SS_NOPREFIX = 0x80;
+  // The server sends what each window's styles mean (enabled, tabstop,
+  // edge, center, prefix, heavy, caption_ok), never the style bits.
   const IDOK = 1, IDCANCEL = 2;
   const FONT_FAMILIES = '"Liberation Sans", Arial, "Nimbus Sans", "DejaVu Sans", sans-serif';
   const SMALLEST_PIXELS = 10;  // a static's text is never drawn smaller
@@ -79,11 +77,9 @@
   // "&File" is shown as "File", "&&" as "&".
   function withoutPrefix(text) { return text.replace(/&(&?)/g, '$1'); }
 
-  function frameWidth(w) {
-    return (w.style & WS_BORDER) || (w.ex & (WS_EX_STATICEDGE | WS_EX_CLIENTEDGE)) ? 6 : 0;
-  }
+  function frameWidth(w) { return w.edge ? 6 : 0; }
 
-  function staticText(w) { return (w.style & SS_NOPREFIX) ? w.text : withoutPrefix(w.text); }
+  function staticText(w) { return w.prefix ? withoutPrefix(w.text) : w.text; }
 
   // A control's rectangle: the template's, grown where Windows' own drawing
   // would need more room (as the Qt frontend does it), and for a static the
@@ -97,7 +93,7 @@
           const text = staticText(w), frame = frameWidth(w);
           while (pixels > SMALLEST_PIXELS && textWidth(text, pixels) + frame + 1 > r.w) pixels--;
           const need = textWidth(text, pixels) + frame + 1;
-          if ((w.style & SS_TYPE) === SS_CENTER) {
+          if (w.center) {
             if (need > r.w) { r.x -= Math.floor((need - r.w) / 2); r.w = need; }
           } else {
             r.w = Math.max(r.w, need);
@@ -212,13 +208,11 @@
     e.dataset.h = w.h;
     if (w.id > 0) e.dataset.id = w.id;
     e.style.fontSize = `${u.pixels}px`;
-    if (w.ex & WS_EX_CLIENTEDGE) e.classList.add('edge-client');
-    else if (w.ex & WS_EX_STATICEDGE) e.classList.add('edge-static');
-    else if (w.style & WS_BORDER) e.classList.add('edge-border');
-    if (w.kind === 'button' && (w.ex & WS_EX_DLGMODALFRAME)) e.classList.add('heavy');
+    if (w.edge) e.classList.add(`edge-${w.edge}`);
+    if (w.heavy) e.classList.add('heavy');
     if (e.tagName === 'BUTTON' || e.tagName === 'INPUT' || e.tagName === 'SELECT') {
-      e.tabIndex = (w.style & WS_TABSTOP) ? 0 : -1;
-      e.disabled = (w.style & WS_DISABLED) !== 0;
+      e.tabIndex = w.tabstop ? 0 : -1;
+      e.disabled = !w.enabled;
     }
     parentView.client.appendChild(e);
     return {w: null, el: e, client: null, units: u};
@@ -235,7 +229,7 @@
           e.textContent = staticText(w);
           const wrap = duToPixels(w.du, v.units).h >= 2 * v.units.y;
           e.classList.toggle('wrap', wrap);
-          e.classList.toggle('center', (w.style & SS_TYPE) === SS_CENTER);
+          e.classList.toggle('center', w.center);
           if (wrap) shrinkToFit(e, v.units.pixels);
           else e.style.fontSize = `${pixels}px`;
           break;
@@ -359,7 +353,7 @@
     client.style.width = `${size.w}px`;
     client.style.height = `${size.h}px`;
     frame.appendChild(client);
-    if (w.ex & WS_EX_CAPTIONOKBTN) {
+    if (w.caption_ok) {
       // Windows CE puts this OK in the caption; here it sits below.
       const row = el('div', 'caption-ok-row');
       const ok = el('button', '', 'OK');

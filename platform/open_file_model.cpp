@@ -72,12 +72,16 @@ OpenFileModel::Choice OpenFileModel::choose(std::u16string_view typed) {
     if (file.status == ControllerFile::Status::Outside) return refuse("Only files of the controller can be opened.");
     if (file.status != ControllerFile::Status::Found) return refuse(to_utf8(typed) + ": no such file.");
     if (file.folder) return open_folder(file.path) ? Choice::Opened : Choice::Refused;
-    if (m_capacity && file.path.size() + 1 > m_capacity)
-        return refuse("This path is longer than the program takes (" + std::to_string(m_capacity - 1) +
-                      " characters).");
+    if (!fits(file.path)) return Choice::Refused;
     m_message.clear();
     m_chosen = file.path;
     return Choice::Chosen;
+}
+
+bool OpenFileModel::fits(std::u16string_view path) {
+    if (!m_capacity || path.size() + 1 <= m_capacity) return true;
+    m_message = "This path is longer than the program takes (" + std::to_string(m_capacity - 1) + " characters).";
+    return false;
 }
 
 }  // namespace orva::platform

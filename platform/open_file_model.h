@@ -62,6 +62,9 @@ public:
     // around it are dropped). It must name a file of the controller whose
     // path fits the program's buffer with its NUL.
     Choice choose(std::u16string_view typed);
+    // Whether a controller path fits the program's buffer with its NUL;
+    // when it does not, message() says so.
+    bool fits(std::u16string_view path);
     const std::u16string& chosen() const { return m_chosen; }
 
 private:

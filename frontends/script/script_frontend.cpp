@@ -208,16 +208,16 @@ bool ScriptFrontend::open_file(HWND owner, const platform::OpenFileRequest& requ
             emit("open-file " + owner_text(owner) + " -> cancel");
             return false;
         }
-        // The pick is typed into the name field and confirmed: a folder is
-        // opened for the next pick, a name the dialog refuses is told.
-        const platform::OpenFileModel::Choice choice = dialog.choose(pick.text);
-        if (choice == platform::OpenFileModel::Choice::Chosen) {
-            emit("open-file " + owner_text(owner) + " -> " + quote(dialog.chosen()));
-            *path = dialog.chosen();
+        // The dialog returns the pick as given, as the program's dialog
+        // (which asks for no existing file) would return a typed name; only
+        // a path longer than the program's buffer is refused, and the
+        // dialog stays open for the next pick.
+        if (dialog.fits(pick.text)) {
+            emit("open-file " + owner_text(owner) + " -> " + quote(pick.text));
+            *path = pick.text;
             return true;
         }
-        if (choice == platform::OpenFileModel::Choice::Refused)
-            emit("pick-refused " + quote(pick.text) + " " + quote(platform::to_utf16(dialog.message())));
+        emit("pick-refused " + quote(pick.text) + " " + quote(platform::to_utf16(dialog.message())));
         if (m_picks.empty())
             error(pick.line, "the open-file dialog is still open and no pick is queued" +
                                  (dialog.message().empty() ? std::string() : " (" + dialog.message() + ")"));

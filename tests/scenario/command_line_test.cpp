@@ -1,6 +1,7 @@
 // The command line of orva-utility: commands and scripts told apart, options
-// anywhere, the exit codes, --help, and the warnings of controller.toml as
-// both programs print them.
+// anywhere, the exit codes, --help and --version, bad options that end the
+// program before any window, and the warnings of controller.toml as both
+// programs print them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -107,6 +108,32 @@ TEST(CommandLine, UnknownConfigKeysAreWarningsForBothPrograms) {
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_NE(r.err.find("control character 0x02"), std::string::npos) << r.err;
     EXPECT_EQ(c.tool({"log"}).exit_code, 2);
+}
+
+TEST(CommandLine, VersionIsOneLine) {
+    RunResult r = run_program({utility_path(), "--version"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "orva-utility " ORVA_VERSION "\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(run_program({utility_path(), "--help"}).out.find("--version"), std::string::npos);
+}
+
+TEST(CommandLine, BadOptionsEndBeforeAnyWindow) {
+    TempController c;
+    RunResult unknown = run_program({utility_path(), "--bogus"});
+    EXPECT_EQ(unknown.exit_code, 2);
+    EXPECT_EQ(lines(unknown.err).size(), 1u);
+    RunResult missing_script = run_program({utility_path(), "--controller", c.dir().string(), "/nonexistent/script"});
+    EXPECT_EQ(missing_script.exit_code, 2);
+    EXPECT_NE(missing_script.err.find("/nonexistent/script"), std::string::npos);
+    RunResult no_controller = run_program({utility_path(), "--controller", "/nonexistent/ctl", "-"}, "cancel\n");
+    EXPECT_EQ(no_controller.exit_code, 2);
+    EXPECT_EQ(lines(no_controller.err).size(), 1u);
+    RunResult not_controller = run_program({utility_path(), "--controller", "/tmp", "-"}, "cancel\n");
+    EXPECT_EQ(not_controller.exit_code, 2);
+    RunResult no_terminal = run_program({utility_path(), "--controller", c.dir().string()});
+    EXPECT_EQ(no_terminal.exit_code, 2);
+    EXPECT_NE(no_terminal.err.find("--frontend script"), std::string::npos);
 }
 
 }  // namespace

@@ -227,14 +227,6 @@ TEST(SettingsRegistryViewer, AnEarlierVersionsViewerIsReplacedWhenTheControllerO
     }
 }
 
-TEST(Program, VersionIsOneLine) {
-    RunResult r = run_program({utility_path(), "--version"});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, "orva-utility " ORVA_VERSION "\n");
-    EXPECT_EQ(r.err, "");
-    EXPECT_NE(run_program({utility_path(), "--help"}).out.find("--version"), std::string::npos);
-}
-
 // "Save and Reboot": the save's prompt, and the reboot offered after it.
 const std::string kSaveProceed =
     R"(box "Save Registry" "Save Registry" "It would take 10-15 seconds to store your settings into internal non-volatile memory. Proceed ?" 0x4 -> )";

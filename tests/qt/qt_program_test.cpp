@@ -291,4 +291,4 @@ private:
 };
 
 QTEST_MAIN(ProgramTest)
-#include "program_test.moc"
+#include "qt_program_test.moc"

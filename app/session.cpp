@@ -25,7 +25,7 @@ std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string
     std::error_code ec;
     if (!dir && !std::filesystem::exists(path, ec)) {
         std::string why;
-        if (!sim::init_controller(path, 262144, false, &why)) {
+        if (!sim::init_controller(path, sim::kDefaultSegmentSize, false, &why)) {
             *error = "cannot create the controller in " + path.string() + ": " + why;
             return nullptr;
         }

@@ -76,15 +76,16 @@ orva_layer(frontend_web FOLDERS frontends/web SEES frontends/web ${ORVA_FRONTEND
            TOOLKITS boost openssl json)
 orva_layer(frontend_command FOLDERS frontends/command SEES frontends/command ${ORVA_FRONTEND_INTERFACE})
 orva_layer(frontends FOLDERS frontends SEES ${ORVA_FRONTEND_INTERFACE})
-orva_layer(simulator FOLDERS simulator SEES simulator controller common TOOLKITS sqlite toml)
-orva_layer(tools FOLDERS tools SEES tools simulator controller common)
+orva_layer(simulator FOLDERS simulator SEES simulator controller common device/device_library.h
+           TOOLKITS sqlite toml)
+orva_layer(tools FOLDERS tools SEES tools simulator controller common device/device_library.h)
 orva_layer(packaging FOLDERS packaging SEES packaging TOOLKITS qt)
 # The program's wiring: its own files, the seam and the backends that
 # implement it, the platform's frontend interface and session calls, and the
 # frontends it installs; never the application's folders (it reaches WinMain
 # and the resources through the platform) nor the toolkits themselves.
 orva_layer(app FOLDERS app
-           SEES app controller simulator common platform/frontend.h platform/window_model.h platform/wince.h
+           SEES app controller simulator common device/device_library.h platform/frontend.h platform/window_model.h platform/wince.h
                 platform/text.h platform/operator.h platform/module.h platform/handles.h platform/debug_output.h
                 resources/resource.h frontends/frontends.h frontends/command frontends/script
            TOOLKITS openssl)

@@ -405,7 +405,6 @@ std::optional<ControllerConfig> load_config(const std::filesystem::path& file, s
 }
 
 std::string default_config_text(uint32_t segment_size) {
-    const char* image = segment_size == 131072 ? "14680064" : "29360128";
     std::string t;
     t += "# The simulated controller: identity, flash geometry, slot 1 module,\n";
     t += "# serial port mapping and faults to inject. Edit freely; every key may be left out.\n\n";
@@ -417,10 +416,9 @@ std::string default_config_text(uint32_t segment_size) {
     t += "sdk_version = \"OrvaSDK 1.07\"       # what GetSDKversion stores (at most 79 characters)\n";
     t += "kernel_version = \"K1.0.3\"           # exactly six 8-bit characters\n\n";
     t += "[flash]\n";
-    t += "segment_size = " + std::to_string(segment_size) +
-         "                # what GetFlashSize_Img stores (131072 or 262144); any other value simulates an unknown "
-         "flash\n";
-    t += "image_area_size = " + std::string(image) +
+    t += "segment_size = " + std::to_string(segment_size) + "                # what GetFlashSize_Img stores (" +
+         segment_sizes_text() + "); any other value simulates an unknown flash\n";
+    t += "image_area_size = " + std::to_string(new_image_area_size(segment_size)) +
          "           # what GetFlashSize_Img returns (bytes; any 32-bit signed value)\n\n";
     t += "[slot1]\n";
     t += "model = 5000                         # GetNameOfModule returns model - 5000\n";

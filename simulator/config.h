@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "simulator/flash_geometry.h"
 #include "simulator/module.h"
 
 namespace orva::sim {
@@ -22,8 +23,8 @@ struct ControllerConfig {
     std::u16string os_version;
     std::u16string sdk_version;
     std::string kernel_version = std::string(6, '\0');  // exactly six 8-bit characters
-    uint32_t segment_size = 262144;
-    int32_t image_area_size = 29360128;
+    uint32_t segment_size = kDefaultSegmentSize;
+    int32_t image_area_size = new_image_area_size(kDefaultSegmentSize);
     int32_t slot1_model = 5000;
     std::string slot1_name = "5000";            // 8-bit characters
     std::map<std::string, std::string> serial;  // port name folded ("com0") -> "module" or host path

@@ -253,8 +253,8 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
         if (error) *error = what;
         return false;
     };
-    if (segment_size != 131072 && segment_size != 262144)
-        return fail("segment size " + std::to_string(segment_size) + " is not 131072 or 262144");
+    if (!is_segment_size(segment_size))
+        return fail("segment size " + std::to_string(segment_size) + " is not " + segment_sizes_text());
     std::error_code ec;
     if (fs::exists(dir, ec) && !fs::is_directory(dir, ec))
         return fail(dir.string() + ": exists and is not a directory");
@@ -296,8 +296,7 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
             !store->copy(Hive::Factory, Hive::Saved))
             return fail(store->last_error());
     }
-    const int32_t area = segment_size == 131072 ? 14680064 : 29360128;
-    if (!NorFlash::open(dir / kFlashFile, segment_size, area, error)) return false;
+    if (!NorFlash::open(dir / kFlashFile, segment_size, new_image_area_size(segment_size), error)) return false;
     if (!EventLog(dir / kEventLogFile).clear()) return fail((dir / kEventLogFile).string() + ": cannot be created");
     return write_file_atomically(dir / kConfigFile, default_config_text(segment_size), error);
 }

@@ -28,7 +28,7 @@ using ctl::set_current;
 using ctl::set_reboot_handler;
 
 // Creates a new controller with factory settings. Refuses an existing one
-// unless `force`. segment_size is 131072 or 262144.
+// unless `force`. segment_size is one that is_segment_size takes.
 bool init_controller(const std::filesystem::path& dir, uint32_t segment_size, bool force, std::string* error);
 
 // $ORVA_CONTROLLER, else $XDG_STATE_HOME/orva-utility/controller, else

@@ -5,14 +5,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "simulator/flash_geometry.h"
 #include "simulator/flash_io.h"
 
 namespace orva::sim {
 
 namespace {
 
-constexpr uint32_t kSmallSegment = 131072;
-constexpr uint32_t kLargeSegment = 262144;
+constexpr uint32_t kSmallSegment = FLASH_SEGMENT_SIZE_128K;
 constexpr int64_t kSmallFirst = 23578;
 constexpr int64_t kStretch = FlashMap::kStretch;
 
@@ -25,7 +25,7 @@ std::unique_ptr<NorFlash> NorFlash::open(const std::filesystem::path& file, uint
     std::unique_ptr<NorFlash> f(new NorFlash());
     f->m_path = file.string();
     f->m_segment_size = segment_size;
-    if ((segment_size == kSmallSegment || segment_size == kLargeSegment) && area_size > 0) {
+    if (is_segment_size(segment_size) && area_size > 0) {
         f->m_first = segment_size == kSmallSegment ? kSmallFirst : 0;
         f->m_count = area_size / segment_size;
     }

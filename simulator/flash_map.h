@@ -17,11 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "device/device_library.h"
+
 namespace orva::sim {
 
 class FlashMap {
 public:
-    static constexpr int64_t kStretch = 131072;
+    // The smaller segment size: every segment is whole stretches.
+    static constexpr int64_t kStretch = FLASH_SEGMENT_SIZE_128K;
 
     FlashMap() = default;
     ~FlashMap();

@@ -19,7 +19,8 @@ using sim::Hive;
 using sim::RegResult;
 using sim::SimController;
 
-constexpr const char* kUsage =
+const std::string kUsage =
+    std::string() +
     "usage: orva-controller [-C DIR | --controller DIR] COMMAND ...\n"
     "       orva-controller --help | --version\n"
     "\n"
@@ -27,7 +28,9 @@ constexpr const char* kUsage =
     "else $XDG_STATE_HOME/orva-utility/controller, else ~/.local/state/orva-utility/controller).\n"
     "-C DIR and --controller DIR may stand anywhere on the line; \"--\" ends the options.\n"
     "\n"
-    "  init DIR [--segment-size 131072|262144] [--force]\n"
+    "  init DIR [--segment-size " +
+    sim::segment_sizes_text("|") +
+    "] [--force]\n"
     "                          a new controller with factory settings\n"
     "  reg [--saved|--factory] get KEY VALUE\n"
     "                          prints TYPE SIZE DATA, e.g. REG_DWORD 4 640\n"
@@ -146,14 +149,15 @@ private:
 
     int init(const std::vector<std::string>& args) {
         std::optional<std::string> dir;
-        uint32_t segment_size = 262144;
+        uint32_t segment_size = sim::kDefaultSegmentSize;
         bool force = false;
         for (size_t i = 0; i < args.size(); ++i) {
             if (args[i] == "--force") {
                 force = true;
             } else if (args[i] == "--segment-size") {
                 auto v = i + 1 < args.size() ? number(args[i + 1]) : std::nullopt;
-                if (!v || (*v != 131072 && *v != 262144)) return usage("--segment-size must be 131072 or 262144");
+                if (!v || !sim::is_segment_size(*v))
+                    return usage("--segment-size must be " + sim::segment_sizes_text());
                 segment_size = static_cast<uint32_t>(*v);
                 ++i;
             } else if (!dir && (args[i].empty() || args[i][0] != '-')) {

@@ -69,7 +69,7 @@ int run_program(platform::Frontend& frontend, const std::function<int()>& exit_c
         frontend.program_ending(code);
         end_process(code);
     });
-    int code = WinMain(reinterpret_cast<HINSTANCE>(uintptr_t(0x00400000)), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+    int code = platform::start_program();
     frontend.program_ending(code);
     // Every window and kernel object the program made is gone by now; say so
     // when one is not (the tests look for this line).

@@ -58,8 +58,7 @@ int ProgramRun::run(TestFrontend& frontend) {
     g_hwndMain = nullptr;
     g_hwndCommandBar = nullptr;
     platform::set_debug_echo(false);  // the frontend records it
-    const int code =
-        WinMain(reinterpret_cast<HINSTANCE>(uintptr_t(0x00400000)), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+    const int code = platform::start_program();
     sim::set_reboot_handler(nullptr);
     platform::set_debug_echo(true);
     return code;

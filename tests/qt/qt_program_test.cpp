@@ -60,7 +60,7 @@ int run_program(const fs::path& dir, platform::Frontend& frontend) {
     sim::set_reboot_handler([] { throw std::runtime_error("the program asked for a reboot"); });
     platform::reset_windowing();
     platform::set_frontend(&frontend);
-    int code = WinMain(reinterpret_cast<HINSTANCE>(uintptr_t(0x00400000)), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+    int code = platform::start_program();
     frontend.program_ending(code);
     platform::set_frontend(nullptr);
     controller->close();

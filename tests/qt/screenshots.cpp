@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
         }
     });
     driver.start();
-    int code = WinMain(reinterpret_cast<HINSTANCE>(uintptr_t(0x00400000)), nullptr, const_cast<LPWSTR>(u""), SW_SHOW);
+    int code = platform::start_program();
     frontend.program_ending(code);
     platform::set_frontend(nullptr);
     controller->close();

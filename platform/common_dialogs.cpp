@@ -9,7 +9,8 @@ using namespace orva::platform;
 // Returns FALSE when the operator cancels, and also (with nothing copied)
 // when the chosen path does not fit nMaxFile characters.
 BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) {
-    if (!ofn || ofn->lStructSize < 76 || !ofn->lpstrFile || ofn->nMaxFile == 0) return FALSE;
+    if (!ofn || ofn->lStructSize < OPENFILENAME_SIZE_VERSION_400W || !ofn->lpstrFile || ofn->nMaxFile == 0)
+        return FALSE;
     OpenFileRequest request;
     if (const WCHAR* f = ofn->lpstrFilter) {
         request.filter_name = std::u16string(wide_view(f));

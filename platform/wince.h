@@ -506,6 +506,9 @@ struct OPENFILENAMEW {
 };
 typedef OPENFILENAMEW OPENFILENAME;
 typedef OPENFILENAMEW* LPOPENFILENAMEW;
+// The size of the structure on the 32-bit controller, the least that
+// GetOpenFileNameW takes.
+#define OPENFILENAME_SIZE_VERSION_400W 76
 
 // ================================================================ calls
 // Windowing (platform/windowing.cpp)

@@ -18,9 +18,8 @@ static void BrowseImageFile(HWND hDlg) {
 
     memset(&ofn, 0, sizeof(ofn));
     szPath[0] = 0;
-    // The controller's structure is 76 bytes; the platform accepts any size
-    // from there up.
-    ofn.lStructSize = 76;
+    // The controller's structure; the platform accepts any size from there up.
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     ofn.hwndOwner = hDlg;
     ofn.lpstrFilter = TEXT("All Documents (*.*)\0*.*\0");
     ofn.lpstrFile = szPath;

@@ -161,7 +161,7 @@ void add_security_headers(http::response_header<>& header) {
 
 Response make_response(const RequestHeader& req, http::status status, std::string body, std::string_view type) {
     Response res{status, req.version()};
-    res.set(http::field::server, "orva-utility");
+    res.set(http::field::server, kServerName);
     res.set(http::field::content_type, type);
     add_security_headers(res);
     res.keep_alive(keep_alive(req));

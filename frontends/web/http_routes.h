@@ -21,6 +21,8 @@ using Request = http::request<http::string_body>;
 using RequestHeader = http::request_header<>;
 using Response = http::response<http::string_body>;
 
+// The Server field of every response.
+inline constexpr const char* kServerName = "orva-utility";
 // The session cookie's name: __Host- makes the browser insist on Secure,
 // Path=/ and no Domain.
 inline constexpr const char* kSessionCookie = "__Host-orva-session";

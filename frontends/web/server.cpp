@@ -118,7 +118,7 @@ public:
         beast::get_lowest_layer(m_ws).expires_never();
         m_ws.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
         m_ws.set_option(websocket::stream_base::decorator([](websocket::response_type& res) {
-            res.set(http::field::server, "orva-utility");
+            res.set(http::field::server, kServerName);
             add_security_headers(res);
         }));
         m_ws.read_message_max(kMessageLimit);
@@ -235,7 +235,7 @@ public:
     // The main thread has named (or refused) the uploaded file.
     void answer_upload(const UploadAnswer& answer) {
         Response res{http::status(answer.status), m_version};
-        res.set(http::field::server, "orva-utility");
+        res.set(http::field::server, kServerName);
         res.set(http::field::content_type, "application/json");
         add_security_headers(res);
         res.body() = answer.body;
@@ -419,7 +419,7 @@ private:
             host = browser_host(m_core.settings.listen.host) + ":" +
                    std::to_string(m_core.acceptor.local_endpoint().port());
         auto res = std::make_shared<http::response<http::string_body>>(http::status::moved_permanently, req.version());
-        res->set(http::field::server, "orva-utility");
+        res->set(http::field::server, kServerName);
         res->set(http::field::location, "https://" + host + "/");
         res->set(http::field::content_type, "text/plain; charset=utf-8");
         add_security_headers(*res);

@@ -188,8 +188,6 @@ private:
                                  : hive == Hive::Saved ? " (saved copy)"
                                                        : " (factory registry)";
         auto key_missing = [&](const std::string& key) { return fail("no key \"" + key + "\"" + copy); };
-        // A change to the factory registry has rewritten factory.reg with it.
-        auto changed = [&]() { return 0; };
         if (sub == "get") {
             if (args.size() != 2) return usage("reg get needs KEY VALUE");
             sim::RegValue v;
@@ -225,7 +223,7 @@ private:
             if (!data) return bad(error);
             switch (store.set(hive, pos[0], pos[1], *type, data->data(), data->size())) {
                 case RegResult::Ok:
-                    return changed();
+                    return 0;
                 case RegResult::NoKey:
                     return key_missing(pos[0]);
                 default:
@@ -238,7 +236,7 @@ private:
                 args.size() == 2 ? store.delete_value(hive, args[0], args[1]) : store.delete_key(hive, args[0]);
             switch (r) {
                 case RegResult::Ok:
-                    return changed();
+                    return 0;
                 case RegResult::NoKey:
                     return key_missing(args[0]);
                 case RegResult::NoValue:
@@ -251,7 +249,7 @@ private:
             if (args.size() != 1) return usage("reg mkkey needs KEY");
             if (sim::normalize_key(args[0]).empty()) return usage("reg mkkey needs a key below HKEY_LOCAL_MACHINE");
             if (store.make_key(hive, args[0]) != RegResult::Ok) return fail(store.last_error());
-            return changed();
+            return 0;
         }
         if (sub == "export") {
             std::optional<std::string> to_fs;
@@ -283,7 +281,7 @@ private:
             auto changes = sim::parse_reg_text(text, args[0], &error);
             if (!changes) return fail(error);
             if (!store.apply(hive, *changes)) return fail(args[0] + ": not imported: " + store.last_error());
-            return changed();
+            return 0;
         }
         return usage("unknown reg subcommand " + sub);
     }

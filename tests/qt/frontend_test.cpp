@@ -266,16 +266,16 @@ private slots:
     // static is drawn smaller, a short one back in the dialog font.
     void changed_text_is_fitted_again() {
         HWND h = platform::create_dialog_from_template(&g_updateDialog, nullptr, nullptr, nullptr).handle;
-        auto* label = qobject_cast<QLabel*>(m_frontend->widget(GetDlgItem(h, 1039)));
+        auto* label = qobject_cast<QLabel*>(m_frontend->widget(GetDlgItem(h, IDC_STATUS)));
         QVERIFY(label);
         const int normal = qt::dialog_font(&g_updateDialog).pixelSize();
-        SetDlgItemTextW(h, 1039, u"Writing segment 12 of 112 ...");
+        SetDlgItemTextW(h, IDC_STATUS, u"Writing segment 12 of 112 ...");
         QCOMPARE(label->font().pixelSize(), normal);
-        SetDlgItemTextW(h, 1039,
+        SetDlgItemTextW(h, IDC_STATUS,
                         u"A status text far too long for its place, which the template gives room for one line only");
         QVERIFY(label->font().pixelSize() < normal);
         QVERIFY(label->font().pixelSize() >= 10);
-        SetDlgItemTextW(h, 1039, u"Done");
+        SetDlgItemTextW(h, IDC_STATUS, u"Done");
         QCOMPARE(label->font().pixelSize(), normal);
         DestroyWindow(h);
     }

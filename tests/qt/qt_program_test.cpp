@@ -170,10 +170,11 @@ private slots:
         QCOMPARE(boxes.back().caption, QStringLiteral("Save Registry"));  // the exit prompt
 
         // The same actions through the script frontend.
-        std::string script = "tab 4\ntype 1035 \"\\\\Storage Card\\\\nk.bin\"\nanswer";
+        std::string script =
+            "tab 4\ntype " + std::to_string(IDC_IMAGE_PATH) + " \"\\\\Storage Card\\\\nk.bin\"\nanswer";
         for (const Box& b : boxes)
             if ((b.flags & 0xF) != MB_OK) script += " " + b.answer.toStdString();
-        script += "\nclick 1038\ncancel\n";
+        script += "\nclick " + std::to_string(IDC_WRITE_FLASH) + "\ncancel\n";
         std::vector<script::Command> commands;
         std::string error;
         QVERIFY2(script::parse_script(script, &commands, &error), error.c_str());

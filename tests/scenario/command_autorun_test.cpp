@@ -20,7 +20,7 @@ TEST(AutorunCommand, ListsShowsAndSetsTheRows) {
     c.reg_set("Init", "Launch88", "REG_SZ", "\\Windows\\nine.exe");
     RunResult r = c.command({"autorun"});
     EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(lines(r.out), rows_with(9, "\\Windows\\nine.exe")) << "row 9 is Launch88, shown in edit 1029";
+    EXPECT_EQ(lines(r.out), rows_with(9, "\\Windows\\nine.exe")) << "row 9 is Launch88, shown in edit IDC_PROGRAM9";
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(c.command({"autorun", "9"}).out, "9 \\Windows\\nine.exe\n");
     EXPECT_EQ(c.command({"autorun", "3"}).out, "3\n");

@@ -24,9 +24,16 @@ const std::vector<std::string> kLines = {
 
 // The JSON keys and the page's fields.
 const std::vector<std::pair<std::string, int>> kKeys = {
-    {"slot1", 1003},       {"serial_number", 1010},  {"mac1", 1011},          {"mac2", 1017},
-    {"flash_size", 1014},  {"eeprom_size", 1013},    {"os_image_size", 1016}, {"os_version", 1015},
-    {"sdk_version", 1012}, {"kernel_version", 1020},
+    {"slot1", IDC_SLOT1},
+    {"serial_number", IDC_SERIAL_NUMBER},
+    {"mac1", IDC_MAC1},
+    {"mac2", IDC_MAC2},
+    {"flash_size", IDC_FLASH_SIZE},
+    {"eeprom_size", IDC_EEPROM_SIZE},
+    {"os_image_size", IDC_IMAGE_SIZE},
+    {"os_version", IDC_OS_VERSION},
+    {"sdk_version", IDC_SDK_VERSION},
+    {"kernel_version", IDC_KERNEL_VERSION},
 };
 
 // A transcript string's text: the escapes \\ \" \r \n \t \xHH undone.
@@ -52,7 +59,7 @@ std::string unquote(const std::string& text) {
 // quoted text of its "show" line, unquoted as far as the tests need.
 std::map<int, std::string> fields_through_script(const TempController& c) {
     std::string script = "tab 2\n";
-    for (auto& [key, id] : kKeys) script += "show " + std::to_string(id) + "\n";
+    for (auto& [key, id] : kKeys) script += show(id);
     RunResult r = c.run(script + "answer NO\ncancel\n");
     EXPECT_EQ(r.exit_code, 0) << r.err;
     std::map<int, std::string> out;

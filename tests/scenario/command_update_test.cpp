@@ -40,7 +40,8 @@ TEST(UpdateCommand, WritesTheImageWithTheSameDeviceCallsAsTheScript) {
     TempController c;
     const std::string image = pattern(300000);
     write_host_file(c.fs() / "Temp" / "nk.bin", image);
-    RunResult script = c.run("tab 4\ntype 1035 \"\\\\Temp\\\\nk.bin\"\nanswer OK NO\nclick 1038\nanswer NO\ncancel\n");
+    RunResult script = c.run("tab 4\n" + type(IDC_IMAGE_PATH, "\\Temp\\nk.bin") + "answer OK NO\n" +
+                             click(IDC_WRITE_FLASH) + "answer NO\ncancel\n");
     ASSERT_EQ(script.exit_code, 0) << script.err;
     const std::vector<std::string> by_script = c.log();
 

@@ -32,7 +32,8 @@ constexpr size_t k256K = 262144;
 // The script of an update from "\Storage Card\NAME", its reboot offer and
 // the exit prompt answered No.
 std::string update_of(const std::string& name) {
-    return "tab 4\ntype 1035 \"\\\\Storage Card\\\\" + name + "\"\nanswer OK NO NO\nclick 1038\ncancel\n";
+    return "tab 4\n" + type(IDC_IMAGE_PATH, "\\Storage Card\\" + name) + "answer OK NO NO\n" + click(IDC_WRITE_FLASH) +
+           "cancel\n";
 }
 
 const std::string kUpdate = update_of("nk.bin");
@@ -86,9 +87,11 @@ TEST_P(BrokenFlashFile, FailsTheFlashOnlyAndTheRegistryStaysReachable) {
     // System Config shows no flash sizes; the reason is given once.
     write_image(c, pattern(1000, 1));
     c.clear_log();
-    RunResult r = c.run("tab 2\nshow 1014\nshow 1016\n" + kUpdate);
+    RunResult r = c.run("tab 2\n" + show(IDC_FLASH_SIZE) + show(IDC_IMAGE_SIZE) + kUpdate);
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_NE(r.out.find("show 1014 \"Unknown\"\nshow 1016 \"0 bytes\"\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("show " + id(IDC_FLASH_SIZE) + " \"Unknown\"\nshow " + id(IDC_IMAGE_SIZE) + " \"0 bytes\"\n"),
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("\"Write File to Flash\" \"Flash Size Unknown\" 0x30 -> OK\n"
                          "box \"Version Update\" \"OS image update\" \"FlashWriteFile failed\" 0x30 -> OK\n"),
               std::string::npos)

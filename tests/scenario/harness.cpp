@@ -215,4 +215,18 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
+std::string id(int control) { return std::to_string(control); }
+std::string click(int control) { return "click " + id(control) + "\n"; }
+std::string show(int control) { return "show " + id(control) + "\n"; }
+std::string select(int control, int item) { return "select " + id(control) + " " + std::to_string(item) + "\n"; }
+
+std::string type(int control, const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '\\' || c == '"') quoted += '\\';
+        quoted += c;
+    }
+    return "type " + id(control) + " " + quoted + "\"\n";
+}
+
 }  // namespace orva::test

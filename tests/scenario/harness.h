@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "resources/resource.h"
+
 namespace orva::test {
 
 struct RunResult {
@@ -60,5 +62,13 @@ private:
 
 // The lines of a text.
 std::vector<std::string> lines(const std::string& text);
+
+// Script lines that name a page's control by its identifier (IDC_* of
+// resources/resource.h); the script language writes the number.
+std::string id(int control);                             // "1061", for the transcript's lines
+std::string click(int control);                          // "click 1062\n"
+std::string show(int control);                           // "show 1061\n"
+std::string select(int control, int item);               // "select 1064 3\n"
+std::string type(int control, const std::string& text);  // "type 1061 \"TEXT\"\n", \ and " escaped
 
 }  // namespace orva::test

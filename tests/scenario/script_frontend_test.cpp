@@ -18,7 +18,7 @@ TEST(ScriptErrors, EndWithCodeTwoAndOneLineNamingTheScriptLine) {
         {"cancel\n", "a message box needs an answer"},
         {"tab 2\n", "-:1: the script ended with the sheet still open"},
         {"answer NO\ncancel\ntab 3\n", "-:3: the program ended with commands of the script left"},
-        {"type 1061 \"unterminated\n", "-:1: the string has no closing double quote"},
+        {"type " + id(IDC_FTP_DIR) + " \"unterminated\n", "-:1: the string has no closing double quote"},
         {"answer MAYBE\n", "is not an answer"},
         {"answer RETRY\ncancel\n",
          "-:1: answer RETRY does not fit the box \"Save your settings to registry ?\", whose buttons are YES and NO"},
@@ -34,11 +34,12 @@ TEST(ScriptErrors, EndWithCodeTwoAndOneLineNamingTheScriptLine) {
 
 TEST(ScriptLanguage, StringsRoundTripThroughAnEditWithTheTranscriptsEscapes) {
     TempController c;
-    RunResult r = c.run(
-        "tab 4\ntype 1035 \"a\\\\b\\\"c\\r\\n\\t\\x01\\x85 \xC3\xA9 \xF0\x9F\x94\xA7\"\nshow 1035\nanswer "
-        "NO\ncancel\n");
+    RunResult r =
+        c.run("tab 4\ntype " + id(IDC_IMAGE_PATH) + " \"a\\\\b\\\"c\\r\\n\\t\\x01\\x85 \xC3\xA9 \xF0\x9F\x94\xA7\"\n" +
+              show(IDC_IMAGE_PATH) + "answer NO\ncancel\n");
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(lines(r.out)[0], "show 1035 \"a\\\\b\\\"c\\r\\n\\t\\x01\\x85 \xC3\xA9 \xF0\x9F\x94\xA7\"");
+    EXPECT_EQ(lines(r.out)[0],
+              "show " + id(IDC_IMAGE_PATH) + " \"a\\\\b\\\"c\\r\\n\\t\\x01\\x85 \xC3\xA9 \xF0\x9F\x94\xA7\"");
     RunResult big = c.run("click 99999999999\n");
     EXPECT_EQ(big.exit_code, 2);
     EXPECT_NE(big.err.find("is not a decimal number"), std::string::npos) << big.err;

@@ -25,13 +25,18 @@ std::string quoted(const std::string& path) {
     return out + "\"";
 }
 
+// A row's edit and label, and what showing them writes.
+const std::string kShowFtp = show(IDC_FTP_DIR) + show(IDC_FTP_LABEL);
+const std::string kShowHttp = show(IDC_HTTP_DIR) + show(IDC_HTTP_LABEL);
+
 std::string ftp_row(const std::string& dir) {
-    return "show 1061 " + quoted(dir) + "\nshow 1074 " + quoted("Change FTP default directory " + dir + " to :") + "\n";
+    return "show " + id(IDC_FTP_DIR) + " " + quoted(dir) + "\nshow " + id(IDC_FTP_LABEL) + " " +
+           quoted("Change FTP default directory " + dir + " to :") + "\n";
 }
 
 std::string http_row(const std::string& dir) {
-    return "show 1067 " + quoted(dir) + "\nshow 1075 " + quoted("Change HTTP default directory " + dir + " to :") +
-           "\n";
+    return "show " + id(IDC_HTTP_DIR) + " " + quoted(dir) + "\nshow " + id(IDC_HTTP_LABEL) + " " +
+           quoted("Change HTTP default directory " + dir + " to :") + "\n";
 }
 
 std::string stored(const std::string& dir) { return "REG_SZ 200 " + quoted(dir); }
@@ -41,9 +46,7 @@ std::string not_found_box(int code) {
            std::to_string(code) + "\" 0x0 -> OK\n";
 }
 
-std::string change_ftp(const std::string& typed) {
-    return "type 1061 " + quoted(typed) + "\nclick 1062\nshow 1061\nshow 1074\n";
-}
+std::string change_ftp(const std::string& typed) { return type(IDC_FTP_DIR, typed) + click(IDC_FTP_CHANGE) + kShowFtp; }
 
 TEST(SettingsDirectories, ExistingPathsAreStoredAsTypedInTwoHundredBytes) {
     TempController c;
@@ -100,14 +103,14 @@ TEST(SettingsDirectories, StoredValuesAreShownWithinTheBuffer) {
     const std::string longest = "\\" + std::string(98, 'x');
     c.reg_set(kFtpKey, "DefaultDir", "REG_SZ", longest, 200);
     c.reg_set(kHttpKey, "Default", "REG_SZ", "\\" + std::string(64, 'h'), 200);
-    RunResult r = c.run("show 1061\nshow 1074\nshow 1067\nshow 1075\n" + kExit);
+    RunResult r = c.run(kShowFtp + kShowHttp + kExit);
     EXPECT_EQ(r.out, ftp_row(longest) + http_row("\\" + std::string(64, 'h')) + kExitLines) << r.err;
 
     c.reg_set(kFtpKey, "DefaultDir", "REG_SZ", std::string(120, 'y'));
     std::string hex = "hex:";
     for (int i = 0; i < 100; ++i) hex += std::string(i ? "," : "") + "41,00";
     c.reg_set(kHttpKey, "Default", "REG_BINARY", hex);
-    RunResult odd = c.run("show 1061\nshow 1074\nshow 1067\nshow 1075\n" + kExit);
+    RunResult odd = c.run(kShowFtp + kShowHttp + kExit);
     EXPECT_EQ(odd.out, ftp_row("") + http_row(std::string(99, 'A')) + kExitLines) << odd.err;
 }
 
@@ -115,7 +118,7 @@ TEST(SettingsDirectories, TheHttpDirectoryIsTheDefaultValueOfTheSlashKey) {
     TempController c;
     c.reg_set(kHttpKey, "", "REG_SZ", "unnamed");
     std::filesystem::create_directories(c.fs() / "Storage Card" / "www");
-    RunResult r = c.run("type 1067 \"\\\\Storage Card\\\\www\"\nclick 1068\nshow 1067\nshow 1075\n" + kExit);
+    RunResult r = c.run(type(IDC_HTTP_DIR, "\\Storage Card\\www") + click(IDC_HTTP_CHANGE) + kShowHttp + kExit);
     EXPECT_EQ(r.out, http_row("\\Storage Card\\www") + kExitLines) << r.err;
     EXPECT_EQ(c.reg_get(kHttpKey, "Default"), stored("\\Storage Card\\www"));
     EXPECT_EQ(c.reg_get(kHttpKey, ""), "REG_SZ 16 \"unnamed\"");
@@ -134,8 +137,7 @@ TEST(SettingsDirectories, RegistryFailuresShowTheirBoxAndTheStoredDirectory) {
     {
         TempController c;
         ASSERT_EQ(c.tool({"reg", "delete", kHttpKey}).exit_code, 0);
-        RunResult r =
-            c.run("show 1067\nshow 1075\ntype 1067 \"\\\\Windows\"\nclick 1068\nshow 1067\nshow 1075\n" + kExit);
+        RunResult r = c.run(kShowHttp + type(IDC_HTTP_DIR, "\\Windows") + click(IDC_HTTP_CHANGE) + kShowHttp + kExit);
         EXPECT_EQ(r.out, http_row("") + "box none \"Save Registry\" \"HTTP RegOpenKeyEx Failed\" 0x0 -> OK\n" +
                              http_row("") + kExitLines)
             << r.err;
@@ -146,9 +148,9 @@ TEST(SettingsDirectories, RegistryFailuresShowTheirBoxAndTheStoredDirectory) {
 // Each "Change" refreshes its own row only (seen in the trace of changes).
 TEST(SettingsDirectories, EachChangeRefreshesOnlyItsOwnRow) {
     TempController c;
-    RunResult r = c.run("type 1067 \"\\\\Windows\"\nclick 1068\n" + kExit, {"--trace"});
-    const std::string tail =
-        "text 1067 \"\\\\Windows\"\ntext 1075 \"Change HTTP default directory \\\\Windows to :\"\n" + kExitLines;
+    RunResult r = c.run(type(IDC_HTTP_DIR, "\\Windows") + click(IDC_HTTP_CHANGE) + kExit, {"--trace"});
+    const std::string tail = "text " + id(IDC_HTTP_DIR) + " \"\\\\Windows\"\ntext " + id(IDC_HTTP_LABEL) +
+                             " \"Change HTTP default directory \\\\Windows to :\"\n" + kExitLines;
     ASSERT_GE(r.out.size(), tail.size());
     EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail) << r.out;
 }

@@ -9,18 +9,28 @@ namespace orva::test {
 namespace {
 
 const std::string kKey = "Drivers\\Display\\MQ200";
-const std::string kShowAll = "show 1069\nshow 1071\nshow 1072\nshow 1064\nshow 1065\nshow 1070\n";
+const std::string kShowLabels = show(IDC_RESOLUTION_LABEL) + show(IDC_BPP_LABEL) + show(IDC_FREQ_LABEL);
+const std::string kShowAll = kShowLabels + show(IDC_RESOLUTION) + show(IDC_BPP) + show(IDC_FREQ);
+const std::string kChange = click(IDC_DISPLAY_CHANGE);
+// 800 x 600, 4 bits per pixel and 70 Hz chosen, and Change.
+const std::string kChangeTo800 = select(IDC_RESOLUTION, 2) + select(IDC_BPP, 1) + select(IDC_FREQ, 2) + kChange;
 const std::string kExit = "answer NO\ncancel\n";
 const std::string kExitLines =
     "box \"Save Registry\" \"Save Registry\" \"Save your settings to registry ?\" 0x24 -> NO\nexit 0\n";
 
+// What kShowLabels shows.
+std::string labels(const std::string& resolution, const std::string& bpp, const std::string& freq) {
+    return "show " + id(IDC_RESOLUTION_LABEL) + " \"Resolution : " + resolution + "\"\nshow " + id(IDC_BPP_LABEL) +
+           " \"Bpp : " + bpp + "\"\nshow " + id(IDC_FREQ_LABEL) + " \"Frequncy : " + freq + " Hz\"\n";
+}
+
+// What kShowAll shows.
 std::string shown(const std::string& resolution, const std::string& bpp, const std::string& freq, int res_sel,
                   int bpp_sel, int freq_sel) {
-    return "show 1069 \"Resolution : " + resolution + "\"\nshow 1071 \"Bpp : " + bpp +
-           "\"\nshow 1072 \"Frequncy : " + freq + " Hz\"\nshow 1064 list " + std::to_string(res_sel) +
-           " \"320 x 240\" \"640 x 480\" \"800 x 600\" \"1024 x 768\"\nshow 1065 list " + std::to_string(bpp_sel) +
-           " \"2\" \"4\" \"8\" \"16\"\nshow 1070 list " + std::to_string(freq_sel) +
-           " \"50 Hz\" \"60 Hz\" \"70 Hz\" \"75 Hz\"\n";
+    return labels(resolution, bpp, freq) + "show " + id(IDC_RESOLUTION) + " list " + std::to_string(res_sel) +
+           " \"320 x 240\" \"640 x 480\" \"800 x 600\" \"1024 x 768\"\nshow " + id(IDC_BPP) + " list " +
+           std::to_string(bpp_sel) + " \"2\" \"4\" \"8\" \"16\"\nshow " + id(IDC_FREQ) + " list " +
+           std::to_string(freq_sel) + " \"50 Hz\" \"60 Hz\" \"70 Hz\" \"75 Hz\"\n";
 }
 
 void set_mode(const TempController& c, int width, int height, int bpp, int freq) {
@@ -42,7 +52,7 @@ TEST(SettingsDisplay, TheWidthAloneSelectsTheResolutionAndValuesInNoRowSelectThe
 TEST(SettingsDisplay, ChangeWithoutTouchingTheListsWritesTheSelectedRows) {
     TempController c;
     set_mode(c, 640, 400, 24, 65);
-    RunResult r = c.run("click 1066\n" + kShowAll + kExit);
+    RunResult r = c.run(kChange + kShowAll + kExit);
     EXPECT_EQ(r.out, shown("640 x 480", "2", "50", 1, 0, 0) + kExitLines) << r.err;
     EXPECT_EQ(c.reg_get(kKey, "CxScreen"), dword(640));
     EXPECT_EQ(c.reg_get(kKey, "CyScreen"), dword(480));
@@ -52,7 +62,8 @@ TEST(SettingsDisplay, ChangeWithoutTouchingTheListsWritesTheSelectedRows) {
 
 TEST(SettingsDisplay, ChosenRowsAreWrittenAsDwordsAndTheListsKeepTheChoice) {
     TempController c;
-    RunResult r = c.run("select 1064 3\nselect 1065 2\nselect 1070 3\nclick 1066\n" + kShowAll + kExit);
+    RunResult r =
+        c.run(select(IDC_RESOLUTION, 3) + select(IDC_BPP, 2) + select(IDC_FREQ, 3) + kChange + kShowAll + kExit);
     EXPECT_EQ(r.out, shown("1024 x 768", "8", "75", 3, 2, 3) + kExitLines) << r.err;
     EXPECT_EQ(c.reg_get(kKey, "CxScreen"), dword(1024));
     EXPECT_EQ(c.reg_get(kKey, "CyScreen"), dword(768));
@@ -63,7 +74,7 @@ TEST(SettingsDisplay, ChosenRowsAreWrittenAsDwordsAndTheListsKeepTheChoice) {
 TEST(SettingsDisplay, MissingKeyShowsZerosThenOneBoxAndTheChosenValuesAndCreatesNothing) {
     TempController c;
     ASSERT_EQ(c.tool({"reg", "delete", kKey}).exit_code, 0);
-    RunResult r = c.run(kShowAll + "select 1065 1\nclick 1066\n" + kShowAll + kExit);
+    RunResult r = c.run(kShowAll + select(IDC_BPP, 1) + kChange + kShowAll + kExit);
     EXPECT_EQ(r.out, shown("0 x 0", "0", "0", 0, 0, 0) +
                          "box none \"Save VGA Registry\" \"VGA RegOpenKeyEx Failed\" 0x0 -> OK\n" +
                          shown("320 x 240", "4", "50", 0, 1, 0) + kExitLines)
@@ -81,31 +92,29 @@ TEST(SettingsDisplay, FailingWritesEachShowABoxAndTheOthersAreMade) {
     };
     const std::vector<Row> rows = {
         {R"(["Drivers\\Display\\MQ200\\Bpp"])",
-         "box none \"Save VGA Setting\" \"Bpp RegSetValueEx Failed\" 0x0 -> OK\n",
-         "show 1069 \"Resolution : 800 x 600\"\nshow 1071 \"Bpp : 16\"\nshow 1072 \"Frequncy : 70 Hz\"\n"},
+         "box none \"Save VGA Setting\" \"Bpp RegSetValueEx Failed\" 0x0 -> OK\n", labels("800 x 600", "16", "70")},
         {R"(["Drivers\\Display\\MQ200\\Freq", "Drivers\\Display\\MQ200\\CxScreen"])",
          "box none \"Save VGA Setting\" \"CxScreen RegSetValueEx Failed\" 0x0 -> OK\n"
          "box none \"Save VGA Setting\" \"Freq RegSetValueEx Failed\" 0x0 -> OK\n",
-         "show 1069 \"Resolution : 640 x 600\"\nshow 1071 \"Bpp : 4\"\nshow 1072 \"Frequncy : 60 Hz\"\n"},
+         labels("640 x 600", "4", "60")},
         {R"(["Drivers\\Display\\MQ200\\CxScreen", "Drivers\\Display\\MQ200\\CyScreen",)"
          R"( "Drivers\\Display\\MQ200\\Bpp", "Drivers\\Display\\MQ200\\Freq"])",
          "box none \"Save VGA Setting\" \"CxScreen RegSetValueEx Failed\" 0x0 -> OK\n"
          "box none \"Save VGA Setting\" \"CyScreen RegSetValueEx Failed\" 0x0 -> OK\n"
          "box none \"Save VGA Setting\" \"Bpp RegSetValueEx Failed\" 0x0 -> OK\n"
          "box none \"Save VGA Setting\" \"Freq RegSetValueEx Failed\" 0x0 -> OK\n",
-         "show 1069 \"Resolution : 640 x 480\"\nshow 1071 \"Bpp : 16\"\nshow 1072 \"Frequncy : 60 Hz\"\n"},
+         labels("640 x 480", "16", "60")},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.read_only);
         TempController c;
         c.set_config("faults", "registry_read_only", row.read_only);
-        RunResult r =
-            c.run("select 1064 2\nselect 1065 1\nselect 1070 2\nclick 1066\nshow 1069\nshow 1071\nshow 1072\n" + kExit);
+        RunResult r = c.run(kChangeTo800 + kShowLabels + kExit);
         EXPECT_EQ(r.out, row.boxes + row.labels + kExitLines) << r.err;
     }
     TempController c;
     c.set_config("faults", "registry_read_only", rows[0].read_only);
-    c.run("select 1064 2\nselect 1065 1\nselect 1070 2\nclick 1066\n" + kExit);
+    c.run(kChangeTo800 + kExit);
     EXPECT_EQ(c.reg_get(kKey, "CxScreen"), dword(800));
     EXPECT_EQ(c.reg_get(kKey, "CyScreen"), dword(600));
     EXPECT_EQ(c.reg_get(kKey, "Bpp"), dword(16));
@@ -127,13 +136,18 @@ TEST(SettingsDisplay, ValuesOfTheWrongSizeOrMissingAreNotTaken) {
 TEST(SettingsDisplay, InitialisationFillsEachListBeforeSelectingItThenShowsTheFtpRow) {
     TempController c;
     RunResult r = c.run(kExit, {"--trace"});
+    // A list's items as --trace shows them, then its selection.
+    auto filled = [](int list, std::vector<std::string> items, int selected) {
+        std::string out;
+        for (const std::string& item : items) out += "item " + id(list) + " \"" + item + "\"\n";
+        return out + "sel " + id(list) + " " + std::to_string(selected) + "\n";
+    };
     const std::string expected_start =
-        "text 1069 \"Resolution : 640 x 480\"\ntext 1071 \"Bpp : 16\"\ntext 1072 \"Frequncy : 60 Hz\"\n"
-        "item 1064 \"320 x 240\"\nitem 1064 \"640 x 480\"\nitem 1064 \"800 x 600\"\nitem 1064 \"1024 x 768\"\nsel 1064 "
-        "1\n"
-        "item 1065 \"2\"\nitem 1065 \"4\"\nitem 1065 \"8\"\nitem 1065 \"16\"\nsel 1065 3\n"
-        "item 1070 \"50 Hz\"\nitem 1070 \"60 Hz\"\nitem 1070 \"70 Hz\"\nitem 1070 \"75 Hz\"\nsel 1070 1\n"
-        "text 1061 \"\\\\Temp\"\n";
+        "text " + id(IDC_RESOLUTION_LABEL) + " \"Resolution : 640 x 480\"\ntext " + id(IDC_BPP_LABEL) +
+        " \"Bpp : 16\"\ntext " + id(IDC_FREQ_LABEL) + " \"Frequncy : 60 Hz\"\n" +
+        filled(IDC_RESOLUTION, {"320 x 240", "640 x 480", "800 x 600", "1024 x 768"}, 1) +
+        filled(IDC_BPP, {"2", "4", "8", "16"}, 3) + filled(IDC_FREQ, {"50 Hz", "60 Hz", "70 Hz", "75 Hz"}, 1) +
+        "text " + id(IDC_FTP_DIR) + " \"\\\\Temp\"\n";
     EXPECT_EQ(r.out.substr(0, expected_start.size()), expected_start) << r.out;
 }
 

@@ -19,6 +19,9 @@ namespace orva::test {
 namespace {
 
 const std::string kExit = "answer NO\ncancel\n";
+const std::string kRestore = click(IDC_FACTORY_RESTORE);
+const std::string kView = click(IDC_VIEW_REGISTRY);
+const std::string kSaveAndReboot = click(IDC_SAVE_AND_REBOOT);
 const std::string kExitLines =
     "box \"Save Registry\" \"Save Registry\" \"Save your settings to registry ?\" 0x24 -> NO\nexit 0\n";
 const std::string kAsk =
@@ -52,7 +55,7 @@ std::vector<std::string> erase_lines() {
 TEST(SettingsFactoryRestore, AnsweredNoErasesNothing) {
     TempController c;
     change_and_save(c);
-    RunResult r = c.run("answer NO\nclick 1004\n" + kExit);
+    RunResult r = c.run("answer NO\n" + kRestore + kExit);
     EXPECT_EQ(r.out, kAsk + "NO\n" + kExitLines) << r.err;
     EXPECT_TRUE(c.log().empty());
     ASSERT_EQ(c.tool({"reboot"}).exit_code, 0);
@@ -62,7 +65,7 @@ TEST(SettingsFactoryRestore, AnsweredNoErasesNothing) {
 TEST(SettingsFactoryRestore, YesThenNoErasesAllSixteenAndKeepsTheLiveRegistryUntilARestart) {
     TempController c;
     change_and_save(c);
-    RunResult r = c.run("answer YES NO\nclick 1004\n" + kExit);
+    RunResult r = c.run("answer YES NO\n" + kRestore + kExit);
     EXPECT_EQ(r.out, kAsk + "YES\n" + kWait + kRebootOffer + "NO\n" + kExitLines) << r.err;
     EXPECT_EQ(c.log(), erase_lines());
     EXPECT_EQ(c.reg_get(kFtpKey, "DefaultDir"), "REG_SZ 200 \"\\\\Windows\"");
@@ -73,7 +76,7 @@ TEST(SettingsFactoryRestore, YesThenNoErasesAllSixteenAndKeepsTheLiveRegistryUnt
 TEST(SettingsFactoryRestore, YesYesRebootsIntoTheFactoryRegistry) {
     TempController c;
     change_and_save(c);
-    RunResult r = c.run("answer YES YES\nclick 1004\n");
+    RunResult r = c.run("answer YES YES\n" + kRestore);
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, kAsk + "YES\n" + kWait + kRebootOffer + "YES\nreboot\nexit 0\n");
     std::vector<std::string> expected = erase_lines();
@@ -101,7 +104,7 @@ std::string read_file(const std::filesystem::path& file) {
 TEST(SettingsRegistryViewer, TheShippedViewerWritesTheLiveRegistry) {
     TempController c;
     c.reg_set(kFtpKey, "DefaultDir", "REG_SZ", "\\Windows", 200);
-    RunResult r = c.run("click 1002\n" + kExit);
+    RunResult r = c.run(kView + kExit);
     EXPECT_EQ(r.out, kExitLines) << r.err;
     ASSERT_TRUE(wait_for(c.fs() / "Temp" / "RegView.txt"));
     const std::string text = read_file(c.fs() / "Temp" / "RegView.txt");
@@ -116,20 +119,20 @@ TEST(SettingsRegistryViewer, WithoutAStartableViewerTheOwnedBoxIsShown) {
     {
         TempController c;
         std::filesystem::remove(c.fs() / viewer);
-        RunResult r = c.run("click 1002\n" + kExit);
+        RunResult r = c.run(kView + kExit);
         EXPECT_EQ(r.out, failed + kExitLines) << r.err;
     }
     {
         TempController c;  // present but not executable
         ::chmod((c.fs() / viewer).c_str(), 0644);
-        RunResult r = c.run("click 1002\n" + kExit);
+        RunResult r = c.run(kView + kExit);
         EXPECT_EQ(r.out, failed + kExitLines) << r.err;
     }
     {
         TempController c;  // a folder of that name
         std::filesystem::remove(c.fs() / viewer);
         std::filesystem::create_directory(c.fs() / viewer);
-        RunResult r = c.run("click 1002\n" + kExit);
+        RunResult r = c.run(kView + kExit);
         EXPECT_EQ(r.out, failed + kExitLines) << r.err;
     }
 }
@@ -146,8 +149,8 @@ TEST(SettingsRegistryViewer, TheViewerNeitherReadsTheScriptNorWritesTheTranscrip
                "echo \"ran [$line]\" > \"$(dirname \"$0\")/../Temp/ran.txt\"\n";
     }
     ::chmod((c.fs() / "Windows" / "regview.EXE").c_str(), 0755);
-    RunResult r = c.run("click 1002\nshow 1061\n" + kExit);
-    EXPECT_EQ(r.out, "show 1061 \"\\\\Temp\"\n" + kExitLines);
+    RunResult r = c.run(kView + show(IDC_FTP_DIR) + kExit);
+    EXPECT_EQ(r.out, "show " + id(IDC_FTP_DIR) + " \"\\\\Temp\"\n" + kExitLines);
     EXPECT_EQ(r.err, "");
     ASSERT_TRUE(wait_for(c.fs() / "Temp" / "ran.txt"));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -221,7 +224,7 @@ TEST(SettingsRegistryViewer, AnEarlierVersionsViewerIsReplacedWhenTheControllerO
         ASSERT_EQ(::stat(viewer.c_str(), &st), 0);
         EXPECT_TRUE(st.st_mode & S_IXUSR);
         if (!row.replaced) continue;
-        RunResult r = c.run("click 1002\n" + kExit);
+        RunResult r = c.run(kView + kExit);
         EXPECT_EQ(r.out, kExitLines) << r.err;
         EXPECT_TRUE(wait_for(c.fs() / "Temp" / "RegView.txt")) << row.text;
     }
@@ -255,9 +258,9 @@ TEST(SettingsSaveAndReboot, KeepsThePageOpenUnlessTheOperatorReboots) {
         TempController c;
         if (k.flush_fails) c.set_config("faults", "registry_flush_fails", "true");
         c.reg_set(kFtpKey, "DefaultDir", "REG_SZ", "\\Windows", 200);
-        RunResult r = c.run(std::string("answer ") + k.answers + "\nclick 1001\nshow 1061\n" + kExit);
+        RunResult r = c.run(std::string("answer ") + k.answers + "\n" + kSaveAndReboot + show(IDC_FTP_DIR) + kExit);
         EXPECT_EQ(r.exit_code, 0) << r.err;
-        EXPECT_EQ(r.out, k.lines + "show 1061 \"\\\\Windows\"\n" + kExitLines);
+        EXPECT_EQ(r.out, k.lines + "show " + id(IDC_FTP_DIR) + " \"\\\\Windows\"\n" + kExitLines);
         if (k.flushed) EXPECT_EQ(saved_ftp(c), c.reg_get(kFtpKey, "DefaultDir") + "\n");
         else EXPECT_NE(saved_ftp(c), c.reg_get(kFtpKey, "DefaultDir") + "\n");
         for (auto& line : c.log()) EXPECT_EQ(line.find("reboot"), std::string::npos) << line;
@@ -268,7 +271,7 @@ TEST(SettingsSaveAndReboot, KeepsThePageOpenUnlessTheOperatorReboots) {
 // the controller holds after the restart.
 TEST(SettingsSaveAndReboot, MakesAChangedDirectoryPersistent) {
     TempController c;
-    RunResult r = c.run("type 1061 \"\\\\Windows\"\nclick 1062\nanswer YES YES\nclick 1001\n");
+    RunResult r = c.run(type(IDC_FTP_DIR, "\\Windows") + click(IDC_FTP_CHANGE) + "answer YES YES\n" + kSaveAndReboot);
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, kSaveProceed + "YES\n" + kSaveReboot + "YES\nreboot\nexit 0\n");
     ASSERT_EQ(c.tool({"reboot"}).exit_code, 0);

@@ -19,26 +19,27 @@
 namespace orva::test {
 namespace {
 
-const char* const kFields[] = {"1003", "1010", "1011", "1017", "1014", "1013", "1015", "1012", "1020", "1016"};
+const int kFields[] = {IDC_SLOT1,       IDC_SERIAL_NUMBER, IDC_MAC1,        IDC_MAC2,           IDC_FLASH_SIZE,
+                       IDC_EEPROM_SIZE, IDC_OS_VERSION,    IDC_SDK_VERSION, IDC_KERNEL_VERSION, IDC_IMAGE_SIZE};
 
 const std::string kShowAll = [] {
     std::string s = "tab 2\n";
-    for (const char* id : kFields) s += std::string("show ") + id + "\n";
+    for (int field : kFields) s += show(field);
     return s + "answer NO\ncancel\n";
 }();
 
 // The page's fields as the transcript shows them (escaped), by identifier.
-std::map<std::string, std::string> shown(const RunResult& r) {
-    std::map<std::string, std::string> fields;
+std::map<int, std::string> shown(const RunResult& r) {
+    std::map<int, std::string> fields;
     for (const std::string& line : lines(r.out)) {
         if (line.rfind("show ", 0) != 0) continue;
         size_t space = line.find(' ', 5);
-        fields[line.substr(5, space - 5)] = line.substr(space + 2, line.size() - space - 3);
+        fields[std::stoi(line.substr(5, space - 5))] = line.substr(space + 2, line.size() - space - 3);
     }
     return fields;
 }
 
-std::map<std::string, std::string> show_page(const TempController& c, RunResult* out = nullptr) {
+std::map<int, std::string> show_page(const TempController& c, RunResult* out = nullptr) {
     RunResult r = c.run(kShowAll);
     EXPECT_EQ(r.exit_code, 0) << r.err << r.out;
     if (out) *out = r;
@@ -60,16 +61,16 @@ TEST(SystemConfig, ShowsEveryFieldInOrderFromTheLibraryAndTheModule) {
     TempController c;
     RunResult r;
     auto f = show_page(c, &r);
-    EXPECT_EQ(f["1003"], "R-OR5DI");
-    EXPECT_EQ(f["1010"], "01  23  45  67  89  AB  CD  EF");
-    EXPECT_EQ(f["1011"], "02 : 00 : 00 : 00 : 00 : 01");
-    EXPECT_EQ(f["1017"], "02 : 00 : 00 : 00 : 00 : 02");
-    EXPECT_EQ(f["1014"], "32M bytes");
-    EXPECT_EQ(f["1013"], "128K bytes");
-    EXPECT_EQ(f["1015"], "Windows CE 4.20 (Build 1088)");
-    EXPECT_EQ(f["1012"], "OrvaSDK 1.07");
-    EXPECT_EQ(f["1020"], "Orva Kernel K1.0.3");
-    EXPECT_EQ(f["1016"], "29360128 bytes");
+    EXPECT_EQ(f[IDC_SLOT1], "R-OR5DI");
+    EXPECT_EQ(f[IDC_SERIAL_NUMBER], "01  23  45  67  89  AB  CD  EF");
+    EXPECT_EQ(f[IDC_MAC1], "02 : 00 : 00 : 00 : 00 : 01");
+    EXPECT_EQ(f[IDC_MAC2], "02 : 00 : 00 : 00 : 00 : 02");
+    EXPECT_EQ(f[IDC_FLASH_SIZE], "32M bytes");
+    EXPECT_EQ(f[IDC_EEPROM_SIZE], "128K bytes");
+    EXPECT_EQ(f[IDC_OS_VERSION], "Windows CE 4.20 (Build 1088)");
+    EXPECT_EQ(f[IDC_SDK_VERSION], "OrvaSDK 1.07");
+    EXPECT_EQ(f[IDC_KERNEL_VERSION], "Orva Kernel K1.0.3");
+    EXPECT_EQ(f[IDC_IMAGE_SIZE], "29360128 bytes");
     EXPECT_EQ(r.out.find("debug "), std::string::npos);
     EXPECT_EQ(calls(c), (std::vector<std::string>{"GetNameOfModule(1)", "ChangeSlotToVex(1)", "GetSystemSerialNumber()",
                                                   "ReadMAC(0)", "ReadMAC(1)", "GetFlashSize_Img()", "GetOSversion()",
@@ -100,7 +101,7 @@ TEST(SystemConfig, SlotFieldFromWhatTheModuleAnswers) {
         TempController c;
         for (const auto& [key, value] : row.module) c.set_config("module", key, value);
         auto f = show_page(c);
-        EXPECT_EQ(f["1003"], row.slot) << row.what;
+        EXPECT_EQ(f[IDC_SLOT1], row.slot) << row.what;
         EXPECT_EQ(count(calls(c), "ChangeSlotToVex(1)"), 1) << row.what;
     }
 }
@@ -115,7 +116,7 @@ TEST(SystemConfig, OnlyTheExactNameFiveThousandAsksTheModule) {
         c.set_config("slot1", "model", row.model);
         c.set_config("slot1", "name", row.name);
         auto f = show_page(c);
-        EXPECT_EQ(f["1003"], row.slot) << row.name;
+        EXPECT_EQ(f[IDC_SLOT1], row.slot) << row.name;
         EXPECT_EQ(count(calls(c), "ChangeSlotToVex(1)"), row.slot == "R-OR5DI" ? 1 : 0) << row.name;
     }
 }
@@ -124,9 +125,9 @@ TEST(SystemConfig, AnUnopenablePortStillSwitchesTheSlotOnce) {
     TempController c;
     c.set_config("serial", "COM0", R"("/nonexistent/ttyS9")");
     auto f = show_page(c);
-    EXPECT_EQ(f["1003"], "");
+    EXPECT_EQ(f[IDC_SLOT1], "");
     EXPECT_EQ(count(calls(c), "ChangeSlotToVex(1)"), 1);
-    EXPECT_EQ(f["1010"], "01  23  45  67  89  AB  CD  EF");
+    EXPECT_EQ(f[IDC_SERIAL_NUMBER], "01  23  45  67  89  AB  CD  EF");
 }
 
 // `orva-controller -C DIR module serve` in the background, stopped with SIGTERM.
@@ -175,8 +176,8 @@ TEST(SystemConfig, TalksToAModuleServedByAnotherProcess) {
     ASSERT_EQ(served.path().rfind("/dev/", 0), 0u) << served.path();
     TempController c;
     c.set_config("serial", "COM0", "\"" + served.path() + "\"");
-    EXPECT_EQ(show_page(c)["1003"], "R-XY123");
-    EXPECT_EQ(show_page(c)["1003"], "R-XY123") << "the port was not given back";
+    EXPECT_EQ(show_page(c)[IDC_SLOT1], "R-XY123");
+    EXPECT_EQ(show_page(c)[IDC_SLOT1], "R-XY123") << "the port was not given back";
     EXPECT_EQ(served.stop(), 0);
 }
 
@@ -201,7 +202,7 @@ TEST(SystemConfig, APortHeldByAnotherProcessLeavesTheSlotEmpty) {
     auto f = show_page(c);
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
-    EXPECT_EQ(f["1003"], "");
+    EXPECT_EQ(f[IDC_SLOT1], "");
     EXPECT_EQ(count(calls(c), "ChangeSlotToVex(1)"), 1);
 }
 
@@ -219,11 +220,11 @@ TEST(SystemConfig, SerialNumberRetriesAtMostTenTimes) {
         c.set_config("faults", "serial_number_failures", row.failures);
         RunResult r;
         auto f = show_page(c, &r);
-        EXPECT_EQ(f["1010"], row.field) << row.failures;
+        EXPECT_EQ(f[IDC_SERIAL_NUMBER], row.field) << row.failures;
         EXPECT_EQ(count(calls(c), "GetSystemSerialNumber()"), row.calls) << row.failures;
         EXPECT_EQ(count(lines(r.out), R"(debug "Serial Number Error\r\n")"), row.lines) << row.failures;
         // The kernel version follows in the same buffer; it is unaffected.
-        EXPECT_EQ(f["1020"], "Orva Kernel K1.0.3") << row.failures;
+        EXPECT_EQ(f[IDC_KERNEL_VERSION], "Orva Kernel K1.0.3") << row.failures;
     }
 }
 
@@ -231,8 +232,8 @@ TEST(SystemConfig, MacValuesAboveTwoFiftyFiveShowAllTheirDigits) {
     TempController c;
     c.set_config("identity", "mac", "[[256, 1, 2, 3, 4, 4095], [0, 0, 0, 0, 0, 4294967295]]");
     auto f = show_page(c);
-    EXPECT_EQ(f["1011"], "100 : 01 : 02 : 03 : 04 : FFF");
-    EXPECT_EQ(f["1017"], "00 : 00 : 00 : 00 : 00 : FFFFFFFF");
+    EXPECT_EQ(f[IDC_MAC1], "100 : 01 : 02 : 03 : 04 : FFF");
+    EXPECT_EQ(f[IDC_MAC2], "00 : 00 : 00 : 00 : 00 : FFFFFFFF");
 }
 
 TEST(SystemConfig, FlashSizeFollowsTheSegmentSizeAndTheImageSizeIsSigned) {
@@ -249,16 +250,16 @@ TEST(SystemConfig, FlashSizeFollowsTheSegmentSizeAndTheImageSizeIsSigned) {
         c.set_config("flash", "segment_size", row.segment);
         c.set_config("flash", "image_area_size", row.image);
         auto f = show_page(c);
-        EXPECT_EQ(f["1014"], row.flash) << row.segment;
-        EXPECT_EQ(f["1016"], row.image_text) << row.image;
-        EXPECT_EQ(f["1013"], "128K bytes");
+        EXPECT_EQ(f[IDC_FLASH_SIZE], row.flash) << row.segment;
+        EXPECT_EQ(f[IDC_IMAGE_SIZE], row.image_text) << row.image;
+        EXPECT_EQ(f[IDC_EEPROM_SIZE], "128K bytes");
     }
 }
 
 TEST(SystemConfig, KernelVersionBytesShowAsTheCharactersOfTheSameCode) {
     TempController c;
     c.set_config("identity", "kernel_version", R"("\u00e9\u00ff1.0 ")");
-    EXPECT_EQ(show_page(c)["1020"],
+    EXPECT_EQ(show_page(c)[IDC_KERNEL_VERSION],
               "Orva Kernel \xC3\xA9\xC3\xBF"
               "1.0 ");
 }

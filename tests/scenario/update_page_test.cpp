@@ -42,7 +42,8 @@ std::string script_quote(const std::string& s) {
 // Types the path, confirms with `answer` and starts the update; the exit
 // prompt that follows is answered No.
 std::string update_script(const std::string& path, const std::string& answers, const std::string& after = "") {
-    return "tab 4\ntype 1035 " + script_quote(path) + "\nanswer " + answers + "\nclick 1038\n" + after + "cancel\n";
+    return "tab 4\n" + type(IDC_IMAGE_PATH, path) + "answer " + answers + "\n" + click(IDC_WRITE_FLASH) + after +
+           "cancel\n";
 }
 
 // The transcript from the update prompt on: what the other pages trace
@@ -98,14 +99,15 @@ std::vector<std::string> registry_erases() {
 // The trace of a whole run over `percents.size()` segments from `first`.
 std::string progress_trace(int first, const std::vector<int>& percents) {
     const int n = int(percents.size());
-    std::string out = "range 1037 " + std::to_string(first) + " " + std::to_string(first + n) + "\n";
+    const std::string bar = id(IDC_PROGRESS), status = "text " + id(IDC_STATUS) + " \"";
+    std::string out = "range " + bar + " " + std::to_string(first) + " " + std::to_string(first + n) + "\n";
     for (const char* pass : {"Erase", "Write"}) {
         for (int k = 0; k < n; ++k)
-            out += "pos 1037 " + std::to_string(first + k) + "\ntext 1039 \"" + pass + " Flash Memory --> " +
+            out += "pos " + bar + " " + std::to_string(first + k) + "\n" + status + pass + " Flash Memory --> " +
                    std::to_string(percents[size_t(k)]) + "% done\"\n";
-        out += std::string(pass) == "Erase"
-                   ? "text 1039 \"Erase Flash Memory --> 100 % done ! Now Write To Flash, Please wait !\"\n"
-                   : "text 1039 \"Write Flash Memory --> 100 % done !\"\n";
+        out += status + (std::string(pass) == "Erase"
+                             ? "Erase Flash Memory --> 100 % done ! Now Write To Flash, Please wait !\"\n"
+                             : "Write Flash Memory --> 100 % done !\"\n");
     }
     return out;
 }
@@ -209,7 +211,7 @@ TEST(UpdatePage, AnImageFillingTheImageAreaExactlyIsWritten) {
 TEST(UpdatePage, YesToTheRebootOfferRestartsTheController) {
     TempController c;
     write_host_file(image_file(c), pattern(1000));
-    RunResult r = c.run("tab 4\ntype 1035 " + script_quote(kImagePath) + "\nanswer OK YES\nclick 1038\n");
+    RunResult r = c.run("tab 4\n" + type(IDC_IMAGE_PATH, kImagePath) + "answer OK YES\n" + click(IDC_WRITE_FLASH));
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out, kPrompt + "OK\ndebug \"intStartSegNo=0\\n\\r\"\ndebug \"intEndSegNo=1\\n\\r\"\n" + kSucceeded +
                          "YES\nreboot\nexit 0\n");
@@ -220,15 +222,13 @@ TEST(UpdatePage, YesToTheRebootOfferRestartsTheController) {
 
 TEST(UpdatePage, BrowseFillsThePathAndACancelledDialogLeavesItAlone) {
     TempController c;  // the picked file need not exist: the dialog returns the path as given
-    RunResult r = c.run("tab 4\ntype 1035 \"old\"\npick " + script_quote(kImagePath) +
-                        "\nclick 1036\nshow 1035\npick cancel\nclick 1036\nshow 1035\nanswer NO\ncancel\n");
+    const std::string browse_and_show = click(IDC_IMAGE_BROWSE) + show(IDC_IMAGE_PATH);
+    RunResult r = c.run("tab 4\n" + type(IDC_IMAGE_PATH, "old") + "pick " + script_quote(kImagePath) + "\n" +
+                        browse_and_show + "pick cancel\n" + browse_and_show + "answer NO\ncancel\n");
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "open-file \"Version Update\" -> \"\\\\Storage Card\\\\nk.bin\"\n"
-              "show 1035 \"\\\\Storage Card\\\\nk.bin\"\n"
-              "open-file \"Version Update\" -> cancel\n"
-              "show 1035 \"\\\\Storage Card\\\\nk.bin\"\n" +
-                  kExit);
+    const std::string shown = "show " + id(IDC_IMAGE_PATH) + " \"\\\\Storage Card\\\\nk.bin\"\n";
+    EXPECT_EQ(r.out, "open-file \"Version Update\" -> \"\\\\Storage Card\\\\nk.bin\"\n" + shown +
+                         "open-file \"Version Update\" -> cancel\n" + shown + kExit);
 }
 
 TEST(UpdatePage, ACancelledPromptOpensAndErasesNothing) {
@@ -326,14 +326,15 @@ TEST(UpdatePage, AFailedWriteStopsAtThatSegmentAndLeavesTheRestErased) {
     const std::string image = pattern(5 * k128K, 3);
     write_host_file(image_file(c), image);
     c.set_config("faults", "flash_write_fail_segment", std::to_string(kFirst128K + 2));
-    RunResult r = c.run(update_script(kImagePath, "OK NO", "show 1039\nshow 1037\n"), {"--trace"});
+    RunResult r = c.run(update_script(kImagePath, "OK NO", show(IDC_STATUS) + show(IDC_PROGRESS)), {"--trace"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
 
     std::string trace = progress_trace(kFirst128K, {20, 40, 60, 80, 100});
-    trace = trace.substr(0, trace.find("pos 1037 23580\ntext 1039 \"Write")) + "pos 1037 23580\n";
-    EXPECT_EQ(from_prompt(r.out),
-              kPrompt + "OK\n" + trace + kFailed +
-                  "show 1039 \"Write Flash Memory --> 40% done\"\nshow 1037 progress 23578 23583 23580\n" + kExit);
+    const std::string at_third = "pos " + id(IDC_PROGRESS) + " 23580\n";
+    trace = trace.substr(0, trace.find(at_third + "text " + id(IDC_STATUS) + " \"Write")) + at_third;
+    EXPECT_EQ(from_prompt(r.out), kPrompt + "OK\n" + trace + kFailed + "show " + id(IDC_STATUS) +
+                                      " \"Write Flash Memory --> 40% done\"\nshow " + id(IDC_PROGRESS) +
+                                      " progress 23578 23583 23580\n" + kExit);
 
     auto calls = flash_calls(c);
     ASSERT_EQ(calls.size(), 1u + 16u + 5u + 3u);
@@ -353,7 +354,7 @@ TEST(UpdatePage, AFileOfTheErrorValuesSizeFailsWithGetFileSizeError) {
     { std::ofstream(image, std::ios::binary).put('\0'); }
     fs::resize_file(image, uint64_t(0xFFFFFFFFu));  // sparse: never written
     c.clear_log();
-    RunResult r = c.run("tab 4\ntype 1035 \"\\\\Storage Card\\\\nk.bin\"\nanswer OK\nclick 1038\nanswer NO\ncancel\n");
+    RunResult r = c.run(update_script(kImagePath, "OK", "answer NO\n"));
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_NE(r.out.find("box \"Version Update\" \"Write File to Flash\" \"GetFileSize error\" 0x30 -> OK\n"
                          "box \"Version Update\" \"OS image update\" \"FlashWriteFile failed\" 0x30 -> OK\n"),

@@ -44,9 +44,12 @@ done
 partial_images=0
 
 printf 'answer YES YES NO\ncancel\n' >"$work/save.txt"
-printf 'answer YES YES\nclick 1001\n' >"$work/save_reboot.txt"
-printf 'answer YES YES\nclick 1004\n' >"$work/factory.txt"
-printf 'tab 4\ntype 1035 "\\\\Temp\\\\image.bin"\nanswer OK NO\nclick 1038\nanswer NO\ncancel\n' >"$work/image.txt"
+# The number resources/resource.h gives a control: scripts name what they press.
+idc() { awk -v name="$1" '$1 == "#define" && $2 == name { print $3 }' resources/resource.h; }
+printf 'answer YES YES\nclick %s\n' "$(idc IDC_SAVE_AND_REBOOT)" >"$work/save_reboot.txt"
+printf 'answer YES YES\nclick %s\n' "$(idc IDC_FACTORY_RESTORE)" >"$work/factory.txt"
+printf 'tab 4\ntype %s "\\\\Temp\\\\image.bin"\nanswer OK NO\nclick %s\nanswer NO\ncancel\n' \
+    "$(idc IDC_IMAGE_PATH)" "$(idc IDC_WRITE_FLASH)" >"$work/image.txt"
 
 fresh_controller() {
   rm -rf "$ctl"

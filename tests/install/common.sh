@@ -5,6 +5,12 @@ fail() {
     exit 1
 }
 
+# The number resources/resource.h gives an identifier (idc IDC_WRITE_FLASH):
+# scripts name the control they act on.
+idc() {
+    awk -v name="$1" '$1 == "#define" && $2 == name { print $3 }' "$source_dir/resources/resource.h"
+}
+
 installed_files() {
     printf '%s\n' \
         bin/orva-controller \

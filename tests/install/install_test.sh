@@ -84,11 +84,11 @@ run "$on_path" orva-controller --version | grep -Eqx 'orva-controller [0-9]+\.[0
 
 run "$on_path" orva-controller init ctl
 head -c 600000 /dev/urandom >"ctl/fs/Storage Card/nk.bin"
-cat >update.txt <<'SCRIPT'
+cat >update.txt <<SCRIPT
 tab 4
-type 1035 "\\Storage Card\\nk.bin"
+type $(idc IDC_IMAGE_PATH) "\\\\Storage Card\\\\nk.bin"
 answer OK NO
-click 1038
+click $(idc IDC_WRITE_FLASH)
 answer YES YES NO
 cancel
 SCRIPT
@@ -118,7 +118,7 @@ wait_for() {
 viewer_runs() {
     local ctl=$1
     rm -f "$ctl/fs/Temp/RegView.txt"
-    printf 'click 1002\nanswer NO\ncancel\n' | run /usr/bin:/bin "$prefix/bin/orva-utility" --controller "$ctl" - >/dev/null ||
+    printf 'click %s\nanswer NO\ncancel\n' "$(idc IDC_VIEW_REGISTRY)" | run /usr/bin:/bin "$prefix/bin/orva-utility" --controller "$ctl" - >/dev/null ||
         fail "View Registry on $ctl failed"
     wait_for "$ctl/fs/Temp/RegView.txt" || fail "the viewer of $ctl wrote no \\Temp\\RegView.txt"
     head -1 "$ctl/fs/Temp/RegView.txt" | grep -q "^Windows Registry Editor Version 5.00" ||

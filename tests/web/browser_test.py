@@ -14,6 +14,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(__file__))
 import webutil  # noqa: E402
+from webutil import ids  # noqa: E402
 
 from selenium.common.exceptions import StaleElementReferenceException  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
@@ -26,18 +27,18 @@ IMAGE_AREA = 320 << 20
 IMAGE_SIZE = 256 << 20
 
 # What the browser test does, as the script frontend's language.
-SCRIPT = """select 1064 2
-click 1066
-type 1061 "\\\\Windows"
-click 1062
+SCRIPT = f"""select {ids.IDC_RESOLUTION} 2
+click {ids.IDC_DISPLAY_CHANGE}
+type {ids.IDC_FTP_DIR} "\\\\Windows"
+click {ids.IDC_FTP_CHANGE}
 tab 2
 tab 3
 tab 4
 tab 5
 tab 4
-type 1035 "\\\\Temp\\\\nk.bin"
+type {ids.IDC_IMAGE_PATH} "\\\\Temp\\\\nk.bin"
 answer OK NO
-click 1038
+click {ids.IDC_WRITE_FLASH}
 answer YES YES NO
 ok
 """
@@ -154,39 +155,41 @@ class BrowserTest(unittest.TestCase):
             self.assertTrue(cookies[0]["httpOnly"])
             self.assertTrue(cookies[0]["secure"])
             self.assertEqual(cookies[0]["sameSite"], "Strict")
-            self.assertEqual(b.shown_page(), 104)
+            self.assertEqual(b.shown_page(), ids.IDD_SETTINGS)
 
             # Save Registry: the display mode and the FTP directory.
-            Select(b.control(1064)).select_by_visible_text("800 x 600")
-            b.control(1066).click()
-            b.wait(lambda d: b.control(1069).text == "Resolution : 800 x 600")
-            b.type_into(1061, "\\Windows")
-            b.control(1062).click()
-            b.wait(lambda d: b.control(1074).text == "Change FTP default directory \\Windows to :")
+            Select(b.control(ids.IDC_RESOLUTION)).select_by_visible_text("800 x 600")
+            b.control(ids.IDC_DISPLAY_CHANGE).click()
+            b.wait(lambda d: b.control(ids.IDC_RESOLUTION_LABEL).text == "Resolution : 800 x 600")
+            b.type_into(ids.IDC_FTP_DIR, "\\Windows")
+            b.control(ids.IDC_FTP_CHANGE).click()
+            b.wait(lambda d: b.control(ids.IDC_FTP_LABEL).text == "Change FTP default directory \\Windows to :")
 
             # The five pages, each drawn when its tab is chosen.
-            for caption, page in [("System Config", 108), ("Auto-execute", 109), ("Version Update", 110),
-                                  ("About Orva_Utility", 103)]:
+            for caption, page in [("System Config", ids.IDD_SYSINFO), ("Auto-execute", ids.IDD_AUTORUN),
+                                  ("Version Update", ids.IDD_UPDATE), ("About Orva_Utility", ids.IDD_ABOUTBOX)]:
                 b.tab(caption)
                 b.wait(lambda d: b.shown_page() == page)
-                if page == 108:
-                    self.assertEqual(b.control(1003).text, "R-OR5DI")
-                    self.assertTrue(b.control(1010).text.startswith("01"))
-            about = [e.text for e in d.find_elements(By.CSS_SELECTOR, '.dialog[data-template="103"] .static')]
+                if page == ids.IDD_SYSINFO:
+                    self.assertEqual(b.control(ids.IDC_SLOT1).text, "R-OR5DI")
+                    self.assertTrue(b.control(ids.IDC_SERIAL_NUMBER).text.startswith("01"))
+            about_page = f'.dialog[data-template="{ids.IDD_ABOUTBOX}"]'
+            about = [e.text for e in d.find_elements(By.CSS_SELECTOR, f"{about_page} .static")]
             self.assertIn("Orva_Utility Version 1.0", about)
             b.tab("Version Update")
 
             # The image write: the progress bar and status text as they are drawn.
-            b.type_into(1035, "\\Temp\\nk.bin")
-            d.execute_script("""
-                window.seen = {progress: [], status: []};
-                const bar = document.querySelector('.dialog[data-template="110"] [data-id="1037"]');
-                const status = document.querySelector('.dialog[data-template="110"] [data-id="1039"]');
+            b.type_into(ids.IDC_IMAGE_PATH, "\\Temp\\nk.bin")
+            page = f'.dialog[data-template="{ids.IDD_UPDATE}"]'
+            d.execute_script(f"""
+                window.seen = {{progress: [], status: []}};
+                const bar = document.querySelector('{page} [data-id="{ids.IDC_PROGRESS}"]');
+                const status = document.querySelector('{page} [data-id="{ids.IDC_STATUS}"]');
                 new MutationObserver(() => window.seen.progress.push(Number(bar.getAttribute('aria-valuenow'))))
-                    .observe(bar, {attributes: true, attributeFilter: ['aria-valuenow']});
+                    .observe(bar, {{attributes: true, attributeFilter: ['aria-valuenow']}});
                 new MutationObserver(() => window.seen.status.push(status.textContent))
-                    .observe(status, {childList: true, characterData: true, subtree: true});""")
-            b.control(1038).click()
+                    .observe(status, {{childList: true, characterData: true, subtree: true}});""")
+            b.control(ids.IDC_WRITE_FLASH).click()
             b.answer("Update OS image", "Update OS image now ? It will take several minitues and the old OS image "
                      "will be overwritten", "ok")
             b.answer("Update OS image", "Update OS image succeed, Reboot now ?", "no")
@@ -196,7 +199,7 @@ class BrowserTest(unittest.TestCase):
             self.assertGreaterEqual(len(set(middle)), 3, seen)
             writing = {s for s in seen["status"] if s.startswith("Write Flash Memory -->") and s.endswith("% done")}
             self.assertGreaterEqual(len(writing), 3, seen["status"])
-            self.assertEqual(b.control(1039).text, "Write Flash Memory --> 100 % done !")
+            self.assertEqual(b.control(ids.IDC_STATUS).text, "Write Flash Memory --> 100 % done !")
 
             # Exit with a save.
             d.find_element(By.ID, "sheet-ok").click()
@@ -234,15 +237,15 @@ class BrowserTest(unittest.TestCase):
             d = b.driver
             b.tab("Version Update")
             # Tab goes through the page's tab stops in template order.
-            b.control(1035).click()
+            b.control(ids.IDC_IMAGE_PATH).click()
             order = []
             for _ in range(3):
                 order.append(d.switch_to.active_element.get_attribute("data-id"))
                 d.switch_to.active_element.send_keys(Keys.TAB)
-            self.assertEqual(order, ["1035", "1036", "1038"])
+            self.assertEqual(order, [str(ids.IDC_IMAGE_PATH), str(ids.IDC_IMAGE_BROWSE), str(ids.IDC_WRITE_FLASH)])
 
             # Browse with Enter: the dialog lists the controller's files.
-            b.control(1036).send_keys(Keys.ENTER)
+            b.control(ids.IDC_IMAGE_BROWSE).send_keys(Keys.ENTER)
             where = b.wait(lambda d: d.find_element(By.CSS_SELECTOR, ".file-where"))
             self.assertEqual(where.text, "Look in: \\")
             names = [li.text for li in d.find_elements(By.CSS_SELECTOR, ".file-list li")]
@@ -266,17 +269,17 @@ class BrowserTest(unittest.TestCase):
             self.assertEqual([n for n in os.listdir(os.path.join(c.fs, "Temp")) if n.startswith(".")], [])
             d.find_element(By.ID, "file-open").click()
             b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file"))
-            self.assertEqual(b.control(1035).get_attribute("value"), "\\Temp\\new image.bin")
+            self.assertEqual(b.control(ids.IDC_IMAGE_PATH).get_attribute("value"), "\\Temp\\new image.bin")
 
             # Esc cancels the dialog and leaves the path alone.
-            b.control(1036).click()
+            b.control(ids.IDC_IMAGE_BROWSE).click()
             b.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".file"))
             d.switch_to.active_element.send_keys(Keys.ESCAPE)
             b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file"))
-            self.assertEqual(b.control(1035).get_attribute("value"), "\\Temp\\new image.bin")
+            self.assertEqual(b.control(ids.IDC_IMAGE_PATH).get_attribute("value"), "\\Temp\\new image.bin")
 
             # Esc on the confirmation is Cancel: nothing is erased.
-            b.control(1038).click()
+            b.control(ids.IDC_WRITE_FLASH).click()
             b.wait(lambda d: b.box()[1].startswith("Update OS image now ?"))
             d.switch_to.active_element.send_keys(Keys.ESCAPE)
             b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".box"))

@@ -15,6 +15,7 @@ os.environ.setdefault("ORVA_BIN_DIR", os.path.join(os.path.abspath(sys.argv[1] i
                                                    "bin"))
 sys.path.insert(0, HERE)
 import webutil  # noqa: E402
+from webutil import ids  # noqa: E402
 from browser_test import Browser, image_bytes  # noqa: E402
 
 from selenium.webdriver.common.by import By  # noqa: E402
@@ -44,18 +45,18 @@ def main():
         b.wait(lambda d: d.find_element(By.ID, "login").is_displayed())
         shot(d, "login")
         b.log_in()
-        b.wait(lambda d: b.shown_page() == 104)
+        b.wait(lambda d: b.shown_page() == ids.IDD_SETTINGS)
         shot(d, "page-1-save-registry")
-        for caption, page, name in [("System Config", 108, "page-2-system-config"),
-                                    ("Auto-execute", 109, "page-3-auto-execute"),
-                                    ("Version Update", 110, "page-4-version-update"),
-                                    ("About Orva_Utility", 103, "page-5-about")]:
+        for caption, page, name in [("System Config", ids.IDD_SYSINFO, "page-2-system-config"),
+                                    ("Auto-execute", ids.IDD_AUTORUN, "page-3-auto-execute"),
+                                    ("Version Update", ids.IDD_UPDATE, "page-4-version-update"),
+                                    ("About Orva_Utility", ids.IDD_ABOUTBOX, "page-5-about")]:
             b.tab(caption)
             b.wait(lambda d: b.shown_page() == page)
             shot(d, name)
 
         b.tab("Version Update")
-        b.control(1036).click()
+        b.control(ids.IDC_IMAGE_BROWSE).click()
         b.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".file"))
         d.find_element(By.XPATH, '//ul[@class="file-list"]/li[.="Storage Card"]').click()
         b.wait(lambda d: d.find_element(By.CSS_SELECTOR, ".file-where").text == "Look in: \\Storage Card")
@@ -64,7 +65,7 @@ def main():
         d.find_element(By.ID, "file-open").click()
         b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file"))
 
-        b.control(1038).click()
+        b.control(ids.IDC_WRITE_FLASH).click()
         b.wait(lambda d: b.box()[1].startswith("Update OS image now ?"))
         shot(d, "box-confirm")
         d.find_element(By.CSS_SELECTOR, '.box button[data-answer="ok"]').click()

@@ -18,6 +18,8 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 import webutil  # noqa: E402
 
+# The About page's image, as the page asks for it.
+ABOUT_IMAGE = f"/image/{webutil.ids.IDB_ABOUT}"
 
 class UtilityTest(unittest.TestCase):
     image_area = None
@@ -157,7 +159,7 @@ class Token(UtilityTest):
         self.assertEqual(status, 200)  # the page that asks for the token
         self.assertNotIn("set-cookie", headers)
         self.assertEqual(json.loads(self.u.request("GET", "/session")[2]), {"session": "free"})
-        self.assertEqual(self.u.request("GET", "/image/113")[0], 401)
+        self.assertEqual(self.u.request("GET", ABOUT_IMAGE)[0], 401)
         with self.assertRaises(webutil.WebSocketRefused) as refused:
             self.u.websocket(None)
         self.assertEqual(refused.exception.status, 401)
@@ -213,7 +215,7 @@ class Session(UtilityTest):
         cookie = parts[0]
         ws = self.u.websocket(cookie)
         ws.wait_for(lambda m: m["type"] == "state")
-        self.assertEqual(self.u.request("GET", "/image/113", cookie=cookie)[0], 200)
+        self.assertEqual(self.u.request("GET", ABOUT_IMAGE, cookie=cookie)[0], 200)
 
         status, headers, _ = self.u.request("POST", "/logout", cookie=cookie)
         self.assertEqual(status, 200)
@@ -225,7 +227,7 @@ class Session(UtilityTest):
         with self.assertRaises(webutil.WebSocketRefused) as refused:
             self.u.websocket(cookie)
         self.assertEqual(refused.exception.status, 401)
-        self.assertEqual(self.u.request("GET", "/image/113", cookie=cookie)[0], 401)
+        self.assertEqual(self.u.request("GET", ABOUT_IMAGE, cookie=cookie)[0], 401)
         self.assertEqual(json.loads(self.u.request("GET", "/session", cookie=cookie)[2]), {"session": "free"})
         self.assertEqual(self.u.request("POST", "/logout", cookie=cookie)[0], 401)
         # The token still opens a new session, with a new cookie.
@@ -287,8 +289,9 @@ class Upload(UtilityTest):
         ws = self.u.websocket(cookie)
         ws.wait_for(lambda m: m["type"] == "state" and webutil.sheet(m))
         ws.send({"op": "tab", "index": 3})
-        state = ws.wait_for(lambda m: m["type"] == "state" and not m["busy"] and webutil.control(m, 1036))
-        ws.send({"op": "press", "h": webutil.control(state, 1036)["h"]})
+        browse = webutil.ids.IDC_IMAGE_BROWSE
+        state = ws.wait_for(lambda m: m["type"] == "state" and not m["busy"] and webutil.control(m, browse))
+        ws.send({"op": "press", "h": webutil.control(state, browse)["h"]})
         state = ws.wait_for(lambda m: m["type"] == "state" and m["file"])
         return cookie, ws, state["file"]
 
@@ -391,9 +394,9 @@ class Headers(UtilityTest):
     def test_every_response_carries_the_security_headers_and_the_page_no_inline_script(self):
         cookie = self.session()
         for method, path, c in [("GET", "/", None), ("GET", "/", cookie), ("GET", "/app.js", None),
-                                ("GET", "/app.css", None), ("GET", "/session", None), ("GET", "/image/113", cookie),
+                                ("GET", "/app.css", None), ("GET", "/session", None), ("GET", ABOUT_IMAGE, cookie),
                                 ("GET", "/nothing", None), ("PUT", "/", None), ("POST", "/login", None),
-                                ("GET", "/image/113", None)]:
+                                ("GET", ABOUT_IMAGE, None)]:
             status, headers, body = self.u.request(method, path, cookie=c)
             self.assert_headers(headers, f"{method} {path} ({status})")
         status, headers, body = self.u.request("GET", "/")

@@ -15,6 +15,7 @@ import struct
 import subprocess
 import tempfile
 import time
+import types
 import urllib.parse
 
 BIN = os.environ.get("ORVA_BIN_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "bin"))
@@ -278,6 +279,17 @@ class WebSocket:
             self.sock.close()
         except OSError:
             pass
+
+
+def _resource_ids():
+    """The identifiers #defined in resources/resource.h, by name, so that a
+    test names the dialog or control it acts on: ids.IDC_FTP_DIR."""
+    with open(os.path.join(os.path.dirname(__file__), "..", "..", "resources", "resource.h")) as f:
+        found = re.findall(r"^#define (\w+) (\d+)", f.read(), re.M)
+    return types.SimpleNamespace(**{name: int(value) for name, value in found})
+
+
+ids = _resource_ids()
 
 
 def control(state, control_id, page=None):

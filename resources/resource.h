@@ -7,6 +7,16 @@
 #define IDS_HELLO 2
 #define IDS_WINDOW_CLASS 3
 
+// The sheet's pages, in tab order: a page's index on the sheet.
+enum SheetPage {
+    PAGE_SAVE_REGISTRY,
+    PAGE_SYSTEM_CONFIG,
+    PAGE_AUTO_EXECUTE,
+    PAGE_VERSION_UPDATE,
+    PAGE_ABOUT,
+    PAGE_COUNT
+};
+
 // Dialogs
 #define IDD_ABOUTBOX 103
 #define IDD_SETTINGS 104

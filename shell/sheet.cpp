@@ -8,12 +8,13 @@ int RunUtilitySheet(HWND hwndMain) {
     static const struct {
         WORD dialog;
         DLGPROC proc;
-    } kPages[5] = {
+    } kPages[PAGE_COUNT] = {
+        // In the order of SheetPage.
         {IDD_SETTINGS, SettingsPageProc}, {IDD_SYSINFO, SystemInfoPageProc}, {IDD_AUTORUN, AutoRunPageProc},
         {IDD_UPDATE, UpdatePageProc},     {IDD_ABOUTBOX, AboutPageProc},
     };
-    PROPSHEETPAGE psp[5];
-    for (int i = 0; i < 5; ++i) {
+    PROPSHEETPAGE psp[PAGE_COUNT];
+    for (int i = 0; i < PAGE_COUNT; ++i) {
         psp[i] = PROPSHEETPAGE{};
         psp[i].dwSize = sizeof(PROPSHEETPAGE);
         psp[i].dwFlags = 0;
@@ -28,8 +29,8 @@ int RunUtilitySheet(HWND hwndMain) {
     psh.hwndParent = hwndMain;
     psh.hInstance = g_hInstance;
     psh.pszCaption = TEXT("Orva_Utility [Ver 1.0]");
-    psh.nPages = 5;
-    psh.nStartPage = 0;
+    psh.nPages = PAGE_COUNT;
+    psh.nStartPage = PAGE_SAVE_REGISTRY;
     psh.ppsp = psp;
     psh.pfnCallback = nullptr;
     PropertySheetW(&psh);

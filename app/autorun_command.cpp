@@ -20,7 +20,9 @@ std::string row_line(CommandFrontend& frontend, long row) {
     return std::to_string(row) + (path.empty() ? "" : " " + path);
 }
 
-std::string check(const Options& options) {
+}  // namespace
+
+std::string commands::autorun::check(const Options& options) {
     if (options.args.size() > 2) return usage_of(options, "takes at most N and PATH");
     long row = 0;
     if (!options.args.empty() && !parse_int(options.args[0], 1, kRows, &row))
@@ -34,11 +36,10 @@ std::string check(const Options& options) {
     return check_saving(options, options.args.size() == 2);
 }
 
-int plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
+int commands::autorun::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     long row = 0;
     if (!options.args.empty()) parse_int(options.args[0], 1, kRows, &row);
     const bool change = options.args.size() == 2;
-    frontend.add_step([&frontend] { frontend.select_page(2); });
     if (change) {
         const std::u16string path = platform::to_utf16(options.args[1]);
         frontend.add_step([row, path, &frontend] {
@@ -53,9 +54,5 @@ int plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     plan_close(options, frontend, change);
     return 0;
 }
-
-}  // namespace
-
-const CommandDef kAutorunCommand{"autorun", check, plan};
 
 }  // namespace orva::app

@@ -7,30 +7,41 @@
 #include "app/session.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
+#include "resources/resource.h"
 
 namespace orva::app {
 
-const CommandDef* find_command(const std::string& name) {
-    for (const CommandDef* command : {&kInfoCommand, &kDisplayCommand, &kFtpDirCommand, &kHttpDirCommand,
-                                      &kAutorunCommand, &kUpdateCommand, &kSaveCommand, &kFactoryResetCommand})
-        if (name == command->name) return command;
-    return nullptr;
-}
+namespace {
+
+// The code of the table's commands, in the table's order.
+struct CommandCode {
+    std::string (*check)(const Options&);
+    int (*plan)(const Options&, ctl::Controller&, CommandFrontend&);
+};
+constexpr CommandCode kCode[] = {
+#define ORVA_OPTION(...)
+#define ORVA_COMMAND(code, ...) {commands::code::check, commands::code::plan},
+#include "app/command_line.def"
+#undef ORVA_OPTION
+#undef ORVA_COMMAND
+};
+
+}  // namespace
 
 std::string utf8(const std::u16string& text) { return platform::to_utf8(text); }
 
 std::string usage_of(const Options& options, const std::string& what) { return options.command + ": " + what; }
 
 std::string check_saving(const Options& options, bool changes) {
-    if (options.reboot && !changes)
+    if (options.has("--reboot") && !changes)
         return usage_of(options, "--reboot needs a change to save; nothing offers a reboot here");
-    if (options.reboot && options.no_save)
+    if (options.has("--reboot") && options.has("--no-save"))
         return usage_of(options, "--reboot and --no-save: nothing is saved, so nothing offers a reboot");
     return "";
 }
 
 void plan_close(const Options& options, CommandFrontend& frontend, bool changes) {
-    frontend.close_with(changes && !options.no_save, options.reboot);
+    frontend.close_with(changes && !options.has("--no-save"), options.has("--reboot"));
 }
 
 bool parse_int(const std::string& text, long lo, long hi, long* out) {
@@ -46,20 +57,25 @@ int run_command(const Options& options) {
         std::fprintf(stderr, "orva-utility: %s\n", what.c_str());
         return 2;
     };
-    const CommandDef* command = find_command(options.command);
-    if (!command) return usage("unknown command " + options.command + " (see --help)");
-    if (options.json && command != &kInfoCommand) return usage(usage_of(options, "--json is an option of info only"));
-    if (options.sha256 && command != &kUpdateCommand)
-        return usage(usage_of(options, "--sha256 is an option of update only"));
-    std::string error = command->check(options);
+    const auto& commands = options.table->commands;
+    size_t row = 0;
+    while (row < commands.size() && options.command != commands[row].words) ++row;
+    if (row == commands.size() || options.table != &command_table())
+        return usage("unknown command " + options.command + " (see --help)");
+    const CommandCode& command = kCode[row];
+    std::string error = command.check(options);
     if (!error.empty()) return usage(error);
 
-    auto controller = open_controller(options.controller, &error);
+    auto controller = open_controller(options.value("--controller"), &error);
     if (!controller) return usage(error);
     CommandFrontend frontend([](int code) { end_process(code); });
     // Standard error carries the command's failures and progress only.
     platform::set_debug_echo(false);
-    int code = command->plan(options, *controller, frontend);
+    // The sheet opens on its first page; a command of another page starts by
+    // choosing that page's tab.
+    if (const int page = commands[row].page; page != PAGE_SAVE_REGISTRY)
+        frontend.add_step([&frontend, page] { frontend.select_page(page); });
+    int code = command.plan(options, *controller, frontend);
     if (code == 0) {
         run_program(frontend, [&frontend] { return frontend.exit_code(); });
         code = frontend.exit_code();

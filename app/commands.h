@@ -1,13 +1,13 @@
 // The one-shot commands of orva-utility: each checks its arguments, opens the
-// controller, plans its work on the pages through a CommandFrontend and runs
-// the program once.
+// controller, plans its work on its page through a CommandFrontend and runs
+// the program once. The commands are the rows of app/command_line.def.
 #pragma once
 
 #include <string>
 
-#include "frontends/command/command_frontend.h"
 #include "app/options.h"
 #include "controller/controller.h"
+#include "frontends/command/command_frontend.h"
 
 namespace orva::app {
 
@@ -17,29 +17,23 @@ using command::CommandFrontend;
 // operation failed, 2 a bad argument or no controller.
 int run_command(const Options& options);
 
-// What one command is made of. `check` looks at the arguments before the
-// controller is opened and returns a usage error, or "" when they are fine.
-// `plan` adds the steps and answers to the frontend once the controller is
-// open; it returns 0 to run the program, or an exit code to end with at once
-// (having printed why).
-struct CommandDef {
-    const char* name;
-    std::string (*check)(const Options&);
-    int (*plan)(const Options&, ctl::Controller&, CommandFrontend&);
-};
-
-// The command of a command word; nullptr for any other word.
-const CommandDef* find_command(const std::string& name);
-
-// Per area.
-extern const CommandDef kInfoCommand;
-extern const CommandDef kDisplayCommand;
-extern const CommandDef kFtpDirCommand;
-extern const CommandDef kHttpDirCommand;
-extern const CommandDef kAutorunCommand;
-extern const CommandDef kUpdateCommand;
-extern const CommandDef kSaveCommand;
-extern const CommandDef kFactoryResetCommand;
+// The code of each command, in namespace commands::CODE of its row:
+//   check  looks at the arguments before the controller is opened and
+//          returns a usage error, or "" when they are fine.
+//   plan   adds the steps and answers to the frontend once the controller is
+//          open (the sheet starts on the command's page); it returns 0 to run
+//          the program, or an exit code to end with at once (having printed why).
+namespace commands {
+#define ORVA_OPTION(...)
+#define ORVA_COMMAND(code, ...)                                                               \
+    namespace code {                                                                          \
+    std::string check(const Options& options);                                                \
+    int plan(const Options& options, ctl::Controller& controller, CommandFrontend& frontend); \
+    }
+#include "app/command_line.def"
+#undef ORVA_OPTION
+#undef ORVA_COMMAND
+}  // namespace commands
 
 // Shared by the commands: the page texts a command prints, as UTF-8.
 std::string utf8(const std::u16string& text);

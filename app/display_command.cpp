@@ -132,14 +132,16 @@ void print_mode(CommandFrontend& frontend) {
 
 constexpr const char* kModeSyntax = "WxH, WxHxBPP or WxHxBPP@HZ, e.g. 640x480x16@60";
 
-std::string check(const Options& options) {
+}  // namespace
+
+std::string commands::display::check(const Options& options) {
     if (options.args.size() > 1) return usage_of(options, "takes at most one MODE (" + std::string(kModeSyntax) + ")");
     if (options.args.size() == 1 && !parse_mode(options.args[0]))
         return usage_of(options, "bad MODE \"" + options.args[0] + "\" (" + kModeSyntax + ")");
     return check_saving(options, !options.args.empty());
 }
 
-int plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
+int commands::display::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     if (!options.args.empty()) {
         const Mode mode = *parse_mode(options.args[0]);
         frontend.add_step([mode, &frontend] { apply(mode, frontend); });
@@ -148,9 +150,5 @@ int plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     plan_close(options, frontend, !options.args.empty());
     return 0;
 }
-
-}  // namespace
-
-const CommandDef kDisplayCommand{"display", check, plan};
 
 }  // namespace orva::app

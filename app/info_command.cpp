@@ -72,7 +72,7 @@ std::u16string label_of(const platform::Window& page, HWND field) {
 void show(const Options& options, CommandFrontend& frontend) {
     const platform::Window* page = platform::find_window(platform::active_dialog());
     if (!page || !frontend.control(IDC_SERIAL_NUMBER)) return frontend.fail("the System Config page did not open");
-    if (options.json) {
+    if (options.has("--json")) {
         std::string line = "{";
         for (const Field& f : kFields) {
             if (line.size() > 1) line += ", ";
@@ -95,20 +95,17 @@ void show(const Options& options, CommandFrontend& frontend) {
                       std::to_string(retries) + " retries); the page shows " + utf8(frontend.text(IDC_SERIAL_NUMBER)));
 }
 
-std::string check(const Options& options) {
+}  // namespace
+
+std::string commands::info::check(const Options& options) {
     if (!options.args.empty()) return usage_of(options, "takes no arguments (did you mean --json?)");
     return check_saving(options, false);
 }
 
-int plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
-    frontend.add_step([&frontend] { frontend.select_page(1); });
+int commands::info::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     frontend.add_step([&options, &frontend] { show(options, frontend); });
     plan_close(options, frontend, false);
     return 0;
 }
-
-}  // namespace
-
-const CommandDef kInfoCommand{"info", check, plan};
 
 }  // namespace orva::app

@@ -64,17 +64,17 @@ int main(int argc, char** argv) {
     auto parsed = orva::app::parse_options(std::vector<std::string>(argv + 1, argv + argc), &error);
     if (!parsed) return usage_error(error);
     const orva::app::Options& options = *parsed;
-    if (options.help) {
-        std::fputs(orva::app::kUsage, stdout);
+    if (options.has("--help")) {
+        std::fputs(orva::app::usage_text().c_str(), stdout);
         return 0;
     }
-    if (options.version) {
+    if (options.has("--version")) {
         std::puts("orva-utility " ORVA_VERSION);
         return 0;
     }
     if (!options.command.empty()) return orva::app::run_command(options);
 
-    std::string frontend_name = options.frontend;
+    std::string frontend_name = options.value("--frontend").value_or("");
     const std::string& script_path = options.script;
     if (!frontend_name.empty() && frontend_name != "qt" && frontend_name != "terminal" && frontend_name != "script" &&
         frontend_name != "web")
@@ -90,25 +90,26 @@ int main(int argc, char** argv) {
     if (frontend_name == "script" && script_path.empty()) return usage_error("the script frontend needs a SCRIPT");
     if (frontend_name != "script" && !script_path.empty())
         return usage_error("a SCRIPT is run only by the script frontend (--frontend script)");
-    if (options.trace && frontend_name != "script") return usage_error("--trace needs the script frontend");
+    const bool trace = options.has("--trace");
+    if (trace && frontend_name != "script") return usage_error("--trace needs the script frontend");
 
     std::vector<orva::script::Command> commands;
     if (frontend_name == "script" && !read_script(script_path, &commands, &error)) return usage_error(error);
 
-    auto controller = orva::app::open_controller(options.controller, &error);
+    auto controller = orva::app::open_controller(options.value("--controller"), &error);
     if (!controller) return usage_error(error);
 
     std::unique_ptr<orva::platform::Frontend> frontend;
     if (frontend_name == "script") {
-        frontend = std::make_unique<orva::script::ScriptFrontend>(std::move(commands), script_path, stdout,
-                                                                  options.trace, [] { orva::app::end_process(2); });
+        frontend = std::make_unique<orva::script::ScriptFrontend>(std::move(commands), script_path, stdout, trace,
+                                                                  [] { orva::app::end_process(2); });
     } else if (frontend_name == "qt") {
         frontend = orva::make_qt_frontend(argc, argv, &error);
     } else if (frontend_name == "web") {
         orva::WebFrontendOptions web;
-        if (options.listen) web.listen = *options.listen;
-        web.tls_cert = options.tls_cert;
-        web.tls_key = options.tls_key;
+        if (auto listen = options.value("--listen")) web.listen = *listen;
+        web.tls_cert = options.value("--tls-cert").value_or("");
+        web.tls_key = options.value("--tls-key").value_or("");
         // The certificate made on first use stays with the controller; an
         // upload may hold no more than the image area.
         web.keep_dir = controller->dir();

@@ -1,11 +1,171 @@
-// Parsing the command line of orva-utility, and its --help text.
+// Parsing the command line of orva-utility, and its --help text, both from
+// the table of options and commands.
 #include "app/options.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 namespace orva::app {
 
-const char* const kUsage =
+namespace {
+
+using enum OptionKind;
+using enum OptionScope;
+
+const OptionSpec& known_option(const CommandTable& table, std::string_view name) {
+    const OptionSpec* option = find_option(table, name);
+    if (!option) {
+        std::fprintf(stderr, "orva-utility: the program asked for the option %.*s, which it does not have\n",
+                     int(name.size()), name.data());
+        std::abort();
+    }
+    return *option;
+}
+
+// The option an argument that starts with "-" gives, with the name it was
+// spelled by and its value when the same argument holds it ("--name=VALUE",
+// or "-CVALUE" for a one-letter alias).
+struct Spelled {
+    const OptionSpec* option = nullptr;
+    std::string name;
+    std::optional<std::string> value;
+};
+
+Spelled spelled_option(const CommandTable& table, const std::string& arg) {
+    if (const OptionSpec* option = find_option(table, arg)) return {option, arg, std::nullopt};
+    for (const OptionSpec& option : table.options) {
+        if (option.kind == Flag) continue;
+        const std::string name = option.name;
+        if (arg.compare(0, name.size() + 1, name + "=") == 0) return {&option, name, arg.substr(name.size() + 1)};
+        if (option.alias && std::strlen(option.alias) == 2 && arg.size() > 2 && arg.compare(0, 2, option.alias) == 0)
+            return {&option, option.alias, arg.substr(2)};
+    }
+    return {};
+}
+
+// The command that `words` begin with, and how many words name it; a
+// command of two words is taken only whole.
+const CommandSpec* match_command(const CommandTable& table, const std::vector<std::string>& words, size_t* taken) {
+    for (const CommandSpec& command : table.commands) {
+        const std::string_view name = command.words;
+        const size_t space = name.find(' ');
+        if (space == std::string_view::npos) {
+            if (!words.empty() && words[0] == name) return *taken = 1, &command;
+        } else if (words.size() >= 2 && words[0] == name.substr(0, space) && words[1] == name.substr(space + 1)) {
+            return *taken = 2, &command;
+        }
+    }
+    return nullptr;
+}
+
+// Whether `word` is the first of the words of a command of two words.
+bool begins_command(const CommandTable& table, const std::string& word) {
+    for (const CommandSpec& command : table.commands) {
+        const std::string_view name = command.words;
+        if (name.size() > word.size() && name.substr(0, word.size()) == word && name[word.size()] == ' ') return true;
+    }
+    return false;
+}
+
+// "info", "info and update", "info, save and update": the commands that list `option`.
+std::string commands_listing(const CommandTable& table, std::string_view option) {
+    std::vector<std::string> names;
+    for (const CommandSpec& command : table.commands)
+        if (lists_option(command, option)) names.push_back(command.words);
+    std::string out;
+    for (size_t i = 0; i < names.size(); ++i) out += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    return out;
+}
+
+}  // namespace
+
+bool Options::has(std::string_view name) const { return given.count(known_option(*table, name).name) > 0; }
+
+std::optional<std::string> Options::value(std::string_view name) const {
+    auto it = given.find(known_option(*table, name).name);
+    if (it == given.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<Options> parse_options(const std::vector<std::string>& argv, std::string* error,
+                                     const CommandTable& table) {
+    Options o;
+    o.table = &table;
+    auto bad = [&](const std::string& what) {
+        *error = what;
+        return std::nullopt;
+    };
+    std::vector<std::string> words;
+    bool options = true;
+    for (size_t i = 0; i < argv.size(); ++i) {
+        const std::string& a = argv[i];
+        if (!options || a == "-" || a.empty() || a[0] != '-') {
+            words.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            options = false;
+            continue;
+        }
+        Spelled s = spelled_option(table, a);
+        if (!s.option) return bad("unknown option " + a + " (see --help)");
+        const OptionSpec& option = *s.option;
+        if (option.kind != Flag && option.kind != Optional && !s.value) {
+            if (i + 1 >= argv.size()) return bad(s.name + " needs " + option.needs);
+            s.value = argv[++i];
+        }
+        if (option.kind == NonEmpty && s.value->empty()) return bad(s.name + " needs " + option.needs);
+        o.given[option.name] = s.value.value_or("");
+    }
+    auto given = [&](const char* name) { return o.given.count(name) > 0; };
+    if (given("--help") || given("--version")) return o;
+
+    // The web frontend's options need it, and its certificate and key go together.
+    const auto frontend = o.given.find("--frontend");
+    for (const char* name : {"--listen", "--tls-cert", "--tls-key"})
+        if (given(name) && (frontend == o.given.end() || frontend->second != "web"))
+            return bad(std::string(name) + " needs the web frontend (--frontend web)");
+    if (given("--tls-cert") != given("--tls-key")) return bad("--tls-cert and --tls-key go together");
+
+    size_t taken = 0;
+    if (const CommandSpec* command = match_command(table, words, &taken)) {
+        o.command = command->words;
+        o.args.assign(words.begin() + ptrdiff_t(taken), words.end());
+        for (const OptionSpec& option : table.options) {
+            auto it = o.given.find(option.name);
+            if (it == o.given.end()) continue;
+            // An empty value chooses nothing ("--frontend=" leaves the choice to the program).
+            if (option.scope == Program && (option.kind == Flag || !it->second.empty()))
+                return bad(std::string(option.name) + " is not used by the command " + o.command);
+            if (option.scope == Listed && !lists_option(*command, option.name))
+                return bad(o.command + ": " + option.name + " is an option of " + commands_listing(table, option.name) +
+                           " only");
+        }
+        return o;
+    }
+    if (!words.empty() && begins_command(table, words[0])) {
+        if (words.size() == 1) return bad(words[0] + " needs a second command word (see --help)");
+        return bad("unknown command " + words[0] + " " + words[1] + " (see --help)");
+    }
+    if (words.size() > 1) {
+        std::error_code ec;
+        if (words[0] == "-" || std::filesystem::exists(words[0], ec))
+            return bad("more than one script given: " + words[0] + " and " + words[1]);
+        return bad("unknown command " + words[0] + " (see --help)");
+    }
+    if (!words.empty()) o.script = words[0];
+    for (const OptionSpec& option : table.options)
+        if ((option.scope == Commands || option.scope == Listed) && given(option.name))
+            return bad(std::string(option.name) + " is an option of the commands (see --help)");
+    return o;
+}
+
+namespace {
+
+// --help's parts around what the table gives.
+constexpr const char* kHelpHead =
     "usage: orva-utility [-C DIR] COMMAND [ARGS] [--no-save] [--reboot]\n"
     "       orva-utility [-C DIR] [--frontend qt|terminal|script] [--trace] [SCRIPT]\n"
     "       orva-utility [-C DIR] --frontend web [--listen ADDR:PORT] [--tls-cert FILE --tls-key FILE]\n"
@@ -14,51 +174,17 @@ const char* const kUsage =
     "terminal; with SCRIPT ('-' for standard input) the script frontend runs it.\n"
     "\n"
     "Commands: each runs the program on the controller, does one task on its page as an\n"
-    "operator would, closes it and exits.\n"
-    "  info [--json]           the System Config page, one \"LABEL: TEXT\" line per field;\n"
-    "                          --json: one object with slot1, serial_number, mac1, mac2,\n"
-    "                          flash_size, eeprom_size, os_image_size, os_version,\n"
-    "                          sdk_version and kernel_version\n"
-    "  display [MODE]          shows the display mode (640x480x16@60) or sets it; MODE is\n"
-    "                          WxH, WxHxBPP or WxHxBPP@HZ, parts left out stay as they are\n"
-    "  ftp-dir [PATH]          shows or sets the FTP server's default directory\n"
-    "  http-dir [PATH]         shows or sets the HTTP server's default directory\n"
-    "  autorun [N [PATH]]      lists the ten programs started at boot (\"N PATH\"), shows\n"
-    "                          program N (1 to 10) or sets it (\"\" empties it)\n"
-    "  update IMAGE [--sha256 HEX]\n"
-    "                          writes an OS image into flash: a controller path such as\n"
-    "                          \\Temp\\nk.bin, or a file inside the controller's fs/;\n"
-    "                          --sha256 checks the image before anything is erased;\n"
-    "                          progress goes to standard error\n"
-    "  save                    saves the registry to flash (the exit prompt, answered Yes)\n"
-    "  factory-reset           \"Recover to Factory Settings\", confirmed\n"
+    "operator would, closes it and exits.\n";
+constexpr const char* kHelpSaving =
     "\n"
     "  A command that sets a value saves the registry as the exit prompt does (Yes, Yes)\n"
     "  and declines the reboot offer; update and factory-reset never save (the registry\n"
-    "  they erased must not be written back), commands that only show never save.\n"
-    "  --no-save               leaves the registry unsaved (the exit prompt answered No)\n"
-    "  --reboot                accepts the reboot offer (save, factory-reset, update, and\n"
-    "                          a command that sets a value)\n"
+    "  they erased must not be written back), commands that only show never save.\n";
+constexpr const char* kHelpOptions =
     "  A failure box is printed as \"orva-utility: CAPTION: TEXT\" on standard error.\n"
     "\n"
-    "Options (anywhere on the line; \"--\" ends them):\n"
-    "  -C DIR, --controller DIR\n"
-    "                          the controller (default: $ORVA_CONTROLLER, else the one in\n"
-    "                          $XDG_STATE_HOME/orva-utility/controller, created on first use)\n"
-    "  --frontend NAME         qt (a window), terminal (ncurses), script, or web (a browser\n"
-    "                          over HTTPS: prints \"orva-utility: serving https://HOST:PORT/\n"
-    "                          ?token=TOKEN (certificate SHA-256 XX:XX:...)\" on standard error)\n"
-    "  --listen ADDR:PORT      with the web frontend: where to serve (default 127.0.0.1:8443;\n"
-    "                          [::1]:8443 for IPv6, 0.0.0.0:8443 for every address, port 0\n"
-    "                          for a free one)\n"
-    "  --tls-cert FILE, --tls-key FILE\n"
-    "                          with the web frontend: its certificate and private key (PEM);\n"
-    "                          without them a self-signed one is made on first use and kept\n"
-    "                          in the controller directory (web-cert.pem, web-key.pem)\n"
-    "  --trace                 with the script frontend: also every change the program\n"
-    "                          makes to a control\n"
-    "  -h, --help              this text\n"
-    "  --version               prints \"orva-utility VERSION\"\n"
+    "Options (anywhere on the line; \"--\" ends them):\n";
+constexpr const char* kHelpTail =
     "\n"
     "Script: one action a line: tab N, type ID \"TEXT\", select ID N, click ID,\n"
     "answer OK|CANCEL|YES|NO|ABORT|RETRY|IGNORE..., pick \"PATH\", pick cancel,\n"
@@ -75,112 +201,70 @@ const char* const kUsage =
     "Exit status: 0 success; 1 the operation failed (a failure box, a refused flush);\n"
     "2 a bad command line (unknown command or option, bad argument) or no controller.\n";
 
-namespace {
+// Where an entry's text starts.
+constexpr size_t kTextColumn = 26;
 
-constexpr std::string_view kCommands[] = {"info",    "display", "ftp-dir", "http-dir",
-                                          "autorun", "update",  "save",    "factory-reset"};
+// "  HEADING  text", the text's further lines under its first; a heading too
+// long for the text's column stands on a line of its own.
+std::string entry(const std::string& heading, std::string_view text) {
+    std::string out = "  " + heading;
+    if (out.size() + 2 <= kTextColumn) out.resize(kTextColumn, ' ');
+    else out += "\n" + std::string(kTextColumn, ' ');
+    for (size_t start = 0;;) {
+        const size_t end = text.find('\n', start);
+        out += std::string(text.substr(start, end - start)) + "\n";
+        if (end == std::string_view::npos) break;
+        out += std::string(kTextColumn, ' ');
+        start = end + 1;
+    }
+    return out;
+}
+
+// " DIR" after an option's name, or "[=FILE]" for a value it may go without.
+std::string value_heading(const OptionSpec& option) {
+    if (!option.value) return "";
+    return option.kind == Optional ? std::string("[=") + option.value + "]" : std::string(" ") + option.value;
+}
+
+// "-C DIR, --controller DIR".
+std::string option_heading(const OptionSpec& option) {
+    return (option.alias ? option.alias + value_heading(option) + ", " : "") + option.name + value_heading(option);
+}
+
+// The entries of the options of `scope` that have a text of their own, each
+// with the options that share it.
+std::string option_entries(const CommandTable& table, OptionScope scope_a, OptionScope scope_b) {
+    std::string out, heading, text;
+    for (const OptionSpec& option : table.options) {
+        if ((option.scope != scope_a && option.scope != scope_b) || !option.help) continue;
+        if (*option.help == '\0' && !heading.empty()) {
+            heading += ", " + option_heading(option);
+            continue;
+        }
+        if (!heading.empty()) out += entry(heading, text);
+        heading = option_heading(option);
+        text = option.help;
+    }
+    if (!heading.empty()) out += entry(heading, text);
+    return out;
+}
 
 }  // namespace
 
-bool is_command_word(std::string_view word) {
-    for (std::string_view c : kCommands)
-        if (c == word) return true;
-    return false;
-}
-
-std::optional<Options> parse_options(const std::vector<std::string>& argv, std::string* error) {
-    Options o;
-    auto bad = [&](const std::string& what) {
-        *error = what;
-        return std::nullopt;
-    };
-    std::vector<std::string> words;
-    bool options = true;
-    for (size_t i = 0; i < argv.size(); ++i) {
-        const std::string& a = argv[i];
-        // An option's value: the next word, or what follows "=" in the same one.
-        auto value = [&](const std::string& name, std::string* out) {
-            if (a.size() > name.size() && a.compare(0, name.size() + 1, name + "=") == 0) {
-                *out = a.substr(name.size() + 1);
-                return true;
-            }
-            if (a != name) return false;
-            if (i + 1 >= argv.size()) return false;
-            *out = argv[++i];
-            return true;
-        };
-        std::string v;
-        if (!options || a == "-" || a.empty() || a[0] != '-') {
-            words.push_back(a);
-        } else if (a == "--") {
-            options = false;
-        } else if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--version") {
-            o.version = true;
-        } else if (a == "--controller" || a.rfind("--controller=", 0) == 0) {
-            if (!value("--controller", &v)) return bad("--controller needs a directory");
-            o.controller = v;
-        } else if (a == "-C") {
-            if (i + 1 >= argv.size()) return bad("-C needs a directory");
-            o.controller = argv[++i];
-        } else if (a.rfind("-C", 0) == 0) {
-            o.controller = a.substr(2);
-        } else if (a == "--frontend" || a.rfind("--frontend=", 0) == 0) {
-            if (!value("--frontend", &v)) return bad("--frontend needs a value");
-            o.frontend = v;
-        } else if (a == "--sha256" || a.rfind("--sha256=", 0) == 0) {
-            if (!value("--sha256", &v)) return bad("--sha256 needs a checksum");
-            o.sha256 = v;
-        } else if (a == "--listen" || a.rfind("--listen=", 0) == 0) {
-            if (!value("--listen", &v)) return bad("--listen needs ADDR:PORT");
-            o.listen = v;
-        } else if (a == "--tls-cert" || a.rfind("--tls-cert=", 0) == 0) {
-            if (!value("--tls-cert", &v) || v.empty()) return bad("--tls-cert needs a file");
-            o.tls_cert = v;
-        } else if (a == "--tls-key" || a.rfind("--tls-key=", 0) == 0) {
-            if (!value("--tls-key", &v) || v.empty()) return bad("--tls-key needs a file");
-            o.tls_key = v;
-        } else if (a == "--trace") {
-            o.trace = true;
-        } else if (a == "--no-save") {
-            o.no_save = true;
-        } else if (a == "--reboot") {
-            o.reboot = true;
-        } else if (a == "--json") {
-            o.json = true;
-        } else {
-            return bad("unknown option " + a + " (see --help)");
-        }
+std::string usage_text(const CommandTable& table) {
+    std::string out = kHelpHead;
+    for (const CommandSpec& command : table.commands) {
+        std::string heading = std::string(command.words) + (*command.args ? " " : "") + command.args;
+        for (const OptionSpec& option : table.options)
+            if (option.scope == Listed && lists_option(command, option.name))
+                heading += std::string(" [") + option.name + value_heading(option) + "]";
+        out += entry(heading, command.summary);
     }
-    if (o.help || o.version) return o;
-    const bool web_options = o.listen || !o.tls_cert.empty() || !o.tls_key.empty();
-    if (web_options && o.frontend != "web")
-        return bad(std::string(o.listen              ? "--listen"
-                               : !o.tls_cert.empty() ? "--tls-cert"
-                                                     : "--tls-key") +
-                   " needs the web frontend (--frontend web)");
-    if (o.tls_cert.empty() != o.tls_key.empty()) return bad("--tls-cert and --tls-key go together");
-    if (!words.empty() && is_command_word(words[0])) {
-        o.command = words[0];
-        o.args.assign(words.begin() + 1, words.end());
-        if (!o.frontend.empty()) return bad("--frontend is not used by the command " + o.command);
-        if (o.trace) return bad("--trace is not used by the command " + o.command);
-        return o;
-    }
-    if (words.size() > 1) {
-        std::error_code ec;
-        if (words[0] == "-" || std::filesystem::exists(words[0], ec))
-            return bad("more than one script given: " + words[0] + " and " + words[1]);
-        return bad("unknown command " + words[0] + " (see --help)");
-    }
-    if (!words.empty()) o.script = words[0];
-    for (auto [given, name] : {std::pair{o.no_save, "--no-save"},
-                               {o.reboot, "--reboot"},
-                               {o.json, "--json"},
-                               {o.sha256.has_value(), "--sha256"}})
-        if (given) return bad(std::string(name) + " is an option of the commands (see --help)");
-    return o;
+    out += kHelpSaving;
+    out += option_entries(table, Commands, Commands);
+    out += kHelpOptions;
+    out += option_entries(table, Everywhere, Program);
+    return out + kHelpTail;
 }
 
 }  // namespace orva::app

@@ -1,41 +1,42 @@
 // The command line of orva-utility: options anywhere, then either a one-shot
-// command with its arguments or a script for the script frontend.
+// command with its arguments or a script for the script frontend. Which
+// options and commands there are is the table of app/command_line.def.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/command_table.h"
+
 namespace orva::app {
 
 struct Options {
-    bool help = false;
-    bool version = false;                   // --version
-    std::optional<std::string> controller;  // --controller DIR, -C DIR
-    std::string frontend;                   // --frontend NAME ("" when not given)
-    bool trace = false;                     // --trace
-    std::string script;                     // SCRIPT ("" when none; "-" is standard input)
-    std::string command;                    // a command word ("" when none)
-    std::vector<std::string> args;          // the command's arguments
-    bool no_save = false;                   // --no-save
-    bool reboot = false;                    // --reboot
-    bool json = false;                      // --json
-    std::optional<std::string> sha256;      // --sha256 HEX
-    std::optional<std::string> listen;      // --listen ADDR:PORT (web frontend)
-    std::string tls_cert, tls_key;          // --tls-cert FILE, --tls-key FILE (web frontend)
-};
+    std::string command;            // the command's words ("" when none)
+    std::vector<std::string> args;  // the command's arguments
+    std::string script;             // SCRIPT ("" when none; "-" is standard input)
+    // The options given, by name ("--json"), with their values ("" for a
+    // flag); a repeated option keeps its last value.
+    std::map<std::string, std::string, std::less<>> given;
+    const CommandTable* table = &command_table();
 
-// Whether `word` names a one-shot command (info, display, ...).
-bool is_command_word(std::string_view word);
+    // Whether option `name` was given; its value when it was. `name` must be
+    // an option of the table (anything else is a mistake of the program, and
+    // ends it).
+    bool has(std::string_view name) const;
+    std::optional<std::string> value(std::string_view name) const;
+};
 
 // Parses the arguments after the program name. Options may stand before or
 // after the command and its arguments; "--" ends them. The first other word
 // is a command when it is a command word, otherwise the SCRIPT. nullopt and
 // a one-line message on a bad command line.
-std::optional<Options> parse_options(const std::vector<std::string>& argv, std::string* error);
+std::optional<Options> parse_options(const std::vector<std::string>& argv, std::string* error,
+                                     const CommandTable& table = command_table());
 
 // The text of --help.
-extern const char* const kUsage;
+std::string usage_text(const CommandTable& table = command_table());
 
 }  // namespace orva::app

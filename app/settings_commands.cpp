@@ -44,46 +44,45 @@ int plan_directory(const Options& options, const DirectoryRow& row, CommandFront
     return 0;
 }
 
-int plan_ftp(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
+}  // namespace
+
+std::string commands::ftp_dir::check(const Options& options) { return check_directory(options); }
+
+int commands::ftp_dir::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     return plan_directory(options, kFtp, frontend);
 }
 
-int plan_http(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
+std::string commands::http_dir::check(const Options& options) { return check_directory(options); }
+
+int commands::http_dir::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     return plan_directory(options, kHttp, frontend);
 }
 
-std::string check_save(const Options& options) {
+std::string commands::save::check(const Options& options) {
     if (!options.args.empty()) return usage_of(options, "takes no arguments");
-    if (options.no_save) return usage_of(options, "--no-save leaves nothing to do");
+    if (options.has("--no-save")) return usage_of(options, "--no-save leaves nothing to do");
     return "";
 }
 
-int plan_save(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
-    frontend.close_with(true, options.reboot);
+int commands::save::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
+    frontend.close_with(true, options.has("--reboot"));
     return 0;
 }
 
-std::string check_factory_reset(const Options& options) {
+std::string commands::factory_reset::check(const Options& options) {
     if (!options.args.empty()) return usage_of(options, "takes no arguments");
     return "";
 }
 
-int plan_factory_reset(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
+int commands::factory_reset::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     // "are you sure ?" Yes, the "please wait" notice, then the reboot offer.
     frontend.answer(IDYES);
     frontend.answer(IDOK);
-    frontend.answer(options.reboot ? IDYES : IDNO);
+    frontend.answer(options.has("--reboot") ? IDYES : IDNO);
     frontend.add_step([&frontend] { frontend.click(IDC_FACTORY_RESTORE); });
     // Saving now would write back the registry the restore has just erased.
     frontend.close_with(false, false);
     return 0;
 }
-
-}  // namespace
-
-const CommandDef kFtpDirCommand{"ftp-dir", check_directory, plan_ftp};
-const CommandDef kHttpDirCommand{"http-dir", check_directory, plan_http};
-const CommandDef kSaveCommand{"save", check_save, plan_save};
-const CommandDef kFactoryResetCommand{"factory-reset", check_factory_reset, plan_factory_reset};
 
 }  // namespace orva::app

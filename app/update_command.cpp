@@ -53,15 +53,18 @@ std::optional<std::string> controller_path(const std::string& image, const fs::p
     return out;
 }
 
-std::string check(const Options& options) {
+}  // namespace
+
+std::string commands::update::check(const Options& options) {
     if (options.args.empty()) return usage_of(options, "needs an IMAGE");
     if (options.args.size() > 1) return usage_of(options, "takes one IMAGE");
-    if (options.sha256 && !is_sha256(*options.sha256))
-        return usage_of(options, "--sha256 needs 64 hexadecimal digits, not \"" + *options.sha256 + "\"");
+    const auto sha256 = options.value("--sha256");
+    if (sha256 && !is_sha256(*sha256))
+        return usage_of(options, "--sha256 needs 64 hexadecimal digits, not \"" + *sha256 + "\"");
     return "";
 }
 
-int plan(const Options& options, ctl::Controller& controller, CommandFrontend& frontend) {
+int commands::update::plan(const Options& options, ctl::Controller& controller, CommandFrontend& frontend) {
     const std::string& image = options.args[0];
     auto fail = [&](const std::string& what, int code) {
         std::fprintf(stderr, "orva-utility: %s\n", what.c_str());
@@ -81,17 +84,16 @@ int plan(const Options& options, ctl::Controller& controller, CommandFrontend& f
                     2);
 
     const ctl::ResolvedPath resolved = controller.resolve_path(*path);
-    if (options.sha256) {
+    if (const auto sha256 = options.value("--sha256")) {
         // Read only what the page could open: a path that leaves fs/ is not.
         const bool inside = resolved.status == ctl::ResolvedPath::Status::Ok && resolved.exists;
         std::string error = std::strerror(resolved.status == ctl::ResolvedPath::Status::Outside ? EACCES : ENOENT);
         auto sum = inside ? file_sha256(resolved.host, &error) : std::nullopt;
         if (!sum) return fail(image + ": " + error, 1);
-        if (*sum != lower(*options.sha256)) return fail("image checksum mismatch", 1);
+        if (*sum != lower(*sha256)) return fail("image checksum mismatch", 1);
     }
     frontend.follow_status(IDC_STATUS, isatty(STDERR_FILENO) == 1);
-    frontend.add_step([&frontend] { frontend.select_page(3); });
-    frontend.add_step([wide, reboot = options.reboot, &frontend] {
+    frontend.add_step([wide, reboot = options.has("--reboot"), &frontend] {
         frontend.type(IDC_IMAGE_PATH, wide);
         // "Update OS image now ?" OK; after a successful write the reboot offer.
         frontend.answer(IDOK);
@@ -102,9 +104,5 @@ int plan(const Options& options, ctl::Controller& controller, CommandFrontend& f
     frontend.close_with(false, false);
     return 0;
 }
-
-}  // namespace
-
-const CommandDef kUpdateCommand{"update", check, plan};
 
 }  // namespace orva::app

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/help_text.h"
+
 namespace orva::app {
 
 namespace {
@@ -201,25 +203,6 @@ constexpr const char* kHelpTail =
     "Exit status: 0 success; 1 the operation failed (a failure box, a refused flush);\n"
     "2 a bad command line (unknown command or option, bad argument) or no controller.\n";
 
-// Where an entry's text starts.
-constexpr size_t kTextColumn = 26;
-
-// "  HEADING  text", the text's further lines under its first; a heading too
-// long for the text's column stands on a line of its own.
-std::string entry(const std::string& heading, std::string_view text) {
-    std::string out = "  " + heading;
-    if (out.size() + 2 <= kTextColumn) out.resize(kTextColumn, ' ');
-    else out += "\n" + std::string(kTextColumn, ' ');
-    for (size_t start = 0;;) {
-        const size_t end = text.find('\n', start);
-        out += std::string(text.substr(start, end - start)) + "\n";
-        if (end == std::string_view::npos) break;
-        out += std::string(kTextColumn, ' ');
-        start = end + 1;
-    }
-    return out;
-}
-
 // " DIR" after an option's name, or "[=FILE]" for a value it may go without.
 std::string value_heading(const OptionSpec& option) {
     if (!option.value) return "";
@@ -241,11 +224,11 @@ std::string option_entries(const CommandTable& table, OptionScope scope_a, Optio
             heading += ", " + option_heading(option);
             continue;
         }
-        if (!heading.empty()) out += entry(heading, text);
+        if (!heading.empty()) out += help_entry(heading, text);
         heading = option_heading(option);
         text = option.help;
     }
-    if (!heading.empty()) out += entry(heading, text);
+    if (!heading.empty()) out += help_entry(heading, text);
     return out;
 }
 
@@ -258,7 +241,7 @@ std::string usage_text(const CommandTable& table) {
         for (const OptionSpec& option : table.options)
             if (option.scope == Listed && lists_option(command, option.name))
                 heading += std::string(" [") + option.name + value_heading(option) + "]";
-        out += entry(heading, command.summary);
+        out += help_entry(heading, command.summary);
     }
     out += kHelpSaving;
     out += option_entries(table, Commands, Commands);

@@ -65,7 +65,8 @@ check_completion "$work/controllers/beta" orva-utility _orva_utility 3 orva-util
 check_completion "flash help init log module reboot reg" orva-controller _orva_controller 1 orva-controller ""
 check_completion "$work/controllers/alpha" orva-controller _orva_controller 2 orva-controller -C "$work/controllers/al"
 check_completion "--force" orva-controller _orva_controller 4 orva-controller flash read 0 --f
-check_completion "--factory --saved delete export get import mkkey set" orva-controller _orva_controller 2 orva-controller reg ""
+check_completion "--factory --saved delete export get import mkkey restore set" orva-controller _orva_controller 2 orva-controller reg ""
+check_completion "factory saved" orva-controller _orva_controller 4 orva-controller reg restore --from ""
 check_completion "REG_DWORD" orva-controller _orva_controller 7 orva-controller -C x reg set Key Value REG_D
 check_completion "--clear --debug" orva-controller _orva_controller 2 orva-controller log --
 check_completion "131072 262144" orva-controller _orva_controller 4 orva-controller init x --segment-size ""

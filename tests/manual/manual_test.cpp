@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app/command_table.h"
+#include "tools/orva-controller/cli.h"
 
 namespace orva::test {
 namespace {
@@ -52,6 +53,38 @@ TEST(Manual, OrvaUtilityHasAnEntryForEveryCommandAndOption) {
         EXPECT_NE(options.find(std::string("*") + option.name + "*"), std::string::npos) << option.name;
         if (option.alias) {
             EXPECT_NE(options.find(std::string("*") + option.alias + "*"), std::string::npos) << option.alias;
+        }
+    }
+}
+
+// orva-controller's commands each have a heading with their words in bold
+// ("*reg* [*--saved*|*--factory*] *get*"), and every option has its name
+// in bold in a heading of COMMANDS or OPTIONS.
+TEST(Manual, OrvaControllerHasAnEntryForEveryCommandAndOption) {
+    const std::string page = read(ORVA_SOURCE_DIR "/docs/man/orva-controller.1.scd");
+    const std::string commands = headings(page, "COMMANDS"), all = commands + headings(page, "OPTIONS");
+    auto heading_with = [&](const std::string& words) {
+        std::istringstream in(commands);
+        for (std::string line; std::getline(in, line);) {
+            bool all_words = true;
+            std::istringstream w(words);
+            for (std::string word; w >> word;)
+                all_words = all_words && line.find("*" + word + "*") != std::string::npos;
+            if (all_words) return true;
+        }
+        return false;
+    };
+    std::vector<tool::ToolOption> options = tool::tool_global_options();
+    for (const tool::ToolCommand& command : tool::tool_commands()) {
+        if (!command.help.empty()) {
+            EXPECT_TRUE(heading_with(command.words)) << command.words;
+        }
+        options.insert(options.end(), command.options.begin(), command.options.end());
+    }
+    for (const tool::ToolOption& option : options) {
+        EXPECT_NE(all.find("*" + option.name + "*"), std::string::npos) << option.name;
+        if (!option.alias.empty()) {
+            EXPECT_NE(all.find("*" + option.alias + "*"), std::string::npos) << option.alias;
         }
     }
 }

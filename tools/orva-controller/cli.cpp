@@ -1,10 +1,13 @@
-// The orva-controller commands: init, reg, log, flash, reboot, module.
+// The orva-controller commands (init, reg, log, flash, reboot, module), the
+// table of them and of the global options, and --help written from it.
 #include "tools/orva-controller/cli.h"
 
 #include <charconv>
 #include <fstream>
-#include <optional>
+#include <memory>
 
+#include "common/help_text.h"
+#include "simulator/flash_geometry.h"
 #include "simulator/paths.h"
 #include "simulator/reg_file.h"
 #include "simulator/sim_controller.h"
@@ -13,50 +16,22 @@
 
 namespace orva::tool {
 
-namespace {
-
 using sim::Hive;
 using sim::RegResult;
 using sim::SimController;
 
-const std::string kUsage =
-    std::string() +
+namespace {
+
+// --help around the commands' entries.
+constexpr const char* kHelpHead =
     "usage: orva-controller [-C DIR | --controller DIR] COMMAND ...\n"
     "       orva-controller --help | --version\n"
     "\n"
     "Prepares and inspects a simulated controller (default directory: $ORVA_CONTROLLER,\n"
     "else $XDG_STATE_HOME/orva-utility/controller, else ~/.local/state/orva-utility/controller).\n"
     "-C DIR and --controller DIR may stand anywhere on the line; \"--\" ends the options.\n"
-    "\n"
-    "  init DIR [--segment-size " +
-    sim::segment_sizes_text("|") +
-    "] [--force]\n"
-    "                          a new controller with factory settings\n"
-    "  reg [--saved|--factory] get KEY VALUE\n"
-    "                          prints TYPE SIZE DATA, e.g. REG_DWORD 4 640\n"
-    "  reg [--saved|--factory] set KEY VALUE TYPE DATA [--size BYTES]\n"
-    "                          TYPE REG_SZ (text), REG_DWORD (decimal or 0x hex),\n"
-    "                          REG_BINARY and others (hex:01,02,...); --size pads with zero bytes\n"
-    "  reg [--saved|--factory] delete KEY [VALUE]\n"
-    "  reg [--saved|--factory] mkkey KEY\n"
-    "  reg [--saved|--factory] export [KEY] [--to-fs PATH]\n"
-    "                          .reg text to stdout, or with --to-fs into the controller's file\n"
-    "                          system at PATH (\\Temp\\RegView.txt), never outside fs/\n"
-    "  reg [--saved|--factory] import FILE\n"
-    "                          .reg text (at most 64 MiB); all of it or nothing\n"
-    "  reg restore --from saved|factory\n"
-    "                          rebuilds the live copy from the saved copy or the factory registry\n"
-    "  reg --saved restore --from factory\n"
-    "                          rebuilds the saved copy from the factory registry\n"
-    "  log [--clear]           the event log of device library calls\n"
-    "  log --debug [--clear]   the debug log: the program's kernel debug output\n"
-    "  flash read SEGMENT [COUNT] [--force]\n"
-    "                          raw bytes of COUNT image segments (default 1) to stdout;\n"
-    "                          refused when stdout is a terminal, unless --force\n"
-    "  flash state             segments that are not erased: SEGMENT BYTES-NOT-0xFF\n"
-    "  reboot                  what a restart does to the registry, without a program to end\n"
-    "  module serve            the simulated I/O module on a pseudo-terminal of its own: prints\n"
-    "                          the device path for [serial] COM0, answers until killed\n"
+    "\n";
+constexpr const char* kHelpTail =
     "\n"
     "KEY is relative to HKEY_LOCAL_MACHINE (\"Drivers\\Display\\MQ200\"); VALUE \"\" is the\n"
     "key's unnamed value. --saved and --factory address the copy saved in flash and the\n"
@@ -69,101 +44,161 @@ const std::string kUsage =
     "registry-factory.db) checked when it is opened; a copy that fails its check is named on\n"
     "standard error and the others stay usable. The factory copy follows factory.reg.\n";
 
-class Run {
+constexpr const char* kFlashUsage = "flash needs read SEGMENT [COUNT] [--force] or state";
+
+std::optional<uint64_t> number(const std::string& s) {
+    uint64_t v = 0;
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || p != s.data() + s.size() || s.empty()) return std::nullopt;
+    return v;
+}
+
+const ToolOption* option_of(const std::vector<ToolOption>& options, const std::string& word) {
+    for (const ToolOption& option : options)
+        if (word == option.name || (!option.alias.empty() && word == option.alias)) return &option;
+    return nullptr;
+}
+
+const ToolCommand* command_of(const std::string& words) {
+    for (const ToolCommand& command : tool_commands())
+        if (command.words == words) return &command;
+    return nullptr;
+}
+
+// The options and arguments of `words` by the options of `options`; a
+// value option takes the next word.
+std::vector<Invocation::Item> items_of(const std::vector<std::string>& words, size_t from,
+                                       const std::vector<ToolOption>& options) {
+    std::vector<Invocation::Item> items;
+    for (size_t i = from; i < words.size(); ++i) {
+        const ToolOption* option = option_of(options, words[i]);
+        if (!option) {
+            items.push_back({"", words[i]});
+        } else if (option->value.empty()) {
+            items.push_back({option->name, std::nullopt});
+        } else {
+            items.push_back({option->name, i + 1 < words.size() ? std::optional(words[i + 1]) : std::nullopt});
+            ++i;
+        }
+    }
+    return items;
+}
+
+}  // namespace
+
+std::vector<std::string> Invocation::args() const {
+    std::vector<std::string> out;
+    for (const Item& item : items)
+        if (item.option.empty()) out.push_back(*item.value);
+    return out;
+}
+
+int Invocation::count(const std::string& name) const {
+    int n = 0;
+    for (const std::vector<Item>* list : {&family, &items})
+        for (const Item& item : *list) n += item.option == name;
+    return n;
+}
+
+class ToolRun {
 public:
-    Run(std::ostream& out, std::ostream& err, bool out_is_terminal)
+    ToolRun(std::ostream& out, std::ostream& err, bool out_is_terminal)
         : m_out(out), m_err(err), m_out_is_terminal(out_is_terminal) {}
 
-    // The operation failed: exit code 1.
-    int fail(const std::string& what) {
-        m_err << "orva-controller: " << what << "\n";
-        return 1;
-    }
-    // A bad command line, or no controller to work on: exit code 2.
-    int usage(const std::string& what) { return bad(what + " (see orva-controller --help)"); }
-    int bad(const std::string& what) {
-        m_err << "orva-controller: " << what << "\n";
-        return 2;
-    }
-
     int main(const std::vector<std::string>& all) {
-        // -C DIR and --controller DIR may stand anywhere before "--".
+        // The global options may stand anywhere before "--".
         std::optional<std::filesystem::path> dir;
         std::vector<std::string> args;
         bool options = true;
         for (size_t i = 0; i < all.size(); ++i) {
             const std::string& a = all[i];
-            if (!options) {
-                args.push_back(a);
-            } else if (a == "--") {
-                options = false;
-            } else if (a == "--help" || a == "-h") {
-                m_out << kUsage;
-                return 0;
-            } else if (a == "--version") {
+            const ToolOption* option = options ? option_of(tool_global_options(), a) : nullptr;
+            std::optional<std::string> value;
+            if (options && !option) {
+                // "--controller=DIR", or "-CDIR".
+                for (const ToolOption& o : tool_global_options()) {
+                    if (o.value.empty()) continue;
+                    if (a.rfind(o.name + "=", 0) == 0) option = &o, value = a.substr(o.name.size() + 1);
+                    else if (o.alias.size() == 2 && a.size() > 2 && a.rfind(o.alias, 0) == 0)
+                        option = &o, value = a.substr(2);
+                    if (option) break;
+                }
+            }
+            if (!options || !option) {
+                if (options && a == "--") options = false;
+                else args.push_back(a);
+                continue;
+            }
+            if (option->name == "--help") return help({});
+            if (option->name == "--version") {
                 m_out << "orva-controller " ORVA_VERSION "\n";
                 return 0;
-            } else if (a == "-C" || a == "--controller") {
-                if (i + 1 >= all.size()) return usage(a + " needs a directory");
-                dir = all[++i];
-            } else if (a.rfind("--controller=", 0) == 0) {
-                dir = a.substr(13);
-            } else if (a.size() > 2 && a.rfind("-C", 0) == 0) {
-                dir = a.substr(2);
-            } else {
-                args.push_back(a);
             }
+            if (!value) {
+                if (i + 1 >= all.size()) return usage(a + " needs " + option->needs);
+                value = all[++i];
+            }
+            if (option->name == "--controller") dir = *value;
         }
         if (args.empty()) return usage("no command given");
         if (!args[0].empty() && args[0][0] == '-' && args[0] != "-") return usage("unknown option " + args[0]);
-        const std::string cmd = args[0];
-        std::vector<std::string> rest(args.begin() + 1, args.end());
-        if (cmd == "help") {
-            m_out << kUsage;
-            return 0;
+        const ToolCommand* command = command_of(args[0]);
+        if (!command) return usage("unknown command " + args[0]);
+        if (command->controller) {
+            std::string error;
+            m_controller = SimController::open_dir(dir ? *dir : sim::default_controller_dir(), &error);
+            if (!m_controller) return bad(error);
+            for (const std::string& warning : m_controller->config().warnings)
+                m_err << "orva-controller: warning: " << warning << "\n";
+            for (const std::string& problem : m_controller->registry_problems())
+                m_err << "orva-controller: warning: " << problem << "\n";
         }
-        if (cmd == "init") return init(rest);
-        if (cmd != "reg" && cmd != "log" && cmd != "flash" && cmd != "reboot" && cmd != "module")
-            return usage("unknown command " + cmd);
-        std::string error;
-        m_controller = SimController::open_dir(dir ? *dir : sim::default_controller_dir(), &error);
-        if (!m_controller) return bad(error);
-        for (const std::string& warning : m_controller->config().warnings)
-            m_err << "orva-controller: warning: " << warning << "\n";
-        for (const std::string& problem : m_controller->registry_problems())
-            m_err << "orva-controller: warning: " << problem << "\n";
-        if (cmd == "reg") return reg(rest);
-        if (cmd == "log") return log(rest);
-        if (cmd == "flash") return flash(rest);
-        if (cmd == "module") return module_command(*m_controller, rest, m_out, m_err);
-        return reboot(rest);
+        Invocation call;
+        size_t next = 1;
+        if (!command->missing.empty()) {
+            // A family: its own options, then the second word.
+            if (command->run)
+                if (int code = (this->*command->run)(call)) return code;
+            for (; next < args.size(); ++next) {
+                const ToolOption* option = option_of(command->options, args[next]);
+                if (!option) break;
+                call.family.push_back({option->name, std::nullopt});
+            }
+            if (next >= args.size()) return usage(command->missing);
+            const ToolCommand* second = command_of(command->words + " " + args[next]);
+            if (!second) {
+                std::string unknown = command->unknown;
+                if (size_t at = unknown.find("WORD"); at != std::string::npos) unknown.replace(at, 4, args[next]);
+                return usage(unknown);
+            }
+            command = second;
+            ++next;
+        }
+        call.items = items_of(args, next, command->options);
+        return (this->*command->run)(call);
     }
 
-private:
-    static std::optional<uint64_t> number(const std::string& s) {
-        uint64_t v = 0;
-        auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-        if (ec != std::errc() || p != s.data() + s.size() || s.empty()) return std::nullopt;
-        return v;
+    int help(const Invocation&) {
+        m_out << tool_usage();
+        return 0;
     }
 
-    int init(const std::vector<std::string>& args) {
+    int init(const Invocation& call) {
         std::optional<std::string> dir;
         uint32_t segment_size = sim::kDefaultSegmentSize;
         bool force = false;
-        for (size_t i = 0; i < args.size(); ++i) {
-            if (args[i] == "--force") {
+        for (const Invocation::Item& item : call.items) {
+            if (item.option == "--force") {
                 force = true;
-            } else if (args[i] == "--segment-size") {
-                auto v = i + 1 < args.size() ? number(args[i + 1]) : std::nullopt;
+            } else if (item.option == "--segment-size") {
+                auto v = item.value ? number(*item.value) : std::nullopt;
                 if (!v || !sim::is_segment_size(*v))
                     return usage("--segment-size must be " + sim::segment_sizes_text());
                 segment_size = static_cast<uint32_t>(*v);
-                ++i;
-            } else if (!dir && (args[i].empty() || args[i][0] != '-')) {
-                dir = args[i];
+            } else if (!dir && (item.value->empty() || (*item.value)[0] != '-')) {
+                dir = *item.value;
             } else {
-                return usage("unexpected argument " + args[i] + " for init");
+                return usage("unexpected argument " + *item.value + " for init");
             }
         }
         if (!dir) return usage("init needs a directory");
@@ -172,132 +207,136 @@ private:
         return 0;
     }
 
-    int reg(std::vector<std::string> args) {
-        Hive hive = Hive::Live;
-        while (!args.empty() && (args[0] == "--saved" || args[0] == "--factory")) {
-            hive = args[0] == "--saved" ? Hive::Saved : Hive::Factory;
-            args.erase(args.begin());
-        }
-        if (args.empty()) return usage("reg needs a subcommand");
-        const std::string sub = args[0];
-        args.erase(args.begin());
-        if (sub == "restore") return restore(hive, args);
+    int reg_get(const Invocation& call) {
+        const Hive hive = hive_of(call);
         sim::RegistryStore& store = *m_controller->registry();
         if (!store.usable(hive)) return unusable(hive);
-        const std::string copy = hive == Hive::Live    ? ""
-                                 : hive == Hive::Saved ? " (saved copy)"
-                                                       : " (factory registry)";
-        auto key_missing = [&](const std::string& key) { return fail("no key \"" + key + "\"" + copy); };
-        if (sub == "get") {
-            if (args.size() != 2) return usage("reg get needs KEY VALUE");
-            sim::RegValue v;
-            switch (store.get(hive, args[0], args[1], &v)) {
-                case RegResult::Ok:
-                    m_out << format_value(v) << "\n";
-                    return 0;
-                case RegResult::NoKey:
-                    return key_missing(args[0]);
-                case RegResult::NoValue:
-                    return fail("no value \"" + args[1] + "\" in key \"" + args[0] + "\"" + copy);
-                default:
-                    return fail(store.last_error());
-            }
-        }
-        if (sub == "set") {
-            std::optional<uint64_t> size;
-            std::vector<std::string> pos;
-            for (size_t i = 0; i < args.size(); ++i) {
-                if (args[i] == "--size") {
-                    size = i + 1 < args.size() ? number(args[i + 1]) : std::nullopt;
-                    if (!size) return usage("--size needs a number of bytes");
-                    ++i;
-                } else {
-                    pos.push_back(args[i]);
-                }
-            }
-            if (pos.size() != 4) return usage("reg set needs KEY VALUE TYPE DATA");
-            auto type = parse_type_name(pos[2]);
-            if (!type) return usage("unknown type " + pos[2]);
-            std::string error;
-            auto data = parse_value_data(*type, pos[3], size, &error);
-            if (!data) return bad(error);
-            switch (store.set(hive, pos[0], pos[1], *type, data->data(), data->size())) {
-                case RegResult::Ok:
-                    return 0;
-                case RegResult::NoKey:
-                    return key_missing(pos[0]);
-                default:
-                    return fail(store.last_error());
-            }
-        }
-        if (sub == "delete") {
-            if (args.empty() || args.size() > 2) return usage("reg delete needs KEY [VALUE]");
-            RegResult r =
-                args.size() == 2 ? store.delete_value(hive, args[0], args[1]) : store.delete_key(hive, args[0]);
-            switch (r) {
-                case RegResult::Ok:
-                    return 0;
-                case RegResult::NoKey:
-                    return key_missing(args[0]);
-                case RegResult::NoValue:
-                    return fail("no value \"" + args[1] + "\" in key \"" + args[0] + "\"" + copy);
-                default:
-                    return fail(store.last_error());
-            }
-        }
-        if (sub == "mkkey") {
-            if (args.size() != 1) return usage("reg mkkey needs KEY");
-            if (sim::normalize_key(args[0]).empty()) return usage("reg mkkey needs a key below HKEY_LOCAL_MACHINE");
-            if (store.make_key(hive, args[0]) != RegResult::Ok) return fail(store.last_error());
-            return 0;
-        }
-        if (sub == "export") {
-            std::optional<std::string> to_fs;
-            std::vector<std::string> keys;
-            for (size_t i = 0; i < args.size(); ++i) {
-                if (args[i] == "--to-fs") {
-                    if (i + 1 >= args.size() || to_fs) return usage("--to-fs needs one controller path");
-                    to_fs = args[++i];
-                } else {
-                    keys.push_back(args[i]);
-                }
-            }
-            if (keys.size() > 1) return usage("reg export takes at most one KEY");
-            const std::string key = keys.empty() ? "" : keys[0];
-            if (!store.key_exists(hive, key)) return key_missing(key);
-            const std::string text = sim::format_reg_text(store.dump(hive, key));
-            if (!to_fs) {
-                m_out << text;
+        const std::vector<std::string> args = call.args();
+        if (args.size() != 2) return usage("reg get needs KEY VALUE");
+        sim::RegValue v;
+        switch (store.get(hive, args[0], args[1], &v)) {
+            case RegResult::Ok:
+                m_out << format_value(v) << "\n";
                 return 0;
-            }
-            std::string error;
-            if (!sim::write_controller_file(m_controller->fs_root(), *to_fs, text, &error)) return fail(error);
-            return 0;
+            case RegResult::NoKey:
+                return key_missing(hive, args[0]);
+            case RegResult::NoValue:
+                return fail("no value \"" + args[1] + "\" in key \"" + args[0] + "\"" + copy_note(hive));
+            default:
+                return fail(store.last_error());
         }
-        if (sub == "import") {
-            if (args.size() != 1) return usage("reg import needs FILE");
-            std::string text, error;
-            if (!sim::read_whole_file(args[0], text, &error)) return fail("reg import " + error);
-            auto changes = sim::parse_reg_text(text, args[0], &error);
-            if (!changes) return fail(error);
-            if (!store.apply(hive, *changes)) return fail(args[0] + ": not imported: " + store.last_error());
-            return 0;
-        }
-        return usage("unknown reg subcommand " + sub);
     }
 
-    // The copy's file and what is wrong with it were named when it was opened.
-    int unusable(Hive hive) {
-        return fail(std::string("the ") + sim::copy_name(hive) +
-                    " of the registry cannot be used (see the warning above)");
+    int reg_set(const Invocation& call) {
+        const Hive hive = hive_of(call);
+        sim::RegistryStore& store = *m_controller->registry();
+        if (!store.usable(hive)) return unusable(hive);
+        std::optional<uint64_t> size;
+        std::vector<std::string> pos;
+        for (const Invocation::Item& item : call.items) {
+            if (item.option == "--size") {
+                size = item.value ? number(*item.value) : std::nullopt;
+                if (!size) return usage("--size needs a number of bytes");
+            } else {
+                pos.push_back(*item.value);
+            }
+        }
+        if (pos.size() != 4) return usage("reg set needs KEY VALUE TYPE DATA");
+        auto type = parse_type_name(pos[2]);
+        if (!type) return usage("unknown type " + pos[2]);
+        std::string error;
+        auto data = parse_value_data(*type, pos[3], size, &error);
+        if (!data) return bad(error);
+        switch (store.set(hive, pos[0], pos[1], *type, data->data(), data->size())) {
+            case RegResult::Ok:
+                return 0;
+            case RegResult::NoKey:
+                return key_missing(hive, pos[0]);
+            default:
+                return fail(store.last_error());
+        }
+    }
+
+    int reg_delete(const Invocation& call) {
+        const Hive hive = hive_of(call);
+        sim::RegistryStore& store = *m_controller->registry();
+        if (!store.usable(hive)) return unusable(hive);
+        const std::vector<std::string> args = call.args();
+        if (args.empty() || args.size() > 2) return usage("reg delete needs KEY [VALUE]");
+        RegResult r = args.size() == 2 ? store.delete_value(hive, args[0], args[1]) : store.delete_key(hive, args[0]);
+        switch (r) {
+            case RegResult::Ok:
+                return 0;
+            case RegResult::NoKey:
+                return key_missing(hive, args[0]);
+            case RegResult::NoValue:
+                return fail("no value \"" + args[1] + "\" in key \"" + args[0] + "\"" + copy_note(hive));
+            default:
+                return fail(store.last_error());
+        }
+    }
+
+    int reg_mkkey(const Invocation& call) {
+        const Hive hive = hive_of(call);
+        sim::RegistryStore& store = *m_controller->registry();
+        if (!store.usable(hive)) return unusable(hive);
+        const std::vector<std::string> args = call.args();
+        if (args.size() != 1) return usage("reg mkkey needs KEY");
+        if (sim::normalize_key(args[0]).empty()) return usage("reg mkkey needs a key below HKEY_LOCAL_MACHINE");
+        if (store.make_key(hive, args[0]) != RegResult::Ok) return fail(store.last_error());
+        return 0;
+    }
+
+    int reg_export(const Invocation& call) {
+        const Hive hive = hive_of(call);
+        sim::RegistryStore& store = *m_controller->registry();
+        if (!store.usable(hive)) return unusable(hive);
+        std::optional<std::string> to_fs;
+        std::vector<std::string> keys;
+        for (const Invocation::Item& item : call.items) {
+            if (item.option == "--to-fs") {
+                if (!item.value || to_fs) return usage("--to-fs needs one controller path");
+                to_fs = item.value;
+            } else {
+                keys.push_back(*item.value);
+            }
+        }
+        if (keys.size() > 1) return usage("reg export takes at most one KEY");
+        const std::string key = keys.empty() ? "" : keys[0];
+        if (!store.key_exists(hive, key)) return key_missing(hive, key);
+        const std::string text = sim::format_reg_text(store.dump(hive, key));
+        if (!to_fs) {
+            m_out << text;
+            return 0;
+        }
+        std::string error;
+        if (!sim::write_controller_file(m_controller->fs_root(), *to_fs, text, &error)) return fail(error);
+        return 0;
+    }
+
+    int reg_import(const Invocation& call) {
+        const Hive hive = hive_of(call);
+        sim::RegistryStore& store = *m_controller->registry();
+        if (!store.usable(hive)) return unusable(hive);
+        const std::vector<std::string> args = call.args();
+        if (args.size() != 1) return usage("reg import needs FILE");
+        std::string text, error;
+        if (!sim::read_whole_file(args[0], text, &error)) return fail("reg import " + error);
+        auto changes = sim::parse_reg_text(text, args[0], &error);
+        if (!changes) return fail(error);
+        if (!store.apply(hive, *changes)) return fail(args[0] + ": not imported: " + store.last_error());
+        return 0;
     }
 
     // reg [--saved] restore --from saved|factory: rebuilds the live copy (or
     // the saved copy) from another one, whatever state it is in.
-    int restore(Hive to, const std::vector<std::string>& args) {
-        if (args.size() != 2 || args[0] != "--from" || (args[1] != "saved" && args[1] != "factory"))
+    int reg_restore(const Invocation& call) {
+        const std::vector<Invocation::Item>& items = call.items;
+        if (items.size() != 1 || items[0].option != "--from" ||
+            (items[0].value != "saved" && items[0].value != "factory"))
             return usage("reg restore needs --from saved or --from factory");
-        const Hive from = args[1] == "saved" ? Hive::Saved : Hive::Factory;
+        const Hive from = items[0].value == "saved" ? Hive::Saved : Hive::Factory;
+        const Hive to = hive_of(call);
         if (to == Hive::Factory) return usage("the factory copy is not restored: it is rebuilt from factory.reg");
         if (to == from) return usage("reg --saved restore takes --from factory");
         sim::RegistryStore& store = *m_controller->registry();
@@ -314,15 +353,11 @@ private:
         return 0;
     }
 
-    int log(const std::vector<std::string>& args) {
-        bool debug = false, clear = false;
-        for (const std::string& a : args) {
-            if (a == "--debug" && !debug) debug = true;
-            else if (a == "--clear" && !clear) clear = true;
-            else return usage("log takes only --debug and --clear");
-        }
-        sim::EventLog& log = debug ? m_controller->debug_log() : m_controller->event_log();
-        if (clear) {
+    int log(const Invocation& call) {
+        if (!call.args().empty() || call.count("--debug") > 1 || call.count("--clear") > 1)
+            return usage("log takes only --debug and --clear");
+        sim::EventLog& log = call.count("--debug") ? m_controller->debug_log() : m_controller->event_log();
+        if (call.count("--clear")) {
             if (!log.clear()) return fail(log.file().string() + ": cannot be cleared");
             return 0;
         }
@@ -333,26 +368,33 @@ private:
         return 0;
     }
 
-    int flash(std::vector<std::string> args) {
+    // Before any flash command: a flash to work on.
+    int flash_ready(const Invocation&) {
         if (!m_controller->flash()) return fail(m_controller->flash_error());
+        return 0;
+    }
+
+    int flash_state(const Invocation& call) {
+        if (!call.family.empty() || !call.items.empty()) return usage(kFlashUsage);
         sim::NorFlash& flash = *m_controller->flash();
-        if (args.size() == 1 && args[0] == "state") {
-            for (auto [segment, bytes] : flash.programmed_segments()) m_out << segment << " " << bytes << "\n";
-            if (!flash.last_error().empty()) return fail(flash.last_error());
-            return 0;
-        }
-        bool force = false;
-        std::erase_if(args, [&](const std::string& a) { return a == "--force" || a == "-f" ? (force = true) : false; });
-        if (args.empty() || args[0] != "read" || args.size() < 2 || args.size() > 3)
-            return usage("flash needs read SEGMENT [COUNT] [--force] or state");
+        for (auto [segment, bytes] : flash.programmed_segments()) m_out << segment << " " << bytes << "\n";
+        if (!flash.last_error().empty()) return fail(flash.last_error());
+        return 0;
+    }
+
+    int flash_read(const Invocation& call) {
+        sim::NorFlash& flash = *m_controller->flash();
+        const bool force = call.count("--force") > 0;
+        const std::vector<std::string> args = call.args();
+        if (args.empty() || args.size() > 2) return usage(kFlashUsage);
         int64_t first = 0;
-        auto [p, ec] = std::from_chars(args[1].data(), args[1].data() + args[1].size(), first);
-        if (ec != std::errc() || p != args[1].data() + args[1].size() || args[1].empty())
-            return usage("bad segment number " + args[1]);
+        auto [p, ec] = std::from_chars(args[0].data(), args[0].data() + args[0].size(), first);
+        if (ec != std::errc() || p != args[0].data() + args[0].size() || args[0].empty())
+            return usage("bad segment number " + args[0]);
         uint64_t count = 1;
-        if (args.size() == 3) {
-            auto c = number(args[2]);
-            if (!c || *c == 0) return usage("bad segment count " + args[2]);
+        if (args.size() == 2) {
+            auto c = number(args[1]);
+            if (!c || *c == 0) return usage("bad segment count " + args[1]);
             count = *c;
         }
         // Checked without adding first and count, which may be anywhere in 64 bits.
@@ -374,11 +416,47 @@ private:
         return 0;
     }
 
-    int reboot(const std::vector<std::string>& args) {
-        if (!args.empty()) return usage("reboot takes no arguments");
+    int reboot(const Invocation& call) {
+        if (!call.items.empty()) return usage("reboot takes no arguments");
         std::string error;
         if (!m_controller->restart(&error)) return fail(error);
         return 0;
+    }
+
+    int module_serve(const Invocation& call) {
+        if (!call.items.empty()) return usage("module needs serve");
+        return tool::module_serve(*m_controller, m_out, m_err);
+    }
+
+private:
+    // The operation failed: exit code 1.
+    int fail(const std::string& what) {
+        m_err << "orva-controller: " << what << "\n";
+        return 1;
+    }
+    // A bad command line, or no controller to work on: exit code 2.
+    int usage(const std::string& what) { return bad(what + " (see orva-controller --help)"); }
+    int bad(const std::string& what) {
+        m_err << "orva-controller: " << what << "\n";
+        return 2;
+    }
+
+    // The copy a reg command addresses: the last of --saved and --factory.
+    static Hive hive_of(const Invocation& call) {
+        Hive hive = Hive::Live;
+        for (const Invocation::Item& item : call.family)
+            hive = item.option == "--saved" ? Hive::Saved : item.option == "--factory" ? Hive::Factory : hive;
+        return hive;
+    }
+    static std::string copy_note(Hive hive) {
+        return hive == Hive::Live ? "" : hive == Hive::Saved ? " (saved copy)" : " (factory registry)";
+    }
+    int key_missing(Hive hive, const std::string& key) { return fail("no key \"" + key + "\"" + copy_note(hive)); }
+
+    // The copy's file and what is wrong with it were named when it was opened.
+    int unusable(Hive hive) {
+        return fail(std::string("the ") + sim::copy_name(hive) +
+                    " of the registry cannot be used (see the warning above)");
     }
 
     std::ostream& m_out;
@@ -387,11 +465,102 @@ private:
     std::unique_ptr<SimController> m_controller;
 };
 
-}  // namespace
+const std::vector<ToolOption>& tool_global_options() {
+    static const std::vector<ToolOption> options{
+        {.name = "--controller", .alias = "-C", .value = "DIR", .complete = "<dir>", .needs = "a directory"},
+        {.name = "--help", .alias = "-h"},
+        {.name = "--version"},
+    };
+    return options;
+}
+
+const std::vector<ToolCommand>& tool_commands() {
+    const std::string copy = "reg [--saved|--factory] ";
+    const ToolOption flag_force{.name = "--force", .alias = "-f"};
+    static const std::vector<ToolCommand> commands{
+        {.words = "init",
+         .help = {{"init DIR [--segment-size " + sim::segment_sizes_text("|") + "] [--force]",
+                   "a new controller with factory settings"}},
+         .options = {{.name = "--segment-size", .value = "BYTES", .complete = sim::segment_sizes_text(" ")},
+                     {.name = "--force"}},
+         .args = {"<dir>"},
+         .controller = false,
+         .run = &ToolRun::init},
+        {.words = "reg",
+         .options = {{.name = "--saved"}, {.name = "--factory"}},
+         .missing = "reg needs a subcommand",
+         .unknown = "unknown reg subcommand WORD"},
+        {.words = "reg get",
+         .help = {{copy + "get KEY VALUE", "prints TYPE SIZE DATA, e.g. REG_DWORD 4 640"}},
+         .run = &ToolRun::reg_get},
+        {.words = "reg set",
+         .help = {{copy + "set KEY VALUE TYPE DATA [--size BYTES]",
+                   "TYPE REG_SZ (text), REG_DWORD (decimal or 0x hex),\n"
+                   "REG_BINARY and others (hex:01,02,...); --size pads with zero bytes"}},
+         .options = {{.name = "--size", .value = "BYTES"}},
+         .args = {"", "", "REG_SZ REG_EXPAND_SZ REG_DWORD REG_BINARY REG_MULTI_SZ REG_NONE"},
+         .run = &ToolRun::reg_set},
+        {.words = "reg delete", .help = {{copy + "delete KEY [VALUE]", ""}}, .run = &ToolRun::reg_delete},
+        {.words = "reg mkkey", .help = {{copy + "mkkey KEY", ""}}, .run = &ToolRun::reg_mkkey},
+        {.words = "reg export",
+         .help = {{copy + "export [KEY] [--to-fs PATH]",
+                   ".reg text to stdout, or with --to-fs into the controller's file\n"
+                   "system at PATH (\\Temp\\RegView.txt), never outside fs/"}},
+         .options = {{.name = "--to-fs", .value = "PATH"}},
+         .run = &ToolRun::reg_export},
+        {.words = "reg import",
+         .help = {{copy + "import FILE", ".reg text (at most 64 MiB); all of it or nothing"}},
+         .args = {"<file>"},
+         .run = &ToolRun::reg_import},
+        {.words = "reg restore",
+         .help = {{"reg restore --from saved|factory",
+                   "rebuilds the live copy from the saved copy or the factory registry"},
+                  {"reg --saved restore --from factory", "rebuilds the saved copy from the factory registry"}},
+         .options = {{.name = "--from", .value = "COPY", .complete = "saved factory"}},
+         .run = &ToolRun::reg_restore},
+        {.words = "log",
+         .help = {{"log [--clear]", "the event log of device library calls"},
+                  {"log --debug [--clear]", "the debug log: the program's kernel debug output"}},
+         .options = {{.name = "--debug"}, {.name = "--clear"}},
+         .run = &ToolRun::log},
+        {.words = "flash",
+         .options = {flag_force},
+         .run = &ToolRun::flash_ready,
+         .missing = kFlashUsage,
+         .unknown = kFlashUsage},
+        {.words = "flash read",
+         .help = {{"flash read SEGMENT [COUNT] [--force]",
+                   "raw bytes of COUNT image segments (default 1) to stdout;\n"
+                   "refused when stdout is a terminal, unless --force"}},
+         .options = {flag_force},
+         .run = &ToolRun::flash_read},
+        {.words = "flash state",
+         .help = {{"flash state", "segments that are not erased: SEGMENT BYTES-NOT-0xFF"}},
+         .run = &ToolRun::flash_state},
+        {.words = "reboot",
+         .help = {{"reboot", "what a restart does to the registry, without a program to end"}},
+         .run = &ToolRun::reboot},
+        {.words = "module", .missing = "module needs serve", .unknown = "module needs serve"},
+        {.words = "module serve",
+         .help = {{"module serve",
+                   "the simulated I/O module on a pseudo-terminal of its own: prints\n"
+                   "the device path for [serial] COM0, answers until killed"}},
+         .run = &ToolRun::module_serve},
+        {.words = "help", .controller = false, .run = &ToolRun::help},
+    };
+    return commands;
+}
+
+std::string tool_usage() {
+    std::string out = kHelpHead;
+    for (const ToolCommand& command : tool_commands())
+        for (const auto& [synopsis, text] : command.help) out += help_entry(synopsis, text);
+    return out + kHelpTail;
+}
 
 int run_controller_tool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                         bool out_is_terminal) {
-    return Run(out, err, out_is_terminal).main(args);
+    return ToolRun(out, err, out_is_terminal).main(args);
 }
 
 }  // namespace orva::tool

@@ -8,12 +8,7 @@
 
 namespace orva::tool {
 
-int module_command(sim::SimController& controller, const std::vector<std::string>& args, std::ostream& out,
-                   std::ostream& err) {
-    if (args.size() != 1 || args[0] != "serve") {
-        err << "orva-controller: module needs serve (see orva-controller --help)\n";
-        return 2;
-    }
+int module_serve(sim::SimController& controller, std::ostream& out, std::ostream& err) {
     const sim::ModuleConfig config = controller.config().module;
     controller.close();
     // The signals are waited for, not handled: blocked before the module's

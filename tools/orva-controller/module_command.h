@@ -3,8 +3,6 @@
 #pragma once
 
 #include <ostream>
-#include <string>
-#include <vector>
 
 #include "simulator/sim_controller.h"
 
@@ -14,7 +12,6 @@ namespace orva::tool {
 // (and closes the controller, which the module does not need), prints the path
 // of its pseudo-terminal's slave side on `out` (one line, flushed at once)
 // and answers on it until SIGTERM or SIGINT. Returns the exit code.
-int module_command(sim::SimController& controller, const std::vector<std::string>& args, std::ostream& out,
-                   std::ostream& err);
+int module_serve(sim::SimController& controller, std::ostream& out, std::ostream& err);
 
 }  // namespace orva::tool

@@ -2,7 +2,6 @@
 #include "common/utf.h"
 
 namespace orva::utf {
-namespace {
 
 void append_utf8(std::string& out, unsigned long cp) {
     if (cp < 0x80) {
@@ -21,8 +20,6 @@ void append_utf8(std::string& out, unsigned long cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-}  // namespace
 
 long decode(std::string_view s, size_t& i) {
     unsigned char c = static_cast<unsigned char>(s[i++]);

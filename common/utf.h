@@ -15,6 +15,9 @@ namespace orva::utf {
 // begun a valid sequence, so that each broken sequence is replaced once.
 long decode(std::string_view s, size_t& i);
 
+// Appends code point `cp` (at most U+10FFFF) to `out` as UTF-8.
+void append_utf8(std::string& out, unsigned long cp);
+
 // UTF-8 to UTF-16 code units; each invalid sequence becomes one U+FFFD.
 std::u16string to_utf16(std::string_view s);
 

@@ -15,6 +15,7 @@
 
 #include "common/syscalls.h"
 #include "simulator/factory.h"
+#include "simulator/name_fold.h"
 #include "simulator/paths.h"
 #include "simulator/text.h"
 
@@ -146,11 +147,11 @@ RegResult SimController::reg_get(std::string_view key, std::string_view name, Re
 RegResult SimController::reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
                                  size_t size) {
     if (!m_registry) return RegResult::IoError;
-    const std::string k = ascii_fold(normalize_key(key));
-    const std::string n = ascii_fold(name);
+    const std::string k = name_fold(normalize_key(key));
+    const std::string n = name_fold(name);
     for (const std::string& entry : m_config.registry_read_only) {
         size_t cut = entry.rfind('\\');
-        if (ascii_fold(normalize_key(entry.substr(0, cut))) == k && ascii_fold(entry.substr(cut + 1)) == n) {
+        if (name_fold(normalize_key(entry.substr(0, cut))) == k && name_fold(entry.substr(cut + 1)) == n) {
             // A read-only value of an existing key; a missing key still says so.
             return m_registry->key_exists(Hive::Live, key) ? RegResult::Denied : RegResult::NoKey;
         }

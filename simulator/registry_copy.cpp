@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include "common/syscalls.h"
+#include "simulator/name_fold.h"
+#include "simulator/sim_controller.h"
 #include "simulator/sqlite_syscalls.h"
 #include "simulator/text.h"
 
@@ -20,7 +22,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kFormat = "orva-registry-copy 1";
+constexpr const char* kFormat = "orva-registry-copy 2";
+// The format of earlier versions, whose names were found by their ASCII
+// letters in lower case only: converted when it is opened.
+constexpr const char* kAsciiFoldFormat = "orva-registry-copy 1";
 constexpr int kBusyTimeoutMs = 5000;
 
 // One prepared statement, finalized when it goes out of scope.
@@ -316,8 +321,15 @@ std::unique_ptr<RegistryCopy> RegistryCopy::create_in_memory(std::string* error)
     return c;
 }
 
-std::unique_ptr<RegistryCopy> RegistryCopy::open(const fs::path& file, std::string* error, bool* unreadable) {
+std::unique_ptr<RegistryCopy> RegistryCopy::open(const fs::path& file, std::string* error, bool* unreadable,
+                                                 std::string* notice) {
     if (unreadable) *unreadable = false;
+    if (notice) notice->clear();
+    return open_checked(file, error, unreadable, notice, true);
+}
+
+std::unique_ptr<RegistryCopy> RegistryCopy::open_checked(const fs::path& file, std::string* error, bool* unreadable,
+                                                         std::string* notice, bool convert) {
     auto fail = [&](const std::string& what) {
         if (error) *error = file.string() + ": " + what;
         return nullptr;
@@ -352,13 +364,18 @@ std::unique_ptr<RegistryCopy> RegistryCopy::open(const fs::path& file, std::stri
         if (check.text(0) != "ok") return fail_check("damaged: " + check.text(0));
     }
     const std::optional<std::string> format = c->read_meta("format");
-    if (format != kFormat) return fail_check("not a registry copy of this controller");
+    const bool older = convert && format == kAsciiFoldFormat;
+    if (format != kFormat && !older) return fail_check("not a registry copy of this controller");
     const std::optional<std::string> stored = c->read_meta("checksum");
     const std::optional<std::string> sum = c->checksum();
     if (!stored || !sum || *stored != *sum)
         return fail_check("its content does not match its checksum (changed outside the program)");
     c->exec("COMMIT");
-    return c;
+    if (!older) return c;
+    // Converted, then checked again as a copy of today's format.
+    if (!c->refold(notice)) return fail_check("cannot be converted to this version's format: " + c->m_error);
+    c.reset();
+    return open_checked(file, error, unreadable, nullptr, false);
 }
 
 bool RegistryCopy::create(const fs::path& file, const std::vector<RegKeyDump>& keys, bool valid,
@@ -392,10 +409,72 @@ bool RegistryCopy::create(const fs::path& file, const std::vector<RegKeyDump>& k
     return true;
 }
 
+bool RegistryCopy::refold(std::string* notice) {
+    if (!begin()) return false;
+    const std::optional<std::string> format = read_meta("format");
+    if (format != kAsciiFoldFormat) {
+        rollback();  // converted meanwhile by another process
+        return format.has_value();
+    }
+    // Every row again under its new folded name, in the order the rows were
+    // made: of names that are one name now, the first keeps its place.
+    std::vector<std::string> paths;
+    std::vector<std::pair<std::string, RegValue>> values;  // old key fold, value
+    bool ok = true;
+    {
+        Stmt keys(m_db, "SELECT path FROM keys WHERE fold<>'' ORDER BY rowid");
+        int rc;
+        while ((rc = keys.step()) == SQLITE_ROW) paths.push_back(keys.text(0));
+        Stmt vals(m_db, "SELECT key_fold, name, type, data FROM vals ORDER BY rowid");
+        ok = rc == SQLITE_DONE;
+        while (ok && (rc = vals.step()) == SQLITE_ROW)
+            values.push_back({vals.text(0), {vals.text(1), static_cast<uint32_t>(vals.integer(2)), vals.blob(3)}});
+        ok = ok && rc == SQLITE_DONE;
+    }
+    ok = ok && clear_locked();
+    for (size_t i = 0; ok && i < paths.size(); ++i) {
+        Stmt st(m_db, "INSERT OR IGNORE INTO keys(fold, path) VALUES(?,?)");
+        ok = st.bind(1, name_fold(paths[i])).bind(2, paths[i]).step() == SQLITE_DONE;
+    }
+    // Values whose place another one took, by the key they are in.
+    std::vector<RegKeyDump> merged;
+    for (size_t i = 0; ok && i < values.size(); ++i) {
+        // The old folded key name differs from the key's own name only in
+        // ASCII case, so it folds to the same new name.
+        const std::string key_fold = name_fold(values[i].first);
+        const RegValue& v = values[i].second;
+        Stmt st(m_db, "INSERT OR IGNORE INTO vals(key_fold, fold, name, type, data) VALUES(?,?,?,?,?)");
+        st.bind(1, key_fold).bind(2, name_fold(v.name)).bind(3, v.name).bind(4, v.type);
+        ok = st.bind_blob(5, v.data.data(), v.data.size()).step() == SQLITE_DONE;
+        if (!ok || sqlite3_changes(m_db) != 0) continue;
+        Stmt key(m_db, "SELECT path FROM keys WHERE fold=?");
+        const std::string path = key.bind(1, key_fold).step() == SQLITE_ROW ? key.text(0) : values[i].first;
+        if (merged.empty() || merged.back().key != path) merged.push_back({path, {}});
+        merged.back().values.push_back(v);
+    }
+    if (!ok) fail_db("converting the names failed");
+    size_t count = 0;
+    for (const RegKeyDump& k : merged) count += k.values.size();
+    const fs::path aside = m_file.string() + ".case-merged.reg";
+    // Written before the conversion is committed: a conversion cut short is
+    // done again and writes the same file.
+    if (ok && count > 0) ok = write_file_atomically(aside, format_reg_text(merged), &m_error);
+    if (!ok || !set_meta("format", kFormat) || !commit()) {
+        rollback();
+        return false;
+    }
+    if (notice && count > 0)
+        *notice = m_file.string() + ": names that differ only in the case of letters beyond ASCII are one name now, " +
+                  "as in Windows; " + std::to_string(count) + (count == 1 ? " value" : " values") +
+                  " that another one of the same name replaced " + (count == 1 ? "is" : "are") + " kept in " +
+                  aside.string() + " (import it to have " + (count == 1 ? "it" : "them") + " instead)";
+    return true;
+}
+
 bool RegistryCopy::key_exists(std::string_view key) {
     if (bad_name(key, "") != RegResult::Ok) return false;
     Stmt st(m_db, "SELECT 1 FROM keys WHERE fold=?");
-    st.bind(1, ascii_fold(normalize_key(key)));
+    st.bind(1, name_fold(normalize_key(key)));
     return st.step() == SQLITE_ROW;
 }
 
@@ -405,7 +484,7 @@ RegResult RegistryCopy::get(std::string_view key, std::string_view name, RegValu
     Stmt st(m_db,
             "SELECT EXISTS(SELECT 1 FROM keys WHERE fold=?1), v.name, v.type, v.data"
             " FROM (SELECT 1) LEFT JOIN vals v ON v.key_fold=?1 AND v.fold=?2");
-    st.bind(1, ascii_fold(normalize_key(key))).bind(2, ascii_fold(name));
+    st.bind(1, name_fold(normalize_key(key))).bind(2, name_fold(name));
     if (st.step() != SQLITE_ROW) {
         fail_db("read failed");
         return RegResult::IoError;
@@ -423,7 +502,7 @@ RegResult RegistryCopy::get(std::string_view key, std::string_view name, RegValu
 RegResult RegistryCopy::set_locked(const std::string& key, std::string_view name, uint32_t type, const uint8_t* data,
                                    size_t size) {
     if (RegResult r = bad_name(key, name); r != RegResult::Ok) return r;
-    const std::string k = ascii_fold(key);
+    const std::string k = name_fold(key);
     {
         Stmt st(m_db, "SELECT 1 FROM keys WHERE fold=?");
         st.bind(1, k);
@@ -434,7 +513,7 @@ RegResult RegistryCopy::set_locked(const std::string& key, std::string_view name
     Stmt st(m_db,
             "INSERT INTO vals(key_fold, fold, name, type, data) VALUES(?,?,?,?,?)"
             " ON CONFLICT(key_fold, fold) DO UPDATE SET type=excluded.type, data=excluded.data");
-    st.bind(1, k).bind(2, ascii_fold(name)).bind(3, name).bind(4, type).bind_blob(5, data, size);
+    st.bind(1, k).bind(2, name_fold(name)).bind(3, name).bind(4, type).bind_blob(5, data, size);
     if (st.step() != SQLITE_DONE) return fail_db("write failed"), RegResult::IoError;
     return RegResult::Ok;
 }
@@ -443,20 +522,20 @@ RegResult RegistryCopy::delete_value_locked(const std::string& key, std::string_
     if (RegResult r = bad_name(key, name); r != RegResult::Ok) return r;
     {
         Stmt st(m_db, "SELECT 1 FROM keys WHERE fold=?");
-        st.bind(1, ascii_fold(key));
+        st.bind(1, name_fold(key));
         int rc = st.step();
         if (rc == SQLITE_DONE) return RegResult::NoKey;
         if (rc != SQLITE_ROW) return fail_db("delete failed"), RegResult::IoError;
     }
     Stmt st(m_db, "DELETE FROM vals WHERE key_fold=? AND fold=?");
-    st.bind(1, ascii_fold(key)).bind(2, ascii_fold(name));
+    st.bind(1, name_fold(key)).bind(2, name_fold(name));
     if (st.step() != SQLITE_DONE) return fail_db("delete failed"), RegResult::IoError;
     return sqlite3_changes(m_db) ? RegResult::Ok : RegResult::NoValue;
 }
 
 RegResult RegistryCopy::delete_key_locked(const std::string& key) {
     if (RegResult r = bad_name(key, ""); r != RegResult::Ok) return r;
-    const std::string k = ascii_fold(key);
+    const std::string k = name_fold(key);
     if (k.empty()) {
         m_error = "the root of HKEY_LOCAL_MACHINE cannot be deleted";
         return RegResult::Denied;
@@ -486,7 +565,7 @@ bool RegistryCopy::insert_key_path(const std::string& key) {
         if (!path.empty()) path += '\\';
         path += key.substr(i, j - i);
         Stmt st(m_db, "INSERT OR IGNORE INTO keys(fold, path) VALUES(?,?)");
-        st.bind(1, ascii_fold(path)).bind(2, path);
+        st.bind(1, name_fold(path)).bind(2, path);
         if (st.step() != SQLITE_DONE) return false;
         i = j + 1;
     }
@@ -545,7 +624,7 @@ bool RegistryCopy::dump(std::string_view key, std::vector<RegKeyDump>* out) {
     // reads one snapshot of its own.
     const bool own = m_depth == 0;
     if (own && !exec("BEGIN")) return false;
-    const std::string k = ascii_fold(normalize_key(key));
+    const std::string k = name_fold(normalize_key(key));
     bool ok = true;
     Stmt keys(m_db, "SELECT path, fold FROM keys WHERE fold=?1 OR ?1='' OR (fold>=?2 AND fold<?3) ORDER BY fold");
     keys.bind(1, k).bind(2, below_low(k)).bind(3, below_high(k));
@@ -621,8 +700,8 @@ bool RegistryCopy::assign_locked(const std::vector<RegKeyDump>& keys) {
         if (!insert_key_path(key)) return fail_db("copying the registry failed");
         for (const RegValue& v : k.values) {
             Stmt st(m_db, "INSERT OR REPLACE INTO vals(key_fold, fold, name, type, data) VALUES(?,?,?,?,?)");
-            st.bind(1, ascii_fold(key))
-                .bind(2, ascii_fold(v.name))
+            st.bind(1, name_fold(key))
+                .bind(2, name_fold(v.name))
                 .bind(3, v.name)
                 .bind(4, v.type)
                 .bind_blob(5, v.data.data(), v.data.size());

@@ -1,7 +1,8 @@
 // One copy of the registry (live, saved or factory) in a SQLite file of its
 // own, with a checksum of its content that every change keeps up to date and
 // that is verified when the file is opened. Keys and values keep the case
-// they were created with and are found case-insensitively (ASCII).
+// they were created with and are found case-insensitively, as Windows finds
+// them (name_fold).
 #pragma once
 
 #include <cstdint>
@@ -36,9 +37,12 @@ public:
     // format, and the checksum of the content. nullptr and a message
     // "FILE: why" when it is missing or fails a check; when the file could
     // not be read (an I/O error, not damage), the message says so and
-    // `unreadable` is set.
+    // `unreadable` is set. A copy of an earlier version, whose names were
+    // found by ASCII case only, is converted first (and checked again); when
+    // names that are one name now held two values, one is kept and the
+    // others are written to FILE.case-merged.reg, which *notice then names.
     static std::unique_ptr<RegistryCopy> open(const std::filesystem::path& file, std::string* error,
-                                              bool* unreadable = nullptr);
+                                              bool* unreadable = nullptr, std::string* notice = nullptr);
 
     // Writes a new copy holding `keys` (as dump() gives them) to a temporary
     // file beside `file`, syncs it and renames it over `file`, so that `file`
@@ -106,6 +110,10 @@ private:
     // `io_error` is set when it failed on an I/O error.
     static std::unique_ptr<RegistryCopy> connect(const std::filesystem::path& file, Mode mode, std::string* error,
                                                  bool* io_error = nullptr);
+    static std::unique_ptr<RegistryCopy> open_checked(const std::filesystem::path& file, std::string* error,
+                                                      bool* unreadable, std::string* notice, bool convert);
+    // Folds every name of an earlier version's copy anew, in one transaction.
+    bool refold(std::string* notice);
     bool make_schema();
     bool exec(const char* sql);
     bool fail_db(const char* what);

@@ -164,9 +164,10 @@ RegistryCopy* RegistryStore::copy_of(Hive hive) {
     const size_t i = index(hive);
     if (!m_copies[i]) {
         // Tried again on each use: another process may have restored it.
-        std::string why;
+        std::string why, notice;
         bool unreadable = false;
-        m_copies[i] = RegistryCopy::open(path(hive), &why, &unreadable);
+        m_copies[i] = RegistryCopy::open(path(hive), &why, &unreadable, &notice);
+        if (!notice.empty()) m_problems.push_back(notice);
         m_reasons[i] = m_copies[i] ? "" : why;
         m_unreadable[i] = !m_copies[i] && unreadable;
     }

@@ -51,7 +51,8 @@ public:
     static std::unique_ptr<RegistryStore> open(const std::filesystem::path& dir, bool create, std::string* error);
 
     // One message for each copy that failed its check when the store was
-    // opened, naming the copy and its file and saying what to do.
+    // opened, naming the copy and its file and saying what to do; and one
+    // for each copy of an earlier version whose conversion set values aside.
     const std::vector<std::string>& problems() const { return m_problems; }
     // Whether a copy can be used; when it cannot, why (naming it and its file).
     bool usable(Hive hive);

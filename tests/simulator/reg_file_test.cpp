@@ -2,6 +2,7 @@
 // writing text that reads back to exactly the same types and bytes.
 #include <gtest/gtest.h>
 
+#include "simulator/name_fold.h"
 #include "simulator/reg_file.h"
 #include "simulator/text.h"
 
@@ -121,6 +122,11 @@ TEST(Text, Utf16RoundTripAndLatin1) {
     EXPECT_EQ(latin1_bytes("A\xC3\xBF"), std::string("A\xFF"));
     EXPECT_FALSE(latin1_bytes("\xE2\x82\xAC"));
     EXPECT_TRUE(ascii_iequal("Drivers\\MQ200", "dRIVERS\\mq200"));
+    // Simple upper-casing of the Basic Multilingual Plane: ß and 𐐨 stay,
+    // ı and ſ become I and S, titlecase ǅ becomes Ǆ; bytes that are not
+    // UTF-8 are kept.
+    EXPECT_EQ(name_fold("Drivers\\Ärger ßÿıſǅ ω𐐨\xFF"), "DRIVERS\\ÄRGER ßŸISǄ Ω𐐨\xFF");
+    EXPECT_TRUE(name_iequal("Größe", "GRÖßE"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include <sqlite3.h>
@@ -59,6 +60,62 @@ TEST_F(Copy, NamesAreCaseInsensitiveAndKeepTheirSpelling) {
     ASSERT_EQ(dump.size(), 3u);
     EXPECT_EQ(dump[2].key, "Drivers\\Display\\MQ200");
     EXPECT_EQ(dump[2].values.size(), 1u);
+    // Beyond ASCII too, as Windows compares names.
+    ASSERT_EQ(copy->make_key("Drivers\\Äpfel"), RegResult::Ok);
+    ASSERT_EQ(set_dword("drivers\\äPFEL", "Ärger", 1), RegResult::Ok);
+    ASSERT_EQ(set_dword("DRIVERS\\ÄPFEL", "äRGER", 2), RegResult::Ok);
+    ASSERT_EQ(copy->get("Drivers\\äpfel", "ÄRGER", &v), RegResult::Ok);
+    EXPECT_EQ(v.name, "Ärger");
+    EXPECT_EQ(v.data[0], 2);
+}
+
+// A copy of an earlier version, whose names were found by ASCII case only,
+// as that version wrote it: converted once when it is opened. Of two values
+// that are one now, the first made stays and the other is set aside in a
+// .reg file; the checksum holds before and after.
+TEST_F(Copy, AnEarlierCopyIsConvertedAndWhatItMergesIsKeptAside) {
+    copy.reset();
+    std::filesystem::remove(file);
+    sql(R"(CREATE TABLE meta(name TEXT PRIMARY KEY, value TEXT NOT NULL);
+INSERT INTO meta VALUES('format','orva-registry-copy 1');
+INSERT INTO meta VALUES('valid','1');
+INSERT INTO meta VALUES('source','');
+INSERT INTO meta VALUES('checksum','7a930a6ec23947c6');
+CREATE TABLE keys(fold TEXT PRIMARY KEY, path TEXT NOT NULL);
+INSERT INTO keys VALUES('','');
+INSERT INTO keys VALUES('Äpfel','Äpfel');
+INSERT INTO keys VALUES('äpfel','äpfel');
+INSERT INTO keys VALUES('äpfel\sub','äpfel\Sub');
+CREATE TABLE vals(key_fold TEXT NOT NULL, fold TEXT NOT NULL, name TEXT NOT NULL, type INTEGER NOT NULL,
+ data BLOB NOT NULL, PRIMARY KEY(key_fold, fold));
+INSERT INTO vals VALUES('Äpfel','Ärger','Ärger',4,X'01000000');
+INSERT INTO vals VALUES('Äpfel','ärger','ärger',4,X'02000000');
+INSERT INTO vals VALUES('äpfel','wert','Wert',1,X'61000000');
+INSERT INTO vals VALUES('Äpfel','wert','wert',1,X'62000000');
+INSERT INTO vals VALUES('äpfel\sub','size','Size',4,X'07000000');)");
+    std::string error, notice;
+    copy = RegistryCopy::open(file, &error, nullptr, &notice);
+    ASSERT_TRUE(copy) << error;
+    const std::string aside = file.string() + ".case-merged.reg";
+    EXPECT_NE(notice.find("2 values that another one of the same name replaced are kept in " + aside),
+              std::string::npos)
+        << notice;
+    RegValue v;
+    ASSERT_EQ(copy->get("ÄPFEL", "ärger", &v), RegResult::Ok);
+    EXPECT_EQ(v.data[0], 1);
+    ASSERT_EQ(copy->get("äpfel", "WERT", &v), RegResult::Ok);
+    EXPECT_EQ(v.data[0], 'a');
+    EXPECT_EQ(copy->get("Äpfel\\SUB", "size", nullptr), RegResult::Ok);
+    std::ifstream in(aside);
+    std::stringstream kept;
+    kept << in.rdbuf();
+    EXPECT_EQ(kept.str(),
+              "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Äpfel]\n"
+              "\"ärger\"=dword:00000002\n\"wert\"=\"b\"\n\n");
+    copy.reset();
+    copy = RegistryCopy::open(file, &error, nullptr, &notice);
+    ASSERT_TRUE(copy) << error;
+    EXPECT_EQ(notice, "");
 }
 
 TEST_F(Copy, ValuesKeepExactTypeAndSizeAndMissingThingsAreReported) {
@@ -175,7 +232,7 @@ TEST_F(Copy, OpenFindsContentChangedBehindItsBack) {
     } rows[] = {
         {"a value's data", "UPDATE vals SET data=x'02000000'", "does not match its checksum"},
         {"a value's type", "UPDATE vals SET type=3", "does not match its checksum"},
-        {"a key's spelling", "UPDATE keys SET path='DRIVERS' WHERE fold='drivers'", "does not match its checksum"},
+        {"a key's spelling", "UPDATE keys SET path='DRIVERS' WHERE fold='DRIVERS'", "does not match its checksum"},
         {"a new key", "INSERT INTO keys VALUES('x','x')", "does not match its checksum"},
         {"the valid flag", "UPDATE meta SET value='0' WHERE name='valid'", "does not match its checksum"},
         {"the checksum", "UPDATE meta SET value='0000000000000000' WHERE name='checksum'",
@@ -252,7 +309,7 @@ TEST_F(Copy, WaitsForAnotherWriterAndNeverSeesItHalfDone) {
     ASSERT_EQ(set_dword("Drivers", "A", 1), RegResult::Ok);
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE vals SET data=x'02000000' WHERE fold='a'", nullptr, nullptr,
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE vals SET data=x'02000000' WHERE fold='A'", nullptr, nullptr,
                            nullptr),
               SQLITE_OK);
     RegValue v;

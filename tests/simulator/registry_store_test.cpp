@@ -93,7 +93,7 @@ TEST_F(Store, ADamagedCopyIsReportedAndTheOthersStayUsable) {
          [](const fs::path& f) {
              sqlite3* db = nullptr;
              sqlite3_open(f.c_str(), &db);
-             sqlite3_exec(db, "UPDATE vals SET data=x'00050000' WHERE fold='cxscreen'", nullptr, nullptr, nullptr);
+             sqlite3_exec(db, "UPDATE vals SET data=x'00050000' WHERE fold='CXSCREEN'", nullptr, nullptr, nullptr);
              sqlite3_close(db);
          }},
         {"garbage", [](const fs::path& f) { write_file(f, std::string(8192, '\x42')); }},

@@ -28,11 +28,20 @@ constexpr const char* kFormat = "orva-registry-copy 2";
 constexpr const char* kAsciiFoldFormat = "orva-registry-copy 1";
 constexpr int kBusyTimeoutMs = 5000;
 
-// One prepared statement, finalized when it goes out of scope.
+// One prepared statement, finalized when it goes out of scope; or one that
+// the copy keeps prepared (RegistryCopy::kept), reset for its next use.
 class Stmt {
 public:
     Stmt(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
-    ~Stmt() { sqlite3_finalize(m_stmt); }
+    explicit Stmt(sqlite3_stmt* kept) : m_stmt(kept), m_kept(true) {}
+    ~Stmt() {
+        if (!m_kept) {
+            sqlite3_finalize(m_stmt);
+        } else if (m_stmt) {
+            sqlite3_reset(m_stmt);
+            sqlite3_clear_bindings(m_stmt);
+        }
+    }
     Stmt(const Stmt&) = delete;
     Stmt& operator=(const Stmt&) = delete;
 
@@ -68,6 +77,7 @@ public:
 
 private:
     sqlite3_stmt* m_stmt = nullptr;
+    bool m_kept = false;
 };
 
 // FNV-1a, 64 bits: any change of a single byte changes the result.
@@ -148,10 +158,17 @@ std::string content_hash(std::string_view bytes) {
 }
 
 RegistryCopy::~RegistryCopy() {
+    for (auto& [sql, st] : m_kept) sqlite3_finalize(st);
     if (m_db) {
         if (m_depth > 0 && !sqlite3_get_autocommit(m_db)) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close_v2(m_db);
     }
+}
+
+sqlite3_stmt* RegistryCopy::kept(const char* sql) {
+    sqlite3_stmt*& st = m_kept[sql];
+    if (!st) sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    return st;
 }
 
 bool RegistryCopy::fail_db(const char* what) {
@@ -473,7 +490,7 @@ bool RegistryCopy::refold(std::string* notice) {
 
 bool RegistryCopy::key_exists(std::string_view key) {
     if (bad_name(key, "") != RegResult::Ok) return false;
-    Stmt st(m_db, "SELECT 1 FROM keys WHERE fold=?");
+    Stmt st(kept("SELECT 1 FROM keys WHERE fold=?"));
     st.bind(1, name_fold(normalize_key(key)));
     return st.step() == SQLITE_ROW;
 }
@@ -481,9 +498,9 @@ bool RegistryCopy::key_exists(std::string_view key) {
 RegResult RegistryCopy::get(std::string_view key, std::string_view name, RegValue* out) {
     if (RegResult r = bad_name(key, name); r != RegResult::Ok) return r;
     // One statement, so that the key and its value are read from one snapshot.
-    Stmt st(m_db,
-            "SELECT EXISTS(SELECT 1 FROM keys WHERE fold=?1), v.name, v.type, v.data"
-            " FROM (SELECT 1) LEFT JOIN vals v ON v.key_fold=?1 AND v.fold=?2");
+    Stmt st(
+        kept("SELECT EXISTS(SELECT 1 FROM keys WHERE fold=?1), v.name, v.type, v.data"
+             " FROM (SELECT 1) LEFT JOIN vals v ON v.key_fold=?1 AND v.fold=?2"));
     st.bind(1, name_fold(normalize_key(key))).bind(2, name_fold(name));
     if (st.step() != SQLITE_ROW) {
         fail_db("read failed");
@@ -504,15 +521,15 @@ RegResult RegistryCopy::set_locked(const std::string& key, std::string_view name
     if (RegResult r = bad_name(key, name); r != RegResult::Ok) return r;
     const std::string k = name_fold(key);
     {
-        Stmt st(m_db, "SELECT 1 FROM keys WHERE fold=?");
+        Stmt st(kept("SELECT 1 FROM keys WHERE fold=?"));
         st.bind(1, k);
         int rc = st.step();
         if (rc == SQLITE_DONE) return RegResult::NoKey;
         if (rc != SQLITE_ROW) return fail_db("write failed"), RegResult::IoError;
     }
-    Stmt st(m_db,
-            "INSERT INTO vals(key_fold, fold, name, type, data) VALUES(?,?,?,?,?)"
-            " ON CONFLICT(key_fold, fold) DO UPDATE SET type=excluded.type, data=excluded.data");
+    Stmt st(
+        kept("INSERT INTO vals(key_fold, fold, name, type, data) VALUES(?,?,?,?,?)"
+             " ON CONFLICT(key_fold, fold) DO UPDATE SET type=excluded.type, data=excluded.data"));
     st.bind(1, k).bind(2, name_fold(name)).bind(3, name).bind(4, type).bind_blob(5, data, size);
     if (st.step() != SQLITE_DONE) return fail_db("write failed"), RegResult::IoError;
     return RegResult::Ok;
@@ -521,13 +538,13 @@ RegResult RegistryCopy::set_locked(const std::string& key, std::string_view name
 RegResult RegistryCopy::delete_value_locked(const std::string& key, std::string_view name) {
     if (RegResult r = bad_name(key, name); r != RegResult::Ok) return r;
     {
-        Stmt st(m_db, "SELECT 1 FROM keys WHERE fold=?");
+        Stmt st(kept("SELECT 1 FROM keys WHERE fold=?"));
         st.bind(1, name_fold(key));
         int rc = st.step();
         if (rc == SQLITE_DONE) return RegResult::NoKey;
         if (rc != SQLITE_ROW) return fail_db("delete failed"), RegResult::IoError;
     }
-    Stmt st(m_db, "DELETE FROM vals WHERE key_fold=? AND fold=?");
+    Stmt st(kept("DELETE FROM vals WHERE key_fold=? AND fold=?"));
     st.bind(1, name_fold(key)).bind(2, name_fold(name));
     if (st.step() != SQLITE_DONE) return fail_db("delete failed"), RegResult::IoError;
     return sqlite3_changes(m_db) ? RegResult::Ok : RegResult::NoValue;
@@ -541,7 +558,7 @@ RegResult RegistryCopy::delete_key_locked(const std::string& key) {
         return RegResult::Denied;
     }
     {
-        Stmt st(m_db, "SELECT 1 FROM keys WHERE fold=?");
+        Stmt st(kept("SELECT 1 FROM keys WHERE fold=?"));
         st.bind(1, k);
         int rc = st.step();
         if (rc == SQLITE_DONE) return RegResult::NoKey;
@@ -564,7 +581,7 @@ bool RegistryCopy::insert_key_path(const std::string& key) {
         if (j == std::string::npos) j = key.size();
         if (!path.empty()) path += '\\';
         path += key.substr(i, j - i);
-        Stmt st(m_db, "INSERT OR IGNORE INTO keys(fold, path) VALUES(?,?)");
+        Stmt st(kept("INSERT OR IGNORE INTO keys(fold, path) VALUES(?,?)"));
         st.bind(1, name_fold(path)).bind(2, path);
         if (st.step() != SQLITE_DONE) return false;
         i = j + 1;
@@ -636,7 +653,7 @@ bool RegistryCopy::dump(std::string_view key, std::vector<RegKeyDump>* out) {
     }
     ok = rc == SQLITE_DONE;
     for (size_t i = 0; ok && i < out->size(); ++i) {
-        Stmt vals(m_db, "SELECT name, type, data FROM vals WHERE key_fold=? ORDER BY fold");
+        Stmt vals(kept("SELECT name, type, data FROM vals WHERE key_fold=? ORDER BY fold"));
         vals.bind(1, folds[i]);
         while ((rc = vals.step()) == SQLITE_ROW)
             (*out)[i].values.push_back({vals.text(0), static_cast<uint32_t>(vals.integer(1)), vals.blob(2)});
@@ -699,7 +716,7 @@ bool RegistryCopy::assign_locked(const std::vector<RegKeyDump>& keys) {
         // over rather than lost.
         if (!insert_key_path(key)) return fail_db("copying the registry failed");
         for (const RegValue& v : k.values) {
-            Stmt st(m_db, "INSERT OR REPLACE INTO vals(key_fold, fold, name, type, data) VALUES(?,?,?,?,?)");
+            Stmt st(kept("INSERT OR REPLACE INTO vals(key_fold, fold, name, type, data) VALUES(?,?,?,?,?)"));
             st.bind(1, name_fold(key))
                 .bind(2, name_fold(v.name))
                 .bind(3, v.name)

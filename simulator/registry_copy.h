@@ -11,12 +11,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "simulator/controller.h"
 #include "simulator/reg_file.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace orva::sim {
 
@@ -116,6 +118,9 @@ private:
     bool refold(std::string* notice);
     bool make_schema();
     bool exec(const char* sql);
+    // The statement of `sql` (a string literal: kept by its address),
+    // prepared on first use and kept until the copy is closed.
+    sqlite3_stmt* kept(const char* sql);
     bool fail_db(const char* what);
     RegResult bad_name(std::string_view key, std::string_view name);
     // The meta row's value ("" when there is none); nullopt when it could not
@@ -139,6 +144,7 @@ private:
 
     std::filesystem::path m_file;
     sqlite3* m_db = nullptr;
+    std::unordered_map<const char*, sqlite3_stmt*> m_kept;
     int m_depth = 0;  // open transactions: 1 is BEGIN, more are savepoints
     std::string m_error;
 };

@@ -49,6 +49,9 @@ bool read_whole_file(const fs::path& file, std::string& out, std::string* error,
                                                                        : nullptr;
     if (!refused && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > limit) refused = "";
     std::string text;
+    // Room for the whole file at once: a string grown by doubling would
+    // take up to twice its size.
+    if (!refused && S_ISREG(st.st_mode)) text.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
     while (!refused) {
         ssize_t n = sys::read(fd, buf, sizeof buf);

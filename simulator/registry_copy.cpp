@@ -669,33 +669,45 @@ bool RegistryCopy::dump(std::string_view key, std::vector<RegKeyDump>* out) {
     return ok;
 }
 
-bool RegistryCopy::apply_locked(const std::vector<RegChange>& changes) {
-    for (const RegChange& c : changes) {
-        const std::string key = normalize_key(c.key);
-        RegResult r = RegResult::Ok;
-        switch (c.kind) {
-            case RegChange::Kind::CreateKey:
-                r = make_key_locked(key);
-                break;
-            case RegChange::Kind::DeleteKey:
-                r = delete_key_locked(key);
-                if (r == RegResult::NoKey) r = RegResult::Ok;
-                break;
-            case RegChange::Kind::SetValue:
-                r = set_locked(key, c.value.name, c.value.type, c.value.data.data(), c.value.data.size());
-                break;
-            case RegChange::Kind::DeleteValue:
-                r = delete_value_locked(key, c.value.name);
-                if (r == RegResult::NoKey || r == RegResult::NoValue) r = RegResult::Ok;
-                break;
-        }
-        if (r != RegResult::Ok) {
-            if (r != RegResult::IoError && r != RegResult::BadName)
-                m_error = "cannot apply the change to \"" + c.key + "\"";
-            return false;
-        }
+bool RegistryCopy::apply_locked(const RegChange& c) {
+    const std::string key = normalize_key(c.key);
+    RegResult r = RegResult::Ok;
+    switch (c.kind) {
+        case RegChange::Kind::CreateKey:
+            r = make_key_locked(key);
+            break;
+        case RegChange::Kind::DeleteKey:
+            r = delete_key_locked(key);
+            if (r == RegResult::NoKey) r = RegResult::Ok;
+            break;
+        case RegChange::Kind::SetValue:
+            r = set_locked(key, c.value.name, c.value.type, c.value.data.data(), c.value.data.size());
+            break;
+        case RegChange::Kind::DeleteValue:
+            r = delete_value_locked(key, c.value.name);
+            if (r == RegResult::NoKey || r == RegResult::NoValue) r = RegResult::Ok;
+            break;
+    }
+    if (r != RegResult::Ok) {
+        if (r != RegResult::IoError && r != RegResult::BadName)
+            m_error = "cannot apply the change to \"" + c.key + "\"";
+        return false;
     }
     return true;
+}
+
+bool RegistryCopy::apply_locked(const std::vector<RegChange>& changes) {
+    for (const RegChange& c : changes)
+        if (!apply_locked(c)) return false;
+    return true;
+}
+
+bool RegistryCopy::apply_change(const RegChange& change) {
+    if (m_depth == 0) {
+        m_error = m_file.string() + ": a change of a .reg file is applied inside a transaction";
+        return false;
+    }
+    return apply_locked(change);
 }
 
 bool RegistryCopy::apply(const std::vector<RegChange>& changes) {

@@ -83,6 +83,9 @@ public:
 
     // Applies the changes of a .reg file in one transaction: all or nothing.
     bool apply(const std::vector<RegChange>& changes);
+    // Applies one change inside the transaction begun with begin() (a
+    // file read change by change, undone with rollback() when it fails).
+    bool apply_change(const RegChange& change);
     // Replaces the whole content with `keys` (as dump() gives them) in one
     // transaction.
     bool assign(const std::vector<RegKeyDump>& keys);
@@ -139,6 +142,7 @@ private:
                          size_t size);
     RegResult delete_value_locked(const std::string& key, std::string_view name);
     bool clear_locked();
+    bool apply_locked(const RegChange& change);
     bool apply_locked(const std::vector<RegChange>& changes);
     bool assign_locked(const std::vector<RegKeyDump>& keys);
 

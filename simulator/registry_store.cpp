@@ -282,6 +282,23 @@ bool RegistryStore::apply(Hive hive, const std::vector<RegChange>& changes) {
            RegResult::Ok;
 }
 
+bool RegistryStore::import(Hive hive, std::string_view bytes, const std::string& name, const RegParseOptions& options,
+                           std::vector<std::string>* warnings) {
+    std::string refusal;
+    const RegResult r = change(hive, [&](RegistryCopy& c) {
+        if (!c.begin()) return RegResult::IoError;
+        auto apply = [&](const RegChange& ch) { return c.apply_change(ch); };
+        if (!parse_reg_file(bytes, name, options, apply, warnings, &refusal)) {
+            c.rollback();
+            return RegResult::IoError;
+        }
+        return c.commit() ? RegResult::Ok : RegResult::IoError;
+    });
+    if (r == RegResult::Ok) return true;
+    m_error = refusal.empty() ? name + ": not imported: " + m_error : refusal;
+    return false;
+}
+
 bool RegistryStore::copy(Hive from, Hive to) {
     RegistryCopy* src = copy_of(from);
     if (!src) {

@@ -72,6 +72,12 @@ public:
     std::vector<RegKeyDump> dump(Hive hive, std::string_view key);
     // Applies the changes of a .reg file in one transaction: all or nothing.
     bool apply(Hive hive, const std::vector<RegChange>& changes);
+    // Imports the bytes of a .reg file, read change by change, in one
+    // transaction: all or nothing. false with last_error() "NAME:LINE: what"
+    // when the file is refused, "NAME: not imported: why" when a change
+    // cannot be made. Warnings ("NAME:LINE: what") are appended to *warnings.
+    bool import(Hive hive, std::string_view bytes, const std::string& name, const RegParseOptions& options,
+                std::vector<std::string>* warnings);
 
     // Makes `to` an exact copy of `from` (which must be usable), in one
     // transaction when `to` is usable, else by writing its file anew; either

@@ -1,5 +1,8 @@
-// .reg text: whatever is imported, exporting it and importing the export
-// gives the same registry, and the export reads back as itself.
+// .reg files: whatever is imported, exporting it (UTF-8 with LF, and
+// UTF-16LE with CR LF as regedit writes it) and importing the export gives
+// the same registry, and each export reads back as itself. The first byte
+// chooses the import's options (encoding named or told, bad lines skipped,
+// other roots refused); the rest is the file.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -28,32 +31,50 @@ bool same(const std::vector<RegKeyDump>& a, const std::vector<RegKeyDump>& b) {
     return true;
 }
 
+// Imports `bytes` into a new registry in memory, change by change in one
+// transaction as orva-controller does; nullptr when the file is refused.
+std::unique_ptr<RegistryCopy> import(const std::string& bytes, const char* name, const RegParseOptions& options,
+                                     std::string* error) {
+    auto copy = RegistryCopy::create_in_memory(error);
+    if (!copy || !copy->begin()) finding("no registry in memory", *error);
+    std::vector<std::string> warnings;
+    auto apply = [&](const RegChange& c) { return copy->apply_change(c); };
+    if (!parse_reg_file(bytes, name, options, apply, &warnings, error)) return nullptr;
+    for (const std::string& w : warnings)
+        if (w.rfind(std::string(name) + ":", 0) != 0) finding("a warning that does not name the file and line", w);
+    if (!copy->commit()) finding("the import cannot be committed", copy->last_error());
+    return copy;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    if (size == 0) return 0;
+    RegParseOptions options;
+    const uint8_t choice = data[0];
+    if (choice & 3) options.encoding = static_cast<RegEncoding>((choice & 3) - 1);
+    options.skip_bad_lines = choice & 4;
+    options.strict = choice & 8;
+    const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
     std::string error;
-    auto changes = parse_reg_text(text, "in.reg", &error);
-    if (!changes) {
-        if (error.rfind("in.reg:", 0) != 0) finding("an error that does not name the file and line", error);
+    auto first = import(text, "in.reg", options, &error);
+    if (!first) {
+        // A value under a key it deleted, a name with a NUL, ... or a refusal:
+        // only a refusal names the file and line.
+        if (!error.empty() && error.rfind("in.reg:", 0) != 0)
+            finding("an error that does not name the file and line", error);
         return 0;
     }
-    auto first = RegistryCopy::create_in_memory(&error);
-    if (!first) finding("no registry in memory", error);
-    if (!first->apply(*changes)) return 0;  // a value under a key it deleted, a name with a NUL, ...
     const std::vector<RegKeyDump> hive = first->dump("");
     const std::string exported = format_reg_text(hive);
-
-    auto again = parse_reg_text(exported, "out.reg", &error);
-    if (!again) finding("the export does not read back", error + "\n--- export:\n" + exported);
-    auto second = RegistryCopy::create_in_memory(&error);
-    if (!second) finding("no registry in memory", error);
-    if (!second->apply(*again))
-        finding("the export cannot be imported", second->last_error() + "\n--- export:\n" + exported);
-    const std::vector<RegKeyDump> back = second->dump("");
-    if (!same(hive, back))
-        finding("import, export and import again give another registry",
-                "--- export:\n" + exported + "--- export of the import:\n" + format_reg_text(back));
-    if (format_reg_text(back) != exported) finding("exporting the same registry twice gives two texts", exported);
+    for (const std::string& form : {exported, utf16le_file_text(exported)}) {
+        auto second = import(form, "out.reg", RegParseOptions{}, &error);
+        if (!second) finding("the export does not read back", error + "\n--- export:\n" + exported);
+        const std::vector<RegKeyDump> back = second->dump("");
+        if (!same(hive, back))
+            finding("import, export and import again give another registry",
+                    "--- export:\n" + exported + "--- export of the import:\n" + format_reg_text(back));
+        if (format_reg_text(back) != exported) finding("exporting the same registry twice gives two texts", exported);
+    }
     return 0;
 }

@@ -279,7 +279,7 @@ TEST_F(Device, RebootLoadsTheSavedCopyOrAfterAnEraseTheFactoryRegistry) {
 
     // A damaged factory.reg: the restart still happens, on the factory
     // registry loaded before, and says why.
-    std::ofstream(dir / kFactoryFile) << "Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=bad\n";
+    std::ofstream(dir / kFactoryFile) << "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\x]\n\"a\"=bad\n";
     std::string error;
     EXPECT_FALSE(ctl->restart(&error));
     EXPECT_NE(error.find("factory.reg:3:"), std::string::npos) << error;

@@ -1,119 +1,234 @@
-// .reg text: parsing what regedit writes, rejecting what it cannot mean, and
-// writing text that reads back to exactly the same types and bytes.
+// .reg files as Windows reads them: one table of small files (their
+// encoding, options, and the registry they make or the line that refuses
+// them) run through the importer into a registry copy; and exports, UTF-8
+// and UTF-16, that read back to exactly the same types and bytes.
 #include <gtest/gtest.h>
 
 #include "simulator/name_fold.h"
 #include "simulator/reg_file.h"
+#include "simulator/registry_copy.h"
 #include "simulator/text.h"
 
 namespace orva::sim {
 namespace {
 
-using Kind = RegChange::Kind;
+using namespace std::string_literals;
 
-TEST(RegFile, ParsesKeysValuesDeletionsAndContinuations) {
-    const std::string text =
-        "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n"
-        "; comment\n"
-        "[HKEY_LOCAL_MACHINE\\Comm\\HTTPD\\Websites\\Public\\VROOTS\\/]\n"
-        "\"Default\"=\"\\\\Windows\\\\www \\\"x\\\"\"\n"
-        "@=dword:0000001e\n"
-        "\"Bin\"=hex:01,02,\\\n"
-        "   03\n"
-        "\"Multi\"=hex(7):41,00,00,00,00,00\n"
-        "\"Gone\"=-\n"
-        "[-HKLM\\Old]\n";
-    std::string error;
-    auto changes = parse_reg_text(text, "t.reg", &error);
-    ASSERT_TRUE(changes) << error;
-    ASSERT_EQ(changes->size(), 7u);
-    EXPECT_EQ((*changes)[0].kind, Kind::CreateKey);
-    EXPECT_EQ((*changes)[0].key, "Comm\\HTTPD\\Websites\\Public\\VROOTS\\/");
-    EXPECT_EQ((*changes)[1].value.data, reg_sz_bytes("\\Windows\\www \"x\""));
-    EXPECT_EQ((*changes)[2].value.name, "");
-    EXPECT_EQ((*changes)[2].value.data, (std::vector<uint8_t>{0x1e, 0, 0, 0}));
-    EXPECT_EQ((*changes)[3].value.type, kRegBinary);
-    EXPECT_EQ((*changes)[3].value.data, (std::vector<uint8_t>{1, 2, 3}));
-    EXPECT_EQ((*changes)[4].value.type, kRegMultiSz);
-    EXPECT_EQ((*changes)[5].kind, Kind::DeleteValue);
-    EXPECT_EQ((*changes)[6].kind, Kind::DeleteKey);
-    EXPECT_EQ((*changes)[6].key, "Old");
+enum class Enc { Utf8, Utf16, Utf16NoBom, Ansi };
+
+// The UTF-8 text of a row in the encoding the row names.
+std::string encode(const std::string& text, Enc enc) {
+    if (enc == Enc::Utf8) return text;
+    if (enc == Enc::Ansi) return *latin1_bytes(text);
+    std::string out = utf16le_file_text(text);
+    // utf16le_file_text writes CR LF: the row's own line ends are kept.
+    std::string kept = enc == Enc::Utf16 ? "\xFF\xFE" : "";
+    for (size_t i = 2; i + 1 < out.size(); i += 2)
+        if (!(out[i] == '\r' && out[i + 1] == 0)) kept += out.substr(i, 2);
+    return kept;
 }
 
-TEST(RegFile, ErrorsNameFileAndLine) {
-    using namespace std::string_literals;
+// A registry in short: KEY/NAME="text" for REG_SZ that reads as text,
+// KEY/NAME=TYPE:hex for everything else, [KEY] for a key without values.
+std::string state(RegistryCopy& copy) {
+    std::string out;
+    for (const RegKeyDump& k : copy.dump("")) {
+        if (k.values.empty()) out += "[" + k.key + "] ";
+        for (const RegValue& v : k.values) {
+            out += k.key + "/" + v.name + "=";
+            const std::string text = utf16_to_utf8(reg_sz_text(v.data));
+            if (v.type == kRegSz && reg_sz_bytes(text) == v.data) {
+                out += "\"" + text + "\" ";
+                continue;
+            }
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "%x:", v.type);
+            out += buf;
+            for (uint8_t b : v.data) {
+                std::snprintf(buf, sizeof buf, "%02x", b);
+                out += buf;
+            }
+            out += " ";
+        }
+    }
+    return out;
+}
+
+struct Imported {
+    bool ok;
+    std::string state_or_error;
+    std::vector<std::string> warnings;
+};
+
+// Imports as orva-controller does: change by change in one transaction.
+Imported import(const std::string& bytes, const RegParseOptions& options) {
+    std::string error;
+    auto copy = RegistryCopy::create_in_memory(&error);
+    EXPECT_TRUE(copy && copy->begin()) << error;
+    std::vector<std::string> warnings;
+    auto apply = [&](const RegChange& c) { return copy->apply_change(c); };
+    if (!parse_reg_file(bytes, "f.reg", options, apply, &warnings, &error)) {
+        copy->rollback();
+        return {false, error, warnings};
+    }
+    EXPECT_TRUE(copy->commit());
+    return {true, state(*copy), warnings};
+}
+
+const std::string H5 = "Windows Registry Editor Version 5.00\n";
+const std::string H4 = "REGEDIT4\n";
+const std::string K = "[HKEY_LOCAL_MACHINE\\T]\n";
+
+TEST(RegFile, ImportsAsWindowsDoesAndRefusesWhatItWouldStoreWrong) {
+    RegParseOptions none, strict, skip, utf8, utf16, ansi;
+    strict.strict = true;
+    skip.skip_bad_lines = true;
+    utf8.encoding = RegEncoding::Utf8;
+    utf16.encoding = RegEncoding::Utf16le;
+    ansi.encoding = RegEncoding::Windows1252;
     struct Row {
         std::string text;
-        const char* expected;
+        Enc enc;
+        RegParseOptions options;
+        std::string expected;  // the state, or the start of the refusal
+        std::vector<std::string> warnings = {};
     } rows[] = {
-        {"REGEDIT4\n", "f.reg:1: expected"},
-        {"", "f.reg:1: expected"},
-        {"Windows Registry Editor Version 5.00\n\"a\"=dword:1\n", "f.reg:2: value outside of a key"},
-        {"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\x]\n", "f.reg:2: only HKEY_LOCAL_MACHINE"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=dword:123456789\n", "f.reg:3: dword"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=hex:1,02\n", "f.reg:3: bad hex"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=hex:01,\\\n", "f.reg:3: hex data continues"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=hex:01,\\\n\n\"b\"=dword:1\n",
-         "f.reg:3: hex data continues"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a=\"b\"\n", "f.reg:3:"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=\"b\\q\"\n", "f.reg:3: unterminated or badly escaped"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x\n", "f.reg:2: key line"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=str\n", "f.reg:3: unknown value data"},
-        // A NUL in a name, in UTF-8 text and in UTF-16 text.
-        {"Windows Registry Editor Version 5.00\n[HKLM\\a\0b]\n"s, "f.reg:2: a key name cannot hold a NUL"},
-        {"Windows Registry Editor Version 5.00\n[-HKLM\\a\0]\n"s, "f.reg:2: a key name cannot hold a NUL"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\0\"=dword:1\n"s,
-         "f.reg:3: a value name cannot hold a NUL"},
-        {"\xFF\xFEW\0i\0n\0d\0o\0w\0s\0 \0R\0e\0g\0i\0s\0t\0r\0y\0 \0E\0d\0i\0t\0o\0r\0 \0V\0e\0r\0s\0i\0o\0n\0"
-         " \0\x35\0.\0\x30\0\x30\0\n\0[\0H\0K\0L\0M\0\\\0x\0\0\0]\0\n\0"s,
-         "f.reg:2: a key name cannot hold a NUL"},
+        // Encodings: told by the byte order mark, else UTF-8 when valid, else Windows-1252.
+        {H4 + K + "\"Größe\"=\"Grüße 3°C\"\n", Enc::Ansi, none, "T/Größe=\"Grüße 3°C\" "},
+        {"\xEF\xBB\xBF" + H5 + K + "\"ä\"=\"€\"\n", Enc::Utf8, none, "T/ä=\"€\" "},
+        {H5 + K + "\"ä\"=\"€\"\n", Enc::Utf8, none, "T/ä=\"€\" "},
+        {H5 + K + "\"ä\"=\"€ 𝄞\"\n", Enc::Utf16, none, "T/ä=\"€ 𝄞\" "},
+        {H5 + K + "\"a\"=\"b\"\n", Enc::Utf16NoBom, utf16, "T/a=\"b\" "},
+        {H5 + K + "\"a\"=\"b\"\n", Enc::Utf16NoBom, none, "f.reg:1: expected \"Windows Registry Editor Version 5.00\""},
+        {H5 + K + "\"ä\"=\"b\"\n", Enc::Utf8, ansi, "T/Ã¤=\"b\" "},
+        {H5 + K + "\"a\"=\"\xED\xA0\x80\"\n", Enc::Utf8, utf8, "f.reg:3: holds a byte that is not UTF-8 (0xED)"},
+        {"\xFF\xFE" + encode(H5 + K, Enc::Utf16NoBom) + "\"\0a\0\"\0=\0\"\0\x00\xD8\"\0"s, Enc::Utf8, none,
+         "f.reg:3: holds a lone UTF-16 surrogate (U+D800)"},
+        // Headers: the first line, exactly.
+        {" " + H4 + K + "\"a\"=dword:1\n", Enc::Utf8, none, "T/a=4:01000000 "},
+        {"REGEDIT4 FOO\n" + K, Enc::Utf8, none, "f.reg:1: \"REGEDIT4 FOO\" is a header Windows imports nothing from"},
+        {"\n" + H4 + K, Enc::Utf8, none, "f.reg:1: expected"},
+        {"regedit4\n" + K, Enc::Utf8, none, "f.reg:1: expected"},
+        // Comments and blanks where regedit allows them; CR, LF and CR LF line ends.
+        {H5 + K + "\"a\"=dword:3c ; 60 seconds\n# hash\n  ; semicolon\n\"b\"=dword: 1\n\"c\"=\"x\";note\n", Enc::Utf8,
+         none, "T/a=4:3c000000 T/b=4:01000000 T/c=\"x\" "},
+        {"REGEDIT4\r[HKEY_LOCAL_MACHINE\\T]\r\n\t\"a\" = \"b\"  \r", Enc::Utf8, none, "T/a=\"b\" "},
+        {H5 + K + "\"h\"=hex:01,02,\\;comment\n\n  ;comment\n  03,\\\n \t\n  04\n", Enc::Utf8, none, "T/h=3:01020304 "},
+        {H5 + K + "\"h\"=hex:01,\\", Enc::Utf8, none, "T/h=3:01 "},
+        {H5 + K + "\"a\"=\"x\" #c\n", Enc::Utf8, none, "f.reg:3: unexpected text after the string"},
+        {H5 + K + "\"a\"=dword:1 #c\n", Enc::Utf8, none, "f.reg:3: dword: needs 1 to 8 hex digits"},
+        {H5 + K + "\"h\"=hex:01,\\\n  #c\n  02\n", Enc::Utf8, none,
+         "f.reg:4: the hex data of the value on line 3 does not go on here"},
+        // Escapes: \n and \r are read; an unknown one would lose its backslash.
+        {H5 + K + "\"l\\nm\"=\"a\\r\\nb \\\"q\\\" \\\\\"\n", Enc::Utf8, none, "T/l\nm=\"a\r\nb \"q\" \\\" "},
+        {H5 + K + "\"p\"=\"C:\\Windows\"\n", Enc::Utf8, none, "f.reg:3: unknown escape \\W"},
+        {H5 + K + "\"p\"=\"a\\0\"\n", Enc::Utf8, none, "f.reg:3: \\0 is refused by Windows too"},
+        // Roots: other roots' sections are skipped (refused with strict); short names are not roots.
+        {H5 + "[HKEY_CURRENT_USER\\S]\n\"x\"=\"y\"\n" + K + "\"a\"=dword:1\n",
+         Enc::Utf8,
+         none,
+         "T/a=4:01000000 ",
+         {"f.reg:2: [HKEY_CURRENT_USER\\S] is not under HKEY_LOCAL_MACHINE; the section is skipped"}},
+        {H5 + "[-HKEY_CLASSES_ROOT\\S]\n" + K, Enc::Utf8, strict,
+         "f.reg:2: [-HKEY_CLASSES_ROOT\\S] is not under HKEY_LOCAL_MACHINE"},
+        {H5 + "[HKLM\\T]\n", Enc::Utf8, none, "f.reg:2: unknown root \"HKLM\""},
+        {H5 + "[ HKEY_LOCAL_MACHINE\\T]\n", Enc::Utf8, none, "f.reg:2: a key name cannot begin with a space"},
+        {H5 + "[HKEY_LOCAL_MACHINE\\T ]\n[-HKEY_LOCAL_MACHINE\\U]\n", Enc::Utf8, none, "[T ] "},
+        {H5 + "[-HKEY_LOCAL_MACHINE\\T]\n\"a\"=dword:1\n", Enc::Utf8, none,
+         "f.reg:3: value under a key that is being deleted"},
+        {H5 + "\"a\"=dword:1\n", Enc::Utf8, none, "f.reg:2: value outside of a key"},
+        // Data: deletions, sizes, hex bytes of two digits, continuation only after a comma.
+        {H5 + K + "\"a\"=dword:1\n\"a\"=  -\n\"b\"=-;c\n", Enc::Utf8, none, "[T] "},
+        {H5 + K + "\"a\"=- #c\n", Enc::Utf8, none, "f.reg:3: unexpected text after '-'"},
+        {H5 + K + "\"a\"=dword:123456789\n", Enc::Utf8, none, "f.reg:3: dword: needs 1 to 8 hex digits"},
+        {H5 + K + "\"a\"=hex(ffffffff):01\n", Enc::Utf8, none, "T/a=ffffffff:01 "},
+        {H5 + K + "\"a\"=hex(100000000):01\n", Enc::Utf8, none, "f.reg:3: bad hex(N): type"},
+        {H5 + K + "\"a\"=hex:100\n", Enc::Utf8, none, "f.reg:3: a hex byte is two hex digits"},
+        {H5 + K + "\"a\"=hex:1,02\n", Enc::Utf8, none, "f.reg:3: a hex byte is two hex digits"},
+        {H5 + K + "\"a\"=hex:01,,02\n", Enc::Utf8, none, "f.reg:3: expected a hex byte"},
+        {H5 + K + "\"h\"=hex:4c,6\\\n9\n", Enc::Utf8, none,
+         "f.reg:3: hex data goes on to the next line only after a comma"},
+        // REGEDIT4 files give hex(1), hex(2), hex(7) as 8-bit text.
+        {H4 + K + "\"e\"=hex(2):25,e4\n\"m\"=hex(7):41,00,42\n", Enc::Ansi, none,
+         "T/e=2:2500e4000000 T/m=7:4100000042000000 "},
+        // Names are one name by Unicode upper-casing, as in Windows.
+        {H5 + K + "\"Ärger\"=dword:1\n\"äRGER\"=dword:2\n", Enc::Utf8, none, "T/Ärger=4:02000000 "},
+        // Skipping what Windows skips, with a warning for each line.
+        {H5 + K + "\"a\"=\"C:\\Windows\"\n\"b\"=hex:01,\\\n\"c\"=dword:1\n\"d\"=dword:2\nstray\n",
+         Enc::Utf8,
+         skip,
+         "T/d=4:02000000 ",
+         {"f.reg:3: unknown escape \\W", "f.reg:5: the hex data of the value on line 4 does not go on here",
+          "f.reg:7: not a key [...], a value \"NAME\"=DATA or a comment"}},
+        {H5 + K + "\"b\"=hex:01,\\\n[HKEY_LOCAL_MACHINE\\U]\n\"c\"=dword:1\n",
+         Enc::Utf8,
+         skip,
+         "[T] ",
+         {"f.reg:4: the hex data of the value on line 3 does not go on here (the key line is skipped"}},
     };
     for (const Row& row : rows) {
-        std::string error;
-        EXPECT_FALSE(parse_reg_text(row.text, "f.reg", &error)) << row.text;
-        EXPECT_EQ(error.rfind(row.expected, 0), 0u) << row.text << " -> " << error;
+        const std::string bytes = encode(row.text, row.enc);
+        const Imported got = import(bytes, row.options);
+        const bool refusal = row.expected.rfind("f.reg:", 0) == 0;
+        EXPECT_EQ(got.ok, !refusal) << row.text << " -> " << got.state_or_error;
+        if (refusal)
+            EXPECT_EQ(got.state_or_error.rfind(row.expected, 0), 0u) << row.text << " -> " << got.state_or_error;
+        else EXPECT_EQ(got.state_or_error, row.expected) << row.text;
+        ASSERT_EQ(got.warnings.size(), row.warnings.size()) << row.text;
+        for (size_t i = 0; i < row.warnings.size(); ++i)
+            EXPECT_EQ(got.warnings[i].rfind(row.warnings[i], 0), 0u) << got.warnings[i];
     }
 }
 
-TEST(RegFile, FormatReadsBackExactly) {
+TEST(RegFile, ExportsReadBackExactlyInBothEncodings) {
     std::vector<uint8_t> padded = reg_sz_bytes("\\Temp");
     padded.resize(200, 0);
-    std::vector<uint8_t> odd = {0x41, 0};
     std::vector<uint8_t> big(300, 0xAB);
-    std::vector<RegKeyDump> keys = {
+    // The controller's own addresses: REG_MULTI_SZ that another tool would widen.
+    std::vector<uint8_t> ip = reg_sz_bytes("192.168.0.10");
+    ip.insert(ip.end(), {0, 0});
+    const std::vector<RegKeyDump> keys = {
         {"", {{"Top", kRegSz, reg_sz_bytes("x")}}},
         {"Comm\\FTPD",
          {{"DefaultDir", kRegSz, padded},
           {"Plain", kRegSz, reg_sz_bytes("a \"q\" \\ \xC3\xA9")},
-          {"Line", kRegSz, reg_sz_bytes("a\nb")},
-          {"Odd", kRegSz, odd},
+          {"Größe", kRegSz, reg_sz_bytes("Grüße 3°C 𝄞")},
+          {"Line", kRegSz, reg_sz_bytes("a\r\nb")},
+          {"Name\nWith\rBreaks", kRegDword, {1, 0, 0, 0}},
+          {"Odd", kRegSz, {0x41, 0, 0x42}},
+          {"IpAddress", kRegMultiSz, ip},
           {"", kRegDword, {0x80, 2, 0, 0}},
           {"Short", kRegDword, {1, 2}},
           {"Big", kRegBinary, big},
           {"Empty", kRegBinary, {}},
           {"Weird", 0x1234, {9}}}},
     };
-    const std::string text = format_reg_text(keys);
-    EXPECT_NE(text.find("\"Plain\"=\"a \\\"q\\\" \\\\ \xC3\xA9\""), std::string::npos) << text;
-    EXPECT_NE(text.find("@=dword:00000280"), std::string::npos);
-    for (size_t pos = 0, nl; (nl = text.find('\n', pos)) != std::string::npos; pos = nl + 1) EXPECT_LE(nl - pos, 80u);
-    std::string error;
-    auto changes = parse_reg_text(text, "x.reg", &error);
-    ASSERT_TRUE(changes) << error << "\n" << text;
-    std::vector<RegValue> values;
-    for (const RegChange& c : *changes)
-        if (c.kind == Kind::SetValue) values.push_back(c.value);
-    std::vector<RegValue> expected = keys[0].values;
-    expected.insert(expected.end(), keys[1].values.begin(), keys[1].values.end());
-    ASSERT_EQ(values.size(), expected.size());
-    for (size_t i = 0; i < values.size(); ++i) {
-        EXPECT_EQ(values[i].name, expected[i].name);
-        EXPECT_EQ(values[i].type, expected[i].type) << expected[i].name;
-        EXPECT_EQ(values[i].data, expected[i].data) << expected[i].name;
+    const std::string utf8 = format_reg_text(keys);
+    EXPECT_NE(utf8.find("\"Plain\"=\"a \\\"q\\\" \\\\ \xC3\xA9\""), std::string::npos) << utf8;
+    EXPECT_NE(utf8.find("\"Name\\nWith\\rBreaks\"=dword:00000001"), std::string::npos) << utf8;
+    for (size_t pos = 0, nl; (nl = utf8.find('\n', pos)) != std::string::npos; pos = nl + 1) EXPECT_LE(nl - pos, 80u);
+    const std::string utf16 = utf16le_file_text(utf8);
+    EXPECT_EQ(utf16.substr(0, 4), "\xFF\xFEW\0"s);
+    EXPECT_EQ(utf16.substr(2 * kRegFileHeader.size() + 2, 6), "\r\0\n\0\r\0"s);
+    for (const std::string& text : {utf8, utf16}) {
+        std::string error;
+        auto changes = parse_reg_text(text, "x.reg", &error);
+        ASSERT_TRUE(changes) << error << "\n" << utf8;
+        std::vector<RegValue> values;
+        for (const RegChange& c : *changes)
+            if (c.kind == RegChange::Kind::SetValue) values.push_back(c.value);
+        std::vector<RegValue> expected = keys[0].values;
+        expected.insert(expected.end(), keys[1].values.begin(), keys[1].values.end());
+        ASSERT_EQ(values.size(), expected.size());
+        for (size_t i = 0; i < values.size(); ++i) {
+            EXPECT_EQ(values[i].name, expected[i].name);
+            EXPECT_EQ(values[i].type, expected[i].type) << expected[i].name;
+            EXPECT_EQ(values[i].data, expected[i].data) << expected[i].name;
+        }
     }
 }
 
-TEST(Text, Utf16RoundTripAndLatin1) {
+TEST(Text, Utf16RoundTripLatin1AndNameFolding) {
     const std::string s = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
     EXPECT_EQ(utf8_to_utf16(s).size(), 5u);
     EXPECT_EQ(utf16_to_utf8(utf8_to_utf16(s)), s);
@@ -121,12 +236,13 @@ TEST(Text, Utf16RoundTripAndLatin1) {
     EXPECT_EQ(reg_sz_text({'h', 0, 'i', 0, 0, 0, 'x', 0}), u"hi");
     EXPECT_EQ(latin1_bytes("A\xC3\xBF"), std::string("A\xFF"));
     EXPECT_FALSE(latin1_bytes("\xE2\x82\xAC"));
-    EXPECT_TRUE(ascii_iequal("Drivers\\MQ200", "dRIVERS\\mq200"));
     // Simple upper-casing of the Basic Multilingual Plane: ß and 𐐨 stay,
     // ı and ſ become I and S, titlecase ǅ becomes Ǆ; bytes that are not
     // UTF-8 are kept.
     EXPECT_EQ(name_fold("Drivers\\Ärger ßÿıſǅ ω𐐨\xFF"), "DRIVERS\\ÄRGER ßŸISǄ Ω𐐨\xFF");
     EXPECT_TRUE(name_iequal("Größe", "GRÖßE"));
+    EXPECT_EQ(parse_encoding_name("CP1252"), RegEncoding::Windows1252);
+    EXPECT_FALSE(parse_encoding_name("latin-9"));
 }
 
 }  // namespace

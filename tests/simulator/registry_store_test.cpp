@@ -205,7 +205,7 @@ TEST_F(Store, FactoryRegChangedOutsideIsLoadedWhenOpened) {
     EXPECT_EQ(cx(Hive::Factory), 800u);
     EXPECT_EQ(cx(Hive::Live), 640u);
     store.reset();
-    write_file(dir / kFactoryFile, "Windows Registry Editor Version 5.00\n[HKLM\\x]\n\"a\"=bad\n");
+    write_file(dir / kFactoryFile, "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\x]\n\"a\"=bad\n");
     store = reopen();
     EXPECT_TRUE(store->problems().empty());
     EXPECT_EQ(cx(Hive::Factory), 800u);

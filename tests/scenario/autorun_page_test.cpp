@@ -170,11 +170,9 @@ TEST(AutoRun, OtherStringTypesAreShownAsText) {
 // the path buffer with its NUL.
 TEST(AutoRun, TextFillingAllFourHundredBytesIsCutTo199Characters) {
     TempController c;
-    std::string reg = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Init]\n\"Launch89\"=hex(1):";
-    for (int i = 0; i < 200; i++) reg += std::string(i ? "," : "") + (i == 199 ? "7a,00" : "62,00");
-    std::filesystem::path file = c.dir() / "full.reg";
-    std::ofstream(file) << reg << "\n";
-    ASSERT_EQ(c.tool({"reg", "import", file.string()}).exit_code, 0);
+    std::string data = "hex:";
+    for (int i = 0; i < 200; i++) data += std::string(i ? "," : "") + (i == 199 ? "7a,00" : "62,00");
+    c.reg_set("Init", "Launch89", "hex(1)", data);
     ASSERT_EQ(c.reg_get("Init", "Launch89").substr(0, 11), "REG_SZ 400 ");
     RunResult r = c.run("tab 3\n" + show(IDC_PROGRAM10) + kSave + kLeave);
     ASSERT_EQ(r.exit_code, 0) << r.err;

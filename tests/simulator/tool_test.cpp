@@ -52,6 +52,8 @@ TEST_F(Tool, RegGetFormats) {
     EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "Odd"}).out, "REG_SZ 16 \"a\\\"b\\r\\n\\x01\xC3\xA9\"\n");
     ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "Bin", "REG_BINARY", "hex:01,02,03"}).rc, 0);
     EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "Bin"}).out, "REG_BINARY 3 hex:01,02,03\n");
+    ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "Raw", "hex(1)", "hex:41,00"}).rc, 0);
+    EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "Raw"}).out, "REG_SZ 2 \"A\"\n");
     ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "Hex", "REG_DWORD", "0x1F", "--size", "6"}).rc, 0);
     EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "Hex"}).out, "REG_DWORD 6 hex:1f,00,00,00,00,00\n");
     ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "", "REG_DWORD", "4294967295"}).rc, 0);

@@ -242,10 +242,11 @@ public:
             }
         }
         if (pos.size() != 4) return usage("reg set needs KEY VALUE TYPE DATA");
-        auto type = parse_type_name(pos[2]);
+        const std::optional<uint32_t> exact = parse_hex_type(pos[2]);
+        const std::optional<uint32_t> type = exact ? exact : parse_type_name(pos[2]);
         if (!type) return usage("unknown type " + pos[2]);
         std::string error;
-        auto data = parse_value_data(*type, pos[3], size, &error);
+        auto data = parse_value_data(*type, pos[3], size, &error, exact.has_value());
         if (!data) return bad(error);
         switch (store.set(hive, pos[0], pos[1], *type, data->data(), data->size())) {
             case RegResult::Ok:
@@ -496,7 +497,8 @@ const std::vector<ToolCommand>& tool_commands() {
         {.words = "reg set",
          .help = {{copy + "set KEY VALUE TYPE DATA [--size BYTES]",
                    "TYPE REG_SZ (text), REG_DWORD (decimal or 0x hex),\n"
-                   "REG_BINARY and others (hex:01,02,...); --size pads with zero bytes"}},
+                   "REG_BINARY and others (hex:01,02,...); --size pads with zero bytes;\n"
+                   "TYPE hex(N) sets type N to exactly the bytes hex:01,02,..."}},
          .options = {{.name = "--size", .value = "BYTES"}},
          .args = {"", "", "REG_SZ REG_EXPAND_SZ REG_DWORD REG_BINARY REG_MULTI_SZ REG_NONE"},
          .run = &ToolRun::reg_set},

@@ -75,6 +75,18 @@ std::optional<uint32_t> parse_type_name(const std::string& name) {
     return std::nullopt;
 }
 
+std::optional<uint32_t> parse_hex_type(const std::string& name) {
+    if (name.size() < 6 || !sim::ascii_iequal(name.substr(0, 4), "hex(") || name.back() != ')' || name.size() > 13)
+        return std::nullopt;
+    uint32_t type = 0;
+    for (size_t i = 4; i + 1 < name.size(); ++i) {
+        const int d = sim::hex_digit(name[i]);
+        if (d < 0) return std::nullopt;
+        type = type * 16 + static_cast<uint32_t>(d);
+    }
+    return type;
+}
+
 std::string format_value(const sim::RegValue& v) {
     std::string out = type_name(v.type) + " " + std::to_string(v.data.size()) + " ";
     if (v.type == sim::kRegSz || v.type == sim::kRegExpandSz) return out + quote(sim::reg_sz_text(v.data));
@@ -103,15 +115,15 @@ std::string format_value(const sim::RegValue& v) {
 }
 
 std::optional<std::vector<uint8_t>> parse_value_data(uint32_t type, const std::string& text,
-                                                     std::optional<uint64_t> size, std::string* error) {
+                                                     std::optional<uint64_t> size, std::string* error, bool exact) {
     auto fail = [&](const std::string& what) {
         if (error) *error = what;
         return std::nullopt;
     };
     std::vector<uint8_t> data;
-    if (type == sim::kRegSz || type == sim::kRegExpandSz) {
+    if (!exact && (type == sim::kRegSz || type == sim::kRegExpandSz)) {
         data = sim::reg_sz_bytes(text);
-    } else if (type == sim::kRegDword) {
+    } else if (!exact && type == sim::kRegDword) {
         if (text.empty()) return fail("REG_DWORD data is empty");
         const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
         uint64_t v = 0;

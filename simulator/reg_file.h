@@ -61,7 +61,9 @@ std::optional<std::vector<RegChange>> parse_reg_text(std::string_view bytes, con
 // Writes keys in .reg text: UTF-8 with LF line ends (utf16le_file_text
 // gives regedit's own form). REG_SZ that round-trips as text is written as
 // "text", a 4-byte REG_DWORD as dword:, everything else as hex: or hex(N):,
-// so that importing the text gives back exactly the same types and bytes.
+// so that importing the text gives back exactly the same types and bytes
+// (hex(1), hex(2) and hex(7) data that does not end in a NUL character
+// gains one, as in Windows).
 std::string format_reg_text(const std::vector<RegKeyDump>& keys);
 
 }  // namespace orva::sim

@@ -366,16 +366,19 @@ private:
         return false;
     }
 
-    // In a REGEDIT4 file (not UTF-16) hex(1), hex(2) and hex(7) data are
-    // 8-bit text, widened to UTF-16 with its NUL as Windows widens them:
-    // Windows-1252, as regedit wrote them, unless the file says it is UTF-8
-    // (a byte order mark, or --encoding).
+    // hex(1), hex(2) and hex(7) data end in a NUL character, as Windows
+    // makes them. In a REGEDIT4 file (not UTF-16) the bytes are 8-bit text,
+    // widened to UTF-16: Windows-1252, as regedit wrote them, unless the
+    // file says it is UTF-8 (a byte order mark, or --encoding).
     bool text_data(size_t first) {
         RegValue& value = m_change.value;
         std::vector<uint8_t>& data = value.data;
         if ((value.type != kRegSz && value.type != kRegExpandSz && value.type != kRegMultiSz) || data.empty())
             return true;
-        if (m_version == 5 || m_encoding == RegEncoding::Utf16le) return true;
+        if (m_version == 5 || m_encoding == RegEncoding::Utf16le) {
+            if (data.size() % 2 == 0 && (data[data.size() - 2] | data.back()) != 0) data.insert(data.end(), {0, 0});
+            return true;
+        }
         if (data.back() != 0) data.push_back(0);
         std::u16string wide;
         if (m_encoding == RegEncoding::Utf8 && m_declared) {

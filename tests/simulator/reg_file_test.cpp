@@ -148,7 +148,9 @@ TEST(RegFile, ImportsAsWindowsDoesAndRefusesWhatItWouldStoreWrong) {
         {H5 + K + "\"a\"=hex:01,,02\n", Enc::Utf8, none, "f.reg:3: expected a hex byte"},
         {H5 + K + "\"h\"=hex:4c,6\\\n9\n", Enc::Utf8, none,
          "f.reg:3: hex data goes on to the next line only after a comma"},
-        // REGEDIT4 files give hex(1), hex(2), hex(7) as 8-bit text.
+        // hex(1), hex(2), hex(7) end in a NUL character; REGEDIT4 files give them as 8-bit text.
+        {H5 + K + "\"e\"=hex(2):25,00\n\"m\"=hex(7):41,00,00,00\n\"s\"=hex(1):\n\"o\"=hex(1):41\n", Enc::Utf8, none,
+         "T/e=2:25000000 T/m=7:41000000 T/o=1:41 T/s=1: "},
         {H4 + K + "\"e\"=hex(2):25,e4\n\"m\"=hex(7):41,00,42\n", Enc::Ansi, none,
          "T/e=2:2500e4000000 T/m=7:4100000042000000 "},
         // Names are one name by Unicode upper-casing, as in Windows.

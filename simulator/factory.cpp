@@ -105,8 +105,22 @@ namespace fs = std::filesystem;
 
 constexpr const char* kViewerPath = "Windows/RegView.exe";
 
-// The viewer as every controller gets it: it names no file of the host.
+// The viewer as every controller gets it: it names no file of the host. Its
+// text is UTF-8 with LF line ends, to be read on the host the controller
+// lives on (a pager, an editor, grep); it imports as it is.
 const char* const kViewer =
+    "#!/bin/sh\n"
+    "# Registry viewer of the controller. With no display to show it on, it\n"
+    "# writes the live registry, as .reg text in UTF-8, to \\Temp\\RegView.txt\n"
+    "# in the controller's file system. orva-controller is $ORVA_CONTROLLER_TOOL,\n"
+    "# which orva-utility sets to the one installed beside it, else the one on PATH.\n"
+    "controller=$(cd \"$(dirname \"$0\")/../..\" && pwd) || exit 1\n"
+    "tool=${ORVA_CONTROLLER_TOOL:-orva-controller}\n"
+    "[ -x \"$tool\" ] || tool=orva-controller\n"
+    "exec \"$tool\" -C \"$controller\" reg export --utf8 --to-fs '\\Temp\\RegView.txt'\n";
+
+// The viewer before exports were UTF-16 unless asked otherwise.
+const char* const kUtf8DefaultViewer =
     "#!/bin/sh\n"
     "# Registry viewer of the controller. With no display to show it on, it\n"
     "# writes the live registry, as .reg text, to \\Temp\\RegView.txt in the\n"
@@ -139,6 +153,7 @@ const char* const kEarlierViewerTail =
 std::vector<FactoryFile> factory_files() { return {FactoryFile{kViewerPath, kViewer, true}}; }
 
 bool is_earlier_factory_viewer(const std::string& text) {
+    if (text == kUtf8DefaultViewer) return true;
     const std::string head = kEarlierViewerHead, tail = kEarlierViewerTail;
     if (text.size() < head.size() + tail.size() || text.compare(0, head.size(), head) != 0 ||
         text.compare(text.size() - tail.size(), tail.size(), tail) != 0)

@@ -25,14 +25,14 @@ struct FactoryFile {
 // The files of a new controller's file system: the registry viewer
 // "Windows/RegView.exe", a script that has orva-controller
 // ($ORVA_CONTROLLER_TOOL, else the one on PATH) write the live registry, as
-// .reg text, to "\Temp\RegView.txt", resolved inside fs/ like every
+// .reg text in UTF-8, to "\Temp\RegView.txt", resolved inside fs/ like every
 // controller path. It names no file of the host, so it works wherever the
 // programs are installed.
 std::vector<FactoryFile> factory_files();
 
-// Whether `text` is the registry viewer that earlier versions gave a new
-// controller (it named the orva-controller that made it and followed links
-// out of fs/).
+// Whether `text` is a registry viewer that earlier versions gave a new
+// controller: one that named the orva-controller that made it and followed
+// links out of fs/, or one that left the export's encoding to the default.
 bool is_earlier_factory_viewer(const std::string& text);
 
 // Replaces fs/Windows/RegView.exe with today's viewer when it is exactly an

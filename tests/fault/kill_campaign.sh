@@ -69,7 +69,7 @@ write_generation() {
 # missing, "broken" when it cannot be read.
 generation() {
   local out
-  if ! out=$("$tool" -C "$ctl" reg $1 export Campaign 2>"$work/gen.err"); then
+  if ! out=$("$tool" -C "$ctl" reg $1 export Campaign --utf8 2>"$work/gen.err"); then
     if grep -q 'no key' "$work/gen.err"; then echo none; else echo broken; fi
     return
   fi

@@ -76,7 +76,7 @@ TEST_P(BrokenFlashFile, FailsTheFlashOnlyAndTheRegistryStaysReachable) {
     GetParam().make(flash);
     const std::string why = flash.string() + ": cannot open the flash file: " + GetParam().says;
 
-    RunResult saved = c.tool({"reg", "--saved", "export"});
+    RunResult saved = c.tool({"reg", "--saved", "export", "--utf8"});
     EXPECT_EQ(saved.exit_code, 0) << saved.err;
     EXPECT_NE(saved.out.find("[HKEY_LOCAL_MACHINE\\Drivers\\Display\\MQ200]"), std::string::npos) << saved.out;
     RunResult state = c.tool({"flash", "state"});

@@ -211,6 +211,17 @@ TEST(SettingsRegistryViewer, AnEarlierVersionsViewerIsReplacedWhenTheControllerO
         {earlier_viewer("orva-controller"), true},
         {earlier_viewer("/a path/with '\\'' a quote/orva-controller"), true},
         {earlier_viewer("/gone/bin/orva-controller") + "echo changed by hand\n", false},
+        // The one that left the export's encoding to the default, now UTF-16.
+        {"#!/bin/sh\n"
+         "# Registry viewer of the controller. With no display to show it on, it\n"
+         "# writes the live registry, as .reg text, to \\Temp\\RegView.txt in the\n"
+         "# controller's file system. orva-controller is $ORVA_CONTROLLER_TOOL, which\n"
+         "# orva-utility sets to the one installed beside it, else the one on PATH.\n"
+         "controller=$(cd \"$(dirname \"$0\")/../..\" && pwd) || exit 1\n"
+         "tool=${ORVA_CONTROLLER_TOOL:-orva-controller}\n"
+         "[ -x \"$tool\" ] || tool=orva-controller\n"
+         "exec \"$tool\" -C \"$controller\" reg export --to-fs '\\Temp\\RegView.txt'\n",
+         true},
         {"#!/bin/sh\necho my own viewer\n", false},
     };
     for (const Row& row : rows) {

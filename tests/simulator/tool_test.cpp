@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "device/device_library.h"
+#include "simulator/reg_encoding.h"
 #include "simulator/sim_controller.h"
 #include "temp_dir.h"
 #include "tools/orva-controller/cli.h"
@@ -137,16 +138,34 @@ TEST_F(Tool, KeysAndCopies) {
 
 TEST_F(Tool, ExportImportRoundTripAndImportIsAllOrNothing) {
     ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "DefaultDir", "REG_SZ", "\\Temp", "--size", "200"}).rc, 0);
+    ASSERT_EQ(on({"reg", "set", "Comm\\FTPD", "Größe", "REG_SZ", "Grüße"}).rc, 0);
+    Result utf8 = on({"reg", "export", "Comm", "--utf8"});
+    ASSERT_EQ(utf8.rc, 0);
+    EXPECT_EQ(utf8.out.rfind("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Comm]\n", 0), 0u);
+    EXPECT_EQ(utf8.out.find("[HKEY_LOCAL_MACHINE\\Drivers"), std::string::npos);
+    // By default as regedit writes it: UTF-16LE with a byte order mark and CR LF.
     Result exported = on({"reg", "export", "Comm"});
-    ASSERT_EQ(exported.rc, 0);
-    EXPECT_EQ(exported.out.rfind("Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Comm]\n", 0), 0u);
-    EXPECT_EQ(exported.out.find("[HKEY_LOCAL_MACHINE\\Drivers"), std::string::npos);
+    EXPECT_EQ(exported.out, sim::utf16le_file_text(utf8.out));
     std::ofstream(dir / "comm.reg") << exported.out;
 
     ASSERT_EQ(on({"reg", "delete", "Comm"}).rc, 0);
     ASSERT_EQ(on({"reg", "import", (dir / "comm.reg").string()}).rc, 0);
     EXPECT_EQ(on({"reg", "export", "Comm"}).out, exported.out);
     EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "DefaultDir"}).out, "REG_SZ 200 \"\\\\Temp\"\n");
+
+    // An ANSI REGEDIT4 file with a section of another root: skipped, said once.
+    std::ofstream(dir / "ansi.reg") << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n\"x\"=\"y\"\r\n\r\n"
+                                       "[HKEY_LOCAL_MACHINE\\Comm\\FTPD]\r\n\"Gr\xF6\xDF\x65\"=\"3\xB0\x43\"\r\n";
+    Result ansi = on({"reg", "import", (dir / "ansi.reg").string()});
+    EXPECT_EQ(ansi.rc, 0);
+    EXPECT_EQ(ansi.err,
+              "orva-controller: warning: " + (dir / "ansi.reg").string() +
+                  ":3: [HKEY_CURRENT_USER\\Software] is not under HKEY_LOCAL_MACHINE; the section is skipped\n");
+    EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "GRÖSSE"}).rc, 1);
+    EXPECT_EQ(on({"reg", "get", "Comm\\FTPD", "GRÖßE"}).out, "REG_SZ 8 \"3°C\"\n");
+    expect_error({"reg", "import", (dir / "ansi.reg").string(), "--strict"}, "ansi.reg:3: [HKEY_CURRENT_USER");
+    expect_error({"reg", "import", (dir / "ansi.reg").string(), "--encoding", "latin-9"}, "unknown encoding", 2);
+    expect_error({"reg", "export", "--utf-8"}, "unknown option --utf-8", 2);
 
     std::ofstream(dir / "bad.reg")
         << "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\New]\n\"A\"=dword:1\n"

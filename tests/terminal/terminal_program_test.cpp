@@ -118,7 +118,7 @@ TEST_F(TerminalProgram, WritesAnImageAndExitsWithSave) {
     EXPECT_EQ(count_lines_with(log, "FlashErase_Reg"), 16u) << log;
     EXPECT_EQ(count_lines_with(log, "FlashWriteString_Img"), 3u) << log;
     EXPECT_EQ(log.find("reboot"), std::string::npos) << log;
-    std::string saved = tool("reg --saved export");
+    std::string saved = tool("reg --saved export --utf8");
     EXPECT_NE(saved.find("[HKEY_LOCAL_MACHINE"), std::string::npos) << saved;
     EXPECT_NE(saved.find("MQ200"), std::string::npos) << saved;
 }

@@ -231,7 +231,7 @@ class BrowserTest(unittest.TestCase):
         upload = os.path.join(c.root, "new image.bin")
         with open(upload, "wb") as f:
             f.write(image_bytes(3 << 20))
-        saved = c.tool("reg", "--saved", "export")
+        saved = c.tool("reg", "--saved", "export", "--utf8")
         b = Browser(c).log_in()
         try:
             d = b.driver
@@ -295,7 +295,7 @@ class BrowserTest(unittest.TestCase):
             self.assertEqual(b.notice(), "Orva_Utility has ended")
             self.assertEqual(b.console_errors(), [])
             self.assertEqual(b.utility.wait(), 0, b.utility.errors())
-            self.assertEqual(c.tool("reg", "--saved", "export"), saved)
+            self.assertEqual(c.tool("reg", "--saved", "export", "--utf8"), saved)
         finally:
             b.close()
 

@@ -60,7 +60,7 @@ class Controller:
 
     def registry(self):
         """The live and the saved registry, exported as text."""
-        return self.tool("reg", "export"), self.tool("reg", "--saved", "export")
+        return self.tool("reg", "export", "--utf8"), self.tool("reg", "--saved", "export", "--utf8")
 
     def log(self):
         return self.tool("log")

@@ -298,14 +298,17 @@ public:
             if (item.option == "--to-fs") {
                 if (!item.value || to_fs) return usage("--to-fs needs one controller path");
                 to_fs = item.value;
-            } else {
+            } else if (item.option.empty() && item.value->rfind("--", 0) == 0) {
+                return usage("unknown option " + *item.value + " for reg export");
+            } else if (item.option.empty()) {
                 keys.push_back(*item.value);
             }
         }
         if (keys.size() > 1) return usage("reg export takes at most one KEY");
         const std::string key = keys.empty() ? "" : keys[0];
         if (!store.key_exists(hive, key)) return key_missing(hive, key);
-        const std::string text = sim::format_reg_text(store.dump(hive, key));
+        std::string text = sim::format_reg_text(store.dump(hive, key));
+        if (!call.count("--utf8")) text = sim::utf16le_file_text(text);
         if (!to_fs) {
             m_out << text;
             return 0;
@@ -319,13 +322,29 @@ public:
         const Hive hive = hive_of(call);
         sim::RegistryStore& store = *m_controller->registry();
         if (!store.usable(hive)) return unusable(hive);
-        const std::vector<std::string> args = call.args();
-        if (args.size() != 1) return usage("reg import needs FILE");
-        std::string text, error;
-        if (!sim::read_whole_file(args[0], text, &error)) return fail("reg import " + error);
-        auto changes = sim::parse_reg_text(text, args[0], &error);
-        if (!changes) return fail(error);
-        if (!store.apply(hive, *changes)) return fail(args[0] + ": not imported: " + store.last_error());
+        sim::RegParseOptions options;
+        std::vector<std::string> files;
+        for (const Invocation::Item& item : call.items) {
+            if (item.option == "--encoding") {
+                options.encoding = item.value ? sim::parse_encoding_name(*item.value) : std::nullopt;
+                if (!options.encoding)
+                    return usage(item.value ? "unknown encoding " + *item.value + " (utf-8, utf-16le or windows-1252)"
+                                            : "--encoding needs utf-8, utf-16le or windows-1252");
+            } else if (item.option.empty() && item.value->rfind("--", 0) == 0) {
+                return usage("unknown option " + *item.value + " for reg import");
+            } else if (item.option.empty()) {
+                files.push_back(*item.value);
+            }
+        }
+        options.strict = call.count("--strict") > 0;
+        options.skip_bad_lines = call.count("--skip-bad-lines") > 0;
+        if (files.size() != 1) return usage("reg import needs FILE");
+        std::string bytes, error;
+        if (!sim::read_whole_file(files[0], bytes, &error)) return fail("reg import " + error);
+        std::vector<std::string> warnings;
+        const bool ok = store.import(hive, bytes, files[0], options, &warnings);
+        for (const std::string& w : warnings) m_err << "orva-controller: warning: " << w << "\n";
+        if (!ok) return fail(store.last_error());
         return 0;
     }
 
@@ -505,13 +524,21 @@ const std::vector<ToolCommand>& tool_commands() {
         {.words = "reg delete", .help = {{copy + "delete KEY [VALUE]", ""}}, .run = &ToolRun::reg_delete},
         {.words = "reg mkkey", .help = {{copy + "mkkey KEY", ""}}, .run = &ToolRun::reg_mkkey},
         {.words = "reg export",
-         .help = {{copy + "export [KEY] [--to-fs PATH]",
+         .help = {{copy + "export [KEY] [--to-fs PATH] [--utf8]",
                    ".reg text to stdout, or with --to-fs into the controller's file\n"
-                   "system at PATH (\\Temp\\RegView.txt), never outside fs/"}},
-         .options = {{.name = "--to-fs", .value = "PATH"}},
+                   "system at PATH (\\Temp\\RegView.txt), never outside fs/: UTF-16LE\n"
+                   "with CR LF as regedit writes it, with --utf8 UTF-8 with LF"}},
+         .options = {{.name = "--to-fs", .value = "PATH"}, {.name = "--utf8"}},
          .run = &ToolRun::reg_export},
         {.words = "reg import",
-         .help = {{copy + "import FILE", ".reg text (at most 64 MiB); all of it or nothing"}},
+         .help = {{copy + "import FILE [--encoding NAME] [--strict] [--skip-bad-lines]",
+                   ".reg text (at most 64 MiB), all of it or nothing; --encoding\n"
+                   "utf-8|utf-16le|windows-1252 instead of telling it as regedit does;\n"
+                   "--strict refuses sections under other roots (else skipped with a\n"
+                   "warning); --skip-bad-lines skips the lines Windows would skip"}},
+         .options = {{.name = "--encoding", .value = "NAME", .complete = "utf-8 utf-16le windows-1252"},
+                     {.name = "--strict"},
+                     {.name = "--skip-bad-lines"}},
          .args = {"<file>"},
          .run = &ToolRun::reg_import},
         {.words = "reg restore",

@@ -69,6 +69,7 @@ check_completion "--factory --saved delete export get import mkkey restore set" 
 check_completion "factory saved" orva-controller _orva_controller 4 orva-controller reg restore --from ""
 check_completion "REG_DWORD" orva-controller _orva_controller 7 orva-controller -C x reg set Key Value REG_D
 check_completion "--clear --debug" orva-controller _orva_controller 2 orva-controller log --
+check_completion "utf-16le" orva-controller _orva_controller 5 orva-controller reg import f.reg --encoding utf-1
 check_completion "131072 262144" orva-controller _orva_controller 4 orva-controller init x --segment-size ""
 
 # --- the programs, from outside both trees, found through PATH or by their path

@@ -112,7 +112,8 @@ private:
         } else if (h == kRegFileHeader4) {
             m_version = 4;
         } else if (h.substr(0, 7) == "REGEDIT") {
-            return refuse(1, "\"" + std::string(h) + "\" is a header Windows imports nothing from; " + expected);
+            const std::string shown = h.size() > 40 ? std::string(h.substr(0, 40)) + "..." : std::string(h);
+            return refuse(1, "\"" + shown + "\" is a header Windows imports nothing from; " + expected);
         } else if (h.find('\0') != std::string_view::npos) {
             return refuse(1, expected +
                                  " (the text holds NUL characters: UTF-16 without a byte order mark? "
@@ -350,9 +351,9 @@ private:
             if (hex_digit(q.front()) < 0) {
                 // Windows takes the line as part of the value, and drops both.
                 if (q.front() == '[') m_section = Section::Dropped;
-                return broken(first,
-                              "the hex data of the value on line " + std::to_string(first) + " does not go on here" +
-                                  (q.front() == '[' ? " (the key line is skipped with the values after it)" : ""));
+                return broken(first, "hex data continued from line " + std::to_string(first) +
+                                         " meets a line that is not hex data (Windows drops the value and this " +
+                                         (q.front() == '[' ? "key line, with the values after it)" : "line)"));
             }
             seg = q;
             return true;

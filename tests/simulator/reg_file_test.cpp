@@ -118,7 +118,7 @@ TEST(RegFile, ImportsAsWindowsDoesAndRefusesWhatItWouldStoreWrong) {
         {H5 + K + "\"a\"=\"x\" #c\n", Enc::Utf8, none, "f.reg:3: unexpected text after the string"},
         {H5 + K + "\"a\"=dword:1 #c\n", Enc::Utf8, none, "f.reg:3: dword: needs 1 to 8 hex digits"},
         {H5 + K + "\"h\"=hex:01,\\\n  #c\n  02\n", Enc::Utf8, none,
-         "f.reg:4: the hex data of the value on line 3 does not go on here"},
+         "f.reg:4: hex data continued from line 3 meets a line that is not hex data"},
         // Escapes: \n and \r are read; an unknown one would lose its backslash.
         {H5 + K + "\"l\\nm\"=\"a\\r\\nb \\\"q\\\" \\\\\"\n", Enc::Utf8, none, "T/l\nm=\"a\r\nb \"q\" \\\" "},
         {H5 + K + "\"p\"=\"C:\\Windows\"\n", Enc::Utf8, none, "f.reg:3: unknown escape \\W"},
@@ -160,13 +160,14 @@ TEST(RegFile, ImportsAsWindowsDoesAndRefusesWhatItWouldStoreWrong) {
          Enc::Utf8,
          skip,
          "T/d=4:02000000 ",
-         {"f.reg:3: unknown escape \\W", "f.reg:5: the hex data of the value on line 4 does not go on here",
+         {"f.reg:3: unknown escape \\W", "f.reg:5: hex data continued from line 4 meets a line that is not hex data",
           "f.reg:7: not a key [...], a value \"NAME\"=DATA or a comment"}},
         {H5 + K + "\"b\"=hex:01,\\\n[HKEY_LOCAL_MACHINE\\U]\n\"c\"=dword:1\n",
          Enc::Utf8,
          skip,
          "[T] ",
-         {"f.reg:4: the hex data of the value on line 3 does not go on here (the key line is skipped"}},
+         {"f.reg:4: hex data continued from line 3 meets a line that is not hex data (Windows drops the value and this "
+          "key line"}},
     };
     for (const Row& row : rows) {
         const std::string bytes = encode(row.text, row.enc);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/session.h"
+#include "common/diagnostics.h"
 #include "platform/debug_output.h"
 #include "platform/text.h"
 #include "resources/resource.h"
@@ -69,8 +70,10 @@ int run_command(const Options& options) {
     auto controller = open_controller(options.value("--controller"), &error);
     if (!controller) return usage(error);
     CommandFrontend frontend([](int code) { end_process(code); });
-    // Standard error carries the command's failures and progress only.
+    // Standard error carries the command's failures and progress only; what
+    // the controller says of a failure goes under the failure's box.
     platform::set_debug_echo(false);
+    catch_reports([&frontend](const std::string& line) { frontend.reason(line); });
     // The sheet opens on its first page; a command of another page starts by
     // choosing that page's tab.
     if (const int page = commands[row].page; page != PAGE_SAVE_REGISTRY)
@@ -80,6 +83,7 @@ int run_command(const Options& options) {
         run_program(frontend, [&frontend] { return frontend.exit_code(); });
         code = frontend.exit_code();
     }
+    catch_reports(nullptr);
     std::fflush(stdout);
     close_controller(controller);
     return code;

@@ -16,14 +16,15 @@
 #include "app/commands.h"
 #include "app/options.h"
 #include "app/session.h"
+#include "common/diagnostics.h"
 #include "frontends/frontends.h"
 #include "frontends/script/script_frontend.h"
 
 namespace {
 
-int usage_error(const std::string& message) {
+int usage_error(const std::string& message, int code = 2) {
     std::fprintf(stderr, "orva-utility: %s\n", message.c_str());
-    return 2;
+    return code;
 }
 
 // Reads and parses the script before anything else, so that a bad one never
@@ -60,6 +61,7 @@ bool read_script(const std::string& path, std::vector<orva::script::Command>* co
 }  // namespace
 
 int main(int argc, char** argv) {
+    orva::set_program_name("orva-utility");
     std::string error;
     auto parsed = orva::app::parse_options(std::vector<std::string>(argv + 1, argv + argc), &error);
     if (!parsed) return usage_error(error);

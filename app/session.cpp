@@ -1,10 +1,14 @@
 // Running the program on a controller with a frontend.
 #include "app/session.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
+#include "common/diagnostics.h"
 #include "platform/handles.h"
 #include "platform/module.h"
 #include "platform/window_model.h"
@@ -17,6 +21,16 @@ namespace {
 
 // The controller that end_process closes.
 ctl::Controller* g_open = nullptr;
+
+// What the controller reported while a frontend drew on the terminal that
+// standard error goes to: printed once the screen is given back.
+std::vector<std::string> g_held;
+
+void print_held() {
+    catch_reports(nullptr);
+    for (const std::string& line : g_held) report(line);
+    g_held.clear();
+}
 
 }  // namespace
 
@@ -53,6 +67,7 @@ void close_controller(std::unique_ptr<ctl::Controller>& controller) {
 }
 
 void end_process(int code) {
+    catch_reports(nullptr);
     std::fflush(stdout);
     if (g_open) g_open->close();
     std::fflush(stderr);
@@ -62,15 +77,19 @@ void end_process(int code) {
 int run_program(platform::Frontend& frontend, const std::function<int()>& exit_code) {
     platform::set_frontend(&frontend);
     platform::set_resource_section(&g_resourceSection);
+    const bool hold = frontend.draws_on_terminal() && isatty(STDERR_FILENO);
+    if (hold) catch_reports([](const std::string& line) { g_held.push_back(line); });
     // A reboot ends the program as a restart of the controller would.
-    ctl::set_reboot_handler([&frontend, exit_code] {
+    ctl::set_reboot_handler([&frontend, exit_code, hold] {
         frontend.rebooting();
         const int code = exit_code();
         frontend.program_ending(code);
+        if (hold) print_held();
         end_process(code);
     });
     int code = platform::start_program();
     frontend.program_ending(code);
+    if (hold) print_held();
     // Every window and kernel object the program made is gone by now; say so
     // when one is not (the tests look for this line).
     size_t windows = platform::live_window_count(), handles = platform::open_handle_count();

@@ -90,9 +90,10 @@ int commands::update::plan(const Options& options, ctl::Controller& controller, 
         std::string error = std::strerror(resolved.status == ctl::ResolvedPath::Status::Outside ? EACCES : ENOENT);
         auto sum = inside ? file_sha256(resolved.host, &error) : std::nullopt;
         if (!sum) return fail(image + ": " + error, 1);
-        if (*sum != lower(*sha256)) return fail("image checksum mismatch", 1);
+        if (*sum != lower(*sha256))
+            return fail("image checksum mismatch: expected " + lower(*sha256) + ", " + image + " has " + *sum, 1);
     }
-    frontend.follow_status(IDC_STATUS, isatty(STDERR_FILENO) == 1);
+    if (!options.has("--quiet")) frontend.follow_status(IDC_STATUS, isatty(STDERR_FILENO) == 1);
     frontend.add_step([wide, reboot = options.has("--reboot"), &frontend] {
         frontend.type(IDC_IMAGE_PATH, wide);
         // "Update OS image now ?" OK; after a successful write the reboot offer.

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/diagnostics.h"
 #include "common/syscalls.h"
 #include "simulator/factory.h"
 #include "simulator/name_fold.h"
@@ -126,7 +127,7 @@ std::unique_ptr<SimController> SimController::open_dir(const fs::path& dir, std:
     c->m_flash =
         NorFlash::open(dir / kFlashFile, c->m_config.segment_size, c->m_config.image_area_size, &c->m_flash_error);
     if (c->m_flash && !c->m_flash->notice().empty()) {
-        std::fprintf(stderr, "%s\n", c->m_flash->notice().c_str());
+        report(c->m_flash->notice());
         c->m_log.append(c->m_flash->notice());
     }
     // A controller made by an earlier version gets today's registry viewer.
@@ -197,7 +198,7 @@ void SimController::debug_output(std::string_view text) {
 void SimController::close() {
     // The flash's writes are in the file when they return; a sync that
     // fails leaves them short of the disk, which the operator is told.
-    if (m_flash && !m_flash->sync()) std::fprintf(stderr, "%s\n", m_flash->last_error().c_str());
+    if (m_flash && !m_flash->sync()) report(m_flash->last_error());
     m_flash.reset();
     m_registry.reset();
 }

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/diagnostics.h"
 #include "common/syscalls.h"
 
 namespace orva::sim {
@@ -35,8 +36,7 @@ void EventLog::append_text(std::string_view text) {
         if (ok) done += static_cast<size_t>(n);
     }
     if (!ok) {
-        if (!m_reported)
-            std::fprintf(stderr, "%s: cannot append to %s: %s\n", m_file.c_str(), m_what.c_str(), std::strerror(errno));
+        if (!m_reported) report(m_file.string() + ": cannot append to " + m_what + ": " + std::strerror(errno));
         m_reported = true;
     }
 }

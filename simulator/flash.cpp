@@ -41,6 +41,7 @@ std::unique_ptr<NorFlash> NorFlash::open(const std::filesystem::path& file, uint
     f->m_fd = o.fd;
     // A write-protected flash still reads; erasing and programming fail.
     f->m_read_only = o.read_only;
+    f->m_read_only_error = o.read_only_error;
     const std::filesystem::path map = FlashMap::file_for(file);
     if (o.created ? !f->m_map.create_erased(map, stretches, error)
                   : !f->m_map.open(map, stretches, f->m_read_only, error))
@@ -95,7 +96,7 @@ bool NorFlash::load_stored(int64_t off, uint8_t* out, size_t n) {
 bool NorFlash::erase(int64_t segment) {
     if (!valid_segment(segment)) return false;
     if (m_read_only) {
-        errno = EROFS;
+        errno = m_read_only_error;
         return io_fail("erase failed");
     }
     const int64_t first = offset_of(segment) / kStretch, count = m_segment_size / kStretch;
@@ -108,7 +109,7 @@ bool NorFlash::program(int64_t segment, uint32_t offset, const uint8_t* data, ui
     if (count == 0) return true;
     if (!data) return false;
     if (m_read_only) {
-        errno = EROFS;
+        errno = m_read_only_error;
         return io_fail("write failed");
     }
     const bool complemented = m_map.complemented();

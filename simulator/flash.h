@@ -12,6 +12,7 @@
 // writes both files to the disk.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -80,7 +81,8 @@ private:
 
     std::string m_path;
     int m_fd = -1;
-    bool m_read_only = false;  // the file could only be opened for reading
+    bool m_read_only = false;       // the file could only be opened for reading
+    int m_read_only_error = EROFS;  // and why not for writing
     uint32_t m_segment_size = 0;
     int64_t m_first = 0;
     int64_t m_count = 0;

@@ -35,6 +35,7 @@ OpenResult open_regular(const std::filesystem::path& file, OpenMode mode, std::s
         r.created = r.fd >= 0;
     }
     if (r.fd < 0 && (errno == EACCES || errno == EROFS)) {
+        r.read_only_error = errno;
         r.fd = sys::open(file.c_str(), O_RDONLY | kFlags, 0);
         r.read_only = r.fd >= 0;
     }

@@ -14,8 +14,9 @@ enum class OpenMode { ReadWrite, ReadWriteCreate };
 
 struct OpenResult {
     int fd = -1;
-    bool read_only = false;  // could only be opened for reading (EACCES, EROFS)
-    bool created = false;    // the file did not exist and was made empty
+    bool read_only = false;   // could only be opened for reading (EACCES, EROFS)
+    int read_only_error = 0;  // then why not for writing: the errno of that open
+    bool created = false;     // the file did not exist and was made empty
 };
 
 // Opens a regular file (creating it empty with ReadWriteCreate), falling back

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/diagnostics.h"
 #include "simulator/sim_controller.h"
 #include "simulator/text.h"
 
@@ -23,7 +24,7 @@ T logged(SimController* c, const std::string& call, T result) {
 NorFlash* usable_flash(SimController* c) {
     static bool said = false;
     if (!c->flash() && !c->flash_error().empty() && !said) {
-        std::fprintf(stderr, "%s\n", c->flash_error().c_str());
+        report(c->flash_error());
         said = true;
     }
     return c->flash();
@@ -44,7 +45,7 @@ int store_text80(SimController* c, const char* name, const std::u16string& text,
 int SimDeviceLibrary::reboot() {
     SimController* c = &m_c;
     std::string error;
-    if (!c->restart(&error)) std::fprintf(stderr, "reboot: %s\n", error.c_str());
+    if (!c->restart(&error)) report("reboot: " + error);
     if (const auto& handler = reboot_handler()) {
         handler();
         return 1;
@@ -62,14 +63,16 @@ int SimDeviceLibrary::FlashErase_Img(int segment) {
     SimController* c = &m_c;
     NorFlash* flash = usable_flash(c);
     bool ok = flash && flash->erase(segment);
-    if (!ok && flash && !flash->last_error().empty()) std::fprintf(stderr, "%s\n", flash->last_error().c_str());
+    if (!ok && flash && !flash->last_error().empty()) report(flash->last_error());
     return logged(c, "FlashErase_Img(" + std::to_string(segment) + ")", ok ? 1 : 0);
 }
 
 int SimDeviceLibrary::FlashWriteString_Img(int segment, uint32_t offset, const uint8_t* data, uint32_t count) {
     SimController* c = &m_c;
     NorFlash* flash = usable_flash(c);
-    bool ok = flash && segment != c->config().flash_write_fail_segment && flash->program(segment, offset, data, count);
+    const bool tried = flash && segment != c->config().flash_write_fail_segment;
+    const bool ok = tried && flash->program(segment, offset, data, count);
+    if (tried && !ok && !flash->last_error().empty()) report(flash->last_error());
     return logged(c,
                   "FlashWriteString_Img(" + std::to_string(segment) + ", " + std::to_string(offset) + ", " +
                       std::to_string(count) + ")",

@@ -24,7 +24,7 @@ i=0
 while [ \$i -lt $runs ]; do
   start=\$(date +%s%N)
   ORVA_QT_FIRST_FRAME=1 "$utility" --controller "$work/controller" 2>&1 >/dev/null |
-    sed -n "s/^first-frame at \([0-9]*\) ns; page 1 init \([0-9]*\) ns; Qt ready at \([0-9]*\) ns; sheet made at \([0-9]*\) ns/\$start \1 \2 \3 \4/p"
+    sed -n "s/^orva-utility: first-frame at \([0-9]*\) ns; page 1 init \([0-9]*\) ns; Qt ready at \([0-9]*\) ns; sheet made at \([0-9]*\) ns/\$start \1 \2 \3 \4/p"
   i=\$((i + 1))
 done
 SH

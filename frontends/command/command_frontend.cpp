@@ -28,6 +28,16 @@ void CommandFrontend::follow_status(int id, bool terminal) {
     m_status_terminal = terminal;
 }
 
+void CommandFrontend::reason(const std::string& line) { m_reasons.push_back(line); }
+
+void CommandFrontend::print_reasons() {
+    if (m_reasons.empty()) return;
+    end_progress();
+    for (const std::string& line : m_reasons) std::fprintf(stderr, "orva-utility: %s\n", line.c_str());
+    std::fflush(stderr);
+    m_reasons.clear();
+}
+
 void CommandFrontend::select_page(int index) {
     if (HWND sheet = platform::active_sheet()) {
         platform::select_page(sheet, index);
@@ -71,6 +81,7 @@ void CommandFrontend::fail(const std::string& message, int code) {
     std::fflush(stdout);
     std::fprintf(stderr, "orva-utility: %s\n", message.c_str());
     std::fflush(stderr);
+    print_reasons();
     if (m_code == 0) m_code = code;
 }
 
@@ -94,10 +105,10 @@ void CommandFrontend::window_changed(const Window& w, Change change, int, bool b
     m_last_status = w.text;
     const std::string line = platform::to_utf8(w.text);
     if (m_status_terminal) {
-        std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
+        std::fprintf(stderr, "\rorva-utility: %s\x1b[K", line.c_str());
         m_status_open = true;
     } else {
-        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fprintf(stderr, "orva-utility: %s\n", line.c_str());
     }
     std::fflush(stderr);
 }
@@ -129,6 +140,7 @@ void CommandFrontend::wait_for_input() {
     } else {
         fail("the program did not end when its sheet was closed");
     }
+    print_reasons();
     end_progress();
     std::fflush(stdout);
     m_end(m_code);
@@ -167,9 +179,13 @@ bool CommandFrontend::open_file(HWND, const platform::OpenFileRequest&, std::u16
 
 void CommandFrontend::debug_output(std::u16string_view text) { m_debug.emplace_back(text); }
 
-void CommandFrontend::rebooting() { end_progress(); }
+void CommandFrontend::rebooting() {
+    print_reasons();
+    end_progress();
+}
 
 void CommandFrontend::program_ending(int) {
+    print_reasons();
     end_progress();
     std::fflush(stdout);
 }

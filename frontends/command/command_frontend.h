@@ -35,9 +35,13 @@ public:
     // answered Yes and Yes when `save` (and the reboot offer Yes when
     // `reboot`), otherwise No. After a failure it is always answered No.
     void close_with(bool save, bool reboot);
-    // Writes each new text of control `id` on standard error, as progress:
-    // one line rewritten in place on a terminal, else a line per text.
+    // Writes each new text of control `id` on standard error, as progress
+    // ("orva-utility: TEXT"): one line rewritten in place on a terminal, else
+    // a line per text.
     void follow_status(int id, bool terminal);
+    // Takes a line that says why something underneath failed (the flash
+    // file's error); it is printed under the next failure, or at the end.
+    void reason(const std::string& line);
 
     // --- what the steps do --------------------------------------------------
     // The operator's actions on the current page (the sheet's page or the
@@ -53,9 +57,10 @@ public:
     // Every line of kernel debug output so far.
     const std::vector<std::u16string>& debug_lines() const { return m_debug; }
 
-    // Prints "orva-utility: MESSAGE" on standard error and makes the command
-    // fail with `code` (1 the operation failed, 2 a bad argument); the steps
-    // left are skipped and the sheet is closed without saving.
+    // Prints "orva-utility: MESSAGE" on standard error, and under it the
+    // reasons taken so far, and makes the command fail with `code` (1 the
+    // operation failed, 2 a bad argument); the steps left are skipped and the
+    // sheet is closed without saving.
     void fail(const std::string& message, int code = 1);
     bool failed() const { return m_code != 0; }
     int exit_code() const { return m_code; }
@@ -74,6 +79,8 @@ public:
 private:
     // Ends a progress line left open on a terminal.
     void end_progress();
+    // Prints the reasons taken and not yet printed.
+    void print_reasons();
 
     std::function<void(int)> m_end;
     std::deque<Step> m_steps;
@@ -88,6 +95,7 @@ private:
     bool m_status_open = false;
     std::u16string m_last_status;
     std::vector<std::u16string> m_debug;
+    std::vector<std::string> m_reasons;
 };
 
 }  // namespace orva::command

@@ -258,7 +258,9 @@ void QtFrontend::report_first_frame() {
     // The expose painted the sheet; what changed since is painted and the
     // frame reaches the server.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    std::fprintf(stderr, "first-frame at %lld ns; page 1 init %lld ns; Qt ready at %lld ns; sheet made at %lld ns\n",
+    std::fprintf(stderr,
+                 "orva-utility: first-frame at %lld ns; page 1 init %lld ns; Qt ready at %lld ns; sheet made at %lld "
+                 "ns\n",
                  now_ns(), m_page_shown_ns - m_page_created_ns, m_ready_ns, m_sheet_created_ns);
     std::fflush(stderr);
     PostQuitMessage(0);
@@ -315,6 +317,12 @@ namespace orva {
 std::unique_ptr<platform::Frontend> make_qt_frontend(int& argc, char** argv, std::string* error) {
     if (QApplication::instance()) return std::make_unique<qt::QtFrontend>();
     if (!qt::display_available(error)) return nullptr;
+    // Qt's own warnings go to standard error as the program's lines do.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        const QStringList lines = qFormatLogMessage(type, context, message).split(u'\n');
+        for (const QString& line : lines) std::fprintf(stderr, "orva-utility: %s\n", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+    });
     auto app = std::make_unique<QApplication>(argc, argv);
     return std::make_unique<qt::QtFrontend>(std::move(app));
 }

@@ -27,8 +27,9 @@ std::string progress(int segments) {
     std::string out;
     for (const char* pass : {"Erase", "Write"}) {
         for (int k = 1; k <= segments; ++k)
-            out += std::string(pass) + " Flash Memory --> " + std::to_string(100 * k / segments) + "% done\n";
-        out += std::string(pass) + " Flash Memory --> 100 % done !" +
+            out += "orva-utility: " + std::string(pass) + " Flash Memory --> " + std::to_string(100 * k / segments) +
+                   "% done\n";
+        out += "orva-utility: " + std::string(pass) + " Flash Memory --> 100 % done !" +
                (std::string(pass) == "Erase" ? " Now Write To Flash, Please wait !" : "") + "\n";
     }
     return out;
@@ -79,10 +80,12 @@ TEST(UpdateCommand, TakesAHostPathInsideFsAndAChecksum) {
     expected.resize(2 * 131072, '\xFF');
     EXPECT_EQ(c.tool({"flash", "read", "23578", "2"}).out, expected);
 
-    // Upper-case digits are the same checksum.
+    // Upper-case digits are the same checksum; --quiet leaves out the progress.
     std::string upper = sha256_of(file);
     for (char& ch : upper) ch = char(std::toupper(static_cast<unsigned char>(ch)));
-    EXPECT_EQ(c.command({"update", file.string(), "--sha256=" + upper}).exit_code, 0);
+    r = c.command({"update", file.string(), "--sha256=" + upper, "--quiet"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "");
 }
 
 // The page itself refuses an image that does not fit, before it erases
@@ -112,7 +115,10 @@ TEST(UpdateCommand, ChecksBeforeThePageOpensLeaveTheFlashUntouched) {
         int exit_code;
         std::string err;
     } rows[] = {
-        {{"\\Temp\\nk.bin", "--sha256", zeros}, 1, "orva-utility: image checksum mismatch\n"},
+        {{"\\Temp\\nk.bin", "--sha256", zeros},
+         1,
+         "orva-utility: image checksum mismatch: expected " + zeros + ", \\Temp\\nk.bin has " +
+             sha256_of(c.fs() / "Temp" / "nk.bin") + "\n"},
         {{"\\Temp\\none.bin", "--sha256", zeros}, 1, "orva-utility: \\Temp\\none.bin: No such file or directory\n"},
         {{"\\Temp", "--sha256", zeros}, 1, "orva-utility: \\Temp: Is a directory\n"},
         {{"\\Temp\\nk.bin", "--sha256", "abc"},
@@ -168,9 +174,9 @@ TEST(UpdateCommand, FailuresOfThePageAreItsBoxes) {
     r = c.command({"update", "\\Temp\\nk.bin", "--reboot"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.err,
-              "Erase Flash Memory --> 50% done\nErase Flash Memory --> 100% done\n"
-              "Erase Flash Memory --> 100 % done ! Now Write To Flash, Please wait !\n"
-              "Write Flash Memory --> 50% done\norva-utility: OS image update: FlashWriteFile failed\n");
+              "orva-utility: Erase Flash Memory --> 50% done\norva-utility: Erase Flash Memory --> 100% done\n"
+              "orva-utility: Erase Flash Memory --> 100 % done ! Now Write To Flash, Please wait !\n"
+              "orva-utility: Write Flash Memory --> 50% done\norva-utility: OS image update: FlashWriteFile failed\n");
     std::vector<std::string> log = c.log();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "FlashWriteString_Img(1, 0, 37856) -> 0") << "no reboot after a failed write";

@@ -96,7 +96,7 @@ TEST_P(BrokenFlashFile, FailsTheFlashOnlyAndTheRegistryStaysReachable) {
                          "box \"Version Update\" \"OS image update\" \"FlashWriteFile failed\" 0x30 -> OK\n"),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(r.err, why + "\n");
+    EXPECT_EQ(r.err, "orva-utility: " + why + "\n");
     EXPECT_EQ(flash_calls(c), (std::vector<std::string>{"GetFlashSize_Img() -> 0", "GetFlashSize_Img() -> 0"}));
     EXPECT_EQ(c.reg_get("Drivers\\Display\\MQ200", "CxScreen"), "REG_DWORD 4 640");
 }
@@ -123,7 +123,7 @@ TEST(ShortFlashFile, IsPaddedAsErasedAndSaysSoOnceWithTheSizes) {
                                "bytes were added as erased";
     RunResult r = c.run("answer NO\ncancel\n");
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.err, notice + "\n");
+    EXPECT_EQ(r.err, "orva-utility: " + notice + "\n");
     RunResult read = c.tool({"flash", "read", "0", "2"});
     EXPECT_EQ(read.err, "");
     EXPECT_TRUE(read.out == image.substr(0, 300000) + std::string(2 * k256K - 300000, '\xFF'));

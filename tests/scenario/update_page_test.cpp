@@ -151,10 +151,12 @@ TEST_P(UpdateGeometry, WritesTheFileFromTheFirstImageSegmentAndOffersAReboot) {
     EXPECT_EQ(from_prompt(r.out),
               kPrompt + "OK\n" + debug + progress_trace(first, row.percents) + kSucceeded + "NO\n" + kExit)
         << r.out;
-    // The kernel debug output also goes to standard error as it is, and to
-    // the controller's debug.log without carriage returns.
+    // The kernel debug output also goes to standard error, a line each after
+    // the program's name, and to the controller's debug.log, both without
+    // carriage returns.
     const std::string end = std::to_string(n);
-    EXPECT_EQ(r.err, row.segment == k256K ? "intStartSegNo=0\n\rintEndSegNo=" + end + "\n\r" : "");
+    EXPECT_EQ(r.err,
+              row.segment == k256K ? "orva-utility: intStartSegNo=0\norva-utility: intEndSegNo=" + end + "\n" : "");
     EXPECT_EQ(c.tool({"log", "--debug"}).out, row.segment == k256K ? "intStartSegNo=0\nintEndSegNo=" + end + "\n" : "");
 
     std::vector<std::string> expected{"GetFlashSize_Img() -> " +

@@ -212,8 +212,8 @@ class BrowserTest(unittest.TestCase):
             self.assertEqual(b.console_errors(), [])
             self.assertEqual(b.utility.wait(), 0, b.utility.errors())
             errors = b.utility.after_start().splitlines()
-            self.assertEqual([e for e in errors if e and not e.startswith("intStartSegNo") and
-                              not e.startswith("intEndSegNo")], [])
+            self.assertEqual([e for e in errors if not e.startswith("orva-utility: intStartSegNo") and
+                              not e.startswith("orva-utility: intEndSegNo")], [])
         finally:
             b.close()
 

@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: orva-controller-completion FILE\n");
+        std::fprintf(stderr, "orva-controller-completion: usage: orva-controller-completion FILE\n");
         return 2;
     }
     std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);

@@ -36,6 +36,8 @@ std::string commands::autorun::check(const Options& options) {
     return check_saving(options, options.args.size() == 2);
 }
 
+bool commands::autorun::writes(const Options& options) { return options.args.size() == 2; }
+
 int commands::autorun::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     long row = 0;
     if (!options.args.empty()) parse_int(options.args[0], 1, kRows, &row);

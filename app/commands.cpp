@@ -17,11 +17,12 @@ namespace {
 // The code of the table's commands, in the table's order.
 struct CommandCode {
     std::string (*check)(const Options&);
+    bool (*writes)(const Options&);
     int (*plan)(const Options&, ctl::Controller&, CommandFrontend&);
 };
 constexpr CommandCode kCode[] = {
 #define ORVA_OPTION(...)
-#define ORVA_COMMAND(code, ...) {commands::code::check, commands::code::plan},
+#define ORVA_COMMAND(code, ...) {commands::code::check, commands::code::writes, commands::code::plan},
 #include "app/command_line.def"
 #undef ORVA_OPTION
 #undef ORVA_COMMAND
@@ -67,8 +68,13 @@ int run_command(const Options& options) {
     std::string error = command.check(options);
     if (!error.empty()) return usage(error);
 
-    auto controller = open_controller(options.value("--controller"), &error);
-    if (!controller) return usage(error);
+    const Access access{command.writes(options) ? lock::Use::Write : lock::Use::Read, options.wait()};
+    int failed = 2;
+    auto controller = open_controller(options.value("--controller"), access, &error, &failed);
+    if (!controller) {
+        usage(error);
+        return failed;
+    }
     CommandFrontend frontend([](int code) { end_process(code); });
     // Standard error carries the command's failures and progress only; what
     // the controller says of a failure goes under the failure's box.

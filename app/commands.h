@@ -20,6 +20,9 @@ int run_command(const Options& options);
 // The code of each command, in namespace commands::CODE of its row:
 //   check  looks at the arguments before the controller is opened and
 //          returns a usage error, or "" when they are fine.
+//   writes whether the command, so called, may change the controller: it
+//          then holds the controller's lock alone, else shared with others
+//          that only read.
 //   plan   adds the steps and answers to the frontend once the controller is
 //          open (the sheet starts on the command's page); it returns 0 to run
 //          the program, or an exit code to end with at once (having printed why).
@@ -28,6 +31,7 @@ namespace commands {
 #define ORVA_COMMAND(code, ...)                                                               \
     namespace code {                                                                          \
     std::string check(const Options& options);                                                \
+    bool writes(const Options& options);                                                      \
     int plan(const Options& options, ctl::Controller& controller, CommandFrontend& frontend); \
     }
 #include "app/command_line.def"

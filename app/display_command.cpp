@@ -141,6 +141,8 @@ std::string commands::display::check(const Options& options) {
     return check_saving(options, !options.args.empty());
 }
 
+bool commands::display::writes(const Options& options) { return !options.args.empty(); }
+
 int commands::display::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     if (!options.args.empty()) {
         const Mode mode = *parse_mode(options.args[0]);

@@ -102,6 +102,8 @@ std::string commands::info::check(const Options& options) {
     return check_saving(options, false);
 }
 
+bool commands::info::writes(const Options&) { return false; }
+
 int commands::info::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     frontend.add_step([&options, &frontend] { show(options, frontend); });
     plan_close(options, frontend, false);

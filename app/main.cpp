@@ -98,8 +98,12 @@ int main(int argc, char** argv) {
     std::vector<orva::script::Command> commands;
     if (frontend_name == "script" && !read_script(script_path, &commands, &error)) return usage_error(error);
 
-    auto controller = orva::app::open_controller(options.value("--controller"), &error);
-    if (!controller) return usage_error(error);
+    // Every frontend lets the operator change the controller: it is had
+    // alone for the whole run.
+    int failed = 2;
+    auto controller = orva::app::open_controller(options.value("--controller"),
+                                                 {orva::lock::Use::Write, options.wait()}, &error, &failed);
+    if (!controller) return usage_error(error, failed);
 
     std::unique_ptr<orva::platform::Frontend> frontend;
     if (frontend_name == "script") {

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "common/help_text.h"
+#include "common/use_lock.h"
 
 namespace orva::app {
 
@@ -91,6 +92,11 @@ std::optional<std::string> Options::value(std::string_view name) const {
     return it->second;
 }
 
+std::chrono::milliseconds Options::wait() const {
+    const auto seconds = value("--wait");
+    return seconds ? lock::parse_wait(*seconds).value_or(lock::kDefaultWait) : lock::kDefaultWait;
+}
+
 std::optional<Options> parse_options(const std::vector<std::string>& argv, std::string* error,
                                      const CommandTable& table) {
     Options o;
@@ -130,6 +136,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& argv, std::
         if (given(name) && (frontend == o.given.end() || frontend->second != "web"))
             return bad(std::string(name) + " needs the web frontend (--frontend web)");
     if (given("--tls-cert") != given("--tls-key")) return bad("--tls-cert and --tls-key go together");
+    if (given("--wait") && !lock::parse_wait(o.given["--wait"]))
+        return bad("--wait needs a number of seconds, not \"" + o.given["--wait"] + "\"");
 
     size_t taken = 0;
     if (const CommandSpec* command = match_command(table, words, &taken)) {

@@ -3,6 +3,7 @@
 // options and commands there are is the table of app/command_line.def.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <string>
@@ -27,6 +28,9 @@ struct Options {
     // ends it).
     bool has(std::string_view name) const;
     std::optional<std::string> value(std::string_view name) const;
+    // How long to wait for a controller that another program has: --wait,
+    // which parse_options has checked, or the default.
+    std::chrono::milliseconds wait() const;
 };
 
 // Parses the arguments after the program name. Options may stand before or

@@ -19,8 +19,9 @@ namespace orva::app {
 
 namespace {
 
-// The controller that end_process closes.
+// The controller that end_process closes, and the lock it was opened under.
 ctl::Controller* g_open = nullptr;
+std::unique_ptr<lock::UseLock> g_lock;
 
 // What the controller reported while a frontend drew on the terminal that
 // standard error goes to: printed once the screen is given back.
@@ -34,18 +35,37 @@ void print_held() {
 
 }  // namespace
 
-std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string>& dir, std::string* error) {
-    std::filesystem::path path = dir ? std::filesystem::path(*dir) : sim::default_controller_dir();
+std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string>& dir, const Access& access,
+                                                 std::string* error, int* code) {
+    namespace fs = std::filesystem;
+    *code = 2;
+    const fs::path path = dir ? fs::path(*dir) : sim::default_controller_dir();
     std::error_code ec;
-    if (!dir && !std::filesystem::exists(path, ec)) {
+    // The default controller is made on first use, under its lock, by
+    // whichever program comes first; the others find it made.
+    const bool first_use = !dir && !fs::exists(path, ec);
+    if (first_use) fs::create_directories(path, ec);
+    const ctl::LockPlace place = sim::lock_place(path);
+    lock::UseLock::Failure failure{};
+    g_lock = lock::UseLock::take(place.file, place.name, first_use ? lock::Use::Write : access.use, access.wait, error,
+                                 &failure);
+    if (!g_lock) {
+        if (failure == lock::UseLock::Failure::InUse) *code = 1;
+        return nullptr;
+    }
+    if (first_use && !fs::exists(path / sim::kConfigFile, ec)) {
         std::string why;
         if (!sim::init_controller(path, sim::kDefaultSegmentSize, false, &why)) {
             *error = "cannot create the controller in " + path.string() + ": " + why;
+            g_lock.reset();
             return nullptr;
         }
     }
     std::unique_ptr<ctl::Controller> controller = sim::SimController::open_dir(path, error);
-    if (!controller) return nullptr;
+    if (!controller) {
+        g_lock.reset();
+        return nullptr;
+    }
     for (const std::string& warning : controller->warnings())
         std::fprintf(stderr, "orva-utility: warning: %s\n", warning.c_str());
     for (const std::string& problem : controller->registry_problems())
@@ -64,6 +84,7 @@ void close_controller(std::unique_ptr<ctl::Controller>& controller) {
     if (ctl::current() == controller.get()) ctl::set_current(nullptr);
     if (g_open == controller.get()) g_open = nullptr;
     controller.reset();
+    g_lock.reset();
 }
 
 void end_process(int code) {

@@ -3,24 +3,39 @@
 // again, also when a reboot or a script error ends the process early.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-#include "platform/frontend.h"
+#include "common/use_lock.h"
 #include "controller/controller.h"
+#include "platform/frontend.h"
 
 namespace orva::app {
 
-// Opens the controller in `dir`, or the default one (created with factory
-// settings when it does not exist yet), makes it current for the device
-// library and prints the warnings of its controller.toml, and the registry
-// copies that fail their check, on standard error.
-// nullptr and a message when there is no usable controller.
-std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string>& dir, std::string* error);
+// How a run uses the controller: whether it may change it (any frontend, a
+// command that sets something) or only reads it, and how long it waits for
+// another program that has it.
+struct Access {
+    lock::Use use = lock::Use::Write;
+    std::chrono::milliseconds wait = lock::kDefaultWait;
+};
 
-// Closes the controller that open_controller opened, cleanly, and forgets it.
+// Takes the controller's lock for `access`, then opens the controller in
+// `dir`, or the default one (created with factory settings when it does not
+// exist yet), makes it current for the device library and prints the
+// warnings of its controller.toml, and the registry copies that fail their
+// check, on standard error. The lock is held until close_controller, or
+// until the process ends. nullptr and a message otherwise, with `*code` 1
+// when another program kept the controller longer than the wait, 2 when
+// there is no usable controller.
+std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string>& dir, const Access& access,
+                                                 std::string* error, int* code);
+
+// Closes the controller that open_controller opened, cleanly, forgets it and
+// releases its lock.
 void close_controller(std::unique_ptr<ctl::Controller>& controller);
 
 // Installs `frontend` and runs WinMain on the current controller. When the

@@ -48,11 +48,15 @@ int plan_directory(const Options& options, const DirectoryRow& row, CommandFront
 
 std::string commands::ftp_dir::check(const Options& options) { return check_directory(options); }
 
+bool commands::ftp_dir::writes(const Options& options) { return !options.args.empty(); }
+
 int commands::ftp_dir::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     return plan_directory(options, kFtp, frontend);
 }
 
 std::string commands::http_dir::check(const Options& options) { return check_directory(options); }
+
+bool commands::http_dir::writes(const Options& options) { return !options.args.empty(); }
 
 int commands::http_dir::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     return plan_directory(options, kHttp, frontend);
@@ -64,6 +68,8 @@ std::string commands::save::check(const Options& options) {
     return "";
 }
 
+bool commands::save::writes(const Options&) { return true; }
+
 int commands::save::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     frontend.close_with(true, options.has("--reboot"));
     return 0;
@@ -73,6 +79,8 @@ std::string commands::factory_reset::check(const Options& options) {
     if (!options.args.empty()) return usage_of(options, "takes no arguments");
     return "";
 }
+
+bool commands::factory_reset::writes(const Options&) { return true; }
 
 int commands::factory_reset::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
     // "are you sure ?" Yes, the "please wait" notice, then the reboot offer.

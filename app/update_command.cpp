@@ -64,6 +64,8 @@ std::string commands::update::check(const Options& options) {
     return "";
 }
 
+bool commands::update::writes(const Options&) { return true; }
+
 int commands::update::plan(const Options& options, ctl::Controller& controller, CommandFrontend& frontend) {
     const std::string& image = options.args[0];
     auto fail = [&](const std::string& what, int code) {

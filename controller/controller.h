@@ -112,6 +112,14 @@ public:
     virtual void close() = 0;
 };
 
+// What a program locks before it opens a controller (opening may repair
+// files): the lock file (common/use_lock.h), and the words that name the
+// controller in the message when another program has it ("controller DIR").
+struct LockPlace {
+    std::filesystem::path file;
+    std::string name;
+};
+
 // The controller the device library acts on (not owned).
 void set_current(Controller* controller);
 Controller* current();

@@ -20,6 +20,7 @@ using ctl::kRegExpandSz;
 using ctl::kRegMultiSz;
 using ctl::kRegNone;
 using ctl::kRegSz;
+using ctl::LockPlace;
 using ctl::reboot_handler;
 using ctl::RegResult;
 using ctl::RegValue;

@@ -21,6 +21,13 @@ inline constexpr const char* kFlashFile = "flash.img";
 inline constexpr const char* kEventLogFile = "events.log";
 inline constexpr const char* kDebugLogFile = "debug.log";
 inline constexpr const char* kFsFolder = "fs";
+inline constexpr const char* kLockFile = "controller.lock";
+
+// The lock of the controller in `dir`: its controller.lock, named
+// "controller DIR".
+inline LockPlace lock_place(const std::filesystem::path& dir) {
+    return {dir / kLockFile, "controller " + dir.string()};
+}
 
 class SimController;
 

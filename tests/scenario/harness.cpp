@@ -36,8 +36,10 @@ RunResult run_program(const std::vector<std::string>& argv, const std::string& i
     std::vector<std::string> env_strings;
     for (char** e = environ; *e; ++e) {
         std::string s = *e;
-        // The programs under test must not find a display or the operator's controller.
-        if (s.rfind("DISPLAY=", 0) == 0 || s.rfind("WAYLAND_DISPLAY=", 0) == 0 || s.rfind("ORVA_CONTROLLER=", 0) == 0)
+        // The programs under test must not find a display, the operator's
+        // controller or a lock holder that started this test.
+        if (s.rfind("DISPLAY=", 0) == 0 || s.rfind("WAYLAND_DISPLAY=", 0) == 0 || s.rfind("ORVA_CONTROLLER=", 0) == 0 ||
+            s.rfind("ORVA_LOCK_HOLDER=", 0) == 0)
             continue;
         env_strings.push_back(s);
     }

@@ -3,6 +3,7 @@
 // the controller holds afterwards.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -121,6 +122,36 @@ TEST_F(TerminalProgram, WritesAnImageAndExitsWithSave) {
     std::string saved = tool("reg --saved export --utf8");
     EXPECT_NE(saved.find("[HKEY_LOCAL_MACHINE"), std::string::npos) << saved;
     EXPECT_NE(saved.find("MQ200"), std::string::npos) << saved;
+}
+
+// An open sheet has the controller alone: a command waits, then names the
+// program; the registry viewer the sheet starts still gets in; killed, the
+// program blocks nobody.
+TEST_F(TerminalProgram, AnOpenSheetHasTheControllerAloneButItsViewerGetsIn) {
+    TmuxSession t(program());
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[ View Registry ]"));
+    t.keys({"Tab", "Enter"});  // Save and Reboot has the focus first, then View Registry
+    const fs::path viewed = m_dir / "fs" / "Temp" / "RegView.txt";
+    for (int i = 0; i < 200 && !fs::exists(viewed); ++i) usleep(50000);
+    std::ifstream in(viewed);
+    std::string head;
+    std::getline(in, head);
+    EXPECT_EQ(head, "Windows Registry Editor Version 5.00");
+
+    const std::string command = quoted(kBin + "/orva-utility") + " -C " + quoted(m_dir.string());
+    int rc = 0;
+    std::string err = shell(command + " --wait 0.5 autorun 1 '\\x.exe' 2>&1 >/dev/null", &rc);
+    EXPECT_EQ(rc, 1);
+    const std::string says = "orva-utility: controller " + m_dir.string() + " is in use by PID ";
+    ASSERT_EQ(err.rfind(says, 0), 0u) << err;
+    const pid_t pid = std::atoi(err.c_str() + says.size());
+    EXPECT_EQ(err.substr(err.find(' ', says.size())),
+              " (orva-utility --frontend terminal --controller " + m_dir.string() + ")\n");
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[exit "));
+    err = shell(command + " --wait 0 autorun 1 '\\x.exe' 2>&1 >/dev/null", &rc);
+    EXPECT_EQ(rc, 0) << err;
 }
 
 // A path longer than the page's buffer is refused with the reason, and the

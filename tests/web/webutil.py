@@ -65,6 +65,12 @@ class Controller:
     def log(self):
         return self.tool("log")
 
+    def events(self):
+        """The event log as it stands, also while a program has the controller
+        (orva-controller log would wait for it)."""
+        with open(os.path.join(self.dir, "events.log")) as f:
+            return f.read()
+
     def remove(self):
         shutil.rmtree(self.root, ignore_errors=True)
 

@@ -24,12 +24,16 @@ namespace {
 
 // --help around the commands' entries.
 constexpr const char* kHelpHead =
-    "usage: orva-controller [-C DIR | --controller DIR] COMMAND ...\n"
+    "usage: orva-controller [-C DIR | --controller DIR] [--wait SECONDS] COMMAND ...\n"
     "       orva-controller --help | --version\n"
     "\n"
     "Prepares and inspects a simulated controller (default directory: $ORVA_CONTROLLER,\n"
     "else $XDG_STATE_HOME/orva-utility/controller, else ~/.local/state/orva-utility/controller).\n"
     "-C DIR and --controller DIR may stand anywhere on the line; \"--\" ends the options.\n"
+    "A command that changes the controller has it alone; one that reads it (reg get, reg\n"
+    "export to standard output, log, flash read and state) shares it with other readers.\n"
+    "--wait SECONDS: how long to wait for a controller that another program has (default\n"
+    "10, 0 not at all), then fail with \"controller DIR is in use by PID N (COMMAND)\".\n"
     "\n";
 constexpr const char* kHelpTail =
     "\n"
@@ -139,26 +143,22 @@ public:
                 value = all[++i];
             }
             if (option->name == "--controller") dir = *value;
+            if (option->name == "--wait") {
+                auto w = lock::parse_wait(*value);
+                if (!w) return usage("--wait needs a number of seconds, not \"" + *value + "\"");
+                m_wait = *w;
+            }
         }
         if (args.empty()) return usage("no command given");
         if (!args[0].empty() && args[0][0] == '-' && args[0] != "-") return usage("unknown option " + args[0]);
         const ToolCommand* command = command_of(args[0]);
         if (!command) return usage("unknown command " + args[0]);
-        if (command->controller) {
-            std::string error;
-            m_controller = SimController::open_dir(dir ? *dir : sim::default_controller_dir(), &error);
-            if (!m_controller) return bad(error);
-            for (const std::string& warning : m_controller->config().warnings)
-                m_err << "orva-controller: warning: " << warning << "\n";
-            for (const std::string& problem : m_controller->registry_problems())
-                m_err << "orva-controller: warning: " << problem << "\n";
-        }
+        const ToolCommand* family = nullptr;
         Invocation call;
         size_t next = 1;
         if (!command->missing.empty()) {
             // A family: its own options, then the second word.
-            if (command->run)
-                if (int code = (this->*command->run)(call)) return code;
+            family = command;
             for (; next < args.size(); ++next) {
                 const ToolOption* option = option_of(command->options, args[next]);
                 if (!option) break;
@@ -175,6 +175,10 @@ public:
             ++next;
         }
         call.items = items_of(args, next, command->options);
+        if (command->controller)
+            if (int code = open(dir ? *dir : sim::default_controller_dir(), *command, call)) return code;
+        if (family && family->run)
+            if (int code = (this->*family->run)(call)) return code;
         return (this->*command->run)(call);
     }
 
@@ -202,6 +206,12 @@ public:
             }
         }
         if (!dir) return usage("init needs a directory");
+        // A controller that is being replaced must not be in use; the
+        // directory is made first to hold the lock (init reports what is
+        // wrong with it).
+        std::error_code ec;
+        std::filesystem::create_directories(*dir, ec);
+        if (int code = take_lock(*dir, lock::Use::Write)) return code;
         std::string error;
         if (!sim::init_controller(*dir, segment_size, force, &error)) return fail(error);
         return 0;
@@ -449,6 +459,35 @@ public:
     }
 
 private:
+    // Takes the lock of the controller in `dir`; 0, or the exit code after
+    // saying why not.
+    int take_lock(const std::filesystem::path& dir, lock::Use use) {
+        const sim::LockPlace place = sim::lock_place(dir);
+        std::string error;
+        lock::UseLock::Failure failure{};
+        m_lock = lock::UseLock::take(place.file, place.name, use, m_wait, &error, &failure);
+        if (m_lock) return 0;
+        return failure == lock::UseLock::Failure::InUse ? fail(error) : bad(error);
+    }
+
+    // Locks the controller in `dir` as `command` so called holds it, opens
+    // it and says what its configuration and registry warn of; 0, or the
+    // exit code.
+    int open(const std::filesystem::path& dir, const ToolCommand& command, const Invocation& call) {
+        if (command.lock) {
+            const bool writes = !command.writes_with.empty() && call.count(command.writes_with) > 0;
+            if (int code = take_lock(dir, writes ? lock::Use::Write : *command.lock)) return code;
+        }
+        std::string error;
+        m_controller = SimController::open_dir(dir, &error);
+        if (!m_controller) return bad(error);
+        for (const std::string& warning : m_controller->config().warnings)
+            m_err << "orva-controller: warning: " << warning << "\n";
+        for (const std::string& problem : m_controller->registry_problems())
+            m_err << "orva-controller: warning: " << problem << "\n";
+        return 0;
+    }
+
     // The operation failed: exit code 1.
     int fail(const std::string& what) {
         m_err << "orva-controller: " << what << "\n";
@@ -482,12 +521,16 @@ private:
     std::ostream& m_out;
     std::ostream& m_err;
     bool m_out_is_terminal;
+    std::chrono::milliseconds m_wait = lock::kDefaultWait;  // --wait
+    // Released after the controller is closed.
+    std::unique_ptr<lock::UseLock> m_lock;
     std::unique_ptr<SimController> m_controller;
 };
 
 const std::vector<ToolOption>& tool_global_options() {
     static const std::vector<ToolOption> options{
         {.name = "--controller", .alias = "-C", .value = "DIR", .complete = "<dir>", .needs = "a directory"},
+        {.name = "--wait", .value = "SECONDS", .needs = "a number of seconds"},
         {.name = "--help", .alias = "-h"},
         {.name = "--version"},
     };
@@ -512,6 +555,7 @@ const std::vector<ToolCommand>& tool_commands() {
          .unknown = "unknown reg subcommand WORD"},
         {.words = "reg get",
          .help = {{copy + "get KEY VALUE", "prints TYPE SIZE DATA, e.g. REG_DWORD 4 640"}},
+         .lock = lock::Use::Read,
          .run = &ToolRun::reg_get},
         {.words = "reg set",
          .help = {{copy + "set KEY VALUE TYPE DATA [--size BYTES]",
@@ -529,6 +573,8 @@ const std::vector<ToolCommand>& tool_commands() {
                    "system at PATH (\\Temp\\RegView.txt), never outside fs/: UTF-16LE\n"
                    "with CR LF as regedit writes it, with --utf8 UTF-8 with LF"}},
          .options = {{.name = "--to-fs", .value = "PATH"}, {.name = "--utf8"}},
+         .lock = lock::Use::Read,
+         .writes_with = "--to-fs",
          .run = &ToolRun::reg_export},
         {.words = "reg import",
          .help = {{copy + "import FILE [--encoding NAME] [--strict] [--skip-bad-lines]",
@@ -551,6 +597,8 @@ const std::vector<ToolCommand>& tool_commands() {
          .help = {{"log [--clear]", "the event log of device library calls"},
                   {"log --debug [--clear]", "the debug log: the program's kernel debug output"}},
          .options = {{.name = "--debug"}, {.name = "--clear"}},
+         .lock = lock::Use::Read,
+         .writes_with = "--clear",
          .run = &ToolRun::log},
         {.words = "flash",
          .options = {flag_force},
@@ -562,9 +610,11 @@ const std::vector<ToolCommand>& tool_commands() {
                    "raw bytes of COUNT image segments (default 1) to stdout;\n"
                    "refused when stdout is a terminal, unless --force"}},
          .options = {flag_force},
+         .lock = lock::Use::Read,
          .run = &ToolRun::flash_read},
         {.words = "flash state",
          .help = {{"flash state", "segments that are not erased: SEGMENT BYTES-NOT-0xFF"}},
+         .lock = lock::Use::Read,
          .run = &ToolRun::flash_state},
         {.words = "reboot",
          .help = {{"reboot", "what a restart does to the registry, without a program to end"}},
@@ -574,6 +624,7 @@ const std::vector<ToolCommand>& tool_commands() {
          .help = {{"module serve",
                    "the simulated I/O module on a pseudo-terminal of its own: prints\n"
                    "the device path for [serial] COM0, answers until killed"}},
+         .lock = std::nullopt,
          .run = &ToolRun::module_serve},
         {.words = "help", .controller = false, .run = &ToolRun::help},
     };

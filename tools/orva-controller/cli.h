@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "common/use_lock.h"
+
 namespace orva::tool {
 
 // Runs one orva-controller command (args without the program name). Output
@@ -58,7 +60,13 @@ struct ToolCommand {
     std::vector<ToolOption> options{};  // a family: those before the second word
     std::vector<std::string> args{};    // what completes each argument, as for an option's value
     bool controller = true;             // works on a controller, which is opened first
-    // Runs the command. A family's runs before the second word is looked at
+    // How it holds the controller's lock from before it is opened: alone
+    // (Write), shared with other readers (Read), or not at all (nullopt: a
+    // command that never ends by itself). `writes_with` names an option that
+    // makes a reading command write.
+    std::optional<lock::Use> lock = lock::Use::Write;
+    std::string writes_with{};
+    // Runs the command. A family's runs first, once the controller is open
     // (0 to go on), and may be nullptr.
     int (ToolRun::*run)(const Invocation&) = nullptr;
     // A family: the usage errors without a second word, and with one that is

@@ -118,6 +118,13 @@ TEST(ControllerLock, AWriterMakesOthersWaitAndFailChangingNothingUntilItIsKilled
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, row.program + ": " + holder.in_use(c) + "\n");
     }
+    // The event log is only appended to: it can be read at any time, but
+    // not cleared.
+    RunResult log = c.tool({"--wait", "0", "log"});
+    EXPECT_EQ(log.exit_code, 0) << log.err;
+    log = c.tool({"--wait", "0", "log", "--clear"});
+    EXPECT_EQ(log.exit_code, 1);
+    EXPECT_EQ(log.err, "orva-controller: " + holder.in_use(c) + "\n");
     holder.kill();
     EXPECT_EQ(c.log(), log_before) << "no device call was made";
     EXPECT_EQ(c.reg_get("Init", "Launch80"), row_before);

@@ -474,8 +474,8 @@ private:
     // it and says what its configuration and registry warn of; 0, or the
     // exit code.
     int open(const std::filesystem::path& dir, const ToolCommand& command, const Invocation& call) {
-        if (command.lock) {
-            const bool writes = !command.writes_with.empty() && call.count(command.writes_with) > 0;
+        const bool writes = !command.writes_with.empty() && call.count(command.writes_with) > 0;
+        if (writes || command.lock) {
             if (int code = take_lock(dir, writes ? lock::Use::Write : *command.lock)) return code;
         }
         std::string error;
@@ -597,7 +597,9 @@ const std::vector<ToolCommand>& tool_commands() {
          .help = {{"log [--clear]", "the event log of device library calls"},
                   {"log --debug [--clear]", "the debug log: the program's kernel debug output"}},
          .options = {{.name = "--debug"}, {.name = "--clear"}},
-         .lock = lock::Use::Read,
+         // The logs are only appended to: reading one waits for nobody, so
+         // that an operator can follow it while the program runs.
+         .lock = std::nullopt,
          .writes_with = "--clear",
          .run = &ToolRun::log},
         {.words = "flash",

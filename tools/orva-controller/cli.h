@@ -62,8 +62,9 @@ struct ToolCommand {
     bool controller = true;             // works on a controller, which is opened first
     // How it holds the controller's lock from before it is opened: alone
     // (Write), shared with other readers (Read), or not at all (nullopt: a
-    // command that never ends by itself). `writes_with` names an option that
-    // makes a reading command write.
+    // command that never ends by itself, or one that only reads what is
+    // only ever appended to). `writes_with` names an option that makes the
+    // command write, and so take the lock whole.
     std::optional<lock::Use> lock = lock::Use::Write;
     std::string writes_with{};
     // Runs the command. A family's runs first, once the controller is open

@@ -1,0 +1,99 @@
+// The operator's WebSocket over TLS.
+#include "frontends/web/ws_session.h"
+
+#include <boost/asio/buffer.hpp>
+#include <boost/beast/core/buffers_to_string.hpp>
+#include <boost/beast/ssl.hpp>
+#include <boost/beast/websocket.hpp>
+#include <boost/beast/websocket/ssl.hpp>
+
+#include "frontends/web/http_routes.h"
+
+namespace orva::web {
+
+namespace websocket = beast::websocket;
+
+WsSession::WsSession(Core& core, TlsStream stream, std::string session, std::shared_ptr<int> count)
+    : m_core(core), m_ws(std::move(stream)), m_session(std::move(session)), m_ticket(std::move(count)) {}
+
+WsSession::~WsSession() = default;
+
+void WsSession::run(http::request<http::empty_body> req) {
+    m_req = std::move(req);
+    beast::get_lowest_layer(m_ws).expires_never();
+    m_ws.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
+    m_ws.set_option(websocket::stream_base::decorator([](websocket::response_type& res) {
+        res.set(http::field::server, kServerName);
+        add_security_headers(res);
+    }));
+    m_ws.read_message_max(kMessageLimit);
+    m_ws.async_accept(m_req, [self = shared_from_this()](error_code ec) {
+        if (ec) return;
+        self->m_core.adopt(self);
+        self->send();
+        self->read();
+    });
+}
+
+void WsSession::send() {
+    if (m_writing || m_closed) return;
+    if (m_last) {
+        m_writing = true;
+        m_out = std::make_shared<const std::string>(*m_last);
+        m_ws.text(true);
+        m_ws.async_write(net::buffer(*m_out), [self = shared_from_this()](error_code, size_t) {
+            self->m_writing = false;
+            self->close();
+        });
+        return;
+    }
+    auto [version, state] = m_core.channel.state();
+    if (!state || version == m_sent) return;
+    m_sent = version;
+    m_out = std::move(state);
+    m_writing = true;
+    m_ws.text(true);
+    m_ws.async_write(net::buffer(*m_out), [self = shared_from_this()](error_code ec, size_t) {
+        self->m_writing = false;
+        if (!ec) self->send();
+    });
+}
+
+void WsSession::finish(std::string last) {
+    if (m_last) return;
+    m_last = std::move(last);
+    send();
+}
+
+void WsSession::read() {
+    m_ws.async_read(m_in, [self = shared_from_this()](error_code ec, size_t n) {
+        if (ec) {
+            self->m_closed = true;
+            if (self->m_core.ending) self->m_core.flush_done();
+            return;
+        }
+        std::string text = beast::buffers_to_string(self->m_in.data());
+        self->m_in.consume(n);
+        Core& core = self->m_core;
+        const auto now = Clock::now();
+        if (!core.access.valid(self->m_session, now)) {
+            self->finish(session_message("session", "ended"));
+        } else if (!self->m_last && self->m_ws.got_text()) {
+            core.access.touch(now);
+            Input input;
+            input.message = std::move(text);
+            core.channel.push_input(std::move(input));
+        }
+        self->read();
+    });
+}
+
+void WsSession::close() {
+    if (m_closed) return;
+    m_closed = true;
+    m_ws.async_close(websocket::close_code::normal, [self = shared_from_this()](error_code) {
+        if (self->m_core.ending) self->m_core.flush_done();
+    });
+}
+
+}  // namespace orva::web

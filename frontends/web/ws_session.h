@@ -1,0 +1,58 @@
+// The operator's WebSocket: the newest state the main thread published goes
+// out, the page's actions come in and go to the main thread; a last message
+// (the session ended, was replaced, the utility ended) closes it.
+#pragma once
+
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/empty_body.hpp>
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/ssl/ssl_stream.hpp>
+#include <boost/beast/websocket/stream.hpp>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "frontends/web/server_core.h"
+
+namespace orva::web {
+
+using TlsStream = beast::ssl_stream<beast::tcp_stream>;
+
+class WsSession : public std::enable_shared_from_this<WsSession> {
+public:
+    // `stream` has done its TLS handshake; `session` is the session cookie
+    // the upgrade request carried; `count` counts the connection.
+    WsSession(Core& core, TlsStream stream, std::string session, std::shared_ptr<int> count);
+    ~WsSession();
+
+    // Accepts the upgrade `req`; once open, becomes the operator's WebSocket.
+    void run(beast::http::request<beast::http::empty_body> req);
+
+    // Sends the newest state, or the last message once there is one.
+    void send();
+
+    // The last message, then the closing handshake.
+    void finish(std::string last);
+
+    bool open() const { return !m_closed && !m_last; }
+
+private:
+    void read();
+    void close();
+
+    Core& m_core;
+    beast::websocket::stream<TlsStream> m_ws;
+    beast::http::request<beast::http::empty_body> m_req;
+    std::string m_session;
+    Ticket m_ticket;
+    beast::flat_buffer m_in;
+    std::shared_ptr<const std::string> m_out;
+    uint64_t m_sent = 0;
+    bool m_writing = false;
+    bool m_closed = false;
+    std::optional<std::string> m_last;
+};
+
+}  // namespace orva::web

@@ -4,7 +4,6 @@
 #include <boost/beast/core/string.hpp>
 #include <boost/beast/http/read.hpp>
 #include <boost/beast/http/write.hpp>
-#include <boost/beast/ssl.hpp>
 #include <boost/beast/websocket/rfc6455.hpp>
 #include <cstdint>
 #include <limits>
@@ -28,12 +27,11 @@ HttpsSession::~HttpsSession() = default;
 
 void HttpsSession::run() {
     beast::get_lowest_layer(m_stream).expires_after(kHandshakeTime);
-    m_stream.async_handshake(ssl::stream_base::server, m_buffer.data(),
-                             [self = shared_from_this()](error_code ec, size_t used) {
-                                 if (ec) return;
-                                 self->m_buffer.consume(used);
-                                 self->read_header();
-                             });
+    m_stream.async_handshake(m_buffer.data(), [self = shared_from_this()](error_code ec, size_t used) {
+        if (ec) return;
+        self->m_buffer.consume(used);
+        self->read_header();
+    });
 }
 
 void HttpsSession::answer_upload(const UploadAnswer& answer) {
@@ -172,7 +170,7 @@ void HttpsSession::send(Response res, bool close) {
 
 void HttpsSession::shut_down() {
     beast::get_lowest_layer(m_stream).expires_after(std::chrono::seconds(2));
-    m_stream.async_shutdown([self = shared_from_this()](error_code) {});
+    m_stream.async_shutdown([self = shared_from_this()](error_code, size_t) {});
 }
 
 }  // namespace orva::web

@@ -9,7 +9,6 @@
 #include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
-#include <boost/beast/ssl/ssl_stream.hpp>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +16,7 @@
 
 #include "frontends/web/http_routes.h"
 #include "frontends/web/server_core.h"
+#include "frontends/web/streams.h"
 #include "frontends/web/upload.h"
 
 namespace orva::web {
@@ -49,7 +49,7 @@ private:
     void shut_down();
 
     Core& m_core;
-    beast::ssl_stream<beast::tcp_stream> m_stream;
+    TlsStream m_stream;
     beast::flat_buffer m_buffer;
     std::string m_address;
     std::shared_ptr<int> m_count;

@@ -8,6 +8,7 @@
 #include "frontends/web/https_session.h"
 #include "frontends/web/plain_session.h"
 #include "frontends/web/server_core.h"
+#include "frontends/web/streams.h"
 
 namespace orva::web {
 
@@ -18,12 +19,12 @@ public:
     Detector(Core& core, tcp::socket socket) : m_core(core), m_stream(std::move(socket)) {}
 
     void run() {
-        m_stream.expires_after(kHandshakeTime);
+        m_stream.next_layer().expires_after(kHandshakeTime);
         beast::async_detect_ssl(m_stream, m_buffer, [self = shared_from_this()](error_code ec, bool tls) {
             if (ec) return;
             Core& core = self->m_core;
             error_code address_error;
-            beast::tcp_stream& stream = self->m_stream;
+            beast::tcp_stream& stream = self->m_stream.next_layer();
             const std::string address = stream.socket().remote_endpoint(address_error).address().to_string();
             if (tls)
                 std::make_shared<HttpsSession>(core, std::move(stream), std::move(self->m_buffer), address,
@@ -37,7 +38,7 @@ public:
 
 private:
     Core& m_core;
-    beast::tcp_stream m_stream;
+    PlainStream m_stream;
     beast::flat_buffer m_buffer;
 };
 

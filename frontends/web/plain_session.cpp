@@ -30,7 +30,7 @@ PlainSession::~PlainSession() = default;
 
 void PlainSession::run() {
     m_parser.header_limit(kHeaderLimit);
-    m_stream.expires_after(kHandshakeTime);
+    m_stream.next_layer().expires_after(kHandshakeTime);
     http::async_read_header(m_stream, m_buffer, m_parser, [self = shared_from_this()](error_code ec, size_t) {
         if (ec) return self->close();
         self->redirect();
@@ -56,8 +56,8 @@ void PlainSession::redirect() {
 
 void PlainSession::close() {
     error_code ec;
-    m_stream.socket().shutdown(tcp::socket::shutdown_both, ec);
-    m_stream.close();
+    m_stream.next_layer().socket().shutdown(tcp::socket::shutdown_both, ec);
+    m_stream.next_layer().close();
 }
 
 }  // namespace orva::web

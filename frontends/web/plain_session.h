@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "frontends/web/server_core.h"
+#include "frontends/web/streams.h"
 
 namespace orva::web {
 
@@ -28,7 +29,7 @@ private:
     void close();
 
     Core& m_core;
-    beast::tcp_stream m_stream;
+    PlainStream m_stream;
     beast::flat_buffer m_buffer;
     Ticket m_ticket;
     beast::http::request_parser<beast::http::empty_body> m_parser;

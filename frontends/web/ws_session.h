@@ -4,10 +4,8 @@
 #pragma once
 
 #include <boost/beast/core/flat_buffer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/message.hpp>
-#include <boost/beast/ssl/ssl_stream.hpp>
 #include <boost/beast/websocket/stream.hpp>
 #include <cstdint>
 #include <memory>
@@ -15,10 +13,9 @@
 #include <string>
 
 #include "frontends/web/server_core.h"
+#include "frontends/web/streams.h"
 
 namespace orva::web {
-
-using TlsStream = beast::ssl_stream<beast::tcp_stream>;
 
 class WsSession : public std::enable_shared_from_this<WsSession> {
 public:

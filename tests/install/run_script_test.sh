@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # scripts/run.sh on a tree of its own, with a cmake that only pretends to
 # build: it says what it does before the first build, shows the build's
-# progress, shows a failed build's errors and exit code, and runs the program
-# once it is built.
+# progress, shows a failed build's errors and exit code, runs the program
+# once it is built, and leaves it to the build to say whether anything
+# changed.
 #
 # usage: run_script_test.sh SOURCE-DIR
 set -euo pipefail
@@ -15,11 +16,17 @@ mkdir -p "$work/tree/scripts" "$work/stubs"
 cp "$source_dir/scripts/run.sh" "$work/tree/scripts/"
 printf '#!/bin/sh\nexit 0\n' >"$work/tree/scripts/install-deps.sh"
 # The pretend cmake: configuring succeeds; building prints progress and then
-# fails with a compiler error, or (with $STUB_BUILD_OK) makes a program.
+# fails with a compiler error, or (with $STUB_BUILD_OK) makes a program. Once
+# the program is there, it has nothing to do unless $STUB_CHANGED.
 cat >"$work/stubs/cmake" <<'STUB'
 #!/bin/sh
 case " $* " in
 *" --build "*)
+    if [ -x build/bin/orva-utility ] && [ -z "${STUB_CHANGED:-}" ]; then
+        echo "[ 50%] Built target orva_simulator"
+        echo "[100%] Built target orva-utility"
+        exit 0
+    fi
     echo "[ 10%] Building CXX object simulator/CMakeFiles/orva_simulator.dir/flash.cpp.o"
     echo "[ 50%] Building CXX object app/CMakeFiles/orva-utility.dir/main.cpp.o"
     if [ -z "${STUB_BUILD_OK:-}" ]; then
@@ -57,4 +64,11 @@ grep -qxF "[100%] Built target orva-utility" "$work/err" || fail "no progress sh
 # Built once: the next run says nothing and builds nothing.
 out=$("$work/tree/scripts/run.sh" --help 2>"$work/err" </dev/null)
 [ "$out" = "orva-utility ran with --help" ] && [ ! -s "$work/err" ] || fail "the second run: $out $(cat "$work/err")"
+# Whatever the build finds changed (an asset, a CMake file) is rebuilt.
+out=$(STUB_CHANGED=1 STUB_BUILD_OK=1 "$work/tree/scripts/run.sh" --help 2>"$work/err" </dev/null)
+[ "$out" = "orva-utility ran with --help" ] || fail "the run after a change: $out $(cat "$work/err")"
+for line in "Rebuilding orva-utility (the sources changed)..." \
+    "[ 50%] Building CXX object app/CMakeFiles/orva-utility.dir/main.cpp.o"; do
+    grep -qxF "$line" "$work/err" || fail "run.sh did not rebuild: $line; it said: $(cat "$work/err")"
+done
 echo "run.sh test: passed"

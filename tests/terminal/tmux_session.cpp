@@ -25,7 +25,7 @@ std::string shell(const std::string& command, int* status) {
     return out;
 }
 
-std::string quoted(const std::string& word) {
+std::string shell_quoted(const std::string& word) {
     std::string q = "'";
     for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
@@ -40,7 +40,7 @@ TmuxSession::TmuxSession(const std::string& command, int cols, int rows, const s
     std::string inner = "env TERM=" + term + " LANG=" + lang + " LC_ALL=" + lang +
                         " NCURSES_NO_UTF8_ACS=1 NCURSES_GPM_TERMS= " + command + "; echo \"[exit $?]\"; sleep 600";
     shell(tmux() + " -f /dev/null new-session -d -s t -x " + std::to_string(cols) + " -y " + std::to_string(rows) +
-          " " + quoted(inner) + " 2>&1");
+          " " + shell_quoted(inner) + " 2>&1");
 }
 
 TmuxSession::~TmuxSession() { shell(tmux() + " kill-server 2>/dev/null"); }
@@ -49,7 +49,7 @@ std::string TmuxSession::tmux() const { return "tmux -L " + m_socket; }
 
 void TmuxSession::keys(const std::vector<std::string>& names) const {
     for (auto& k : names) {
-        shell(tmux() + " send-keys -t t " + quoted(k));
+        shell(tmux() + " send-keys -t t " + shell_quoted(k));
         // One key at a time, as a person types: Esc and the next key must not
         // arrive together (they would read as Alt+key).
         std::this_thread::sleep_for(std::chrono::milliseconds(120));
@@ -57,7 +57,7 @@ void TmuxSession::keys(const std::vector<std::string>& names) const {
 }
 
 void TmuxSession::type(const std::string& text) const {
-    shell(tmux() + " send-keys -t t -l " + quoted(text));
+    shell(tmux() + " send-keys -t t -l " + shell_quoted(text));
     std::this_thread::sleep_for(std::chrono::milliseconds(120));
 }
 

@@ -10,7 +10,7 @@ namespace orva::test {
 // Runs a shell command and returns what it printed; `status` gets its exit code.
 std::string shell(const std::string& command, int* status = nullptr);
 // Quotes a word for the shell.
-std::string quoted(const std::string& word);
+std::string shell_quoted(const std::string& word);
 
 class TmuxSession {
 public:

@@ -35,25 +35,23 @@ void WsSession::run(http::request<http::empty_body> req) {
 
 void WsSession::send() {
     if (m_writing || m_closed) return;
-    if (m_last) {
-        m_writing = true;
-        m_out = std::make_shared<const std::string>(*m_last);
-        m_ws.text(true);
-        m_ws.async_write(net::buffer(*m_out), [self = shared_from_this()](error_code, size_t) {
-            self->m_writing = false;
-            self->close();
-        });
-        return;
-    }
+    if (m_last) return write(std::make_shared<const std::string>(*m_last), true);
     auto [version, state] = m_core.channel.state();
     if (!state || version == m_sent) return;
     m_sent = version;
-    m_out = std::move(state);
+    write(std::move(state), false);
+}
+
+// One write at a time, all through one completion handler, so that Beast's
+// write operation is compiled once.
+void WsSession::write(std::shared_ptr<const std::string> message, bool last) {
     m_writing = true;
+    m_out = std::move(message);
     m_ws.text(true);
-    m_ws.async_write(net::buffer(*m_out), [self = shared_from_this()](error_code ec, size_t) {
+    m_ws.async_write(net::buffer(*m_out), [self = shared_from_this(), last](error_code ec, size_t) {
         self->m_writing = false;
-        if (!ec) self->send();
+        if (last) self->close();
+        else if (!ec) self->send();
     });
 }
 

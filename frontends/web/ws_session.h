@@ -36,6 +36,8 @@ public:
     bool open() const { return !m_closed && !m_last; }
 
 private:
+    // Writes `message`; after the last message, the closing handshake.
+    void write(std::shared_ptr<const std::string> message, bool last);
     void read();
     void close();
 

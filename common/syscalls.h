@@ -13,12 +13,14 @@
 //
 // The functions of namespace orva::sys call the entry in force. Each retries
 // a call that fails with EINTR, except close (on Linux the descriptor is gone
-// whatever close says) and poll (its caller knows how long it may still
-// wait). Short reads and writes are the caller's to complete. The code a
-// child runs between fork and exec calls the real functions directly: a
-// test's replacement must never run in a forked child.
+// whatever close says, and closedir likewise) and poll (its caller knows
+// how long it may still wait). A call whose result is a pointer fails with a
+// null pointer; readdir's null pointer at the end of a folder leaves errno 0. Short reads and writes are the caller's
+// to complete. The code a child runs between fork and exec calls the real functions directly: a test's replacement must
+// never run in a forked child.
 #pragma once
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -31,6 +33,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 // X(name, result, (parameters), (arguments), policy): every entry of the
@@ -47,6 +50,8 @@
     X(lseek, off_t, (int fd, off_t off, int whence), (fd, off, whence), retry)                                   \
     X(stat, int, (const char* path, struct stat* st), (path, st), retry)                                         \
     X(fstat, int, (int fd, struct stat* st), (fd, st), retry)                                                    \
+    X(lstat, int, (const char* path, struct stat* st), (path, st), retry)                                        \
+    X(readlink, ssize_t, (const char* path, char* buf, size_t n), (path, buf, n), retry)                         \
     X(access, int, (const char* path, int mode), (path, mode), retry)                                            \
     X(ftruncate, int, (int fd, off_t size), (fd, size), retry)                                                   \
     X(fsync, int, (int fd), (fd), retry)                                                                         \
@@ -58,6 +63,13 @@
     X(unlink, int, (const char* path), (path), retry)                                                            \
     X(unlinkat, int, (int dir, const char* path, int flags), (dir, path, flags), retry)                          \
     X(fchmod, int, (int fd, mode_t mode), (fd, mode), retry)                                                     \
+    X(chmod, int, (const char* path, mode_t mode), (path, mode), retry)                                          \
+    X(mkdir, int, (const char* path, mode_t mode), (path, mode), retry)                                          \
+    X(rmdir, int, (const char* path), (path), retry)                                                             \
+    /* folders listed: opendir and readdir fail with a null pointer */                                           \
+    X(opendir, DIR*, (const char* path), (path), retry)                                                          \
+    X(readdir, struct dirent*, (DIR * dir), (dir), retry)                                                        \
+    X(closedir, int, (DIR * dir), (dir), once)                                                                   \
     X(fcntl, int, (int fd, int cmd, intptr_t arg), (fd, cmd, arg), retry)                                        \
     X(flock, int, (int fd, int op), (fd, op), retry)                                                             \
     /* the serial port and the simulated module's pseudo-terminal */                                             \
@@ -119,12 +131,24 @@ void restore_all();
 std::vector<std::string> overridden();
 
 namespace detail {
-// A call made until it does not fail with EINTR.
+// A call made until it does not fail with EINTR. A call that gives a
+// pointer is made with errno 0, so that a null pointer that is no failure
+// (the end of a folder) is told from one that is.
 template <class Call>
 auto retry(Call call) {
-    auto r = call();
-    while (r == decltype(r)(-1) && errno == EINTR) r = call();
-    return r;
+    if constexpr (std::is_pointer_v<decltype(call())>) {
+        errno = 0;
+        auto r = call();
+        while (!r && errno == EINTR) {
+            errno = 0;
+            r = call();
+        }
+        return r;
+    } else {
+        auto r = call();
+        while (r == decltype(r)(-1) && errno == EINTR) r = call();
+        return r;
+    }
 }
 // A call made once, whatever it gives.
 template <class Call>

@@ -4,8 +4,8 @@
 #include "platform/controller_files.h"
 
 #include <algorithm>
-#include <system_error>
 
+#include "common/host_files.h"
 #include "platform/errors.h"
 #include "platform/text.h"
 #include "controller/controller.h"
@@ -46,8 +46,7 @@ ControllerFile resolve_controller_path(std::u16string_view path) {
     out.status = resolved.exists ? ControllerFile::Status::Found : ControllerFile::Status::Missing;
     out.host = resolved.host;
     out.path = controller_spelling(controller->fs_root(), resolved.host);
-    std::error_code ec;
-    out.folder = resolved.exists && fs::is_directory(resolved.host, ec);
+    out.folder = resolved.exists && files::is_directory(resolved.host);
     return out;
 }
 
@@ -109,10 +108,7 @@ FolderListing list_controller_folder(std::u16string_view folder, std::u16string_
     }
 
     std::vector<std::string> names;
-    std::error_code ec;
-    fs::directory_iterator it(dir.host, ec);
-    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) names.push_back(it->path().filename().string());
-    if (ec) out.error = error_from_errno(ec.value());
+    if (!files::list(dir.host, &names)) out.error = error_from_errno(errno);
     std::sort(names.begin(), names.end());
 
     const std::u16string prefix = dir.path == u"\\" ? u"\\" : dir.path + u"\\";

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+#include "common/host_files.h"
 #include "common/syscalls.h"
 #include "platform/controller_files.h"
 #include "platform/errors.h"
@@ -170,6 +171,7 @@ std::shared_ptr<Started> started_by(HANDLE thread) {
 
 using namespace orva::platform;
 namespace sys = orva::sys;
+namespace files = orva::files;
 
 // Starts `application`, a controller path resolved inside fs/, with the
 // command line (if any) as its one argument. The environment, current
@@ -190,10 +192,11 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUT
     const ControllerFile resolved = resolve_controller_path(name);
     if (resolved.status == ControllerFile::Status::NoController) return fail(ERROR_FILE_NOT_FOUND);
     if (DWORD error = path_error(resolved)) return fail(error);
-    std::error_code ec;
-    const fs::path file = fs::absolute(resolved.host, ec);
-    const fs::path cwd = fs::absolute(resolve_controller_path(u"\\").host, ec);
-    if (ec || !fs::is_regular_file(file, ec) || sys::access(file.c_str(), X_OK) != 0) return fail(ERROR_ACCESS_DENIED);
+    // Absolute, for the program started in another folder.
+    auto absolute = [](const fs::path& p) { return p.is_absolute() ? p : files::canonical(".") / p; };
+    const fs::path file = absolute(resolved.host);
+    const fs::path cwd = absolute(resolve_controller_path(u"\\").host);
+    if (!files::is_regular(file) || sys::access(file.c_str(), X_OK) != 0) return fail(ERROR_ACCESS_DENIED);
     if (!startable(file)) return fail(ERROR_BAD_EXE_FORMAT);
 
     const std::string file_text = file.string();

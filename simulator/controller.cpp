@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "common/diagnostics.h"
+#include "common/host_files.h"
 #include "common/syscalls.h"
 #include "simulator/factory.h"
 #include "simulator/name_fold.h"
@@ -108,12 +109,11 @@ SimController::SimController(fs::path dir, ControllerConfig config)
 SimController::~SimController() { close(); }
 
 std::unique_ptr<SimController> SimController::open_dir(const fs::path& dir, std::string* error) {
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) {
+    if (!files::is_directory(dir)) {
         if (error) *error = dir.string() + ": no controller here (not a directory)";
         return nullptr;
     }
-    if (!fs::exists(dir / kConfigFile, ec)) {
+    if (!files::exists(dir / kConfigFile)) {
         if (error) *error = (dir / kConfigFile).string() + ": missing; create a controller with orva-controller init";
         return nullptr;
     }
@@ -260,34 +260,30 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
     };
     if (!is_segment_size(segment_size))
         return fail("segment size " + std::to_string(segment_size) + " is not " + segment_sizes_text());
-    std::error_code ec;
-    if (fs::exists(dir, ec) && !fs::is_directory(dir, ec))
-        return fail(dir.string() + ": exists and is not a directory");
-    if (!force && (fs::exists(dir / kConfigFile, ec) || fs::exists(dir / kLiveCopyFile, ec) ||
-                   fs::exists(dir / kOldRegistryFile, ec)))
+    if (files::exists(dir) && !files::is_directory(dir)) return fail(dir.string() + ": exists and is not a directory");
+    if (!force && (files::exists(dir / kConfigFile) || files::exists(dir / kLiveCopyFile) ||
+                   files::exists(dir / kOldRegistryFile)))
         return fail(dir.string() + ": a controller exists already (--force replaces it)");
-    fs::create_directories(dir, ec);
-    if (ec) return fail(dir.string() + ": cannot create the directory: " + ec.message());
+    if (!files::make_folders(dir)) return fail(dir.string() + ": cannot create the directory: " + errno_text());
     if (force) {
+        // controller.toml goes first: a replacement cut short leaves no controller.
         for (const std::string name : {kConfigFile, kFactoryFile, kFlashFile, kEventLogFile, kDebugLogFile})
-            fs::remove(dir / name, ec);
-        fs::remove(FlashMap::file_for(dir / kFlashFile), ec);
+            files::remove(dir / name);
+        files::remove(FlashMap::file_for(dir / kFlashFile));
         for (const std::string name : {kLiveCopyFile, kSavedCopyFile, kFactoryCopyFile, kOldRegistryFile})
-            for (const char* suffix : {"", "-journal", "-wal", "-shm"}) fs::remove(dir / (name + suffix), ec);
-        fs::remove_all(dir / kFsFolder, ec);
-        if (ec) return fail((dir / kFsFolder).string() + ": cannot be removed: " + ec.message());
+            for (const char* suffix : {"", "-journal", "-wal", "-shm"}) files::remove(dir / (name + suffix));
+        if (!files::remove_tree(dir / kFsFolder))
+            return fail((dir / kFsFolder).string() + ": cannot be removed: " + errno_text());
     }
     for (const std::string& folder : factory_folders()) {
-        fs::create_directories(dir / kFsFolder / folder, ec);
-        if (ec) return fail((dir / kFsFolder / folder).string() + ": cannot be created: " + ec.message());
+        if (!files::make_folders(dir / kFsFolder / folder))
+            return fail((dir / kFsFolder / folder).string() + ": cannot be created: " + errno_text());
     }
     for (const FactoryFile& file : factory_files()) {
         const fs::path host = dir / kFsFolder / file.path;
         if (!write_file_atomically(host, file.content, error)) return false;
-        if (file.executable)
-            fs::permissions(host, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                            fs::perm_options::add, ec);
-        if (ec) return fail(host.string() + ": cannot be made executable: " + ec.message());
+        if (file.executable && !files::add_mode(host, 0111))
+            return fail(host.string() + ": cannot be made executable: " + errno_text());
     }
     const std::string factory = factory_registry_text();
     if (!parse_reg_text(factory, kFactoryFile, error)) return false;

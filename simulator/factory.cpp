@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <system_error>
 
+#include "common/host_files.h"
 #include "common/syscalls.h"
 #include "simulator/paths.h"
 #include "simulator/sim_controller.h"
@@ -165,8 +165,7 @@ bool is_earlier_factory_viewer(const std::string& text) {
 
 bool replace_earlier_factory_viewer(const fs::path& fs_root) {
     const fs::path viewer = fs_root / kViewerPath;
-    std::error_code ec;
-    if (!fs::is_regular_file(fs::symlink_status(viewer, ec))) return false;
+    if (!files::is_regular(viewer, false)) return false;
     std::string text;
     if (!read_whole_file(viewer, text, nullptr) || !is_earlier_factory_viewer(text)) return false;
     // Written as every controller file is: never through a link out of fs/.
@@ -175,11 +174,10 @@ bool replace_earlier_factory_viewer(const fs::path& fs_root) {
 
 void export_controller_tool() {
     if (const char* set = std::getenv("ORVA_CONTROLLER_TOOL"); set && *set) return;
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return;
-    const fs::path tool = self.parent_path() / "orva-controller";
-    if (fs::is_regular_file(tool, ec) && sys::access(tool.c_str(), X_OK) == 0)
+    const auto self = files::read_link("/proc/self/exe");
+    if (!self) return;
+    const fs::path tool = self->parent_path() / "orva-controller";
+    if (files::is_regular(tool) && sys::access(tool.c_str(), X_OK) == 0)
         ::setenv("ORVA_CONTROLLER_TOOL", tool.c_str(), 1);
 }
 

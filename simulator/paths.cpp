@@ -9,9 +9,9 @@
 #include <cstring>
 #include <random>
 #include <string>
-#include <system_error>
 #include <vector>
 
+#include "common/host_files.h"
 #include "common/syscalls.h"
 #include "simulator/text.h"
 
@@ -23,9 +23,7 @@ namespace {
 
 // Whether `p` (made canonical) lies within `root` (already canonical).
 bool within(const fs::path& root, const fs::path& p) {
-    std::error_code ec;
-    fs::path c = fs::weakly_canonical(p, ec);
-    if (ec) return false;
+    const fs::path c = files::canonical(p);
     auto r = root.begin();
     auto q = c.begin();
     for (; r != root.end(); ++r, ++q)
@@ -54,22 +52,22 @@ ResolvedPath resolve_controller_path(const fs::path& fs_root, std::string_view c
         }
         i = j + 1;
     }
-    std::error_code ec;
-    const fs::path root = fs::weakly_canonical(fs_root, ec);
+    const fs::path root = files::canonical(fs_root);
     fs::path host = fs_root;
     bool exists = true;
     for (size_t k = 0; k < parts.size(); ++k) {
         const bool last = k + 1 == parts.size();
-        if (!fs::is_directory(host, ec)) {
+        if (!files::is_directory(host)) {
             out.status = ResolvedPath::Status::ParentMissing;
             return out;
         }
         std::string match;
-        if (fs::symlink_status(host / parts[k], ec).type() != fs::file_type::not_found) {
+        if (files::exists(host / parts[k])) {
             match = parts[k];
         } else {
-            for (const fs::directory_entry& e : fs::directory_iterator(host, ec)) {
-                std::string name = e.path().filename().string();
+            std::vector<std::string> names;
+            files::list(host, &names);
+            for (const std::string& name : names) {
                 if (ascii_iequal(name, parts[k])) {
                     match = name;
                     break;
@@ -91,7 +89,8 @@ ResolvedPath resolve_controller_path(const fs::path& fs_root, std::string_view c
         }
     }
     out.host = host;
-    out.exists = exists && fs::exists(host, ec);
+    const files::Kind kind = exists ? files::kind(host) : files::Kind::Missing;
+    out.exists = kind != files::Kind::Missing && kind != files::Kind::Unknown;
     return out;
 }
 
@@ -123,15 +122,14 @@ bool write_controller_file(const fs::path& fs_root, std::string_view controller_
     ResolvedPath r = resolve_controller_path(fs_root, controller_path);
     if (r.status == ResolvedPath::Status::Outside) return fail("leads out of the controller's file system");
     if (r.status == ResolvedPath::Status::ParentMissing) return fail("its folder does not exist");
-    std::error_code ec;
-    if (r.host == fs_root || fs::is_directory(r.host, ec)) return fail("is a folder");
+    if (r.host == fs_root || files::is_directory(r.host)) return fail("is a folder");
     const fs::path folder = r.host.parent_path();
     const std::string name = r.host.filename().string();
     int dir = sys::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
     if (dir < 0) return fail(std::strerror(errno));
     // The folder that was opened, wherever its path leads now.
-    const fs::path opened = fs::read_symlink("/proc/self/fd/" + std::to_string(dir), ec);
-    const fs::path root = fs::weakly_canonical(fs_root, ec);
+    const fs::path opened = files::read_link("/proc/self/fd/" + std::to_string(dir)).value_or(fs::path());
+    const fs::path root = files::canonical(fs_root);
     if (opened.empty() || !within(root, opened)) {
         sys::close(dir);
         return fail("leads out of the controller's file system");

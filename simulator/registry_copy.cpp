@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include "common/host_files.h"
 #include "common/syscalls.h"
 #include "simulator/name_fold.h"
 #include "simulator/sim_controller.h"
@@ -351,10 +352,14 @@ std::unique_ptr<RegistryCopy> RegistryCopy::open_checked(const fs::path& file, s
         if (error) *error = file.string() + ": " + what;
         return nullptr;
     };
-    std::error_code ec;
-    const fs::file_status st = fs::status(file, ec);
-    if (st.type() == fs::file_type::not_found) return fail("missing");
-    if (st.type() != fs::file_type::regular) return fail("not a regular file");
+    const files::Kind kind = files::kind(file);
+    if (kind == files::Kind::Missing) return fail("missing");
+    if (kind == files::Kind::Unknown) {
+        // Looking at it failed: nothing is known of its content.
+        if (unreadable) *unreadable = true;
+        return fail(std::string("cannot be read: ") + sqlite3_errstr(SQLITE_IOERR));
+    }
+    if (kind != files::Kind::Regular) return fail("not a regular file");
     const long read_failures = sqlite_read_failures();
     std::string why;
     bool connect_io = false;

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/host_files.h"
 #include "common/syscalls.h"
 #include "simulator/sim_controller.h"
 #include "simulator/sqlite_syscalls.h"
@@ -139,8 +140,7 @@ std::unique_ptr<RegistryStore> RegistryStore::open(const fs::path& dir, bool cre
     if (create)
         for (Hive h : kHives)
             if (!RegistryCopy::create(s->path(h), {}, true, "", error)) return nullptr;
-    std::error_code ec;
-    if (fs::exists(dir / kOldRegistryFile, ec) && !s->convert_old_registry(error)) return nullptr;
+    if (files::exists(dir / kOldRegistryFile) && !s->convert_old_registry(error)) return nullptr;
     for (Hive h : {Hive::Live, Hive::Saved})
         if (!s->copy_of(h)) s->m_problems.push_back(s->reason_text(h) + "; " + remedy(h));
 
@@ -376,14 +376,14 @@ bool RegistryStore::set_saved_valid(bool valid) {
 void RegistryStore::remove_abandoned_files() {
     // "registry-live.db.new-PID" of a process that no longer runs: a copy
     // that was being written when its process died.
-    std::error_code ec;
-    for (const fs::directory_entry& e : fs::directory_iterator(m_dir, ec)) {
-        const std::string name = e.path().filename().string();
+    std::vector<std::string> names;
+    files::list(m_dir, &names);
+    for (const std::string& name : names) {
         const size_t at = name.find(".db.new-");
         if (name.rfind("registry-", 0) != 0 || at == std::string::npos) continue;
         const std::string pid = name.substr(at + 8);
         if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid.size() > 9) continue;
-        if (sys::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH) fs::remove(e.path(), ec);
+        if (sys::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH) files::remove(m_dir / name);
     }
 }
 

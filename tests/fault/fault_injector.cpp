@@ -2,6 +2,7 @@
 // the entry's own type, that counts, fails or passes the call on.
 #include "tests/fault/fault_injector.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -60,6 +61,7 @@ std::string file_of(const std::tuple<A...>& args) {
     } else {
         using First = std::tuple_element_t<0, std::tuple<A...>>;
         if constexpr (std::is_same_v<First, const char*>) return std::get<0>(args);
+        else if constexpr (std::is_same_v<First, DIR*>) return path_of_fd(::dirfd(std::get<0>(args)));
         else if constexpr (std::is_same_v<First, int> && !same_entry<Member, &Table::posix_openpt>() &&
                            !same_entry<Member, &Table::kill>() && !same_entry<Member, &Table::waitpid>() &&
                            !same_entry<Member, &Table::socketpair>())
@@ -104,14 +106,20 @@ struct Hook<Member, R (*)(A...)> {
     static R call(A... a) {
         auto& entry = sys::table().*Member;
         std::tuple<A...> args{a...};
-        constexpr bool kClose = same_entry<Member, &Table::close>();
+        // close and closedir end their descriptor whatever they report.
+        constexpr bool kClose = same_entry<Member, &Table::close>() || same_entry<Member, &Table::closedir>();
+        // A call that gives a pointer fails with a null one.
+        const auto failed = [] {
+            if constexpr (std::is_pointer_v<R>) return R(nullptr);
+            else return R(-1);
+        };
         if (g_state.interrupting.load()) {
             if (kClose || !t_interrupted) {
                 if (kClose) std::apply(entry.real, args);
                 else t_interrupted = true;
                 ++g_state.interruptions;
                 errno = EINTR;
-                return R(-1);
+                return failed();
             }
             t_interrupted = false;
         }
@@ -125,7 +133,7 @@ struct Hook<Member, R (*)(A...)> {
                 if (fault.error != 0) {
                     if constexpr (kClose) std::apply(entry.real, args);
                     errno = fault.error;
-                    return R(-1);
+                    return failed();
                 }
                 if constexpr (sizeof...(A) >= 3) {
                     if constexpr (std::is_same_v<std::tuple_element_t<2, std::tuple<A...>>, size_t>)
@@ -151,17 +159,19 @@ Fault make_fault(std::string name, int error, std::set<std::string> calls) {
 }  // namespace
 
 const Fault& io_error() {
-    static const Fault f = make_fault(
-        "EIO", EIO, {"open",     "openat", "close",    "read",      "write", "pread",     "pwrite",          "lseek",
-                     "stat",     "fstat",  "access",   "ftruncate", "fsync", "fdatasync", "sync_file_range", "rename",
-                     "renameat", "unlink", "unlinkat", "fchmod",    "fcntl", "flock"});
+    static const Fault f =
+        make_fault("EIO", EIO, {"open",   "openat",    "close",           "read",   "write",    "pread",    "pwrite",
+                                "lseek",  "stat",      "fstat",           "lstat",  "access",   "readlink", "ftruncate",
+                                "fsync",  "fdatasync", "sync_file_range", "rename", "renameat", "unlink",   "unlinkat",
+                                "fchmod", "chmod",     "mkdir",           "rmdir",  "opendir",  "readdir",  "fcntl",
+                                "flock"});
     return f;
 }
 
 const Fault& disk_full() {
-    static const Fault f =
-        make_fault("ENOSPC", ENOSPC,
-                   {"open", "openat", "write", "pwrite", "ftruncate", "fsync", "fdatasync", "rename", "renameat"});
+    static const Fault f = make_fault(
+        "ENOSPC", ENOSPC,
+        {"open", "openat", "write", "pwrite", "ftruncate", "fsync", "fdatasync", "rename", "renameat", "mkdir"});
     return f;
 }
 

@@ -19,10 +19,10 @@ struct Fault {
     std::set<std::string> calls;  // the entries of the table it can hit
 };
 
-// EIO from any call on a file.
+// EIO from any call on a file or folder.
 const Fault& io_error();
 // ENOSPC from a call that may need room: a write, a sync, growing a file,
-// creating one (an open with O_CREAT), a rename.
+// creating one (an open with O_CREAT) or a folder, a rename.
 const Fault& disk_full();
 // A read or write that moves half of what was asked (at least one byte) and
 // succeeds; the caller must ask again for the rest.

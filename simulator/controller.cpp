@@ -240,6 +240,14 @@ bool SimController::restart(std::string* error) {
     return ok;
 }
 
+bool SimController::reset_flash(std::string* error) {
+    m_flash.reset();
+    m_flash_error.clear();
+    m_flash = NorFlash::create(m_dir / kFlashFile, m_config.segment_size, m_config.image_area_size, &m_flash_error);
+    if (!m_flash && error) *error = m_flash_error;
+    return m_flash != nullptr;
+}
+
 bool SimController::erase_registry_segment(int segment) {
     if (segment < 0 || segment > 15 || !m_registry) return false;
     return m_registry->invalidate_saved();
@@ -297,7 +305,7 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
             !store->copy(Hive::Factory, Hive::Saved))
             return fail(store->last_error());
     }
-    if (!NorFlash::open(dir / kFlashFile, segment_size, new_image_area_size(segment_size), error)) return false;
+    if (!NorFlash::create(dir / kFlashFile, segment_size, new_image_area_size(segment_size), error)) return false;
     if (!EventLog(dir / kEventLogFile).clear()) return fail((dir / kEventLogFile).string() + ": cannot be created");
     return write_file_atomically(dir / kConfigFile, default_config_text(segment_size), error);
 }

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <random>
 
+#include "common/syscalls.h"
 #include "simulator/flash_geometry.h"
 #include "simulator/flash_io.h"
 
@@ -15,6 +17,20 @@ namespace {
 constexpr uint32_t kSmallSegment = FLASH_SEGMENT_SIZE_128K;
 constexpr int64_t kSmallFirst = 23578;
 constexpr int64_t kStretch = FlashMap::kStretch;
+
+constexpr char kMagic[8] = {'O', 'R', 'V', 'A', 'F', 'L', 'S', 'H'};
+constexpr uint32_t kVersion = 1;
+constexpr int64_t kHeaderLength = 4096;  // a page: the flash bytes stay page-aligned
+constexpr size_t kSummed = 32;           // the header's bytes that its checksum covers
+constexpr size_t kUsed = 40;             // the header's bytes that are not zero
+
+// A new identifier: never 0, which stands for a file without a header.
+uint64_t new_id() {
+    std::random_device random;
+    uint64_t id = 0;
+    while (id == 0) id = uint64_t(random()) << 32 | random();
+    return id;
+}
 
 }  // namespace
 
@@ -33,30 +49,94 @@ std::unique_ptr<NorFlash> NorFlash::open(const std::filesystem::path& file, uint
     // Every byte of the file up to the area's end has its map entry.
     const int64_t stretches = (want + kStretch - 1) / kStretch;
     std::string why;
-    flash_io::OpenResult o = flash_io::open_regular(file, flash_io::OpenMode::ReadWriteCreate, &why);
+    flash_io::OpenResult o = flash_io::open_regular(file, &why);
     if (o.fd < 0) {
-        if (error) *error = f->m_path + ": cannot open the flash file: " + why;
+        if (error)
+            *error = f->m_path + ": cannot open the flash file: " + why +
+                     (errno == ENOENT ? " (orva-controller flash reset makes a new, erased flash)" : "");
         return nullptr;
     }
     f->m_fd = o.fd;
     // A write-protected flash still reads; erasing and programming fail.
     f->m_read_only = o.read_only;
     f->m_read_only_error = o.read_only_error;
-    const std::filesystem::path map = FlashMap::file_for(file);
-    if (o.created ? !f->m_map.create_erased(map, stretches, error)
-                  : !f->m_map.open(map, stretches, f->m_read_only, error))
+    FlashFormat format;
+    if (!f->read_header(&format)) {
+        if (error) *error = f->m_error;
         return nullptr;
+    }
+    if (!f->m_map.open(FlashMap::file_for(file), stretches, format, f->m_read_only, error)) return nullptr;
     f->m_erased_byte = f->m_map.complemented() ? 0x00 : 0xFF;
-    const int64_t size = flash_io::file_size(f->m_fd);
-    if (size < 0 || (size < want && !f->m_read_only && !f->pad(size, want))) {
+    const int64_t file_size = flash_io::file_size(f->m_fd);
+    const int64_t size = file_size < 0 ? -1 : std::max<int64_t>(0, file_size - f->m_data);
+    if (file_size < 0 || (size < want && !f->m_read_only && !f->pad(size, want))) {
         if (error) *error = f->m_path + ": cannot size the flash file: " + std::strerror(errno);
         return nullptr;
     }
-    if (size < want && !o.created)
+    if (size < want)
         f->m_notice = f->m_path + ": " + std::to_string(size) + " bytes, shorter than the image area of " +
                       std::to_string(want) + " bytes: the missing " + std::to_string(want - size) + " bytes " +
                       (f->m_read_only ? "read as erased" : "were added as erased");
     return f;
+}
+
+std::unique_ptr<NorFlash> NorFlash::create(const std::filesystem::path& file, uint32_t segment_size, int32_t area_size,
+                                           std::string* error) {
+    const std::string path = file.string(), tmp = path + ".new";
+    auto fail = [&](const std::string& what) {
+        const int err = errno;
+        sys::unlink(tmp.c_str());
+        if (error) *error = path + ": " + what + ": " + std::strerror(err);
+        return nullptr;
+    };
+    const uint64_t id = new_id();
+    uint8_t header[kHeaderLength] = {};
+    std::memcpy(header, kMagic, sizeof kMagic);
+    put_le(header + 8, kVersion, 4);
+    put_le(header + 12, kHeaderLength, 4);
+    put_le(header + 16, 0, 4);
+    put_le(header + 20, kStretch, 4);
+    put_le(header + 24, id, 8);
+    put_le(header + kSummed, header_checksum(header, kSummed), 8);
+    // The flash bytes are all erased by the map; the file is sized, not written.
+    const int64_t area = area_size > 0 ? area_size : 0;
+    const int fd = sys::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool ok = fd >= 0 && flash_io::pwrite_all(fd, header, sizeof header, 0) &&
+              flash_io::extend(fd, kHeaderLength + area) && flash_io::sync_data(fd);
+    const int err = errno;
+    if (fd >= 0) sys::close(fd);
+    errno = err;
+    if (!ok) return fail("cannot write a new flash file");
+    FlashMap map;
+    std::string why;
+    if (!map.create_erased(FlashMap::file_for(file), (area + kStretch - 1) / kStretch, id, &why)) {
+        sys::unlink(tmp.c_str());
+        if (error) *error = why;
+        return nullptr;
+    }
+    if (sys::rename(tmp.c_str(), path.c_str()) != 0) return fail("cannot write a new flash file");
+    return open(file, segment_size, area_size, error);
+}
+
+bool NorFlash::read_header(FlashFormat* format) {
+    uint8_t header[kUsed] = {};
+    const int64_t size = flash_io::file_size(m_fd);
+    if (size < 0 || !flash_io::pread_all(m_fd, header, sizeof header, 0)) return io_fail("cannot read the flash file");
+    // Without the header's name, a file made before the header.
+    if (size < int64_t(sizeof kMagic) || std::memcmp(header, kMagic, sizeof kMagic) != 0) return true;
+    if (size < kHeaderLength || get_le(header + kSummed, 8) != header_checksum(header, kSummed) ||
+        get_le(header + 8, 4) != kVersion || get_le(header + 12, 4) != uint64_t(kHeaderLength) ||
+        get_le(header + 16, 4) > 1 || get_le(header + 20, 4) != uint64_t(kStretch)) {
+        m_error = m_path +
+                  ": the flash file's header is damaged or of another version (orva-controller flash reset makes a "
+                  "new, erased flash)";
+        return false;
+    }
+    format->headed = true;
+    format->id = get_le(header + 24, 8);
+    format->complemented = get_le(header + 16, 4) == 1;
+    m_data = kHeaderLength;
+    return true;
 }
 
 bool NorFlash::pad(int64_t size, int64_t want) {
@@ -65,11 +145,11 @@ bool NorFlash::pad(int64_t size, int64_t want) {
         // filled up with 0xFF and the stretches after it are marked erased.
         const int64_t tail = std::min(want, (size + kStretch - 1) / kStretch * kStretch);
         const std::vector<uint8_t> erased(static_cast<size_t>(tail > size ? tail - size : 0), 0xFF);
-        if (!erased.empty() && !flash_io::pwrite_all(m_fd, erased.data(), erased.size(), size)) return false;
+        if (!erased.empty() && !flash_io::pwrite_all(m_fd, erased.data(), erased.size(), m_data + size)) return false;
         const int64_t first = tail / kStretch, count = m_map.stretches() - first;
         if (count > 0 && !m_map.all_erased(first, count) && !m_map.mark(first, count, true, &m_error)) return false;
     }
-    return flash_io::extend(m_fd, want);
+    return flash_io::extend(m_fd, m_data + want);
 }
 
 bool NorFlash::io_fail(const char* what) {
@@ -87,7 +167,7 @@ bool NorFlash::load_stored(int64_t off, uint8_t* out, size_t n) {
         const int64_t piece = std::min(end, (pos / kStretch + 1) * kStretch) - pos;
         uint8_t* at = out + (pos - off);
         if (m_map.erased(pos / kStretch)) std::memset(at, m_erased_byte, static_cast<size_t>(piece));
-        else if (!flash_io::pread_all(m_fd, at, static_cast<size_t>(piece), pos, m_erased_byte)) return false;
+        else if (!flash_io::pread_all(m_fd, at, static_cast<size_t>(piece), m_data + pos, m_erased_byte)) return false;
         pos += piece;
     }
     return true;
@@ -140,11 +220,11 @@ bool NorFlash::program(int64_t segment, uint32_t offset, const uint8_t* data, ui
         }
         out = m_buf.data();
     }
-    if (!flash_io::pwrite_all(m_fd, out, static_cast<size_t>(whi - wlo), wlo)) return io_fail("write failed");
+    if (!flash_io::pwrite_all(m_fd, out, static_cast<size_t>(whi - wlo), m_data + wlo)) return io_fail("write failed");
     // Programmed bytes head for the disk at once, as on a flash chip: the
     // disk writes while the next segments are read and programmed, and the
     // sync at the end finds little left to do.
-    flash_io::start_writeback(m_fd, wlo, whi - wlo);
+    flash_io::start_writeback(m_fd, m_data + wlo, whi - wlo);
     // Read back where the bytes were not erased; over erased bytes the file
     // now holds exactly `data`.
     bool same = true;
@@ -152,7 +232,7 @@ bool NorFlash::program(int64_t segment, uint32_t offset, const uint8_t* data, ui
         const int64_t piece = std::min(hi, (pos / kStretch + 1) * kStretch) - pos;
         if (!m_map.erased(pos / kStretch)) {
             uint8_t* back = m_buf.data() + (pos - wlo);
-            if (!flash_io::pread_all(m_fd, back, static_cast<size_t>(piece), pos, m_erased_byte))
+            if (!flash_io::pread_all(m_fd, back, static_cast<size_t>(piece), m_data + pos, m_erased_byte))
                 return io_fail("read back failed");
             // Complemented back in one pass and compared in one call: a
             // byte-wise loop with an early exit is not vectorised.
@@ -187,7 +267,7 @@ int64_t NorFlash::programmed_bytes(int64_t segment) {
     const int64_t off = offset_of(segment);
     if (m_map.all_erased(off / kStretch, m_segment_size / kStretch)) return 0;
     // A hole reads as zeros: erased bytes in a complemented file.
-    if (m_map.complemented() && flash_io::is_hole(m_fd, off, m_segment_size)) return 0;
+    if (m_map.complemented() && flash_io::is_hole(m_fd, m_data + off, m_segment_size)) return 0;
     m_buf.resize(m_segment_size);
     if (!load_stored(off, m_buf.data(), m_buf.size())) return io_fail("read failed"), -1;
     return static_cast<int64_t>(m_buf.size()) - std::count(m_buf.begin(), m_buf.end(), m_erased_byte);

@@ -1,9 +1,18 @@
 // The image area of NOR flash, kept in a file and the erased-segment map
 // beside it (flash_map.h): erasing a segment only marks it there, and
 // programming an erased segment writes the whole segment over the old blocks
-// in place, as a plain copy would. A new flash file holds the flash bytes as
-// they are; one made before the map holds their complements (an erased byte
-// is a zero, so that a sparse file is erased throughout) and keeps them.
+// in place, as a plain copy would.
+//
+// A new flash file starts with a 4096-byte header ("ORVAFLSH", then
+// little-endian numbers: 32 bits each of version 1, the header's length
+// 4096, the storage 0 for plain bytes and the stretch size; 64 bits each of
+// an identifier made when the file was made, which its map repeats, and a
+// checksum of the 32 bytes before it), and the flash bytes as they are after
+// it. A file without the header is one made before it: its flash bytes start
+// at offset 0, and one made before the map as well holds their complements
+// (an erased byte is a zero, so that a sparse file is erased throughout) and
+// keeps them. So a new flash file whose map is gone or damaged is reported,
+// never read as an older one.
 //
 // Each erase and each program is in the files when it returns: a process
 // killed at any point leaves a flash that reads as if the operations that
@@ -30,16 +39,23 @@ public:
     NorFlash(const NorFlash&) = delete;
     NorFlash& operator=(const NorFlash&) = delete;
 
-    // Opens (creating when missing, erased throughout) the flash file for an
-    // image area of `area_size` bytes in segments of `segment_size` bytes,
-    // with its map. The image area starts at segment 23578 for 128 KiB
-    // segments and at 0 for 256 KiB; any other segment size (or a
-    // non-positive area) has no image segments. A file shorter than the area
-    // is padded with erased bytes, and notice() says so. nullptr and a
-    // message naming the file when the file or its map cannot be used (a
-    // directory, a FIFO, unreadable); opening never blocks.
+    // Opens the flash file for an image area of `area_size` bytes in
+    // segments of `segment_size` bytes, with its map. The image area starts
+    // at segment 23578 for 128 KiB segments and at 0 for 256 KiB; any other
+    // segment size (or a non-positive area) has no image segments. A file
+    // holding less than the area is padded with erased bytes, and notice()
+    // says so. nullptr and a message naming the file when the file or its map
+    // is missing or cannot be used (a directory, a FIFO, unreadable, a
+    // damaged header, a map that is not its own); opening never blocks and
+    // never makes a file.
     static std::unique_ptr<NorFlash> open(const std::filesystem::path& file, uint32_t segment_size, int32_t area_size,
                                           std::string* error);
+    // Makes a new flash file, erased throughout, with its map, in place of
+    // whatever is there, and opens it. The new map and the new file are each
+    // written whole and renamed into place: a process killed in between
+    // leaves a flash that open() reports as damaged, never one read wrongly.
+    static std::unique_ptr<NorFlash> create(const std::filesystem::path& file, uint32_t segment_size, int32_t area_size,
+                                            std::string* error);
 
     // Whether `segment` is an image segment.
     bool valid_segment(int64_t segment) const;
@@ -73,7 +89,10 @@ private:
     NorFlash() = default;
     bool io_fail(const char* what);
     int64_t offset_of(int64_t segment) const { return (segment - m_first) * m_segment_size; }
-    // Makes the file `want` bytes long (from `size`), the added bytes erased.
+    // Reads the header, if the file has one. false with m_error when it has
+    // one that is damaged or of another version.
+    bool read_header(FlashFormat* format);
+    // Makes the flash `want` bytes long (from `size`), the added bytes erased.
     bool pad(int64_t size, int64_t want);
     // The stored bytes of [off, off + n) as the map shows them: erased
     // bytes where marked erased, the file elsewhere.
@@ -81,6 +100,7 @@ private:
 
     std::string m_path;
     int m_fd = -1;
+    int64_t m_data = 0;             // where the flash bytes start in the file
     bool m_read_only = false;       // the file could only be opened for reading
     int m_read_only_error = EROFS;  // and why not for writing
     uint32_t m_segment_size = 0;

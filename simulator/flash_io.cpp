@@ -25,15 +25,11 @@ const char* kind_of(mode_t mode) {
 
 }  // namespace
 
-OpenResult open_regular(const std::filesystem::path& file, OpenMode mode, std::string* why) {
+OpenResult open_regular(const std::filesystem::path& file, std::string* why) {
     // O_NONBLOCK: opening a FIFO for reading would wait for a writer.
     constexpr int kFlags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     OpenResult r;
     r.fd = sys::open(file.c_str(), O_RDWR | kFlags, 0);
-    if (r.fd < 0 && errno == ENOENT && mode == OpenMode::ReadWriteCreate) {
-        r.fd = sys::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | kFlags, 0644);
-        r.created = r.fd >= 0;
-    }
     if (r.fd < 0 && (errno == EACCES || errno == EROFS)) {
         r.read_only_error = errno;
         r.fd = sys::open(file.c_str(), O_RDONLY | kFlags, 0);

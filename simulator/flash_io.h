@@ -10,20 +10,17 @@
 
 namespace orva::sim::flash_io {
 
-enum class OpenMode { ReadWrite, ReadWriteCreate };
-
 struct OpenResult {
     int fd = -1;
     bool read_only = false;   // could only be opened for reading (EACCES, EROFS)
     int read_only_error = 0;  // then why not for writing: the errno of that open
-    bool created = false;     // the file did not exist and was made empty
 };
 
-// Opens a regular file (creating it empty with ReadWriteCreate), falling back
-// to reading only when it may not be written. Never blocks: a FIFO, a device,
-// a directory or anything else that is not a regular file is refused with a
-// message naming what it is. fd -1 and `why` on failure.
-OpenResult open_regular(const std::filesystem::path& file, OpenMode mode, std::string* why);
+// Opens an existing regular file, falling back to reading only when it may
+// not be written. Never blocks: a FIFO, a device, a directory or anything
+// else that is not a regular file is refused with a message naming what it
+// is. fd -1 and `why` on failure (errno ENOENT when it is missing).
+OpenResult open_regular(const std::filesystem::path& file, std::string* why);
 
 void close_fd(int fd);
 

@@ -98,6 +98,12 @@ public:
     // erased one: the live registry is kept, and the result is false.
     bool restart(std::string* error);
 
+    // Replaces the flash file and its map with a new flash, erased
+    // throughout (orva-controller flash reset): the image area is erased,
+    // the registry is left alone. false and a message naming the file
+    // otherwise; flash() is then null.
+    bool reset_flash(std::string* error);
+
     // Erases a registry segment (0 to 15): the saved copy becomes invalid.
     bool erase_registry_segment(int segment);
 

@@ -207,7 +207,9 @@ private slots:
         // Both controllers: the same device calls and the same flash.
         std::string log_qt = read_file(root() / "qt" / "events.log");
         QCOMPARE(QString::fromStdString(log_qt), QString::fromStdString(read_file(root() / "script" / "events.log")));
-        QVERIFY(read_file(root() / "qt" / "flash.img") == read_file(root() / "script" / "flash.img"));
+        // (After the flash files' headers, which carry an identifier of each file's own.)
+        QVERIFY(read_file(root() / "qt" / "flash.img").substr(4096) ==
+                read_file(root() / "script" / "flash.img").substr(4096));
         QVERIFY2(log_qt.find("FlashWriteString_Img") != std::string::npos, "the Version Update page wrote nothing");
         // The bar was painted while the work ran, more than once per pass.
         QVERIFY2(painted.size() >= 4, qPrintable(QString::number(painted.size())));

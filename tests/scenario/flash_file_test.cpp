@@ -1,6 +1,7 @@
-// The controller's flash file as the real programs meet it: one that is not
-// a usable file fails the flash and nothing else; one cut short is padded
-// and said so; and an image update killed with SIGKILL at any point leaves
+// The controller's flash file as the real programs meet it: one that is
+// missing, is not a usable file or has lost its map fails the flash and
+// nothing else, and is never made anew behind the operator's back; one cut
+// short is padded and said so; and an image update killed with SIGKILL at any point leaves
 // every segment old, erased or new, in the order the update goes.
 #include <fcntl.h>
 #include <signal.h>
@@ -28,6 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr size_t k256K = 262144;
+constexpr size_t kHeader = 4096;  // the flash file's header
 
 // The script of an update from "\Storage Card\NAME", its reboot offer and
 // the exit prompt answered No.
@@ -61,7 +63,8 @@ std::vector<std::string> flash_calls(const TempController& c) {
 
 struct BrokenRow {
     const char* name;
-    std::function<void(const fs::path&)> make;
+    std::function<void(const fs::path&)> make;  // given the flash file
+    const char* file;                           // the file the message names
     const char* says;
 };
 
@@ -72,9 +75,8 @@ class BrokenFlashFile : public ::testing::TestWithParam<BrokenRow> {};
 TEST_P(BrokenFlashFile, FailsTheFlashOnlyAndTheRegistryStaysReachable) {
     TempController c;
     const fs::path flash = c.dir() / "flash.img";
-    fs::remove(flash);
     GetParam().make(flash);
-    const std::string why = flash.string() + ": cannot open the flash file: " + GetParam().says;
+    const std::string why = (c.dir() / GetParam().file).string() + ": " + GetParam().says;
 
     RunResult saved = c.tool({"reg", "--saved", "export", "--utf8"});
     EXPECT_EQ(saved.exit_code, 0) << saved.err;
@@ -99,15 +101,37 @@ TEST_P(BrokenFlashFile, FailsTheFlashOnlyAndTheRegistryStaysReachable) {
     EXPECT_EQ(r.err, "orva-utility: " + why + "\n");
     EXPECT_EQ(flash_calls(c), (std::vector<std::string>{"GetFlashSize_Img() -> 0", "GetFlashSize_Img() -> 0"}));
     EXPECT_EQ(c.reg_get("Drivers\\Display\\MQ200", "CxScreen"), "REG_DWORD 4 640");
+    // Nothing made a new flash file in its place.
+    EXPECT_EQ(fs::exists(fs::symlink_status(flash)), GetParam().name != std::string("Missing"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BrokenFlashFile,
-    ::testing::Values(BrokenRow{"Directory", [](const fs::path& p) { fs::create_directory(p); }, "is a directory"},
-                      BrokenRow{"Fifo", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
-                                "is a FIFO"},
-                      BrokenRow{"SymbolicLinkLoop", [](const fs::path& p) { fs::create_symlink(p.filename(), p); },
-                                "Too many levels of symbolic links"}),
+    ::testing::Values(
+        BrokenRow{"Missing", [](const fs::path& p) { fs::remove(p); }, "flash.img",
+                  "cannot open the flash file: No such file or directory (orva-controller flash reset makes a new, "
+                  "erased flash)"},
+        BrokenRow{"Directory",
+                  [](const fs::path& p) {
+                      fs::remove(p);
+                      fs::create_directory(p);
+                  },
+                  "flash.img", "cannot open the flash file: is a directory"},
+        BrokenRow{"Fifo",
+                  [](const fs::path& p) {
+                      fs::remove(p);
+                      ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0);
+                  },
+                  "flash.img", "cannot open the flash file: is a FIFO"},
+        BrokenRow{"SymbolicLinkLoop",
+                  [](const fs::path& p) {
+                      fs::remove(p);
+                      fs::create_symlink(p.filename(), p);
+                  },
+                  "flash.img", "cannot open the flash file: Too many levels of symbolic links"},
+        BrokenRow{"MapMissing", [](const fs::path& p) { fs::remove(p.string() + ".map"); }, "flash.img.map",
+                  "missing: the flash file cannot be read without it (orva-controller flash reset makes a new, erased "
+                  "flash)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ShortFlashFile, IsPaddedAsErasedAndSaysSoOnceWithTheSizes) {
@@ -116,7 +140,7 @@ TEST(ShortFlashFile, IsPaddedAsErasedAndSaysSoOnceWithTheSizes) {
     write_image(c, image);
     ASSERT_EQ(c.run(kUpdate).exit_code, 0);
     c.clear_log();
-    fs::resize_file(c.dir() / "flash.img", 300000);
+    fs::resize_file(c.dir() / "flash.img", kHeader + 300000);
 
     const std::string notice = (c.dir() / "flash.img").string() +
                                ": 300000 bytes, shorter than the image area of 29360128 bytes: the missing 29060128 "
@@ -128,7 +152,7 @@ TEST(ShortFlashFile, IsPaddedAsErasedAndSaysSoOnceWithTheSizes) {
     EXPECT_EQ(read.err, "");
     EXPECT_TRUE(read.out == image.substr(0, 300000) + std::string(2 * k256K - 300000, '\xFF'));
     EXPECT_EQ(c.log(), std::vector<std::string>{notice});
-    EXPECT_EQ(fs::file_size(c.dir() / "flash.img"), 29360128u);
+    EXPECT_EQ(fs::file_size(c.dir() / "flash.img"), kHeader + 29360128u);
 }
 
 // Starts orva-utility on the update script; stdout and stderr are dropped.

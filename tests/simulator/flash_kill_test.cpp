@@ -142,6 +142,7 @@ TEST_P(FlashKill, LeavesTheOperationsThatReturnedAndNoOldDataInErasedStretches) 
     }
     auto prepare = [&](const test::TempDir& dir) {
         if (GetParam().old_file) std::filesystem::copy_file(base / "flash.img", dir / "flash.img");
+        else ASSERT_TRUE(NorFlash::create(dir / "flash.img", kSegment, kSegments * kSegment, nullptr));
     };
     // How long the whole run takes here (the fastest of three), to spread
     // the kills over it.

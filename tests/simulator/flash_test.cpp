@@ -1,7 +1,8 @@
 // NOR flash in a file with its erased-segment map: erase to 0xFF, programming
 // that only clears bits, read-back verification and the segment numbers of
 // the image area, on a new flash file and on one made before the map
-// (complemented bytes, no map); files that are short, damaged or not files.
+// (complemented bytes, no map); files that are short, damaged, missing or
+// not files, and maps that are missing, damaged or another flash file's.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,11 +20,15 @@ namespace {
 
 constexpr uint32_t kSmall = 131072;
 constexpr uint32_t kLarge = 262144;
+constexpr int64_t kHeader = 4096;  // the header of a new flash file
 using Bytes = std::vector<uint8_t>;
 
+// Opens the flash file of `dir`, made new when there is none.
 std::unique_ptr<NorFlash> open_flash(const test::TempDir& dir, uint32_t seg, int32_t area) {
     std::string error;
-    auto f = NorFlash::open(dir / "flash.img", seg, area, &error);
+    const std::filesystem::path file = dir / "flash.img";
+    auto f = std::filesystem::exists(file) ? NorFlash::open(file, seg, area, &error)
+                                           : NorFlash::create(file, seg, area, &error);
     EXPECT_TRUE(f) << error;
     return f;
 }
@@ -244,7 +249,8 @@ TEST(Flash, AShortFileIsPaddedAsErasedAndSaysSo) {
             ASSERT_TRUE(f->program(1, 0, data.data() + kLarge, kLarge));
             EXPECT_EQ(f->notice(), "");
         }
-        ASSERT_EQ(::truncate((dir / "flash.img").c_str(), 300000), 0);
+        const int64_t header = made == Made::New ? kHeader : 0;
+        ASSERT_EQ(::truncate((dir / "flash.img").c_str(), header + 300000), 0);
         {
             auto f = open_flash(dir, kLarge, 2 * kLarge);
             EXPECT_EQ(f->notice(), (dir / "flash.img").string() +
@@ -255,35 +261,68 @@ TEST(Flash, AShortFileIsPaddedAsErasedAndSaysSo) {
             EXPECT_EQ(read_all(*f), want) << int(made);
             EXPECT_EQ(f->programmed_bytes(1), kLarge - std::count(want.begin() + kLarge, want.end(), 0xFF));
         }
-        EXPECT_EQ(std::filesystem::file_size(dir / "flash.img"), 2u * kLarge);
+        EXPECT_EQ(std::filesystem::file_size(dir / "flash.img"), header + 2 * kLarge);
         EXPECT_EQ(open_flash(dir, kLarge, 2 * kLarge)->notice(), "");
     }
 }
 
+// Flips one bit of a file at `offset`.
+void flip(const std::filesystem::path& file, size_t offset) {
+    Bytes bytes = file_bytes(file);
+    ASSERT_LT(offset, bytes.size());
+    bytes[offset] ^= 1;
+    put_file(file, bytes);
+}
+
 // What cannot be a flash file or its map: open fails at once with the file
-// named, and nothing is made in its place.
+// named, and nothing is made in its place. A new flash file is never read as
+// one from before the map (every byte inverted) for want of its own map.
 TEST(Flash, WhatIsNotAFlashFileIsRefusedWithoutBlocking) {
+    enum Base { None, Old, New };  // the flash file before `make`: none, one from before the map, a new one
     struct Row {
         const char* name;
+        Base base;
         const char* file;  // "flash.img" or its map
         void (*make)(const std::filesystem::path&);
         const char* says;
     };
     const Row rows[] = {
-        {"directory", "flash.img", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); },
+        {"missing", None, "flash.img", [](const std::filesystem::path&) {},
+         "No such file or directory (orva-controller flash reset makes a new, erased flash)"},
+        {"header damaged", New, "flash.img", [](const std::filesystem::path& p) { flip(p, 16); }, "header is damaged"},
+        {"map missing", New, "flash.img.map", [](const std::filesystem::path& p) { std::filesystem::remove(p); },
+         "missing: the flash file cannot be read without it"},
+        {"map's storage flipped", New, "flash.img.map", [](const std::filesystem::path& p) { flip(p, 16); },
+         "its header is damaged"},
+        {"map of another flash", New, "flash.img.map",
+         [](const std::filesystem::path& p) {
+             const std::filesystem::path other = p.parent_path() / "other.img";
+             ASSERT_TRUE(NorFlash::create(other, kLarge, kLarge, nullptr));
+             std::filesystem::rename(other.string() + ".map", p);
+         },
+         "the map of another flash file"},
+        {"map of a flash whose header is lost", Old, "flash.img.map",
+         [](const std::filesystem::path& p) {
+             const std::filesystem::path other = p.parent_path() / "other.img";
+             ASSERT_TRUE(NorFlash::create(other, kLarge, kLarge, nullptr));
+             std::filesystem::rename(other.string() + ".map", p);
+         },
+         "which this one has lost"},
+        {"directory", None, "flash.img", [](const std::filesystem::path& p) { std::filesystem::create_directory(p); },
          "is a directory"},
-        {"FIFO", "flash.img", [](const std::filesystem::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
+        {"FIFO", None, "flash.img", [](const std::filesystem::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
          "is a FIFO"},
-        {"device", "flash.img", [](const std::filesystem::path& p) { std::filesystem::create_symlink("/dev/null", p); },
+        {"device", None, "flash.img",
+         [](const std::filesystem::path& p) { std::filesystem::create_symlink("/dev/null", p); },
          "is a character device"},
-        {"symbolic link loop", "flash.img",
+        {"symbolic link loop", None, "flash.img",
          [](const std::filesystem::path& p) { std::filesystem::create_symlink(p.filename(), p); },
          "Too many levels of symbolic links"},
-        {"map a FIFO", "flash.img.map", [](const std::filesystem::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); },
-         "is a FIFO"},
-        {"map of another kind", "flash.img.map", [](const std::filesystem::path& p) { put_file(p, Bytes(64, 'x')); },
-         "not an erased-segment map"},
-        {"map cut in its header", "flash.img.map",
+        {"map a FIFO", Old, "flash.img.map",
+         [](const std::filesystem::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }, "is a FIFO"},
+        {"map of another kind", Old, "flash.img.map",
+         [](const std::filesystem::path& p) { put_file(p, Bytes(64, 'x')); }, "not an erased-segment map"},
+        {"map cut in its header", Old, "flash.img.map",
          [](const std::filesystem::path& p) {
              put_file(p, Bytes{'O', 'R', 'V', 'A'});
          },
@@ -291,12 +330,18 @@ TEST(Flash, WhatIsNotAFlashFileIsRefusedWithoutBlocking) {
     };
     for (const Row& row : rows) {
         test::TempDir dir;
-        if (std::string(row.file) != "flash.img") put_old_flash(dir, Bytes(kLarge, 0xFF));
+        if (row.base == Old) put_old_flash(dir, Bytes(kLarge, 0xFF));
+        if (row.base == New) {
+            ASSERT_TRUE(NorFlash::create(dir / "flash.img", kLarge, kLarge, nullptr));
+        }
         row.make(dir / row.file);
         std::string error;
         EXPECT_EQ(NorFlash::open(dir / "flash.img", kLarge, kLarge, &error), nullptr) << row.name;
         EXPECT_NE(error.find((dir / row.file).string() + ": "), std::string::npos) << row.name << ": " << error;
         EXPECT_NE(error.find(row.says), std::string::npos) << row.name << ": " << error;
+        const bool made_nothing = row.base != None || !std::filesystem::exists(dir / "flash.img.map");
+        EXPECT_TRUE(made_nothing) << row.name;
+        EXPECT_TRUE(std::string(row.name) != "missing" || !std::filesystem::exists(dir / "flash.img"));
     }
 }
 
@@ -310,7 +355,7 @@ TEST(Flash, StretchesBeyondTheMapAreWhatTheFileHolds) {
         for (int s = 0; s < 4; ++s) ASSERT_TRUE(f->program(23578 + s, 0, data.data() + s * kSmall, kSmall));
         ASSERT_TRUE(f->erase(23578));
     }
-    std::filesystem::resize_file(dir / "flash.img.map", 32 + 2);
+    std::filesystem::resize_file(dir / "flash.img.map", 64 + 2);  // the header and two entries
     auto f = open_flash(dir, kSmall, 4 * kSmall);
     Bytes want(data);
     std::fill(want.begin(), want.begin() + kSmall, 0xFF);

@@ -275,7 +275,8 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
     if (!files::make_folders(dir)) return fail(dir.string() + ": cannot create the directory: " + errno_text());
     if (force) {
         // controller.toml goes first: a replacement cut short leaves no controller.
-        for (const std::string name : {kConfigFile, kFactoryFile, kFlashFile, kEventLogFile, kDebugLogFile})
+        for (const std::string name :
+             {kConfigFile, kFactoryFile, kControllerIdFile, kFlashFile, kEventLogFile, kDebugLogFile})
             files::remove(dir / name);
         files::remove(FlashMap::file_for(dir / kFlashFile));
         for (const std::string name : {kLiveCopyFile, kSavedCopyFile, kFactoryCopyFile, kOldRegistryFile})

@@ -294,7 +294,8 @@ std::unique_ptr<RegistryCopy> RegistryCopy::connect(const fs::path& file, Mode m
     auto io = [&] {
         if (io_error) *io_error = c->m_db && (sqlite3_extended_errcode(c->m_db) & 0xFF) == SQLITE_IOERR;
     };
-    int flags = SQLITE_OPEN_READWRITE | (mode == Mode::Existing ? 0 : SQLITE_OPEN_CREATE);
+    // A symbolic link put in the copy's place is never followed.
+    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW | (mode == Mode::Existing ? 0 : SQLITE_OPEN_CREATE);
     if (sqlite3_open_v2(file.c_str(), &c->m_db, flags, sqlite_vfs_name()) != SQLITE_OK) {
         if (error)
             *error = file.string() + ": cannot be opened: " + (c->m_db ? sqlite3_errmsg(c->m_db) : "out of memory");
@@ -352,8 +353,10 @@ std::unique_ptr<RegistryCopy> RegistryCopy::open_checked(const fs::path& file, s
         if (error) *error = file.string() + ": " + what;
         return nullptr;
     };
-    const files::Kind kind = files::kind(file);
+    const files::Kind kind = files::kind(file, false);
     if (kind == files::Kind::Missing) return fail("missing");
+    if (kind == files::Kind::Symlink)
+        return fail("is a symbolic link; a registry copy is never followed to another file");
     if (kind == files::Kind::Unknown) {
         // Looking at it failed: nothing is known of its content.
         if (unreadable) *unreadable = true;
@@ -401,7 +404,7 @@ std::unique_ptr<RegistryCopy> RegistryCopy::open_checked(const fs::path& file, s
 }
 
 bool RegistryCopy::create(const fs::path& file, const std::vector<RegKeyDump>& keys, bool valid,
-                          const std::string& source, std::string* error) {
+                          const std::string& source, std::string* error, const std::string& controller) {
     const fs::path tmp = file.string() + ".new-" + std::to_string(::getpid());
     auto fail = [&](const std::string& what) {
         sys::unlink(tmp.c_str());
@@ -414,7 +417,7 @@ bool RegistryCopy::create(const fs::path& file, const std::vector<RegKeyDump>& k
         auto c = connect(tmp, Mode::NewFile, &why);
         if (!c) return fail(why);
         if (!c->begin() || !c->make_schema() || !c->assign_locked(keys) || !c->set_meta("valid", valid ? "1" : "0") ||
-            !c->set_meta("source", source) || !c->commit())
+            !c->set_meta("source", source) || !c->set_meta("controller", controller) || !c->commit())
             return fail(c->m_error);
     }
     if (!sync_path(tmp, O_RDONLY)) return fail(tmp.string() + ": cannot be synced: " + errno_text());
@@ -763,6 +766,13 @@ bool RegistryCopy::set_valid(bool valid) {
 }
 
 std::string RegistryCopy::source() { return meta("source"); }
+
+std::string RegistryCopy::controller() { return meta("controller"); }
+
+bool RegistryCopy::set_controller(const std::string& id) {
+    return in_transaction(*this, [&] { return set_meta("controller", id) ? RegResult::Ok : RegResult::IoError; }) ==
+           RegResult::Ok;
+}
 
 bool RegistryCopy::set_source(const std::string& source) {
     return in_transaction(*this, [&] { return set_meta("source", source) ? RegResult::Ok : RegResult::IoError; }) ==

@@ -1,8 +1,8 @@
 // One copy of the registry (live, saved or factory) in a SQLite file of its
 // own, with a checksum of its content that every change keeps up to date and
-// that is verified when the file is opened. Keys and values keep the case
-// they were created with and are found case-insensitively, as Windows finds
-// them (name_fold).
+// that is verified when the file is opened, and the identifier of the
+// controller it belongs to. Keys and values keep the case they were created
+// with and are found case-insensitively, as Windows finds them (name_fold).
 #pragma once
 
 #include <cstdint>
@@ -37,9 +37,10 @@ public:
 
     // Opens an existing copy and checks it: SQLite's integrity check, the
     // format, and the checksum of the content. nullptr and a message
-    // "FILE: why" when it is missing or fails a check; when the file could
-    // not be read (an I/O error, not damage), the message says so and
-    // `unreadable` is set. A copy of an earlier version, whose names were
+    // "FILE: why" when it is missing, is a symbolic link (never followed: it
+    // would lead to another controller's file) or fails a check; when the
+    // file could not be read (an I/O error, not damage), the message says so
+    // and `unreadable` is set. A copy of an earlier version, whose names were
     // found by ASCII case only, is converted first (and checked again); when
     // names that are one name now held two values, one is kept and the
     // others are written to FILE.case-merged.reg, which *notice then names.
@@ -50,9 +51,9 @@ public:
     // file beside `file`, syncs it and renames it over `file`, so that `file`
     // is at every moment either what it was or the whole new copy. A journal
     // left by the file it replaces is removed first (it would be played back
-    // into the new file).
+    // into the new file). The copy belongs to the controller `controller`.
     static bool create(const std::filesystem::path& file, const std::vector<RegKeyDump>& keys, bool valid,
-                       const std::string& source, std::string* error);
+                       const std::string& source, std::string* error, const std::string& controller = "");
 
     // An empty copy that lives in memory only, for tests.
     static std::unique_ptr<RegistryCopy> create_in_memory(std::string* error);
@@ -99,6 +100,10 @@ public:
     // factory copy); "" when unknown.
     std::string source();
     bool set_source(const std::string& source);
+    // The identifier of the controller the copy belongs to; "" for a copy
+    // made before copies recorded it.
+    std::string controller();
+    bool set_controller(const std::string& id);
 
     // A transaction around several changes: the changes above join it (and
     // fail or succeed with it). commit() brings the checksum up to date.

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstring>
 #include <map>
+#include <random>
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -42,6 +43,22 @@ const char* remedy(Hive h) {
             return "it is rebuilt from factory.reg";
     }
     return "";
+}
+
+// A new controller identifier: 32 hexadecimal digits.
+std::string new_controller_id() {
+    std::random_device random;
+    std::string id;
+    for (int i = 0; i < 4; ++i) {
+        char part[9];
+        std::snprintf(part, sizeof part, "%08x", static_cast<unsigned>(random()));
+        id += part;
+    }
+    return id;
+}
+
+bool is_controller_id(const std::string& text) {
+    return text.size() == 32 && text.find_first_not_of("0123456789abcdef") == std::string::npos;
 }
 
 // Reads every hive of an older controller's registry.db.
@@ -137,9 +154,14 @@ const char* copy_name(Hive hive) {
 std::unique_ptr<RegistryStore> RegistryStore::open(const fs::path& dir, bool create, std::string* error) {
     std::unique_ptr<RegistryStore> s(new RegistryStore(dir));
     s->remove_abandoned_files();
-    if (create)
+    if (create) {
+        s->m_id = new_controller_id();
+        if (!write_file_atomically(dir / kControllerIdFile, s->m_id + "\n", error)) return nullptr;
         for (Hive h : kHives)
-            if (!RegistryCopy::create(s->path(h), {}, true, "", error)) return nullptr;
+            if (!RegistryCopy::create(s->path(h), {}, true, "", error, s->m_id)) return nullptr;
+    } else {
+        s->settle_controller_id();
+    }
     if (files::exists(dir / kOldRegistryFile) && !s->convert_old_registry(error)) return nullptr;
     for (Hive h : {Hive::Live, Hive::Saved})
         if (!s->copy_of(h)) s->m_problems.push_back(s->reason_text(h) + "; " + remedy(h));
@@ -170,8 +192,26 @@ RegistryCopy* RegistryStore::copy_of(Hive hive) {
         if (!notice.empty()) m_problems.push_back(notice);
         m_reasons[i] = m_copies[i] ? "" : why;
         m_unreadable[i] = !m_copies[i] && unreadable;
+        // Before the identifier is settled (while the store opens) copies
+        // are opened to learn it.
+        if (!m_id.empty()) check_owner(hive);
     }
     return m_copies[i].get();
+}
+
+void RegistryStore::check_owner(Hive hive) {
+    const size_t i = index(hive);
+    const std::string id = m_copies[i] ? m_copies[i]->controller() : "";
+    if (m_copies[i] && id.empty()) {
+        // A copy made before copies recorded their controller becomes this
+        // one's (when it can be written; it is used either way).
+        m_copies[i]->set_controller(m_id);
+    } else if (m_copies[i] && id != m_id) {
+        m_reasons[i] = path(hive).string() + ": belongs to another controller (" + id + "), not to this one (" + m_id +
+                       ", " + kControllerIdFile + ")";
+        m_unreadable[i] = false;
+        m_copies[i].reset();
+    }
 }
 
 bool RegistryStore::usable(Hive hive) { return copy_of(hive) != nullptr; }
@@ -184,7 +224,7 @@ std::string RegistryStore::reason_text(Hive hive) const {
 
 bool RegistryStore::write_copy(Hive hive, const std::vector<RegKeyDump>& keys, bool valid, const std::string& source) {
     m_copies[index(hive)].reset();
-    if (!RegistryCopy::create(path(hive), keys, valid, source, &m_error)) return false;
+    if (!RegistryCopy::create(path(hive), keys, valid, source, &m_error, m_id)) return false;
     if (copy_of(hive)) return true;
     m_error = m_reasons[index(hive)];
     return false;
@@ -373,6 +413,35 @@ bool RegistryStore::set_saved_valid(bool valid) {
     return false;
 }
 
+void RegistryStore::settle_controller_id() {
+    const fs::path file = m_dir / kControllerIdFile;
+    const files::Kind kind = files::kind(file, false);
+    // What is wrong with it, as "FILE: why".
+    std::string text, why = file.string() + ": " + files::kind_text(kind);
+    if (kind == files::Kind::Regular && read_whole_file(file, text, &why, 4096)) {
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        if (is_controller_id(text)) {
+            m_id = text;
+            return;
+        }
+        why = file.string() + ": not a controller identifier";
+    }
+    // Missing (a controller made before the identifier) or unusable: the
+    // identifier most copies record, or a new one.
+    std::map<std::string, int> votes;
+    std::string most;
+    for (Hive h : kHives) {
+        RegistryCopy* c = copy_of(h);
+        const std::string id = c ? c->controller() : "";
+        if (is_controller_id(id) && ++votes[id] > (most.empty() ? 0 : votes[most])) most = id;
+    }
+    m_id = most.empty() ? new_controller_id() : most;
+    for (Hive h : kHives) check_owner(h);
+    if (kind != files::Kind::Missing) m_problems.push_back(why + "; written anew with the identifier " + m_id);
+    // A controller that cannot be written keeps the identifier for this run.
+    write_file_atomically(file, m_id + "\n", nullptr);
+}
+
 void RegistryStore::remove_abandoned_files() {
     // "registry-live.db.new-PID" of a process that no longer runs: a copy
     // that was being written when its process died.
@@ -407,7 +476,7 @@ bool RegistryStore::convert_old_registry(std::string* error) {
         // are in place, so that a conversion cut short is simply done again.
         for (Hive h : kHives) {
             if (!ok) break;
-            ok = RegistryCopy::create(path(h), hives[index(h)], h == Hive::Saved ? saved_valid : true, "", error);
+            ok = RegistryCopy::create(path(h), hives[index(h)], h == Hive::Saved ? saved_valid : true, "", error, m_id);
         }
         if (ok) {
             for (Hive h : kHives) m_copies[index(h)].reset();

@@ -2,8 +2,11 @@
 // in the registry area of flash and the factory registry, each in a SQLite
 // file of its own (registry-live.db, registry-saved.db, registry-factory.db)
 // that is checked when it is opened, so that one damaged file takes only its
-// own copy with it. The factory copy always agrees with factory.reg, the
-// factory registry as text: a change to it is in both or in neither.
+// own copy with it. Each copy records the controller it belongs to (the
+// identifier in controller.id, made when the controller is made): a copy of
+// another controller, or a symbolic link in a copy's place, is refused. The
+// factory copy always agrees with factory.reg, the factory registry as text:
+// a change to it is in both or in neither.
 #pragma once
 
 #include <array>
@@ -31,6 +34,8 @@ inline constexpr const char* kLiveCopyFile = "registry-live.db";
 inline constexpr const char* kSavedCopyFile = "registry-saved.db";
 inline constexpr const char* kFactoryCopyFile = "registry-factory.db";
 inline constexpr const char* kFactoryFile = "factory.reg";
+// The controller's identifier: 32 hexadecimal digits and a line feed.
+inline constexpr const char* kControllerIdFile = "controller.id";
 // The one database of older controllers, converted when it is found.
 inline constexpr const char* kOldRegistryFile = "registry.db";
 
@@ -47,8 +52,14 @@ public:
     // unusable and listed in problems(); the others stay usable. The factory
     // copy is (re)loaded from factory.reg when it is unusable or factory.reg
     // changed since it was loaded. nullptr and a message only when the
-    // conversion fails. With `create`, three empty copies are made first.
+    // conversion fails. With `create`, a new controller identifier and three
+    // empty copies are made first. A controller without an identifier (made
+    // by an older version, or whose controller.id was lost) takes the one its
+    // copies record, or a new one, and copies that record none are given it.
     static std::unique_ptr<RegistryStore> open(const std::filesystem::path& dir, bool create, std::string* error);
+
+    // The identifier of the controller the copies belong to.
+    const std::string& controller_id() const { return m_id; }
 
     // One message for each copy that failed its check when the store was
     // opened, naming the copy and its file and saying what to do; and one
@@ -114,6 +125,11 @@ private:
     template <typename F>
     RegResult change(Hive hive, F op);
     bool convert_old_registry(std::string* error);
+    // Reads controller.id, or settles the identifier as open() says.
+    void settle_controller_id();
+    // Refuses an open copy of another controller; gives one that records
+    // none this controller's identifier.
+    void check_owner(Hive hive);
     void remove_abandoned_files();
 
     std::filesystem::path m_dir;
@@ -122,6 +138,7 @@ private:
     std::array<bool, 3> m_unreadable{};    // it is unusable because it could not be read
     std::vector<std::string> m_problems;
     std::string m_error;
+    std::string m_id;  // the controller's identifier
 };
 
 }  // namespace orva::sim

@@ -78,10 +78,20 @@ TEST_F(Store, EachCopyIsAFileOfItsOwn) {
     for (const char* name : {kLiveCopyFile, kSavedCopyFile, kFactoryCopyFile})
         EXPECT_TRUE(fs::is_regular_file(dir / name)) << name;
     EXPECT_FALSE(fs::exists(dir / kOldRegistryFile));
+    // The controller's identifier, which the copies record: a lost
+    // controller.id is made again from them.
+    const std::string id = read_file(dir / kControllerIdFile);
+    ASSERT_EQ(id, store->controller_id() + "\n");
+    fs::remove(dir / kControllerIdFile);
+    store = reopen();
+    EXPECT_TRUE(store->problems().empty()) << store->problems()[0];
+    EXPECT_EQ(read_file(dir / kControllerIdFile), id);
 }
 
-// Each copy damaged in turn, in three ways: the others stay usable, the
-// damaged one is named with its file and refuses every use.
+// Each copy damaged in turn, in five ways: the others stay usable, the
+// damaged one is named with its file and refuses every use. A copy of
+// another controller and a symbolic link (here to a sound copy of this
+// controller) are refused as damage is.
 TEST_F(Store, ADamagedCopyIsReportedAndTheOthersStayUsable) {
     store.reset();
     const std::string factory_reg = read_file(dir / kFactoryFile);
@@ -98,6 +108,18 @@ TEST_F(Store, ADamagedCopyIsReportedAndTheOthersStayUsable) {
          }},
         {"garbage", [](const fs::path& f) { write_file(f, std::string(8192, '\x42')); }},
         {"missing", [](const fs::path& f) { fs::remove(f); }},
+        {"another controller's",
+         [](const fs::path& f) {
+             const fs::path other = f.parent_path() / "other";
+             fs::create_directories(other);
+             ASSERT_TRUE(RegistryStore::open(other, true, nullptr));
+             fs::copy_file(other / f.filename(), f, fs::copy_options::overwrite_existing);
+         }},
+        {"symbolic link",
+         [](const fs::path& f) {
+             fs::rename(f, f.string() + ".linked");
+             fs::create_symlink(f.filename().string() + ".linked", f);
+         }},
     };
     for (const Damage& d : damages) {
         for (Hive h : {Hive::Live, Hive::Saved, Hive::Factory}) {

@@ -220,12 +220,12 @@ bool SimController::restart(std::string* error) {
         why = m_registry->last_error() + "; the live registry was kept";
     } else {
         // As a controller whose registry area holds nothing usable: the
-        // factory registry, from factory.reg when that can be read.
+        // factory registry, as the factory copy holds it (factory.reg was
+        // checked against it when the controller was opened; a factory.reg
+        // changed since is loaded only on purpose).
         const std::string saved = m_registry->unusable_reason(Hive::Saved);
-        const bool loaded = m_registry->load_factory_file();
-        if (!loaded) why = m_registry->last_error() + " (the factory registry loaded before was used)";
-        ok = m_registry->copy(Hive::Factory, Hive::Live) && loaded;
-        if (!ok && loaded) why = m_registry->last_error();
+        ok = m_registry->copy(Hive::Factory, Hive::Live);
+        if (!ok) why = m_registry->last_error();
         if (!saved.empty()) {
             ok = false;
             why = saved + "; the factory registry was loaded instead" + (why.empty() ? "" : "; " + why);

@@ -45,6 +45,20 @@ const char* remedy(Hive h) {
     return "";
 }
 
+// What the operator can do about a factory.reg that is not the factory copy's.
+const char* factory_remedy(bool parses) {
+    return parses ? "orva-controller reg --factory restore --from-file loads factory.reg into it, --to-file writes "
+                    "factory.reg anew from it"
+                  : "orva-controller reg --factory restore --to-file writes factory.reg anew from it";
+}
+
+// The first line of a small file; "" when it cannot be read.
+std::string first_line(const fs::path& file) {
+    std::string text;
+    if (!read_whole_file(file, text, nullptr, 4096)) return "";
+    return text.substr(0, text.find('\n'));
+}
+
 // A new controller identifier: 32 hexadecimal digits.
 std::string new_controller_id() {
     std::random_device random;
@@ -166,20 +180,38 @@ std::unique_ptr<RegistryStore> RegistryStore::open(const fs::path& dir, bool cre
     for (Hive h : {Hive::Live, Hive::Saved})
         if (!s->copy_of(h)) s->m_problems.push_back(s->reason_text(h) + "; " + remedy(h));
 
-    // The factory copy follows factory.reg: loaded again when it cannot be
-    // used, or when factory.reg changed since it was loaded (edited by hand,
-    // or written by a change that was killed before it was committed).
-    RegistryCopy* factory = s->copy_of(Hive::Factory);
-    const std::string reason = factory ? "" : s->reason_text(Hive::Factory);
-    std::string text, why;
-    if (read_whole_file(dir / kFactoryFile, text, &why) && (!factory || factory->source() != content_hash(text)) &&
-        !s->load_factory_file())
-        why = s->m_error;
-    if (!factory) {
-        if (s->copy_of(Hive::Factory)) s->m_problems.push_back(reason + "; rebuilt from " + kFactoryFile);
-        else s->m_problems.push_back(reason + "; " + kFactoryFile + " cannot rebuild it: " + why);
-    }
+    s->check_factory_file();
     return s;
+}
+
+void RegistryStore::check_factory_file() {
+    const fs::path file = m_dir / kFactoryFile, pending = m_dir / kFactoryPendingFile;
+    RegistryCopy* factory = copy_of(Hive::Factory);
+    // What factory.reg holds, or why it cannot be had.
+    std::string text, why = file.string() + ": is a symbolic link; factory.reg is never followed to another file";
+    const bool parses = files::kind(file, false) != files::Kind::Symlink && read_whole_file(file, text, &why) &&
+                        parse_reg_text(text, file.string(), &why);
+    if (!factory) {
+        const std::string reason = reason_text(Hive::Factory);
+        if (parses && load_factory_file()) m_problems.push_back(reason + "; rebuilt from " + kFactoryFile);
+        else m_problems.push_back(reason + "; " + kFactoryFile + " cannot rebuild it: " + (parses ? m_error : why));
+        return;
+    }
+    const std::string source = factory->source(), hash = parses ? content_hash(text) : "";
+    // In step; or a copy never loaded whole (its load was cut short); or a
+    // change killed after writing factory.reg and before its commit, which
+    // the pending file names: finished now.
+    if (parses && (hash == source || source.empty() || first_line(pending) == hash)) {
+        if (hash == source || load_factory_file()) {
+            files::remove(pending);
+            return;
+        }
+        m_problems.push_back(m_error + "; the factory copy was kept");
+        return;
+    }
+    if (parses)
+        why = file.string() + ": not what the factory copy was loaded from (changed since, by hand or by damage)";
+    m_problems.push_back(why + "; the factory copy was kept (" + factory_remedy(parses) + ")");
 }
 
 RegistryCopy* RegistryStore::copy_of(Hive hive) {
@@ -245,7 +277,8 @@ RegResult RegistryStore::change(Hive hive, F op) {
     // factory.reg is written inside the transaction and the transaction is
     // committed only when it was: a change is in both or in neither. Should
     // the process die between the two, the next open finds factory.reg newer
-    // than the copy and loads it.
+    // than the copy, named by the pending file written before it, and loads
+    // it; a factory.reg that the pending file does not name is not ours.
     if (!c->begin()) {
         m_error = c->last_error();
         return RegResult::IoError;
@@ -258,20 +291,23 @@ RegResult RegistryStore::change(Hive hive, F op) {
         c->rollback();
         return r;
     }
-    const std::string text = format_reg_text(keys);
-    const fs::path file = m_dir / kFactoryFile;
+    const std::string text = format_reg_text(keys), hash = content_hash(text);
+    const fs::path file = m_dir / kFactoryFile, pending = m_dir / kFactoryPendingFile;
     std::string old;
     const bool had_old = read_whole_file(file, old, nullptr);
-    if (!write_file_atomically(file, text, &m_error)) {
+    if (!write_file_atomically(pending, hash + "\n", &m_error) || !write_file_atomically(file, text, &m_error)) {
+        files::remove(pending);
         c->rollback();
         return RegResult::IoError;
     }
-    if (!c->set_source(content_hash(text)) || !c->commit()) {
+    if (!c->set_source(hash) || !c->commit()) {
         m_error = c->last_error();
         c->rollback();
         if (had_old) write_file_atomically(file, old, nullptr);
+        files::remove(pending);
         return RegResult::IoError;
     }
+    files::remove(pending);
     return RegResult::Ok;
 }
 
@@ -362,6 +398,10 @@ bool RegistryStore::copy(Hive from, Hive to) {
 bool RegistryStore::load_factory_file() {
     const fs::path file = m_dir / kFactoryFile;
     std::string text;
+    if (files::kind(file, false) == files::Kind::Symlink) {
+        m_error = file.string() + ": is a symbolic link; factory.reg is never followed to another file";
+        return false;
+    }
     if (!read_whole_file(file, text, &m_error)) return false;
     auto changes = parse_reg_text(text, file.string(), &m_error);
     if (!changes) return false;
@@ -377,6 +417,11 @@ bool RegistryStore::load_factory_file() {
     m_error = c->last_error();
     c->rollback();
     return false;
+}
+
+bool RegistryStore::write_factory_file() {
+    // A change that changes nothing: factory.reg is written from the copy.
+    return change(Hive::Factory, [](RegistryCopy&) { return RegResult::Ok; }) == RegResult::Ok;
 }
 
 SavedState RegistryStore::saved_state() {

@@ -5,8 +5,12 @@
 // own copy with it. Each copy records the controller it belongs to (the
 // identifier in controller.id, made when the controller is made): a copy of
 // another controller, or a symbolic link in a copy's place, is refused. The
-// factory copy always agrees with factory.reg, the factory registry as text:
-// a change to it is in both or in neither.
+// factory copy is kept in step with factory.reg, the factory registry as
+// text: a change to it is in both or in neither, and factory.reg is checked
+// against the copy like a copy against its checksum. A factory.reg that no
+// longer parses, or no longer is what the copy was loaded from, is
+// reported and the copy kept; either is rebuilt from the other only on
+// purpose (load_factory_file, write_factory_file).
 #pragma once
 
 #include <array>
@@ -34,6 +38,8 @@ inline constexpr const char* kLiveCopyFile = "registry-live.db";
 inline constexpr const char* kSavedCopyFile = "registry-saved.db";
 inline constexpr const char* kFactoryCopyFile = "registry-factory.db";
 inline constexpr const char* kFactoryFile = "factory.reg";
+// The checksum of a factory.reg being written by a change not yet committed.
+inline constexpr const char* kFactoryPendingFile = "factory.reg.pending";
 // The controller's identifier: 32 hexadecimal digits and a line feed.
 inline constexpr const char* kControllerIdFile = "controller.id";
 // The one database of older controllers, converted when it is found.
@@ -50,9 +56,12 @@ public:
     // registry.db is converted first (once; it is removed when all three
     // copies are written). A copy that is missing or fails its check is left
     // unusable and listed in problems(); the others stay usable. The factory
-    // copy is (re)loaded from factory.reg when it is unusable or factory.reg
-    // changed since it was loaded. nullptr and a message only when the
-    // conversion fails. With `create`, a new controller identifier and three
+    // copy is rebuilt from factory.reg when it is unusable (or was never
+    // loaded whole), and loaded from it when a change was killed after
+    // writing factory.reg and before its commit; otherwise a factory.reg that
+    // cannot be read or parsed, or that is not what the copy was loaded from,
+    // is listed in problems() and the copy stays as it was. nullptr and a
+    // message only when the conversion fails. With `create`, a new controller identifier and three
     // empty copies are made first. A controller without an identifier (made
     // by an older version, or whose controller.id was lost) takes the one its
     // copies record, or a new one, and copies that record none are given it.
@@ -97,9 +106,11 @@ public:
     bool copy(Hive from, Hive to);
 
     // Loads the factory copy from factory.reg. false with a message (the
-    // file and line) when factory.reg cannot be read or parsed: the factory
-    // copy then stays as it was.
+    // file and line) when factory.reg cannot be read or parsed, or is a
+    // symbolic link: the factory copy then stays as it was.
     bool load_factory_file();
+    // Writes factory.reg anew from the factory copy (which must be usable).
+    bool write_factory_file();
 
     // Whether the saved copy is valid (usable, and no registry segment erased
     // since it was written).
@@ -125,6 +136,8 @@ private:
     template <typename F>
     RegResult change(Hive hive, F op);
     bool convert_old_registry(std::string* error);
+    // Checks factory.reg against the factory copy when the store opens.
+    void check_factory_file();
     // Reads controller.id, or settles the identifier as open() says.
     void settle_controller_id();
     // Refuses an open copy of another controller; gives one that records

@@ -88,7 +88,7 @@ public:
     const ControllerConfig& config() const { return m_config; }
 
     // What a restart does to the controller: the live registry becomes the
-    // saved copy, or the factory registry (re-read from factory.reg) when a
+    // saved copy, or the factory registry (the factory copy) when a
     // registry segment was erased since the last save or the saved copy
     // fails its check; the flash is synced and "reboot()" is logged. false
     // with a message when the registry could not be reloaded, or was loaded

@@ -214,25 +214,63 @@ TEST_F(Store, FactoryChangeIsInBothOrInNeither) {
     EXPECT_EQ(cx(Hive::Factory), 1024u);
 }
 
-// factory.reg newer than the factory copy (edited by hand, or written by a
-// change killed before its commit) is loaded when the store opens; a broken
-// one is left for the restart to report.
-TEST_F(Store, FactoryRegChangedOutsideIsLoadedWhenOpened) {
-    std::string text = read_file(dir / kFactoryFile);
-    text.replace(text.find("\"CxScreen\"=dword:00000280"), 25, "\"CxScreen\"=dword:00000320");
+// factory.reg is checked when the store opens: changed outside the program
+// (by hand or by damage: cut short, a line broken, a symbolic link) it is
+// named and the factory copy kept, until one is rebuilt from the other on
+// purpose. Written by a change killed before its commit, which the pending
+// file names, it is loaded.
+TEST_F(Store, FactoryRegChangedOutsideIsReportedAndTheCopyKept) {
+    const std::string original = read_file(dir / kFactoryFile);
+    std::string edited = original;
+    edited.replace(edited.find("\"CxScreen\"=dword:00000280"), 25, "\"CxScreen\"=dword:00000320");
+    const std::string remedy = "the factory copy was kept (orva-controller reg --factory restore ";
+    const struct {
+        std::string text;  // factory.reg ("" a symbolic link to the original)
+        const char* says;
+    } rows[] = {
+        {edited, "factory.reg: not what the factory copy was loaded from"},
+        {original.substr(0, original.find("\n[", original.size() / 3) + 1),
+         "factory.reg: not what the factory copy was loaded from"},
+        {"Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\x]\n\"a\"=bad\n", "factory.reg:3:"},
+        {"", "factory.reg: is a symbolic link"},
+    };
+    for (const auto& row : rows) {
+        store.reset();
+        fs::remove(dir / kFactoryFile);
+        if (row.text.empty()) {
+            write_file(dir / "elsewhere.reg", original);
+            fs::create_symlink("elsewhere.reg", dir / kFactoryFile);
+        } else {
+            write_file(dir / kFactoryFile, row.text);
+        }
+        store = reopen();
+        ASSERT_EQ(store->problems().size(), 1u) << row.says;
+        EXPECT_NE(store->problems()[0].find(row.says), std::string::npos) << store->problems()[0];
+        EXPECT_NE(store->problems()[0].find(remedy), std::string::npos) << store->problems()[0];
+        EXPECT_EQ(cx(Hive::Factory), 640u) << row.says;
+        EXPECT_EQ(store->dump(Hive::Factory, "").size(), 28u) << row.says;
+    }
+    // Loaded on purpose (--from-file); then written anew from the copy (--to-file).
     store.reset();
-    write_file(dir / kFactoryFile, text);
+    fs::remove(dir / kFactoryFile);
+    write_file(dir / kFactoryFile, edited);
     store = reopen();
-    EXPECT_TRUE(store->problems().empty());
+    ASSERT_TRUE(store->load_factory_file()) << store->last_error();
     EXPECT_EQ(cx(Hive::Factory), 800u);
-    EXPECT_EQ(cx(Hive::Live), 640u);
+    write_file(dir / kFactoryFile, "damaged");
+    ASSERT_TRUE(store->write_factory_file()) << store->last_error();
+    store = reopen();
+    EXPECT_TRUE(store->problems().empty()) << store->problems()[0];
+    EXPECT_EQ(cx(Hive::Factory), 800u);
+
+    // A change killed after writing factory.reg, before its commit.
     store.reset();
-    write_file(dir / kFactoryFile, "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\x]\n\"a\"=bad\n");
+    write_file(dir / kFactoryFile, original);
+    write_file(dir / kFactoryPendingFile, content_hash(original) + "\n");
     store = reopen();
-    EXPECT_TRUE(store->problems().empty());
-    EXPECT_EQ(cx(Hive::Factory), 800u);
-    EXPECT_FALSE(store->load_factory_file());
-    EXPECT_NE(store->last_error().find("factory.reg:3:"), std::string::npos) << store->last_error();
+    EXPECT_TRUE(store->problems().empty()) << store->problems()[0];
+    EXPECT_EQ(cx(Hive::Factory), 640u);
+    EXPECT_FALSE(fs::exists(dir / kFactoryPendingFile));
 }
 
 // An older controller's single registry.db, made here with its own schema.
@@ -298,6 +336,7 @@ TEST(StoreFlush, SurvivesSigkillAtRandomPoints) {
     constexpr int kKills = 60;
     test::TempDir dir;
     std::string error;
+    write_file(dir / kFactoryFile, factory_registry_text());
     {
         auto store = RegistryStore::open(dir.path(), true, &error);
         ASSERT_TRUE(store) << error;

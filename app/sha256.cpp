@@ -17,15 +17,16 @@
 namespace orva::app {
 
 std::optional<std::string> file_sha256(const std::filesystem::path& file, std::string* error) {
-    const int fd = sys::open(file.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    // Never waits: a FIFO is opened without a writer and then refused.
+    const int fd = sys::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0);
     if (fd < 0) {
         *error = std::strerror(errno);
         return std::nullopt;
     }
     struct stat st {};
-    if (sys::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (sys::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
         sys::close(fd);
-        *error = std::strerror(EISDIR);
+        *error = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
         return std::nullopt;
     }
     std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);

@@ -15,9 +15,15 @@ namespace {
 
 class FileObject : public KernelObject {
 public:
-    explicit FileObject(int fd) : m_fd(fd) {}
+    FileObject(int fd, mode_t mode) : m_fd(fd), m_mode(mode) {}
     ~FileObject() override { sys::close(m_fd); }
     int fd() const { return m_fd; }
+    DWORD file_type() const override {
+        if (S_ISREG(m_mode)) return FILE_TYPE_DISK;
+        if (S_ISCHR(m_mode)) return FILE_TYPE_CHAR;
+        if (S_ISFIFO(m_mode) || S_ISSOCK(m_mode)) return FILE_TYPE_PIPE;
+        return FILE_TYPE_UNKNOWN;
+    }
 
     // Reads until `size` bytes or the end of the file; a short count means
     // the end was reached.
@@ -52,6 +58,7 @@ private:
     }
 
     int m_fd;
+    mode_t m_mode;
 };
 
 }  // namespace
@@ -62,7 +69,9 @@ using namespace orva::platform;
 // Opens an existing file (OPEN_EXISTING is the only disposition the program
 // uses; others fail with ERROR_INVALID_PARAMETER). A directory fails with
 // ERROR_ACCESS_DENIED, as on the controller. Share modes are not enforced
-// between processes.
+// between processes. Opening never waits (a FIFO without a writer), and
+// anything but a regular file stays non-blocking: a read of it that would
+// wait fails at once.
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD, HANDLE) {
     std::u16string_view path = wide_view(name);
     if (is_serial_port_name(path)) return open_serial_port(path, access, share);
@@ -73,10 +82,30 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTE
     struct stat st {};
     if (orva::sys::stat(resolved.host.c_str(), &st) != 0) return fail_handle(error_from_errno(errno));
     if (S_ISDIR(st.st_mode)) return fail_handle(ERROR_ACCESS_DENIED);
-    int flags = O_CLOEXEC | ((access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
+    int flags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY |
+                ((access & GENERIC_WRITE) ? ((access & GENERIC_READ) ? O_RDWR : O_WRONLY) : O_RDONLY);
     int fd = orva::sys::open(resolved.host.c_str(), flags, 0);
     if (fd < 0) return fail_handle(error_from_errno(errno));
-    return add_handle(std::make_unique<FileObject>(fd));
+    if (orva::sys::fstat(fd, &st) != 0) {
+        const DWORD error = error_from_errno(errno);
+        orva::sys::close(fd);
+        return fail_handle(error);
+    }
+    if (S_ISREG(st.st_mode)) {
+        const int now = orva::sys::fcntl(fd, F_GETFL, 0);
+        if (now >= 0) orva::sys::fcntl(fd, F_SETFL, now & ~O_NONBLOCK);
+    }
+    return add_handle(std::make_unique<FileObject>(fd, st.st_mode));
+}
+
+DWORD GetFileType(HANDLE file) {
+    KernelObject* o = find_handle(file);
+    if (!o) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FILE_TYPE_UNKNOWN;
+    }
+    SetLastError(ERROR_SUCCESS);
+    return o->file_type();
 }
 
 // The low 32 bits of the size; the high ones through sizeHigh when asked for.

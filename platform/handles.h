@@ -15,6 +15,8 @@ public:
     // Default: the object cannot be read or written (ERROR_INVALID_HANDLE).
     virtual BOOL read(void* buffer, DWORD size, DWORD* done);
     virtual BOOL write(const void* buffer, DWORD size, DWORD* done);
+    // What GetFileType says of it.
+    virtual DWORD file_type() const { return FILE_TYPE_UNKNOWN; }
 };
 
 HANDLE add_handle(std::unique_ptr<KernelObject> object);

@@ -70,6 +70,7 @@ class SerialPort : public KernelObject {
 public:
     SerialPort(int fd, DWORD access)
         : m_fd(fd), m_can_read(access & GENERIC_READ), m_can_write(access & GENERIC_WRITE) {}
+    DWORD file_type() const override { return FILE_TYPE_CHAR; }
     ~SerialPort() override {
         sys::ioctl(m_fd, TIOCNXCL, nullptr);
         sys::close(m_fd);  // also releases the lock

@@ -395,6 +395,10 @@ typedef PROPSHEETHEADERW PROPSHEETHEADER;
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
 #define MAX_PATH 260
 
 struct SECURITY_ATTRIBUTES;
@@ -576,6 +580,11 @@ LONG RegFlushKey(HKEY key);
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
                    HANDLE templateFile);
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+// What an open file is: FILE_TYPE_DISK for a regular file, FILE_TYPE_CHAR for
+// a character device or the serial port, FILE_TYPE_PIPE for a FIFO or a
+// socket, FILE_TYPE_UNKNOWN for anything else (ERROR_INVALID_HANDLE when the
+// handle is not open; ERROR_SUCCESS otherwise).
+DWORD GetFileType(HANDLE file);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE handle);

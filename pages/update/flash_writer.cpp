@@ -11,6 +11,7 @@
 #define FIRST_IMAGE_SEGMENT_128K 23578
 #define FIRST_IMAGE_SEGMENT_256K 0
 #define STATUS_CHARS 80
+#define REASON_CHARS 260
 #define BUFFER_ALIGNMENT 4096
 
 // Closes the file and releases the buffer, as far as they exist.
@@ -26,12 +27,23 @@ static int FailImageWrite(HWND hDlg, LPCWSTR lpszText, HANDLE hFile, BYTE* pBuff
     return 0;
 }
 
+// Reports an image file that cannot be written, naming it, and returns 0.
+static int FailImageFile(HWND hDlg, LPCWSTR lpszFormat, LPCWSTR lpszPath, HANDLE hFile) {
+    WCHAR szText[REASON_CHARS];
+    wsprintfW(szText, lpszFormat, lpszPath);
+    return FailImageWrite(hDlg, szText, hFile, NULL);
+}
+
 static void ShowStatus(HWND hDlg, LPCWSTR lpszText) {
     SetDlgItemTextW(hDlg, IDC_STATUS, lpszText);
     UpdateWindow(hDlg);
 }
 
 // Where this differs from the controller's first version, on purpose:
+// - a file that is not a regular file (a device or a pipe, which would be
+//   read without end or wait for ever) or is empty (which would erase the
+//   registry area and write nothing) is refused, naming it, before anything
+//   is erased;
 // - the size is taken with its high word, and a file of 4 GiB or more fails
 //   with "GetFileSize error" instead of being written short (as does one of
 //   0xFFFFFFFF bytes, the error value);
@@ -56,12 +68,15 @@ int WriteImageToFlash(HWND hDlg, LPCWSTR lpszPath) {
 
     hFile = CreateFileW(lpszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (hFile == INVALID_HANDLE_VALUE) return FailImageWrite(hDlg, TEXT("OpenFile error"), hFile, NULL);
+    if (GetFileType(hFile) != FILE_TYPE_DISK)
+        return FailImageFile(hDlg, TEXT("%s: not a regular file"), lpszPath, hFile);
 
     // 0xFFFFFFFF stays the error value, as it was when the high word was not
     // asked for: a file of 4 GiB less one byte fails here too.
     dwFileSize = GetFileSize(hFile, &dwFileSizeHigh);
     if (dwFileSize == INVALID_FILE_SIZE || dwFileSizeHigh != 0)
         return FailImageWrite(hDlg, TEXT("GetFileSize error"), hFile, NULL);
+    if (dwFileSize == 0) return FailImageFile(hDlg, TEXT("%s: the file is empty"), lpszPath, hFile);
 
     lImageArea = GetFlashSize_Img(&dwSegmentSize);
     if (dwSegmentSize == FLASH_SEGMENT_SIZE_128K) {

@@ -1,6 +1,10 @@
 // The controller file service on a real controller: where a controller path
 // leads and its Win32 error, wildcard patterns, folder listings for a search
-// and for an open-file dialog, and files placed inside fs/.
+// and for an open-file dialog, files placed inside fs/, and what CreateFileW
+// opens.
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -148,6 +152,34 @@ TEST_F(ControllerFiles, PlacedFilesLandInsideFsOrAreRefused) {
     size_t temp_entries = 0;
     for ([[maybe_unused]] auto& e : fs::directory_iterator(fs_root / "Temp")) ++temp_entries;
     EXPECT_EQ(temp_entries, 7u);
+}
+
+// A FIFO or a device opens at once and says what it is; a read of a FIFO
+// that nobody writes to does not wait.
+TEST_F(ControllerFiles, SpecialFilesOpenWithoutWaitingAndTellTheirType) {
+    ASSERT_EQ(::mkfifo((fs_root / "Temp" / "fifo").c_str(), 0644), 0);
+    // A character device (the null device) where the file system allows one.
+    const bool device = ::mknod((fs_root / "Temp" / "null").c_str(), S_IFCHR | 0644, makedev(1, 3)) == 0;
+    const struct {
+        const char16_t* path;
+        DWORD type;
+    } rows[] = {
+        {u"\\Temp\\x.bin", FILE_TYPE_DISK}, {u"\\Temp\\fifo", FILE_TYPE_PIPE}, {u"\\Temp\\null", FILE_TYPE_CHAR}};
+    for (const auto& row : rows) {
+        if (row.type == FILE_TYPE_CHAR && !device) continue;
+        HANDLE file = CreateFileW(row.path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << to_utf8(row.path);
+        EXPECT_EQ(GetFileType(file), row.type) << to_utf8(row.path);
+        char buffer[4];
+        DWORD read = 99;
+        if (row.type == FILE_TYPE_PIPE) {
+            EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &read, nullptr));
+            EXPECT_EQ(read, 0u);
+        }
+        CloseHandle(file);
+    }
+    EXPECT_EQ(GetFileType(INVALID_HANDLE_VALUE), DWORD(FILE_TYPE_UNKNOWN));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
 }
 
 }  // namespace

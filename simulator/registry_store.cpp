@@ -303,6 +303,12 @@ RegResult RegistryStore::change(Hive hive, F op) {
     if (!c->set_source(hash) || !c->commit()) {
         m_error = c->last_error();
         c->rollback();
+        // A commit that failed once its change was in the file (releasing
+        // a lock failed, say) has made it: factory.reg stays with it.
+        if (c->source() == hash) {
+            files::remove(pending);
+            return RegResult::Ok;
+        }
         if (had_old) write_file_atomically(file, old, nullptr);
         files::remove(pending);
         return RegResult::IoError;

@@ -292,6 +292,16 @@ bool check(Checker& c, const toml::table& root, ControllerConfig& cfg) {
 
 }  // namespace
 
+namespace {
+
+// Whether `c` may stand in a bare key, a number, a date or a time.
+bool is_bare_char(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+           c == '+' || c == ':';
+}
+
+}  // namespace
+
 std::string check_toml_bytes(std::string_view text) {
     enum class In { Code, Comment, Basic, Literal, MultiBasic, MultiLiteral } in = In::Code;
     int line = 1;
@@ -300,11 +310,23 @@ std::string check_toml_bytes(std::string_view text) {
         return i + 2 < text.size() && text[i] == quote && text[i + 1] == quote && text[i + 2] == quote;
     };
     char hex[8];
+    // Where the code stands: in a value (after "=") or in a key or a table
+    // header; the arrays and inline tables open around it; the code
+    // character before this one ('\n' at the start of a line).
+    bool value = false;
+    std::string open;
+    char prev = '\n';
+    // A bare value (a number, a date, a boolean) is being read: the parser
+    // reads on to the next space, line end, ',', ']', '}' or '#'.
+    bool bare = false;
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c == '\n') {
             ++line;
             if (in == In::Comment || in == In::Basic || in == In::Literal) in = In::Code;
+            if (in == In::Code && open.empty()) value = false;
+            prev = '\n';
+            bare = false;
             continue;
         }
         if ((c < 0x20 && c != '\t' && !(c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) || c == 0x7F) {
@@ -332,6 +354,39 @@ std::string check_toml_bytes(std::string_view text) {
         }
         switch (in) {
             case In::Code:
+                // The parser asserts on a table header without a name and on a
+                // closing brace where an array expects a value, and reads
+                // undefined memory when a bare value runs on into a string (it
+                // reads the string's characters as the value's): none of them
+                // is TOML, and all are refused here.
+                if ((c == '"' || c == '\'') && (is_bare_char(prev) || bare))
+                    return at("a quote right after a number, date or name (a string stands on its own)");
+                if (c == ' ' || c == '\t' || c == '\r' || c == ',' || c == ']' || c == '}' || c == '#') bare = false;
+                else if (value && c != '"' && c != '\'' && c != '[' && c != '{' && c != '=') bare = true;
+                if (c == '}' && (open.empty() || open.back() != '{'))
+                    return at("a closing brace without an inline table to close");
+                if (c == '[' && !value && open.empty()) {
+                    size_t k = i + 1;
+                    if (k < text.size() && text[k] == '[') ++k;
+                    while (k < text.size() && (text[k] == ' ' || text[k] == '\t')) ++k;
+                    // (A byte that is no character of its own is refused below.)
+                    const unsigned char n = k < text.size() ? static_cast<unsigned char>(text[k]) : '\n';
+                    const bool names = (is_bare_char(char(n)) && n != '+' && n != ':') || n == '"' || n == '\'';
+                    if (!names && (n == '\n' || n == '\r' || (n >= 0x20 && n < 0x7F)))
+                        return at("a table header without a name");
+                } else if (c == '[' || c == '{') {
+                    open += static_cast<char>(c);
+                    value = c == '[';
+                } else if ((c == ']' || c == '}') && !open.empty() && open.back() == (c == ']' ? '[' : '{')) {
+                    open.pop_back();
+                    value = true;
+                } else if (c == '=') {
+                    value = true;
+                } else if (c == ',' && !open.empty() && open.back() == '{') {
+                    value = false;
+                }
+                if (c != ' ' && c != '\t') prev = static_cast<char>(c);
+                if (c == ' ' || c == '\t') prev = ' ';
                 if (c == '#') {
                     in = In::Comment;
                 } else if (triple(i, '"') || triple(i, '\'')) {

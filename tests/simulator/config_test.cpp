@@ -136,6 +136,11 @@ TEST(Config, BytesThatTomlNeverAllowsAreRefusedBeforeParsing) {
         {"[identity]\nos_version = \"\xC0\xAF\"\n", ":2: invalid UTF-8"},
         {"[identity]\nos_version = \"\xED\xA0\x80\"\n", ":2: invalid UTF-8"},
         {"# \xE2\x82\n", ":1: invalid UTF-8"},
+        // Where the parser itself fails: an assertion, and undefined behaviour.
+        {"[\n", ":1: a table header without a name"},
+        {"e=1\"\xD0\x96", ":1: a quote right after a number, date or name"},
+        {"e = [0[\"\xD0\x96\"]]\n", ":1: a quote right after a number, date or name"},
+        {"[a]\nb = [1,\n}]\n", ":3: a closing brace without an inline table to close"},
     };
     for (const Row& row : rows) {
         std::string error;

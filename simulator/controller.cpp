@@ -17,6 +17,7 @@
 #include "common/host_files.h"
 #include "common/syscalls.h"
 #include "simulator/factory.h"
+#include "simulator/flash_geometry.h"
 #include "simulator/name_fold.h"
 #include "simulator/paths.h"
 #include "simulator/text.h"
@@ -249,7 +250,7 @@ bool SimController::reset_flash(std::string* error) {
 }
 
 bool SimController::erase_registry_segment(int segment) {
-    if (segment < 0 || segment > 15 || !m_registry) return false;
+    if (segment < 0 || segment >= REGISTRY_SEGMENT_COUNT || !m_registry) return false;
     return m_registry->invalidate_saved();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/diagnostics.h"
+#include "device/device_library.h"
 #include "simulator/sim_controller.h"
 #include "simulator/text.h"
 
@@ -56,7 +57,15 @@ int SimDeviceLibrary::reboot() {
 
 int SimDeviceLibrary::FlashErase_Reg(int segment) {
     SimController* c = &m_c;
-    return logged(c, "FlashErase_Reg(" + std::to_string(segment) + ")", c->erase_registry_segment(segment) ? 1 : 0);
+    const bool ok = c->erase_registry_segment(segment);
+    // Why the registry area could not be erased, once for a run of calls
+    // that fail alike.
+    static std::string said;
+    const bool in_area = segment >= 0 && segment < REGISTRY_SEGMENT_COUNT;
+    const std::string why = ok || !in_area || !c->registry() ? "" : c->registry()->last_error();
+    if (!why.empty() && why != said) report(why);
+    said = why;
+    return logged(c, "FlashErase_Reg(" + std::to_string(segment) + ")", ok ? 1 : 0);
 }
 
 int SimDeviceLibrary::FlashErase_Img(int segment) {

@@ -190,8 +190,8 @@ int refuse(int error) {
 
 // A controller the operator may read but not write (one owned by another
 // user): every call that would change a file in it is refused, as the file
-// system refuses it. The controller still opens; the flush fails with its
-// box and the program still ends.
+// system refuses it. The controller still opens; a factory restore says that
+// it erased nothing, the flush fails with its box and the program still ends.
 TEST(ReadOnlyController, FailsTheFlushAndTheProgramStillEnds) {
     struct RealCallsAfterwards {
         ~RealCallsAfterwards() { sys::restore_all(); }
@@ -214,10 +214,18 @@ TEST(ReadOnlyController, FailsTheFlushAndTheProgramStillEnds) {
     });
     program.open();
     TestFrontend frontend;
-    frontend.answers = {IDYES, IDYES};
-    frontend.actions = {[] { cancel_sheet(); }};
+    frontend.answers = {IDYES, IDOK, IDOK, IDNO, IDYES, IDYES};
+    frontend.actions = {[] { click(IDC_FACTORY_RESTORE); }, [] { cancel_sheet(); }};
     EXPECT_EQ(program.run(frontend), 0);
-    EXPECT_EQ(frontend.boxes, (std::vector<std::string>{kSaveAsk, kProceed, kFlushFailed}));
+    const std::string factory = "Factory Registry Settings|";
+    EXPECT_EQ(frontend.boxes,
+              (std::vector<std::string>{
+                  factory + "It would recover all your settings to factory default settings, are you sure ?|4",
+                  factory + "It would take few seconds to recover, please wait !|0",
+                  "Recover to Factory Settings|the registry could not be erased: FlashErase_Reg failed for 16 of its "
+                  "16 segments|48",
+                  factory + "All settings you changed will take effect after system reboot, reboot now ?|36", kSaveAsk,
+                  kProceed, kFlushFailed}));
 }
 
 }  // namespace

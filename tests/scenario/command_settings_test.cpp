@@ -3,10 +3,14 @@
 // the saved registry, the device calls they make, and their bad input.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/scenario/harness.h"
 
 namespace orva::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::string kMode = "Drivers\\Display\\MQ200";
 const std::string kFtp = "Comm\\FTPD";
@@ -229,6 +233,24 @@ TEST(FactoryResetCommand, ErasesTheRegistryAreaAndNeverSavesTheOldRegistryBack) 
     EXPECT_EQ(c.log(), erases);
     EXPECT_EQ(c.reg_get(kFtp, "DefaultDir"), "REG_SZ 12 \"\\\\Temp\"");
     EXPECT_EQ(c.command({"factory-reset", "now"}).exit_code, 2);
+}
+
+// A registry area that cannot be erased (here: the saved copy's file cannot
+// be replaced) is said, and the command fails; the saved settings stay.
+TEST(FactoryResetCommand, AnEraseThatFailsIsSaidAndFailsTheCommand) {
+    TempController c;
+    ASSERT_EQ(c.command({"ftp-dir", "\\Windows"}).exit_code, 0);
+    fs::rename(c.dir() / "registry-saved.db", c.dir() / "kept.db");
+    fs::create_directory(c.dir() / "registry-saved.db");
+    RunResult r = c.command({"factory-reset"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("orva-utility: Recover to Factory Settings: the registry could not be erased: "
+                         "FlashErase_Reg failed for 16 of its 16 segments\n"),
+              std::string::npos)
+        << r.err;
+    fs::remove(c.dir() / "registry-saved.db");
+    fs::rename(c.dir() / "kept.db", c.dir() / "registry-saved.db");
+    EXPECT_EQ(c.saved_get(kFtp, "DefaultDir"), sz200("\\\\Windows"));
 }
 
 }  // namespace

@@ -28,6 +28,9 @@ std::string commands::autorun::check(const Options& options) {
     if (!options.args.empty() && !parse_int(options.args[0], 1, kRows, &row))
         return usage_of(options, "N must be a row from 1 to 10, not \"" + options.args[0] + "\"");
     if (options.args.size() == 2) {
+        // A line feed would be stored, and split the row when it is read back.
+        if (const std::string bad = unprintable_in("PATH", options.args[1]); !bad.empty())
+            return usage_of(options, bad);
         const size_t length = platform::to_utf16(options.args[1]).size();
         if (length > kMaxPath)
             return usage_of(options, "PATH is " + std::to_string(length) + " characters long; the page keeps at most " +

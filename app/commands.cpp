@@ -46,6 +46,38 @@ void plan_close(const Options& options, CommandFrontend& frontend, bool changes)
     frontend.close_with(changes && !options.has("--no-save"), options.has("--reboot"));
 }
 
+bool shown_values_readable(const Options& options, ctl::Controller& controller, CommandFrontend& frontend,
+                           const std::string& key, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        const ctl::RegResult r = controller.reg_get(key, name, nullptr);
+        if (r == ctl::RegResult::Ok) continue;
+        const std::string why = r == ctl::RegResult::NoKey ? "there is no such key"
+                                : r == ctl::RegResult::NoValue
+                                    ? "there is no such value"
+                                    : "the live registry cannot be read (see the warning above)";
+        frontend.fail(usage_of(options, key + " " + name + " cannot be read: " + why));
+        return false;
+    }
+    return true;
+}
+
+std::string unprintable_in(const std::string& what, const std::string& text) {
+    const std::u16string wide = platform::to_utf16(text);
+    for (size_t i = 0; i < wide.size(); ++i) {
+        const char16_t c = wide[i];
+        if (c >= 0x20 && c != 0x7F && !(c >= 0x80 && c < 0xA0)) continue;
+        char code[8];
+        std::snprintf(code, sizeof code, "U+%04X", unsigned(c));
+        const std::string name = c == u'\n'   ? "a line feed"
+                                 : c == u'\r' ? "a carriage return"
+                                 : c == u'\t' ? "a tab"
+                                              : "the control character";
+        return what + " holds " + name + " (" + code + ") at character " + std::to_string(i + 1) +
+               "; the page keeps a single line of printable text";
+    }
+    return "";
+}
+
 bool parse_int(const std::string& text, long lo, long hi, long* out) {
     long v = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/options.h"
 #include "controller/controller.h"
@@ -50,5 +51,14 @@ std::string check_saving(const Options& options, bool changes);
 void plan_close(const Options& options, CommandFrontend& frontend, bool changes);
 // A whole decimal number in [lo, hi], or false.
 bool parse_int(const std::string& text, long lo, long hi, long* out);
+// Whether the values of `key` that a page shows can be read from the live
+// registry. When one cannot (the live copy is unusable, the key or the value
+// is missing), the page shows a value it made up: the command fails (exit 1)
+// naming it, and prints nothing.
+bool shown_values_readable(const Options& options, ctl::Controller& controller, CommandFrontend& frontend,
+                           const std::string& key, const std::vector<std::string>& names);
+// Whether `text` is a single line of printable text, as every value the
+// pages keep is; "" when it is, else what is wrong, for a usage error.
+std::string unprintable_in(const std::string& what, const std::string& text);
 
 }  // namespace orva::app

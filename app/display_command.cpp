@@ -143,12 +143,16 @@ std::string commands::display::check(const Options& options) {
 
 bool commands::display::writes(const Options& options) { return !options.args.empty(); }
 
-int commands::display::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
+int commands::display::plan(const Options& options, ctl::Controller& controller, CommandFrontend& frontend) {
     if (!options.args.empty()) {
         const Mode mode = *parse_mode(options.args[0]);
         frontend.add_step([mode, &frontend] { apply(mode, frontend); });
     }
-    frontend.add_step([&frontend] { print_mode(frontend); });
+    frontend.add_step([&options, &controller, &frontend] {
+        if (shown_values_readable(options, controller, frontend, "Drivers\\Display\\MQ200",
+                                  {"CxScreen", "CyScreen", "Bpp", "Freq"}))
+            print_mode(frontend);
+    });
     plan_close(options, frontend, !options.args.empty());
     return 0;
 }

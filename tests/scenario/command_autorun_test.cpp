@@ -54,6 +54,11 @@ TEST(AutorunCommand, BadRowsAndPathsAreUsageErrors) {
         {{"three"}, "autorun: N must be a row from 1 to 10, not \"three\""},
         {{"3", "x", "y"}, "autorun: takes at most N and PATH"},
         {{"3", std::string(200, 'p')}, "autorun: PATH is 200 characters long; the page keeps at most 199"},
+        {{"3", "\\Windows\\a\nb.exe"},
+         "autorun: PATH holds a line feed (U+000A) at character 11; the page keeps a single line of printable text"},
+        {{"3", "a\x7F"},
+         "autorun: PATH holds the control character (U+007F) at character 2; the page keeps a single "
+         "line of printable text"},
         {{"--reboot"}, "autorun: --reboot needs a change to save; nothing offers a reboot here"},
     };
     for (const Row& row : rows) {

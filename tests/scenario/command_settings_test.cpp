@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "tests/scenario/harness.h"
+#include "tests/support/image_bytes.h"
 
 namespace orva::test {
 namespace {
@@ -174,6 +175,31 @@ TEST(DirectoryCommands, AMissingDirectoryIsTheBoxTextAndChangesNothing) {
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.err, "orva-utility: http-dir: PATH is 100 characters long; the page keeps at most 99\n");
     EXPECT_EQ(c.command({"ftp-dir", "a", "b"}).exit_code, 2);
+    r = c.command({"ftp-dir", "\\Temp\r\n"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err,
+              "orva-utility: ftp-dir: PATH holds a carriage return (U+000D) at character 6; the page keeps a "
+              "single line of printable text\n");
+}
+
+// A value the page could not read is never shown: the page would show one
+// it made up (0x0x0@0, an empty directory).
+TEST(SettingsCommands, AValueThatCannotBeReadIsNotShownAndFailsTheCommand) {
+    TempController c;
+    c.tool({"reg", "delete", "Comm\\FTPD", "DefaultDir"});
+    RunResult r = c.command({"ftp-dir"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "orva-utility: ftp-dir: Comm\\FTPD DefaultDir cannot be read: there is no such value\n");
+    write_host_file(c.dir() / "registry-live.db", "not a registry copy");
+    for (const char* command : {"display", "ftp-dir", "http-dir"}) {
+        r = c.command({command});
+        EXPECT_EQ(r.exit_code, 1) << command;
+        EXPECT_EQ(r.out, "") << command;
+        EXPECT_NE(r.err.find("cannot be read: the live registry cannot be read (see the warning above)\n"),
+                  std::string::npos)
+            << r.err;
+    }
 }
 
 TEST(SaveCommand, FlushesTheLiveRegistry) {

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -17,6 +16,7 @@
 #include "app/options.h"
 #include "app/session.h"
 #include "common/diagnostics.h"
+#include "common/host_files.h"
 #include "frontends/frontends.h"
 #include "frontends/script/script_frontend.h"
 
@@ -36,22 +36,12 @@ bool read_script(const std::string& path, std::vector<orva::script::Command>* co
         buf << std::cin.rdbuf();
         source = buf.str();
     } else {
-        std::ifstream in(path, std::ios::binary);
-        if (!in && errno == ENOENT && path.find('/') == std::string::npos) {
-            *error = "unknown command " + path + ", and no script file of that name (see --help)";
+        if (!orva::files::read_pieces(path, [&](std::string_view piece) { source.append(piece); })) {
+            if (errno == ENOENT && path.find('/') == std::string::npos)
+                *error = "unknown command " + path + ", and no script file of that name (see --help)";
+            else *error = "cannot read the script " + path + ": " + std::strerror(errno);
             return false;
         }
-        if (!in) {
-            *error = "cannot read the script " + path + ": " + std::strerror(errno);
-            return false;
-        }
-        std::ostringstream buf;
-        buf << in.rdbuf();
-        if (in.bad()) {
-            *error = "cannot read the script " + path;
-            return false;
-        }
-        source = buf.str();
     }
     if (orva::script::parse_script(source, commands, error)) return true;
     *error = path + ":" + *error;

@@ -98,6 +98,25 @@ bool remove_tree(const fs::path& path) {
     return ok;
 }
 
+bool read_pieces(const fs::path& file, const std::function<void(std::string_view)>& sink) {
+    const int fd = sys::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY, 0);
+    if (fd < 0) return false;
+    std::string buf(65536, '\0');
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = sys::read(fd, buf.data(), buf.size());
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        sink(std::string_view(buf.data(), static_cast<size_t>(n)));
+    }
+    const int err = errno;
+    sys::close(fd);
+    errno = err;
+    return ok;
+}
+
 bool add_mode(const fs::path& path, mode_t bits) {
     struct stat st {};
     if (sys::stat(path.c_str(), &st) != 0) return false;

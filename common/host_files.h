@@ -8,7 +8,9 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,12 @@ bool remove(const std::filesystem::path& path);
 // followed); a missing name is no failure. false with errno set, having
 // removed what it could.
 bool remove_tree(const std::filesystem::path& path);
+
+// Reads a whole file (a pipe too, to its end), handing each piece to `sink`
+// as it is read. false with errno set when it cannot be opened or read
+// (ENOENT when it is missing, EISDIR for a folder); the pieces handed until
+// then are all there was to read before the failure.
+bool read_pieces(const std::filesystem::path& file, const std::function<void(std::string_view)>& sink);
 
 // Adds permission bits to a file's mode. false with errno set.
 bool add_mode(const std::filesystem::path& path, mode_t bits);

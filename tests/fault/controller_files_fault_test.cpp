@@ -2,9 +2,10 @@
 // fault at each call it makes to open, make, rename or remove a file or a
 // folder in turn: making a controller, making a new flash, rewriting
 // factory.reg with a change of the factory registry, and placing a file in
-// fs/. Afterwards the controller is what it was or what the
-// work makes of it, the new state only when no failure was reported, and
-// never something in between that opens as if it were sound.
+// fs/. Afterwards the controller is what it was or what the work makes of
+// it, the new state only when no failure was reported, and never something
+// in between that opens as if it were sound. And the event log read with
+// each of its reads failing in turn: never printed in part as if whole.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "simulator/paths.h"
+#include "tools/orva-controller/cli.h"
 #include "tests/fault/fault_injector.h"
 #include "tests/fault/program_run.h"
 
@@ -163,6 +165,37 @@ TEST_P(ControllerFilesUnderFaults, LeaveTheOldStateOrTheNewOneAndSayWhenItFailed
         }
         EXPECT_GE(met, 2) << fault->name;  // placing a file: its new file and its rename
     }
+}
+
+TEST(LogUnderFaults, AReadThatFailsFailsTheCommand) {
+    ProgramRun program(kSegment);
+    program.open();
+    std::string whole;
+    for (int i = 0; i < 4000; ++i) {
+        const std::string line = "FlashErase_Img(" + std::to_string(i) + ") -> 1";
+        program.controller().event_log().append(line);
+        whole += line + "\n";
+    }
+    program.close();
+    const Fault reads{"EIO", EIO, {"open", "read"}};
+    FaultInjector injector;
+    injector.watch(sim::kEventLogFile);
+    int met = 0;
+    for (int nth = 1;; ++nth) {
+        std::ostringstream out, err;
+        injector.arm(reads, nth);
+        const int code = tool::run_controller_tool({"-C", program.dir().string(), "log"}, out, err);
+        injector.disarm();
+        if (!injector.fired()) {
+            EXPECT_EQ(code, 0) << err.str();
+            EXPECT_TRUE(out.str() == whole);
+            break;
+        }
+        EXPECT_EQ(code, 1) << "read " << nth << " failed (" << injector.hit() << ")";
+        EXPECT_NE(err.str().find("events.log: cannot be read: Input/output error"), std::string::npos) << err.str();
+        ++met;
+    }
+    EXPECT_GE(met, 3);  // the open and two reads at least
 }
 
 INSTANTIATE_TEST_SUITE_P(EachCall, ControllerFilesUnderFaults, ::testing::ValuesIn(kRows),

@@ -205,6 +205,18 @@ TEST_F(Tool, LogFlashAndReboot) {
               "FlashWriteString_Img(1, 0, 1000) -> 1\nreboot()\n");
     EXPECT_EQ(on({"log", "--clear"}).rc, 0);
     EXPECT_EQ(on({"log"}).out, "");
+
+    // A lost flash file is said by every flash command and made again only
+    // by flash reset, erased; the registry commands go on meanwhile.
+    std::filesystem::remove(ctl / "flash.img");
+    expect_error({"flash", "state"}, "flash.img: cannot open the flash file: No such file or directory");
+    EXPECT_EQ(on({"reg", "get", "Init", "Launch80"}).rc, 1);
+    EXPECT_FALSE(std::filesystem::exists(ctl / "flash.img"));
+    EXPECT_EQ(on({"flash", "reset"}).rc, 0);
+    Result state = on({"flash", "state"});
+    EXPECT_EQ(state.rc, 0);
+    EXPECT_EQ(state.out, "");
+    expect_error({"flash", "reset", "now"}, "flash needs read SEGMENT [COUNT] [--force], state or reset", 2);
 }
 
 TEST_F(Tool, FlashReadChecksSegmentAndCountAgainstTheFlash) {
@@ -342,12 +354,28 @@ TEST_F(Tool, RestoreRebuildsTheLiveOrSavedCopy) {
                                                {"reg", "restore", "--from", "live"},
                                                {"reg", "restore", "saved"},
                                                {"reg", "--saved", "restore", "--from", "saved"},
-                                               {"reg", "--factory", "restore", "--from", "saved"}}) {
+                                               {"reg", "--factory", "restore", "--from", "saved"},
+                                               {"reg", "--factory", "restore"},
+                                               {"reg", "restore", "--from-file"}}) {
         Result u = on(bad);
         EXPECT_NE(u.rc, 0) << bad.size();
         EXPECT_NE(u.err.find("see orva-controller --help"), std::string::npos) << u.err;
     }
     EXPECT_NE(run({"--help"}).out.find("reg --saved restore --from factory"), std::string::npos);
+
+    // factory.reg edited: named, and the factory copy kept until it is
+    // loaded on purpose; then written anew from the copy.
+    std::ofstream(ctl / sim::kFactoryFile, std::ios::app) << "[HKEY_LOCAL_MACHINE\\Added]\n";
+    r = on({"reg", "--factory", "get", "Added", ""});
+    EXPECT_NE(r.err.find("factory.reg: not what the factory copy was loaded from"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no key \"Added\""), std::string::npos) << r.err;
+    ASSERT_EQ(on({"reg", "--factory", "restore", "--from-file"}).rc, 0);
+    EXPECT_EQ(on({"reg", "--factory", "mkkey", "Added\\Below"}).err, "");
+    std::ofstream(ctl / sim::kFactoryFile, std::ios::trunc) << "damaged";
+    ASSERT_EQ(on({"reg", "--factory", "restore", "--to-file"}).rc, 0);
+    ok = on({"reg", "--factory", "export", "Added", "--utf8"});
+    EXPECT_EQ(ok.err, "");
+    EXPECT_NE(ok.out.find("Added\\Below"), std::string::npos);
 }
 
 TEST_F(Tool, InitAndHelp) {

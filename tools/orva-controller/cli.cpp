@@ -2,11 +2,13 @@
 // table of them and of the global options, and --help written from it.
 #include "tools/orva-controller/cli.h"
 
+#include <cerrno>
 #include <charconv>
-#include <fstream>
+#include <cstring>
 #include <memory>
 
 #include "common/help_text.h"
+#include "common/host_files.h"
 #include "simulator/flash_geometry.h"
 #include "simulator/paths.h"
 #include "simulator/reg_file.h"
@@ -46,9 +48,11 @@ constexpr const char* kHelpTail =
     "\n"
     "Each copy is a file of the controller directory (registry-live.db, registry-saved.db,\n"
     "registry-factory.db) checked when it is opened; a copy that fails its check is named on\n"
-    "standard error and the others stay usable. The factory copy follows factory.reg.\n";
+    "standard error and the others stay usable. So is factory.reg, against the factory copy;\n"
+    "either is rebuilt from the other only by reg --factory restore. A copy of another\n"
+    "controller, or a symbolic link, is refused like a damaged one.\n";
 
-constexpr const char* kFlashUsage = "flash needs read SEGMENT [COUNT] [--force] or state";
+constexpr const char* kFlashUsage = "flash needs read SEGMENT [COUNT] [--force], state or reset";
 
 std::optional<uint64_t> number(const std::string& s) {
     uint64_t v = 0;
@@ -359,15 +363,28 @@ public:
     }
 
     // reg [--saved] restore --from saved|factory: rebuilds the live copy (or
-    // the saved copy) from another one, whatever state it is in.
+    // the saved copy) from another one, whatever state it is in. reg
+    // --factory restore --from-file | --to-file: the factory copy from
+    // factory.reg, or factory.reg from the factory copy.
     int reg_restore(const Invocation& call) {
         const std::vector<Invocation::Item>& items = call.items;
+        if (hive_of(call) == Hive::Factory) {
+            if (items.size() != 1 || (items[0].option != "--from-file" && items[0].option != "--to-file"))
+                return usage("reg --factory restore needs --from-file or --to-file");
+            sim::RegistryStore& store = *m_controller->registry();
+            if (items[0].option == "--from-file") {
+                if (!store.load_factory_file()) return fail(store.last_error());
+                return 0;
+            }
+            if (!store.usable(Hive::Factory)) return unusable(Hive::Factory);
+            if (!store.write_factory_file()) return fail(store.last_error());
+            return 0;
+        }
         if (items.size() != 1 || items[0].option != "--from" ||
             (items[0].value != "saved" && items[0].value != "factory"))
             return usage("reg restore needs --from saved or --from factory");
         const Hive from = items[0].value == "saved" ? Hive::Saved : Hive::Factory;
         const Hive to = hive_of(call);
-        if (to == Hive::Factory) return usage("the factory copy is not restored: it is rebuilt from factory.reg");
         if (to == from) return usage("reg --saved restore takes --from factory");
         sim::RegistryStore& store = *m_controller->registry();
         if (!store.usable(from)) return unusable(from);
@@ -391,21 +408,24 @@ public:
             if (!log.clear()) return fail(log.file().string() + ": cannot be cleared");
             return 0;
         }
-        // An empty or missing log prints nothing and is no failure (inserting
-        // an empty stream buffer would mark the output as failed).
-        std::ifstream in(log.file(), std::ios::binary);
-        if (in && in.peek() != std::ifstream::traits_type::eof()) m_out << in.rdbuf();
+        // A missing log prints nothing and is no failure; a log that cannot
+        // be read whole is one.
+        const bool read = files::read_pieces(log.file(), [&](std::string_view piece) {
+            m_out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        });
+        if (!read && errno != ENOENT) return fail(log.file().string() + ": cannot be read: " + std::strerror(errno));
         return 0;
     }
 
-    // Before any flash command: a flash to work on.
-    int flash_ready(const Invocation&) {
+    // Before a flash command but reset: a flash to work on.
+    int flash_ready() {
         if (!m_controller->flash()) return fail(m_controller->flash_error());
         return 0;
     }
 
     int flash_state(const Invocation& call) {
         if (!call.family.empty() || !call.items.empty()) return usage(kFlashUsage);
+        if (int code = flash_ready()) return code;
         sim::NorFlash& flash = *m_controller->flash();
         for (auto [segment, bytes] : flash.programmed_segments()) m_out << segment << " " << bytes << "\n";
         if (!flash.last_error().empty()) return fail(flash.last_error());
@@ -413,6 +433,7 @@ public:
     }
 
     int flash_read(const Invocation& call) {
+        if (int code = flash_ready()) return code;
         sim::NorFlash& flash = *m_controller->flash();
         const bool force = call.count("--force") > 0;
         const std::vector<std::string> args = call.args();
@@ -443,6 +464,15 @@ public:
             if (!flash.read(first + static_cast<int64_t>(k), buf)) return fail(flash.last_error());
             m_out.write(reinterpret_cast<const char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
         }
+        return 0;
+    }
+
+    // A new flash, erased throughout, in place of the one there (missing,
+    // damaged or sound); the registry is left alone.
+    int flash_reset(const Invocation& call) {
+        if (!call.family.empty() || !call.items.empty()) return usage(kFlashUsage);
+        std::string error;
+        if (!m_controller->reset_flash(&error)) return fail(error);
         return 0;
     }
 
@@ -590,8 +620,13 @@ const std::vector<ToolCommand>& tool_commands() {
         {.words = "reg restore",
          .help = {{"reg restore --from saved|factory",
                    "rebuilds the live copy from the saved copy or the factory registry"},
-                  {"reg --saved restore --from factory", "rebuilds the saved copy from the factory registry"}},
-         .options = {{.name = "--from", .value = "COPY", .complete = "saved factory"}},
+                  {"reg --saved restore --from factory", "rebuilds the saved copy from the factory registry"},
+                  {"reg --factory restore --from-file|--to-file",
+                   "loads the factory copy from factory.reg, or writes factory.reg\n"
+                   "anew from the factory copy, when the two disagree"}},
+         .options = {{.name = "--from", .value = "COPY", .complete = "saved factory"},
+                     {.name = "--from-file"},
+                     {.name = "--to-file"}},
          .run = &ToolRun::reg_restore},
         {.words = "log",
          .help = {{"log [--clear]", "the event log of device library calls"},
@@ -602,11 +637,7 @@ const std::vector<ToolCommand>& tool_commands() {
          .lock = std::nullopt,
          .writes_with = "--clear",
          .run = &ToolRun::log},
-        {.words = "flash",
-         .options = {flag_force},
-         .run = &ToolRun::flash_ready,
-         .missing = kFlashUsage,
-         .unknown = kFlashUsage},
+        {.words = "flash", .options = {flag_force}, .missing = kFlashUsage, .unknown = kFlashUsage},
         {.words = "flash read",
          .help = {{"flash read SEGMENT [COUNT] [--force]",
                    "raw bytes of COUNT image segments (default 1) to stdout;\n"
@@ -618,6 +649,11 @@ const std::vector<ToolCommand>& tool_commands() {
          .help = {{"flash state", "segments that are not erased: SEGMENT BYTES-NOT-0xFF"}},
          .lock = lock::Use::Read,
          .run = &ToolRun::flash_state},
+        {.words = "flash reset",
+         .help = {{"flash reset",
+                   "a new flash, erased throughout, in place of the one there (missing,\n"
+                   "damaged or sound); the registry is left alone"}},
+         .run = &ToolRun::flash_reset},
         {.words = "reboot",
          .help = {{"reboot", "what a restart does to the registry, without a program to end"}},
          .run = &ToolRun::reboot},

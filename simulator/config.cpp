@@ -408,6 +408,20 @@ std::string check_toml_bytes(std::string_view text) {
             case In::MultiBasic:
             case In::MultiLiteral: {
                 const char quote = in == In::MultiBasic ? '"' : '\'';
+                if (in == In::MultiBasic && c == '\\') {
+                    // A backslash that ends a line: the parser skips the
+                    // white space after it, and reads undefined memory when
+                    // it meets a non-ASCII character there.
+                    size_t k = i + 1;
+                    while (k < text.size() && (text[k] == ' ' || text[k] == '\t' || text[k] == '\r')) ++k;
+                    if (k < text.size() && text[k] == '\n') {
+                        while (k < text.size() &&
+                               (text[k] == ' ' || text[k] == '\t' || text[k] == '\r' || text[k] == '\n'))
+                            ++k;
+                        if (k < text.size() && static_cast<unsigned char>(text[k]) >= 0x80)
+                            return at("a non-ASCII character right after a backslash that ends a line");
+                    }
+                }
                 if (in == In::MultiBasic && c == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
                     ++i;
                 } else if (triple(i, quote)) {

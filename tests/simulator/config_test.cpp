@@ -140,6 +140,7 @@ TEST(Config, BytesThatTomlNeverAllowsAreRefusedBeforeParsing) {
         {"[\n", ":1: a table header without a name"},
         {"e=1\"\xD0\x96", ":1: a quote right after a number, date or name"},
         {"e = [0[\"\xD0\x96\"]]\n", ":1: a quote right after a number, date or name"},
+        {"e = \"\"\"a\\\n  \xEF\xBB\xBF\xD0\x96\"\"\"\n", ":1: a non-ASCII character right after a backslash"},
         {"[a]\nb = [1,\n}]\n", ":3: a closing brace without an inline table to close"},
     };
     for (const Row& row : rows) {

@@ -3,6 +3,8 @@
 // progress on standard error, the checks made before the page is opened
 // (checksum, size, where IMAGE is), and every failure with what it leaves in
 // flash.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -88,20 +90,36 @@ TEST(UpdateCommand, TakesAHostPathInsideFsAndAChecksum) {
     EXPECT_EQ(r.err, "");
 }
 
-// The page itself refuses an image that does not fit, before it erases
-// anything: its two boxes are the command's failure.
-TEST(UpdateCommand, AnImageLargerThanTheImageAreaFailsWithThePagesBoxesAndErasesNothing) {
+// The page itself refuses an image that does not fit, an empty one and one
+// that is not a regular file (a FIFO nobody writes to, read even with
+// --sha256), before it erases anything: its two boxes are the command's
+// failure.
+TEST(UpdateCommand, AnImageThePageRefusesFailsWithItsBoxesAndErasesNothing) {
     TempController c;
     write_host_file(c.fs() / "Temp" / "big.bin", "");
     fs::resize_file(c.fs() / "Temp" / "big.bin", 112 * k256K + 1);
-    RunResult r = c.command({"update", "\\temp\\BIG.BIN"});
-    EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              "orva-utility: Write File to Flash: Image file is larger than flash\n"
-              "orva-utility: OS image update: FlashWriteFile failed\n");
-    for (const std::string& line : c.log()) EXPECT_EQ(line.find("FlashErase"), std::string::npos) << line;
-    EXPECT_TRUE(flash_state(c).empty());
+    write_host_file(c.fs() / "Temp" / "empty.bin", "");
+    ASSERT_EQ(::mkfifo((c.fs() / "Temp" / "fifo").c_str(), 0644), 0);
+    const std::string failed = "orva-utility: OS image update: FlashWriteFile failed\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string err;
+    } rows[] = {
+        {{"\\temp\\BIG.BIN"}, "orva-utility: Write File to Flash: Image file is larger than flash\n" + failed},
+        {{"\\Temp\\empty.bin"}, "orva-utility: Write File to Flash: \\Temp\\empty.bin: the file is empty\n" + failed},
+        {{"\\Temp\\fifo"}, "orva-utility: Write File to Flash: \\Temp\\fifo: not a regular file\n" + failed},
+        {{"\\Temp\\fifo", "--sha256", std::string(64, '0')}, "orva-utility: \\Temp\\fifo: not a regular file\n"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"update"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        RunResult r = c.command(args);
+        EXPECT_EQ(r.exit_code, 1) << row.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, row.err);
+        for (const std::string& line : c.log()) EXPECT_EQ(line.find("FlashErase"), std::string::npos) << line;
+        EXPECT_TRUE(flash_state(c).empty());
+    }
 }
 
 TEST(UpdateCommand, ChecksBeforeThePageOpensLeaveTheFlashUntouched) {

@@ -32,7 +32,14 @@ public:
         std::vector<char*> argv;
         for (std::string& a : m_argv) argv.push_back(a.data());
         argv.push_back(nullptr);
-        EXPECT_EQ(posix_spawnp(&m_pid, "flock", nullptr, nullptr, argv.data(), environ), 0);
+        // flock runs sleep as its child: in a group of their own, both end
+        // together, and no sleep outlives the test holding its output open.
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attr, 0);
+        EXPECT_EQ(posix_spawnp(&m_pid, "flock", nullptr, &attr, argv.data(), environ), 0);
+        posix_spawnattr_destroy(&attr);
         for (int i = 0; i < 500 && lock::holders(m_file).empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -47,7 +54,7 @@ public:
     pid_t pid() const { return m_pid; }
     void kill() {
         if (m_pid <= 0) return;
-        ::kill(m_pid, SIGKILL);
+        ::kill(-m_pid, SIGKILL);
         waitpid(m_pid, nullptr, 0);
         m_pid = 0;
     }

@@ -8,6 +8,7 @@ set -euo pipefail
 # dpkg-dev and file let cpack work out the package's dependencies; man-db,
 # lintian and desktop-file-utils check what is installed.
 # Fuzzing: clang with its sanitizer and libFuzzer runtimes (scripts/fuzz.sh).
+# Style: clang-format checks the sources' layout (scripts/check-format.sh).
 # Web frontend: Boost (Beast, Asio; headers only) and nlohmann-json build it;
 # its tests drive Debian's chromium through chromium-driver and
 # python3-selenium, and use the openssl command.
@@ -15,7 +16,7 @@ packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 libtomlplusplus-dev l
           libgtest-dev googletest libssl-dev xvfb xauth tmux util-linux procps time
           fonts-liberation2 fonts-dejavu-core
           scdoc dpkg-dev file man-db lintian desktop-file-utils
-          clang libclang-rt-14-dev
+          clang libclang-rt-14-dev clang-format
           libboost-dev nlohmann-json3-dev openssl chromium chromium-driver python3-selenium)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and
-# runs every test. Installs what it needs on a bare Debian 12 machine.
+# Checks the sources' format, builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs every test. Installs what it needs on a
+# bare Debian 12 machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # How long it took (and the build's part), at the end and on a failure alike.
@@ -16,6 +17,7 @@ report_time() {
 }
 trap report_time EXIT
 scripts/install-deps.sh
+scripts/check-format.sh
 build=build-test
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DORVA_SANITIZE=ON >/dev/null
 cmake --build "$build" -j2

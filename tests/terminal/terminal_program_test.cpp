@@ -30,16 +30,19 @@ protected:
         m_root = tmpl;
         m_dir = m_root / "controller";
         int rc = 0;
-        std::string out = shell(shell_quoted(kBin + "/orva-controller") + " init " + shell_quoted(m_dir.string()) + " 2>&1", &rc);
+        std::string out =
+            shell(shell_quoted(kBin + "/orva-controller") + " init " + shell_quoted(m_dir.string()) + " 2>&1", &rc);
         ASSERT_EQ(rc, 0) << out;
     }
     void TearDown() override { fs::remove_all(m_root); }
 
     std::string program() const {
-        return shell_quoted(kBin + "/orva-utility") + " --frontend terminal --controller " + shell_quoted(m_dir.string());
+        return shell_quoted(kBin + "/orva-utility") + " --frontend terminal --controller " +
+               shell_quoted(m_dir.string());
     }
     std::string tool(const std::string& args) const {
-        return shell(shell_quoted(kBin + "/orva-controller") + " -C " + shell_quoted(m_dir.string()) + " " + args + " 2>&1");
+        return shell(shell_quoted(kBin + "/orva-controller") + " -C " + shell_quoted(m_dir.string()) + " " + args +
+                     " 2>&1");
     }
     void put_image(size_t bytes) const {
         fs::create_directories(m_dir / "fs" / "Storage Card");

@@ -1,6 +1,5 @@
 // The serial port against real pseudo-terminals: exclusive opening, the line
-// settings, the read and write time-outs, the bytes as sent; the simulated
-// module; and the slot module query on a controller.
+// settings, the read and write time-outs, the bytes as sent.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -13,25 +12,17 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 
-#include "pages/sysinfo/sysinfo.h"
 #include "platform/handles.h"
 #include "platform/serial_port.h"
-#include "simulator/module.h"
-#include "simulator/sim_controller.h"
+#include "tests/platform/serial_port_io.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace orva::test;
 using orva::platform::open_serial_device;
-
-long elapsed_ms(Clock::time_point since) {
-    return long(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
 
 // A pseudo-terminal whose master side the test plays.
 struct Pty {
@@ -64,22 +55,6 @@ struct Pty {
         return got;
     }
 };
-
-HANDLE open_port(const std::string& path) { return open_serial_device(path, GENERIC_READ | GENERIC_WRITE, 0); }
-
-void set_timeouts(HANDLE port, DWORD interval, DWORD multiplier, DWORD constant) {
-    COMMTIMEOUTS t{interval, multiplier, constant, 10, 1000};
-    ASSERT_TRUE(SetCommTimeouts(port, &t));
-}
-
-std::string read_port(HANDLE port, DWORD size, BOOL* ok = nullptr) {
-    std::string buf(size, '\0');
-    DWORD got = 12345;
-    BOOL r = ReadFile(port, buf.data(), size, &got, nullptr);
-    if (ok) *ok = r;
-    buf.resize(got);
-    return buf;
-}
 
 // ------------------------------------------------------------------ opening
 
@@ -360,154 +335,6 @@ TEST(SerialTimeouts, AHungUpDeviceEndsTheReadWithAnError) {
     EXPECT_FALSE(ok);
     EXPECT_LE(elapsed_ms(start), 200);
     CloseHandle(port);
-}
-
-// ------------------------------------------------------------------ the simulated module
-
-std::string ask_module(const std::string& path, int wait_ms = 100) {
-    HANDLE port = open_port(path);
-    if (port == INVALID_HANDLE_VALUE) return "<no port>";
-    COMMTIMEOUTS t{20, 0, DWORD(wait_ms), 10, 1000};
-    SetCommTimeouts(port, &t);
-    DWORD written = 0;
-    WriteFile(port, "$00M\r", 5, &written, nullptr);
-    std::string got = read_port(port, 32);
-    CloseHandle(port);
-    return got;
-}
-
-TEST(SimulatedModule, AnswersTheNameRequestAsConfigured) {
-    struct Row {
-        orva::sim::ModuleConfig config;
-        std::string expect;
-    };
-    const Row rows[] = {
-        {{"OR5DI", std::nullopt, 0, false}, "!00OR5DI\r"},
-        {{"AB   ", std::nullopt, 0, false}, "!00AB   \r"},
-        {{"OR5DI", std::string("!00A\0CDE\r", 9), 0, false}, std::string("!00A\0CDE\r", 9)},
-        {{"OR5DI", std::string("?00OR5DI\r"), 0, false}, "?00OR5DI\r"},
-        {{"OR5DI", std::nullopt, 0, true}, ""},
-    };
-    for (const Row& row : rows) {
-        std::string error;
-        auto module = orva::sim::SimulatedModule::start(row.config, &error);
-        ASSERT_TRUE(module) << error;
-        EXPECT_EQ(ask_module(module->slave_path()), row.expect);
-        EXPECT_EQ(module->requests(), 1);
-    }
-}
-
-TEST(SimulatedModule, AnswersOnlyAWholeRequestLineAndAfterItsDelay) {
-    std::string error;
-    auto module = orva::sim::SimulatedModule::start({"OR5DI", std::nullopt, 60, false}, &error);
-    ASSERT_TRUE(module) << error;
-    HANDLE port = open_port(module->slave_path());
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    set_timeouts(port, 0, 0, 40);
-    DWORD written = 0;
-    WriteFile(port, "x$00M\r$01M\r$0", 13, &written, nullptr);
-    EXPECT_EQ(read_port(port, 9), "");
-    WriteFile(port, "0M\r", 3, &written, nullptr);
-    set_timeouts(port, 20, 0, 30);
-    EXPECT_EQ(read_port(port, 9), "") << "answered before its delay";
-    set_timeouts(port, 20, 0, 200);
-    auto start = Clock::now();
-    EXPECT_EQ(read_port(port, 9), "!00OR5DI\r");
-    EXPECT_LE(elapsed_ms(start), 100);
-    EXPECT_EQ(module->requests(), 1);
-    CloseHandle(port);
-}
-
-// ------------------------------------------------------------------ the slot module query
-
-// A controller in a temporary directory made current, with COM0 mapped to
-// `com0` (or left unmapped when empty).
-class QueryController {
-public:
-    explicit QueryController(const std::string& com0) {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("orva-serial-" + std::to_string(::getpid()) + "-" + std::to_string(++s_count));
-        std::string error;
-        EXPECT_TRUE(orva::sim::init_controller(m_dir, 262144, true, &error)) << error;
-        std::ifstream in(m_dir / "controller.toml");
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        auto at = text.find("COM0 = \"module\"");
-        text.replace(at, std::strlen("COM0 = \"module\""), com0.empty() ? std::string() : "COM0 = \"" + com0 + "\"");
-        std::ofstream(m_dir / "controller.toml") << text;
-        m_controller = orva::sim::SimController::open_dir(m_dir, &error);
-        EXPECT_TRUE(m_controller) << error;
-        orva::sim::set_current(m_controller.get());
-    }
-    ~QueryController() {
-        orva::sim::set_current(nullptr);
-        m_controller->close();
-        m_controller.reset();
-        std::filesystem::remove_all(m_dir);
-    }
-    std::vector<std::string> log() {
-        std::ifstream in(m_dir / orva::sim::kEventLogFile);
-        std::vector<std::string> lines;
-        for (std::string l; std::getline(in, l);) lines.push_back(l);
-        return lines;
-    }
-
-private:
-    static inline int s_count = 0;
-    std::filesystem::path m_dir;
-    std::unique_ptr<orva::sim::SimController> m_controller;
-};
-
-TEST(SlotQuery, SwitchesTheLowEightBitsOfTheSlotAndReadsTheName) {
-    std::string error;
-    auto module = orva::sim::SimulatedModule::start({"XY123", std::nullopt, 0, false}, &error);
-    ASSERT_TRUE(module) << error;
-    QueryController c(module->slave_path());
-    char name[8];
-    std::memset(name, '#', sizeof name);
-    QuerySlotModuleName(257, name);
-    EXPECT_STREQ(name, "XY123");
-    EXPECT_EQ(name[6], '#') << "wrote past the six bytes";
-    auto log = c.log();
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_NE(log[0].find("ChangeSlotToVex(1)"), std::string::npos) << log[0];
-    EXPECT_EQ(module->requests(), 1);
-    EXPECT_EQ(orva::platform::open_handle_count(), 0u);
-}
-
-TEST(SlotQuery, HearsAModuleThatAnswersWithinTheBoundedWait) {
-    std::string error;
-    auto module = orva::sim::SimulatedModule::start({"SLOW1", std::nullopt, 40, false}, &error);
-    ASSERT_TRUE(module) << error;
-    QueryController c(module->slave_path());
-    char name[8];
-    QuerySlotModuleName(1, name);
-    EXPECT_STREQ(name, "SLOW1");
-}
-
-TEST(SlotQuery, AnUnopenablePortStillSwitchesTheSlotOnceAndGivesSpaces) {
-    for (const std::string& com0 : {std::string("/nonexistent/tty0"), std::string()}) {
-        QueryController c(com0);
-        char name[8];
-        QuerySlotModuleName(1, name);
-        EXPECT_STREQ(name, "     ");
-        auto log = c.log();
-        ASSERT_EQ(log.size(), 1u) << com0;
-        EXPECT_NE(log[0].find("ChangeSlotToVex(1)"), std::string::npos);
-    }
-}
-
-TEST(SlotQuery, ASilentModuleCostsTheBoundedWaitOnly) {
-    std::string error;
-    auto module = orva::sim::SimulatedModule::start({"OR5DI", std::nullopt, 0, true}, &error);
-    ASSERT_TRUE(module) << error;
-    QueryController c(module->slave_path());
-    char name[8];
-    auto start = Clock::now();
-    QuerySlotModuleName(1, name);
-    long ms = elapsed_ms(start);
-    EXPECT_STREQ(name, "     ");
-    EXPECT_GE(ms, 95);
-    EXPECT_LE(ms, 250);
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/utsname.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,7 +38,10 @@
 #include <vector>
 
 // X(name, result, (parameters), (arguments), policy): every entry of the
-// table; policy is retry (EINTR is retried) or once.
+// table; policy is retry (EINTR is retried), once, or guarded: made once,
+// and in a build that has its tests (ORVA_REFUSE_REBOOT) the real call is
+// never made: it fails with EPERM and says so on standard error, so that no
+// test can restart the machine it runs on.
 #define ORVA_SYSCALLS(X)                                                                                         \
     /* files */                                                                                                  \
     X(open, int, (const char* path, int flags, mode_t mode), (path, flags, mode), retry)                         \
@@ -90,7 +94,11 @@
     X(fork, pid_t, (), (), retry)                                                                                \
     X(waitpid, pid_t, (pid_t pid, int* status, int options), (pid, status, options), retry)                      \
     X(send, ssize_t, (int fd, const void* buf, size_t n, int flags), (fd, buf, n, flags), retry)                 \
-    X(kill, int, (pid_t pid, int sig), (pid, sig), retry)
+    X(kill, int, (pid_t pid, int sig), (pid, sig), retry)                                                        \
+    /* the board: identity, and the restart */                                                                   \
+    X(uname, int, (struct utsname * info), (info), retry)                                                        \
+    X(sync, void, (), (), once)                                                                                  \
+    X(reboot, int, (int cmd), (cmd), guarded)
 
 namespace orva::sys {
 
@@ -153,6 +161,10 @@ auto retry(Call call) {
 // A call made once, whatever it gives.
 template <class Call>
 auto once(Call call) {
+    return call();
+}
+template <class Call>
+auto guarded(Call call) {
     return call();
 }
 }  // namespace detail

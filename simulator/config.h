@@ -49,8 +49,4 @@ std::optional<ControllerConfig> load_config(const std::filesystem::path& file, s
 // size (the image area is 14 MiB on 128 KiB flash, 28 MiB on 256 KiB flash).
 std::string default_config_text(uint32_t segment_size);
 
-// The first byte of a TOML text that no TOML document may hold where it
-// stands: "LINE: what" on the first one, "" when there is none.
-std::string check_toml_bytes(std::string_view text);
-
 }  // namespace orva::sim

@@ -11,6 +11,7 @@
 #include "simulator/event_log.h"
 #include "simulator/flash.h"
 #include "simulator/registry_store.h"
+#include "simulator/whole_file.h"
 
 namespace orva::sim {
 
@@ -124,17 +125,5 @@ private:
     EventLog m_debug_log;
     int64_t m_serial_failures_left = 0;
 };
-
-// Writes `text` to `file` through a temporary file renamed over it, synced.
-bool write_file_atomically(const std::filesystem::path& file, const std::string& text, std::string* error);
-
-// The most read_whole_file reads unless told otherwise.
-inline constexpr size_t kMaxFileSize = size_t(64) << 20;
-
-// Reads a whole file of at most `limit` bytes. false with "FILE: reason" on
-// failure; a directory, a device or a socket is refused without reading, and
-// so is anything longer than the limit (reading stops there).
-bool read_whole_file(const std::filesystem::path& file, std::string& out, std::string* error,
-                     size_t limit = kMaxFileSize);
 
 }  // namespace orva::sim

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "simulator/config.h"
+#include "simulator/toml_check.h"
 #include "temp_dir.h"
 
 namespace orva::sim {

@@ -35,22 +35,16 @@ std::string lower(std::string text) {
 }
 
 // IMAGE as the page takes it: a controller path as given, or the controller
-// path of a host file inside fs/. nullopt when it is neither.
-std::optional<std::string> controller_path(const std::string& image, const fs::path& fs_root) {
+// path of a host file in one of the controller's folders. nullopt when it is
+// neither.
+std::optional<std::string> controller_path(const std::string& image, const ctl::Controller& controller) {
     if (!image.empty() && image[0] == '\\') return image;
     std::error_code ec;
-    const fs::path root = fs::weakly_canonical(fs_root, ec);
-    if (ec) return std::nullopt;
     const fs::path file = fs::weakly_canonical(fs::absolute(image, ec), ec);
     if (ec) return std::nullopt;
-    const fs::path relative = file.lexically_relative(root);
-    if (relative.empty() || relative == "." || *relative.begin() == "..") return std::nullopt;
-    std::string out;
-    for (const fs::path& part : relative) {
-        if (part.string().find('\\') != std::string::npos) return std::nullopt;
-        out += "\\" + part.string();
-    }
-    return out;
+    auto path = controller.controller_path_of(file);
+    if (!path || *path == "\\") return std::nullopt;
+    return path;
 }
 
 }  // namespace
@@ -72,7 +66,7 @@ int commands::update::plan(const Options& options, ctl::Controller& controller, 
         std::fprintf(stderr, "orva-utility: %s\n", what.c_str());
         return code;
     };
-    auto path = controller_path(image, controller.fs_root());
+    auto path = controller_path(image, controller);
     if (!path)
         return fail(
             usage_of(options, "IMAGE " + image + " is neither a controller path such as \\Temp\\nk.bin nor a file in " +

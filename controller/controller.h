@@ -90,6 +90,11 @@ public:
     virtual ResolvedPath resolve_path(std::string_view controller_path) = 0;
     // The root of the controller's file system (fs/).
     virtual std::filesystem::path fs_root() const = 0;
+    // The controller path ("\Storage Card\nk.bin") of a host file or
+    // folder in the controller's file system, as resolve_path() gives them
+    // or made canonical; nullopt when it lies in none of the controller's
+    // folders. The default spells it below fs_root().
+    virtual std::optional<std::string> controller_path_of(const std::filesystem::path& host) const;
     // Writes `text` as the file at a controller path, never outside fs/ and
     // replacing the file whole (see write_controller_file in paths.h). false
     // and a message naming the path otherwise.
@@ -131,5 +136,18 @@ Controller* current();
 void set_reboot_handler(std::function<void()> handler);
 // The handler installed with set_reboot_handler (empty when none).
 const std::function<void()>& reboot_handler();
+
+// How a backend tells the operator why it refused a device call (a device
+// that may not be erased, say): the program installs a message box here.
+// Without a handler the text goes to standard error.
+void set_notice_handler(std::function<void(const std::string& caption, const std::string& text)> handler);
+void notice(const std::string& caption, const std::string& text);
+
+// `host` spelled as a controller path below `root` ("\" for the root
+// itself), compared as written and then with `root` made canonical (`host`
+// is taken as given: a path the resolver built, or one the caller made
+// canonical); nullopt when it is not below `root` or a name holds a
+// backslash.
+std::optional<std::string> controller_path_below(const std::filesystem::path& root, const std::filesystem::path& host);
 
 }  // namespace orva::ctl

@@ -1,5 +1,8 @@
-// The current controller and the program's reboot handler.
+// The current controller, the program's reboot and notice handlers, and
+// controller paths spelled below a host folder.
 #include "controller/controller.h"
+
+#include <cstdio>
 
 namespace orva::ctl {
 
@@ -7,6 +10,7 @@ namespace {
 
 Controller* g_current = nullptr;
 std::function<void()> g_reboot_handler;
+std::function<void(const std::string&, const std::string&)> g_notice_handler;
 
 }  // namespace
 
@@ -15,5 +19,39 @@ Controller* current() { return g_current; }
 
 void set_reboot_handler(std::function<void()> handler) { g_reboot_handler = std::move(handler); }
 const std::function<void()>& reboot_handler() { return g_reboot_handler; }
+
+void set_notice_handler(std::function<void(const std::string&, const std::string&)> handler) {
+    g_notice_handler = std::move(handler);
+}
+
+void notice(const std::string& caption, const std::string& text) {
+    if (g_notice_handler) g_notice_handler(caption, text);
+    else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+std::optional<std::string> controller_path_below(const std::filesystem::path& root, const std::filesystem::path& host) {
+    namespace fs = std::filesystem;
+    auto spell = [&](const fs::path& from) -> std::optional<std::string> {
+        const fs::path relative = host.lexically_relative(from);
+        if (relative.empty() || *relative.begin() == "..") return std::nullopt;
+        std::string out;
+        for (const fs::path& part : relative) {
+            const std::string name = part.string();
+            if (name.empty() || name == ".") continue;
+            if (name.find('\\') != std::string::npos) return std::nullopt;
+            out += "\\" + name;
+        }
+        return out.empty() ? std::string("\\") : out;
+    };
+    if (auto out = spell(root)) return out;
+    std::error_code ec;
+    const fs::path canonical = fs::weakly_canonical(root, ec);
+    if (ec || canonical == root) return std::nullopt;
+    return spell(canonical);
+}
+
+std::optional<std::string> Controller::controller_path_of(const std::filesystem::path& host) const {
+    return controller_path_below(fs_root(), host);
+}
 
 }  // namespace orva::ctl

@@ -15,18 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// "\" and the names of `host` below `root`, as they are stored.
-std::u16string controller_spelling(const fs::path& root, const fs::path& host) {
-    std::u16string out;
-    for (const fs::path& part : host.lexically_relative(root)) {
-        const std::string name = part.string();
-        if (name.empty() || name == ".") continue;
-        out += u'\\';
-        out += to_utf16(name);
-    }
-    return out.empty() ? u"\\" : out;
-}
-
 }  // namespace
 
 ControllerFile resolve_controller_path(std::u16string_view path) {
@@ -45,7 +33,7 @@ ControllerFile resolve_controller_path(std::u16string_view path) {
     }
     out.status = resolved.exists ? ControllerFile::Status::Found : ControllerFile::Status::Missing;
     out.host = resolved.host;
-    out.path = controller_spelling(controller->fs_root(), resolved.host);
+    out.path = platform::to_utf16(controller->controller_path_of(resolved.host).value_or("\\"));
     out.folder = resolved.exists && files::is_directory(resolved.host);
     return out;
 }

@@ -78,6 +78,14 @@ orva_layer(frontend_command FOLDERS frontends/command SEES frontends/command ${O
 orva_layer(frontends FOLDERS frontends SEES ${ORVA_FRONTEND_INTERFACE})
 orva_layer(simulator FOLDERS simulator SEES simulator controller common device/device_library.h
            TOOLKITS sqlite toml)
+# The Linux board the program runs on: a second backend of the seam, with
+# the simulator's pieces it shares (the checked registry files, .reg text,
+# the resolver of controller paths, the event log, TOML checks).
+orva_layer(board FOLDERS board
+           SEES board controller common simulator/controller.h simulator/registry_store.h
+                simulator/registry_copy.h simulator/reg_file.h simulator/event_log.h simulator/text.h
+                simulator/toml_check.h simulator/whole_file.h simulator/factory.h simulator/paths.h
+           TOOLKITS sqlite toml)
 orva_layer(tools FOLDERS tools SEES tools simulator controller common device/device_library.h)
 orva_layer(packaging FOLDERS packaging SEES packaging TOOLKITS qt)
 # The program's wiring: its own files, the seam and the backends that
@@ -85,7 +93,7 @@ orva_layer(packaging FOLDERS packaging SEES packaging TOOLKITS qt)
 # frontends it installs; never the application's folders (it reaches WinMain
 # and the resources through the platform) nor the toolkits themselves.
 orva_layer(app FOLDERS app
-           SEES app controller simulator common device/device_library.h platform/frontend.h platform/window_model.h platform/wince.h
+           SEES app controller simulator board common device/device_library.h platform/frontend.h platform/window_model.h platform/wince.h
                 platform/text.h platform/operator.h platform/module.h platform/handles.h platform/debug_output.h
                 resources/resource.h frontends/frontends.h frontends/command frontends/script
            TOOLKITS openssl)

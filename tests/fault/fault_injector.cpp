@@ -103,6 +103,10 @@ struct Hook;
 
 template <auto Member, class R, class... A>
 struct Hook<Member, R (*)(A...)> {
+    // What the entry held when the injector came: the real call, or a
+    // test's double of the device that it stands in front of.
+    static inline R (*s_below)(A...) = nullptr;
+
     static R call(A... a) {
         auto& entry = sys::table().*Member;
         std::tuple<A...> args{a...};
@@ -115,7 +119,7 @@ struct Hook<Member, R (*)(A...)> {
         };
         if (g_state.interrupting.load()) {
             if (kClose || !t_interrupted) {
-                if (kClose) std::apply(entry.real, args);
+                if (kClose) std::apply(s_below, args);
                 else t_interrupted = true;
                 ++g_state.interruptions;
                 errno = EINTR;
@@ -131,7 +135,7 @@ struct Hook<Member, R (*)(A...)> {
                 g_state.fired = true;
                 g_state.hit = std::string(entry.name) + " " + file;
                 if (fault.error != 0) {
-                    if constexpr (kClose) std::apply(entry.real, args);
+                    if constexpr (kClose) std::apply(s_below, args);
                     errno = fault.error;
                     return failed();
                 }
@@ -141,7 +145,7 @@ struct Hook<Member, R (*)(A...)> {
                 }
             }
         }
-        return std::apply(entry.real, args);
+        return std::apply(s_below, args);
     }
 };
 
@@ -149,7 +153,15 @@ template <auto Member>
 void install() {
     auto& entry = sys::table().*Member;
     using F = std::remove_const_t<decltype(entry.real)>;
+    Hook<Member, F>::s_below = entry.get();
     entry.set(&Hook<Member, F>::call);
+}
+
+template <auto Member>
+void uninstall() {
+    auto& entry = sys::table().*Member;
+    using F = std::remove_const_t<decltype(entry.real)>;
+    entry.set(Hook<Member, F>::s_below);
 }
 
 Fault make_fault(std::string name, int error, std::set<std::string> calls) {
@@ -192,7 +204,9 @@ FaultInjector::FaultInjector() {
 }
 
 FaultInjector::~FaultInjector() {
-    sys::restore_all();
+#define ORVA_UNINSTALL_HOOK(call, result, params, args, policy) uninstall<&Table::call>();
+    ORVA_SYSCALLS(ORVA_UNINSTALL_HOOK)
+#undef ORVA_UNINSTALL_HOOK
     disarm();
     g_state.interrupting = false;
     g_installed = false;

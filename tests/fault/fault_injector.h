@@ -1,6 +1,7 @@
 // Faults injected into real system calls through the system call table. An
 // injector puts its own function in every entry of the table while it lives;
-// disarmed, each passes the call on to the real one. Armed with a fault and a
+// disarmed, each passes the call on to what the entry held before (the real
+// call, or a test's double of a device). Armed with a fault and a
 // number N, the Nth call that the fault can hit (counted on the arming
 // thread, among the calls to the files watched) fails with the fault's errno
 // or moves only part of its bytes, and nothing else is touched. A campaign
@@ -31,7 +32,7 @@ const Fault& short_transfer();
 class FaultInjector {
 public:
     FaultInjector();
-    ~FaultInjector();  // puts every real call back
+    ~FaultInjector();  // puts back what every entry held before
     FaultInjector(const FaultInjector&) = delete;
     FaultInjector& operator=(const FaultInjector&) = delete;
 

@@ -46,6 +46,11 @@ private:
     std::unique_ptr<sim::SimController> m_controller;
 };
 
+// Runs WinMain on the current controller until the program ends, the
+// operator's actions and the box answers taken from `frontend`; WinMain's
+// result. A reboot fails the test.
+int run_winmain(TestFrontend& frontend);
+
 // One operation of the program repeated with a fault at each call it can hit
 // in turn (N = 1, 2, ...), all in one run of the program, until the
 // operation meets no fault.
@@ -62,6 +67,8 @@ struct FaultCampaign {
 // with Cancel on the sheet and No to the exit prompt. With ORVA_FAULT_TRACE
 // set, each operation's fault and last box are printed.
 int run_fault_campaign(ProgramRun& program, FaultInjector& injector, const Fault& fault, const FaultCampaign& c);
+// The same on whatever controller is current.
+int run_fault_campaign(FaultInjector& injector, const Fault& fault, const FaultCampaign& c);
 
 // What the operator does on the page the sheet shows.
 void select_tab(int index);

@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <vector>
 
+#include "board/board_controller.h"
 #include "common/diagnostics.h"
 #include "platform/handles.h"
 #include "platform/module.h"
+#include "platform/text.h"
 #include "platform/window_model.h"
 #include "simulator/factory.h"
 #include "simulator/sim_controller.h"
@@ -33,6 +35,32 @@ void print_held() {
     g_held.clear();
 }
 
+// Prints the controller's warnings, makes it current and shows its notices
+// as message boxes.
+void make_current(ctl::Controller& controller) {
+    for (const std::string& warning : controller.warnings())
+        std::fprintf(stderr, "orva-utility: warning: %s\n", warning.c_str());
+    for (const std::string& problem : controller.registry_problems())
+        std::fprintf(stderr, "orva-utility: warning: %s\n", problem.c_str());
+    ctl::set_current(&controller);
+    g_open = &controller;
+    ctl::set_notice_handler([](const std::string& caption, const std::string& text) {
+        MessageBoxW(nullptr, platform::to_utf16(text).c_str(), platform::to_utf16(caption).c_str(), MB_ICONEXCLAMATION);
+    });
+    // The registry viewer that the program may start runs the orva-controller
+    // installed beside it.
+    sim::export_controller_tool();
+}
+
+// Takes `place` for `use`; false, with the message and the exit code, when
+// it cannot be had.
+bool take_lock(const ctl::LockPlace& place, lock::Use use, const Access& access, std::string* error, int* code) {
+    lock::UseLock::Failure failure{};
+    g_lock = lock::UseLock::take(place.file, place.name, use, access.wait, error, &failure);
+    if (!g_lock && failure == lock::UseLock::Failure::InUse) *code = 1;
+    return g_lock != nullptr;
+}
+
 }  // namespace
 
 std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string>& dir, const Access& access,
@@ -45,14 +73,8 @@ std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string
     // whichever program comes first; the others find it made.
     const bool first_use = !dir && !fs::exists(path, ec);
     if (first_use) fs::create_directories(path, ec);
-    const ctl::LockPlace place = sim::lock_place(path);
-    lock::UseLock::Failure failure{};
-    g_lock = lock::UseLock::take(place.file, place.name, first_use ? lock::Use::Write : access.use, access.wait, error,
-                                 &failure);
-    if (!g_lock) {
-        if (failure == lock::UseLock::Failure::InUse) *code = 1;
+    if (!take_lock(sim::lock_place(path), first_use ? lock::Use::Write : access.use, access, error, code))
         return nullptr;
-    }
     if (first_use && !fs::exists(path / sim::kConfigFile, ec)) {
         std::string why;
         if (!sim::init_controller(path, sim::kDefaultSegmentSize, false, &why)) {
@@ -66,21 +88,44 @@ std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string
         g_lock.reset();
         return nullptr;
     }
-    for (const std::string& warning : controller->warnings())
-        std::fprintf(stderr, "orva-utility: warning: %s\n", warning.c_str());
-    for (const std::string& problem : controller->registry_problems())
-        std::fprintf(stderr, "orva-utility: warning: %s\n", problem.c_str());
-    ctl::set_current(controller.get());
-    g_open = controller.get();
-    // The registry viewer that the program may start runs the orva-controller
-    // installed beside it.
-    sim::export_controller_tool();
+    make_current(*controller);
     return controller;
+}
+
+std::unique_ptr<ctl::Controller> open_board(const std::string& file, const Access& access, std::string* error,
+                                            int* code) {
+    namespace fs = std::filesystem;
+    *code = 2;
+    std::error_code ec;
+    const fs::path path = fs::absolute(file.empty() ? board::kDefaultBoardFile : file, ec);
+    // The lock lives in the state directory that board.toml names; the board
+    // is opened (its state made on first use) only once it is had.
+    auto cfg = board::load_board_config(path, error);
+    if (!cfg) return nullptr;
+    fs::create_directories(cfg->state_dir, ec);
+    if (!take_lock(board::lock_place(*cfg), board::opening_writes(*cfg) ? lock::Use::Write : access.use, access, error,
+                   code))
+        return nullptr;
+    std::unique_ptr<ctl::Controller> controller = board::BoardController::open(path, error);
+    if (!controller) {
+        g_lock.reset();
+        return nullptr;
+    }
+    ::setenv("ORVA_BOARD", path.c_str(), 1);
+    make_current(*controller);
+    return controller;
+}
+
+std::unique_ptr<ctl::Controller> open_chosen(const std::optional<std::string>& dir,
+                                             const std::optional<std::string>& board, const Access& access,
+                                             std::string* error, int* code) {
+    return board ? open_board(*board, access, error, code) : open_controller(dir, access, error, code);
 }
 
 void close_controller(std::unique_ptr<ctl::Controller>& controller) {
     if (!controller) return;
     controller->close();
+    ctl::set_notice_handler(nullptr);
     if (ctl::current() == controller.get()) ctl::set_current(nullptr);
     if (g_open == controller.get()) g_open = nullptr;
     controller.reset();

@@ -34,6 +34,20 @@ struct Access {
 std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string>& dir, const Access& access,
                                                  std::string* error, int* code);
 
+// Opens the Linux board this program runs on, as board.toml describes it
+// (`file`, or /etc/orva-utility/board.toml when it is empty), the same way:
+// its lock (in its state directory) taken for `access`, current for the
+// device library, its warnings on standard error. The programs it starts
+// find the board in $ORVA_BOARD.
+std::unique_ptr<ctl::Controller> open_board(const std::string& file, const Access& access, std::string* error,
+                                            int* code);
+
+// The board when --board was given (`board`), else the simulated controller
+// (`dir`, as --controller gives it).
+std::unique_ptr<ctl::Controller> open_chosen(const std::optional<std::string>& dir,
+                                             const std::optional<std::string>& board, const Access& access,
+                                             std::string* error, int* code);
+
 // Closes the controller that open_controller opened, cleanly, forgets it and
 // releases its lock.
 void close_controller(std::unique_ptr<ctl::Controller>& controller);

@@ -53,6 +53,17 @@ std::string current_boot_id(const BoardConfig& cfg) {
     return text.substr(0, text.find('\n'));
 }
 
+ctl::LockPlace lock_place(const BoardConfig& cfg) { return {cfg.state_dir / kLockFile, "board " + cfg.file.string()}; }
+
+bool opening_writes(const BoardConfig& cfg) {
+    std::error_code ec;
+    if (!fs::exists(cfg.state_dir / sim::kLiveCopyFile, ec) || !fs::exists(cfg.files_root(), ec)) return true;
+    const std::string boot = current_boot_id(cfg);
+    std::string last;
+    return !boot.empty() &&
+           !(sim::read_whole_file(cfg.state_dir / kBootFile, last, nullptr, 4096) && last == boot + "\n");
+}
+
 BoardController::BoardController(BoardConfig cfg)
     : m_cfg(std::move(cfg)),
       m_device(*this),

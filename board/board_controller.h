@@ -25,6 +25,8 @@ inline constexpr const char* kEventLogFile = "events.log";
 inline constexpr const char* kDebugLogFile = "debug.log";
 // The boot the live registry was loaded in (/proc/sys/kernel/random/boot_id).
 inline constexpr const char* kBootFile = "boot-id";
+// The lock that keeps the board to one writer at a time (common/use_lock.h).
+inline constexpr const char* kLockFile = "board.lock";
 
 class BoardController;
 
@@ -140,5 +142,12 @@ private:
 // The boot this machine is in ("" when unknown): the kernel's random boot
 // id, below the identity root.
 std::string current_boot_id(const BoardConfig& cfg);
+
+// The board's lock: board.lock in its state directory, named "board FILE".
+ctl::LockPlace lock_place(const BoardConfig& cfg);
+// Whether opening the board changes its state: its first use makes it, and
+// the first opening after the machine started again reloads the live
+// registry. Such an opening needs the board alone.
+bool opening_writes(const BoardConfig& cfg);
 
 }  // namespace orva::board

@@ -12,12 +12,16 @@ set -euo pipefail
 # Web frontend: Boost (Beast, Asio; headers only) and nlohmann-json build it;
 # its tests drive Debian's chromium through chromium-driver and
 # python3-selenium, and use the openssl command.
+# Board backend: its tests attach loop devices (util-linux's losetup), make
+# and mount a filesystem on one (e2fsprogs' mkfs.ext2, mount) and check the
+# generator's units with systemd-analyze (systemd).
 packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 libtomlplusplus-dev libncurses-dev qt6-base-dev
           libgtest-dev googletest libssl-dev xvfb xauth tmux util-linux procps time
           fonts-liberation2 fonts-dejavu-core
           scdoc dpkg-dev file man-db lintian desktop-file-utils
           clang libclang-rt-14-dev clang-format
-          libboost-dev nlohmann-json3-dev openssl chromium chromium-driver python3-selenium)
+          libboost-dev nlohmann-json3-dev openssl chromium chromium-driver python3-selenium
+          e2fsprogs mount systemd)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -15,12 +15,18 @@ installed_files() {
     printf '%s\n' \
         bin/orva-controller \
         bin/orva-utility \
+        lib/systemd/system-generators/orva-autorun-generator \
         share/applications/orva-utility.desktop \
         share/bash-completion/completions/orva-controller \
         share/bash-completion/completions/orva-utility \
+        share/doc/orva-utility/examples/apply.d/lighttpd-document-root \
+        share/doc/orva-utility/examples/apply.d/vsftpd-anon-root \
+        share/doc/orva-utility/examples/apply.d/weston-output-mode \
+        share/doc/orva-utility/examples/board.toml \
         share/icons/hicolor/16x16/apps/orva-utility.png \
         share/icons/hicolor/32x32/apps/orva-utility.png \
         share/man/man1/orva-controller.1 \
         share/man/man1/orva-utility.1 \
+        share/man/man5/orva-board.toml.5 \
         share/man/man5/orva-controller.toml.5 | sort
 }

@@ -24,7 +24,7 @@ for program in orva-utility orva-controller; do
     if readelf -d "$prefix/bin/$program" | grep -E 'RPATH|RUNPATH'; then fail "$program has a library path"; fi
 done
 
-for page in man1/orva-utility.1 man1/orva-controller.1 man5/orva-controller.toml.5; do
+for page in man1/orva-utility.1 man1/orva-controller.1 man5/orva-controller.toml.5 man5/orva-board.toml.5; do
     warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man --warnings $page: $warnings"
 done

@@ -52,6 +52,9 @@ private:
     // flash size, as the update page makes them) or, outside one, before an
     // image segment is erased. A refusal is told to the operator once.
     bool update_allowed(bool starting);
+    // Whether an erase or a write must be checked first: outside an update,
+    // or once its pass has ended and the device was let go.
+    bool needs_check();
     // Ends the update under way, if any: its writes made durable and read
     // back, the device let go.
     void end_update();

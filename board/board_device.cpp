@@ -57,6 +57,12 @@ bool BoardDeviceLibrary::update_allowed(bool starting) {
     return true;
 }
 
+bool BoardDeviceLibrary::needs_check() {
+    if (m_update == Update::Refused) return false;
+    ImageArea* area = m_c.area();
+    return m_update == Update::None || (area && !area->claimed());
+}
+
 void BoardDeviceLibrary::end_update() {
     if (m_update == Update::None) return;
     m_update = Update::None;
@@ -103,7 +109,7 @@ int BoardDeviceLibrary::FlashErase_Reg(int segment) {
 int BoardDeviceLibrary::FlashErase_Img(int segment) {
     called("FlashErase_Img");
     const std::string call = "FlashErase_Img(" + std::to_string(segment) + ")";
-    if (m_update == Update::None) update_allowed(false);
+    if (needs_check()) update_allowed(false);
     ImageArea* area = m_c.area();
     if (!area) say_once(m_c.flash_error());
     bool ok = area && m_update == Update::Allowed && area->erase(segment);
@@ -115,7 +121,7 @@ int BoardDeviceLibrary::FlashWriteString_Img(int segment, uint32_t offset, const
     called("FlashWriteString_Img");
     const std::string call = "FlashWriteString_Img(" + std::to_string(segment) + ", " + std::to_string(offset) + ", " +
                              std::to_string(count) + ")";
-    if (m_update == Update::None) update_allowed(false);
+    if (needs_check()) update_allowed(false);
     ImageArea* area = m_c.area();
     if (!area) say_once(m_c.flash_error());
     const bool ok = area && m_update == Update::Allowed && area->program(segment, offset, data, count);

@@ -144,8 +144,13 @@ bool ImageArea::program(int64_t segment, uint32_t offset, const uint8_t* data, u
     const bool holds_data = std::memcmp(bytes + offset, data, count) == 0;
     if (!write_segment(index, bytes, offset, offset + count)) return false;
     m_pending.push_back({index, segment_digest(bytes, m_segment_size)});
-    // The pass is over when every segment it erased is programmed.
+    // The pass is over when every segment it erased is programmed: the
+    // device is let go once it is read back.
     if ((m_erased.empty() || !erased) && !settle()) return false;
+    if (erased && m_erased.empty() && m_claimed) {
+        unclaim();
+        m_claimed = false;
+    }
     if (!holds_data)
         return fail("segment " + std::to_string(segment) + " was not erased: a 1 cannot be written over a 0");
     return true;

@@ -50,6 +50,9 @@ public:
     // nullopt. Once it may, the device stays claimed until end_update():
     // nothing can mount it meanwhile.
     std::optional<std::string> claim_for_update();
+    // Whether the device is claimed for an update now: from claim_for_update
+    // until the pass's last segment is written and read back, or end_update.
+    bool claimed() const { return m_claimed; }
     // Starts a new write pass: what the last one wrote is made durable first.
     bool begin_update();
     // Ends the pass (as begin_update) and lets the device go.

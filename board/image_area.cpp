@@ -134,14 +134,18 @@ bool ImageArea::program(int64_t segment, uint32_t offset, const uint8_t* data, u
     if (m_erase_failed.count(segment))
         return fail("segment " + std::to_string(segment) + " could not be erased, and is not written");
     const bool erased = m_erased.erase(segment) == 1;
+    bool holds_data = true;
     if (erased) {
-        std::memset(bytes, 0xFF, m_segment_size);
+        // An erased segment: the data, and 0xFF around it.
+        std::memset(bytes, 0xFF, offset);
+        std::memcpy(bytes + offset, data, count);
+        std::memset(bytes + offset + count, 0xFF, m_segment_size - offset - count);
     } else {
         // Over data, as on NOR flash: each bit can only go from 1 to 0.
         if (!read_segment(index, bytes)) return false;
+        for (uint32_t i = 0; i < count; ++i) bytes[offset + i] &= data[i];
+        holds_data = std::memcmp(bytes + offset, data, count) == 0;
     }
-    for (uint32_t i = 0; i < count; ++i) bytes[offset + i] &= data[i];
-    const bool holds_data = std::memcmp(bytes + offset, data, count) == 0;
     if (!write_segment(index, bytes, offset, offset + count)) return false;
     m_pending.push_back({index, segment_digest(bytes, m_segment_size)});
     // The pass is over when every segment it erased is programmed: the

@@ -28,7 +28,7 @@ const char* const kBoardViewer =
     "# sets to the one installed beside it, else the one on PATH; the board is\n"
     "# $ORVA_BOARD, which orva-utility sets to the board.toml it runs on.\n"
     "tool=${ORVA_CONTROLLER_TOOL:-orva-controller}\n"
-    "exec \"$tool\" --board \"${ORVA_BOARD:-/etc/orva-utility/board.toml}\" reg export --to-fs "
+    "exec \"$tool\" --board=\"${ORVA_BOARD:-/etc/orva-utility/board.toml}\" reg export --to-fs "
     "'\\Temp\\RegView.txt'\n";
 
 // The factory folders and files, in a root that does not exist yet.

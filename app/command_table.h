@@ -13,6 +13,7 @@ enum class OptionKind {
     Required,  // the next word, or after "=" in the same one
     NonEmpty,  // as Required, and not ""
     Optional,  // only after "=": "--name=VALUE"; "--name" alone has none
+    TomlFile,  // as Optional, and also the next word when it ends in ".toml"
 };
 
 // Where an option may stand.

@@ -102,7 +102,7 @@ int run_command(const Options& options) {
 
     const Access access{command.writes(options) ? lock::Use::Write : lock::Use::Read, options.wait()};
     int failed = 2;
-    auto controller = open_controller(options.value("--controller"), access, &error, &failed);
+    auto controller = open_chosen(options.value("--controller"), options.value("--board"), access, &error, &failed);
     if (!controller) {
         usage(error);
         return failed;

@@ -38,7 +38,7 @@ std::string case_item(const std::string& pattern, std::string_view what, bool th
 std::string value_items(const CommandTable& table, bool optional) {
     std::string out;
     for (const OptionSpec& option : table.options)
-        if (option.kind != Flag && (option.kind == Optional) == optional)
+        if (option.kind != Flag && (option.kind == Optional || option.kind == TomlFile) == optional)
             out += case_item(join(spellings(option), " | "), option.complete, true);
     return out;
 }
@@ -104,6 +104,10 @@ std::string bash_completion(const CommandTable& table) {
         case $word in
 )";
     if (!valued.empty()) out += "        " + join(valued, " | ") + ") [[ ${COMP_WORDS[i+1]} == = ]] || ((i++)) ;;\n";
+    std::vector<std::string> toml;
+    for (const OptionSpec& option : table.options)
+        if (option.kind == TomlFile) toml.push_back(option.name);
+    if (!toml.empty()) out += "        " + join(toml, " | ") + ") [[ ${COMP_WORDS[i+1]} == *.toml ]] && ((i++)) ;;\n";
     out += R"(        =) ((i++)) ;;
         -*) ;;
         *)

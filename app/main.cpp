@@ -91,8 +91,8 @@ int main(int argc, char** argv) {
     // Every frontend lets the operator change the controller: it is had
     // alone for the whole run.
     int failed = 2;
-    auto controller = orva::app::open_controller(options.value("--controller"),
-                                                 {orva::lock::Use::Write, options.wait()}, &error, &failed);
+    auto controller = orva::app::open_chosen(options.value("--controller"), options.value("--board"),
+                                             {orva::lock::Use::Write, options.wait()}, &error, &failed);
     if (!controller) return usage_error(error, failed);
 
     std::unique_ptr<orva::platform::Frontend> frontend;

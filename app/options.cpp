@@ -120,7 +120,10 @@ std::optional<Options> parse_options(const std::vector<std::string>& argv, std::
         Spelled s = spelled_option(table, a);
         if (!s.option) return bad("unknown option " + a + " (see --help)");
         const OptionSpec& option = *s.option;
-        if (option.kind != Flag && option.kind != Optional && !s.value) {
+        if (option.kind == TomlFile && !s.value && i + 1 < argv.size() && argv[i + 1].size() > 5 &&
+            argv[i + 1].compare(argv[i + 1].size() - 5, 5, ".toml") == 0)
+            s.value = argv[++i];
+        if (option.kind != Flag && option.kind != Optional && option.kind != TomlFile && !s.value) {
             if (i + 1 >= argv.size()) return bad(s.name + " needs " + option.needs);
             s.value = argv[++i];
         }
@@ -130,6 +133,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& argv, std::
     auto given = [&](const char* name) { return o.given.count(name) > 0; };
     if (given("--help") || given("--version")) return o;
 
+    if (given("--board") && given("--controller"))
+        return bad("--board and --controller each choose the controller: give one");
     // The web frontend's options need it, and its certificate and key go together.
     const auto frontend = o.given.find("--frontend");
     for (const char* name : {"--listen", "--tls-cert", "--tls-key"})
@@ -176,9 +181,10 @@ namespace {
 
 // --help's parts around what the table gives.
 constexpr const char* kHelpHead =
-    "usage: orva-utility [-C DIR] COMMAND [ARGS] [--no-save] [--reboot]\n"
-    "       orva-utility [-C DIR] [--frontend qt|terminal|script] [--trace] [SCRIPT]\n"
-    "       orva-utility [-C DIR] --frontend web [--listen ADDR:PORT] [--tls-cert FILE --tls-key FILE]\n"
+    "usage: orva-utility [-C DIR | --board [FILE]] COMMAND [ARGS] [--no-save] [--reboot]\n"
+    "       orva-utility [-C DIR | --board [FILE]] [--frontend qt|terminal|script] [--trace] [SCRIPT]\n"
+    "       orva-utility [-C DIR | --board [FILE]] --frontend web [--listen ADDR:PORT]\n"
+    "                    [--tls-cert FILE --tls-key FILE]\n"
     "\n"
     "Without a command the program opens its window: Qt on a display, else ncurses in a\n"
     "terminal; with SCRIPT ('-' for standard input) the script frontend runs it.\n"
@@ -214,6 +220,7 @@ constexpr const char* kHelpTail =
 // " DIR" after an option's name, or "[=FILE]" for a value it may go without.
 std::string value_heading(const OptionSpec& option) {
     if (!option.value) return "";
+    if (option.kind == TomlFile) return std::string(" [") + option.value + "]";
     return option.kind == Optional ? std::string("[=") + option.value + "]" : std::string(" ") + option.value;
 }
 

@@ -24,7 +24,7 @@ constexpr OptionSpec kOptions[] = {
     {"--dir", "-D", "DIR", Required, "a directory", Everywhere, "<dir>", "the directory"},
     {"--mode", nullptr, "NAME", NonEmpty, "a mode", Program, "fast slow", "the mode"},
     {"--trace", nullptr, nullptr, Flag, "", Program, "", "traces"},
-    {"--board", nullptr, "FILE", Optional, "", Everywhere, "<file>", "the board"},
+    {"--board", nullptr, "FILE", TomlFile, "", Everywhere, "<file>", "the board"},
     {"--json", nullptr, nullptr, Flag, "", Listed, "", nullptr},
     {"--quiet", nullptr, nullptr, Flag, "", Commands, "", "says less"},
 };
@@ -46,6 +46,8 @@ TEST(CommandTable, ParsesByTheRows) {
         {{"registry", "set", "--", "-k", "--quiet"}, "registry set|-k --quiet|"},
         {{"--board", "show"}, "show||--board="},
         {{"--board=b.toml", "script"}, "|script|--board=b.toml"},
+        {{"--board", "b.toml", "show"}, "show||--board=b.toml"},
+        {{"--board", "script"}, "|script|--board="},
         {{"--mode", "fast", "--trace", "script"}, "|script|--mode=fast --trace="},
         {{"-D"}, "error: -D needs a directory"},
         {{"--mode="}, "error: --mode needs a mode"},
@@ -76,7 +78,7 @@ TEST(CommandTable, HelpHasAnEntryForEachCommandAndOption) {
     for (const char* entry :
          {"\n  show [KEY] [--json]     shows\n", "\n  registry get KEY [--json]\n                          gets\n",
           "\n  --quiet                 says less\n", "\n  -D DIR, --dir DIR       the directory\n",
-          "\n  --board[=FILE]          the board\n"})
+          "\n  --board [FILE]          the board\n"})
         EXPECT_NE(help.find(entry), std::string::npos) << entry << "\n" << help;
 }
 
@@ -114,6 +116,7 @@ TEST(CommandTable, CompletionFollowsTheRows) {
         {{"registry", ""}, "get set"},
         {{"registry", "get", "-"}, "--board --dir --json --quiet -D"},
         {{"-D", "x", "show", "--"}, "--board --dir --json"},
+        {{"--board", "b.toml", "show", "--"}, "--board --dir --json"},
         {{"script.txt", "--"}, "--board --dir --mode --trace"},
         {{"--mode", ""}, "fast slow"},
         {{"--mode", "=", "s"}, "slow"},

@@ -86,7 +86,7 @@ orva_layer(board FOLDERS board
                 simulator/registry_copy.h simulator/reg_file.h simulator/event_log.h simulator/text.h
                 simulator/toml_check.h simulator/whole_file.h simulator/factory.h simulator/paths.h
            TOOLKITS sqlite toml)
-orva_layer(tools FOLDERS tools SEES tools simulator controller common device/device_library.h)
+orva_layer(tools FOLDERS tools SEES tools simulator board controller common device/device_library.h)
 orva_layer(packaging FOLDERS packaging SEES packaging TOOLKITS qt)
 # The program's wiring: its own files, the seam and the backends that
 # implement it, the platform's frontend interface and session calls, and the

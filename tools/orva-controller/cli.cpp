@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "board/board_controller.h"
 #include "common/help_text.h"
 #include "common/host_files.h"
 #include "simulator/flash_geometry.h"
@@ -26,12 +27,16 @@ namespace {
 
 // --help around the commands' entries.
 constexpr const char* kHelpHead =
-    "usage: orva-controller [-C DIR | --controller DIR] [--wait SECONDS] COMMAND ...\n"
+    "usage: orva-controller [-C DIR | --controller DIR | --board [FILE]] [--wait SECONDS] COMMAND ...\n"
     "       orva-controller --help | --version\n"
     "\n"
     "Prepares and inspects a simulated controller (default directory: $ORVA_CONTROLLER,\n"
-    "else $XDG_STATE_HOME/orva-utility/controller, else ~/.local/state/orva-utility/controller).\n"
-    "-C DIR and --controller DIR may stand anywhere on the line; \"--\" ends the options.\n"
+    "else $XDG_STATE_HOME/orva-utility/controller, else ~/.local/state/orva-utility/controller),\n"
+    "or with --board the Linux board this program runs on, described by FILE (default\n"
+    "/etc/orva-utility/board.toml; FILE is the next word when it ends in .toml, else\n"
+    "--board=FILE): reg, log, flash and reboot act on its state directory and its flash.\n"
+    "-C DIR, --controller DIR and --board may stand anywhere on the line; \"--\" ends the\n"
+    "options.\n"
     "A command that changes the controller has it alone; one that reads it (reg get, reg\n"
     "export to standard output, log, flash read and state) shares it with other readers.\n"
     "--wait SECONDS: how long to wait for a controller that another program has (default\n"
@@ -115,7 +120,7 @@ public:
 
     int main(const std::vector<std::string>& all) {
         // The global options may stand anywhere before "--".
-        std::optional<std::filesystem::path> dir;
+        std::optional<std::filesystem::path> dir, board;
         std::vector<std::string> args;
         bool options = true;
         for (size_t i = 0; i < all.size(); ++i) {
@@ -142,21 +147,29 @@ public:
                 m_out << "orva-controller " ORVA_VERSION "\n";
                 return 0;
             }
+            if (!value && option->toml) {
+                const std::string next = i + 1 < all.size() ? all[i + 1] : "";
+                value = next.size() > 5 && next.compare(next.size() - 5, 5, ".toml") == 0 ? all[++i] : "";
+            }
             if (!value) {
                 if (i + 1 >= all.size()) return usage(a + " needs " + option->needs);
                 value = all[++i];
             }
             if (option->name == "--controller") dir = *value;
+            if (option->name == "--board") board = value->empty() ? board::kDefaultBoardFile : *value;
             if (option->name == "--wait") {
                 auto w = lock::parse_wait(*value);
                 if (!w) return usage("--wait needs a number of seconds, not \"" + *value + "\"");
                 m_wait = *w;
             }
         }
+        if (dir && board) return usage("--board and --controller each choose the controller: give one");
         if (args.empty()) return usage("no command given");
         if (!args[0].empty() && args[0][0] == '-' && args[0] != "-") return usage("unknown option " + args[0]);
         const ToolCommand* command = command_of(args[0]);
         if (!command) return usage("unknown command " + args[0]);
+        if (board && !command->controller)
+            return usage(args[0] + " makes a simulated controller; a board's state is made when it is first used");
         const ToolCommand* family = nullptr;
         Invocation call;
         size_t next = 1;
@@ -179,7 +192,9 @@ public:
             ++next;
         }
         call.items = items_of(args, next, command->options);
-        if (command->controller)
+        if (command->controller && board)
+            if (int code = open_board(*board, *command, call)) return code;
+        if (command->controller && !board)
             if (int code = open(dir ? *dir : sim::default_controller_dir(), *command, call)) return code;
         if (family && family->run)
             if (int code = (this->*family->run)(call)) return code;
@@ -223,7 +238,7 @@ public:
 
     int reg_get(const Invocation& call) {
         const Hive hive = hive_of(call);
-        sim::RegistryStore& store = *m_controller->registry();
+        sim::RegistryStore& store = *registry();
         if (!store.usable(hive)) return unusable(hive);
         const std::vector<std::string> args = call.args();
         if (args.size() != 2) return usage("reg get needs KEY VALUE");
@@ -243,7 +258,7 @@ public:
 
     int reg_set(const Invocation& call) {
         const Hive hive = hive_of(call);
-        sim::RegistryStore& store = *m_controller->registry();
+        sim::RegistryStore& store = *registry();
         if (!store.usable(hive)) return unusable(hive);
         std::optional<uint64_t> size;
         std::vector<std::string> pos;
@@ -274,7 +289,7 @@ public:
 
     int reg_delete(const Invocation& call) {
         const Hive hive = hive_of(call);
-        sim::RegistryStore& store = *m_controller->registry();
+        sim::RegistryStore& store = *registry();
         if (!store.usable(hive)) return unusable(hive);
         const std::vector<std::string> args = call.args();
         if (args.empty() || args.size() > 2) return usage("reg delete needs KEY [VALUE]");
@@ -293,7 +308,7 @@ public:
 
     int reg_mkkey(const Invocation& call) {
         const Hive hive = hive_of(call);
-        sim::RegistryStore& store = *m_controller->registry();
+        sim::RegistryStore& store = *registry();
         if (!store.usable(hive)) return unusable(hive);
         const std::vector<std::string> args = call.args();
         if (args.size() != 1) return usage("reg mkkey needs KEY");
@@ -304,7 +319,7 @@ public:
 
     int reg_export(const Invocation& call) {
         const Hive hive = hive_of(call);
-        sim::RegistryStore& store = *m_controller->registry();
+        sim::RegistryStore& store = *registry();
         if (!store.usable(hive)) return unusable(hive);
         std::optional<std::string> to_fs;
         std::vector<std::string> keys;
@@ -328,13 +343,13 @@ public:
             return 0;
         }
         std::string error;
-        if (!sim::write_controller_file(m_controller->fs_root(), *to_fs, text, &error)) return fail(error);
+        if (!seam().write_file(*to_fs, text, &error)) return fail(error);
         return 0;
     }
 
     int reg_import(const Invocation& call) {
         const Hive hive = hive_of(call);
-        sim::RegistryStore& store = *m_controller->registry();
+        sim::RegistryStore& store = *registry();
         if (!store.usable(hive)) return unusable(hive);
         sim::RegParseOptions options;
         std::vector<std::string> files;
@@ -371,7 +386,7 @@ public:
         if (hive_of(call) == Hive::Factory) {
             if (items.size() != 1 || (items[0].option != "--from-file" && items[0].option != "--to-file"))
                 return usage("reg --factory restore needs --from-file or --to-file");
-            sim::RegistryStore& store = *m_controller->registry();
+            sim::RegistryStore& store = *registry();
             if (items[0].option == "--from-file") {
                 if (!store.load_factory_file()) return fail(store.last_error());
                 return 0;
@@ -386,7 +401,7 @@ public:
         const Hive from = items[0].value == "saved" ? Hive::Saved : Hive::Factory;
         const Hive to = hive_of(call);
         if (to == from) return usage("reg --saved restore takes --from factory");
-        sim::RegistryStore& store = *m_controller->registry();
+        sim::RegistryStore& store = *registry();
         if (!store.usable(from)) return unusable(from);
         if (from == Hive::Saved) {
             const sim::SavedState state = store.saved_state();
@@ -403,7 +418,8 @@ public:
     int log(const Invocation& call) {
         if (!call.args().empty() || call.count("--debug") > 1 || call.count("--clear") > 1)
             return usage("log takes only --debug and --clear");
-        sim::EventLog& log = call.count("--debug") ? m_controller->debug_log() : m_controller->event_log();
+        sim::EventLog& log = m_board ? (call.count("--debug") ? m_board->debug_log() : m_board->event_log())
+                                     : (call.count("--debug") ? m_controller->debug_log() : m_controller->event_log());
         if (call.count("--clear")) {
             if (!log.clear()) return fail(log.file().string() + ": cannot be cleared");
             return 0;
@@ -419,6 +435,7 @@ public:
 
     // Before a flash command but reset: a flash to work on.
     int flash_ready() {
+        if (m_board) return m_board->area() ? 0 : fail(m_board->flash_error());
         if (!m_controller->flash()) return fail(m_controller->flash_error());
         return 0;
     }
@@ -426,6 +443,17 @@ public:
     int flash_state(const Invocation& call) {
         if (!call.family.empty() || !call.items.empty()) return usage(kFlashUsage);
         if (int code = flash_ready()) return code;
+        if (m_board) {
+            // What is not erased, read from the device itself.
+            board::ImageArea& area = *m_board->area();
+            std::vector<uint8_t> bytes;
+            for (int64_t s = area.first_segment(); s < area.first_segment() + area.segment_count(); ++s) {
+                if (!area.read(s, bytes)) return fail(area.last_error());
+                const auto n = std::count_if(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0xFF; });
+                if (n) m_out << s << " " << n << "\n";
+            }
+            return 0;
+        }
         sim::NorFlash& flash = *m_controller->flash();
         for (auto [segment, bytes] : flash.programmed_segments()) m_out << segment << " " << bytes << "\n";
         if (!flash.last_error().empty()) return fail(flash.last_error());
@@ -434,7 +462,6 @@ public:
 
     int flash_read(const Invocation& call) {
         if (int code = flash_ready()) return code;
-        sim::NorFlash& flash = *m_controller->flash();
         const bool force = call.count("--force") > 0;
         const std::vector<std::string> args = call.args();
         if (args.empty() || args.size() > 2) return usage(kFlashUsage);
@@ -449,7 +476,8 @@ public:
             count = *c;
         }
         // Checked without adding first and count, which may be anywhere in 64 bits.
-        const int64_t lo = flash.first_segment(), n = flash.segment_count();
+        const int64_t lo = m_board ? m_board->area()->first_segment() : m_controller->flash()->first_segment();
+        const int64_t n = m_board ? m_board->area()->segment_count() : m_controller->flash()->segment_count();
         if (n <= 0) return bad("flash read: this flash has no image segments");
         if (first < lo || first - lo >= n || count > static_cast<uint64_t>(n - (first - lo)))
             return bad("flash read: " +
@@ -461,7 +489,9 @@ public:
             return fail("flash read: binary data is not written to a terminal; redirect it or give --force");
         std::vector<uint8_t> buf;
         for (uint64_t k = 0; k < count; ++k) {
-            if (!flash.read(first + static_cast<int64_t>(k), buf)) return fail(flash.last_error());
+            const int64_t s = first + static_cast<int64_t>(k);
+            if (m_board ? !m_board->area()->read(s, buf) : !m_controller->flash()->read(s, buf))
+                return fail(m_board ? m_board->area()->last_error() : m_controller->flash()->last_error());
             m_out.write(reinterpret_cast<const char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
         }
         return 0;
@@ -471,6 +501,7 @@ public:
     // damaged or sound); the registry is left alone.
     int flash_reset(const Invocation& call) {
         if (!call.family.empty() || !call.items.empty()) return usage(kFlashUsage);
+        if (m_board) return usage("flash reset makes a new simulated flash; a board's flash is its device");
         std::string error;
         if (!m_controller->reset_flash(&error)) return fail(error);
         return 0;
@@ -479,16 +510,21 @@ public:
     int reboot(const Invocation& call) {
         if (!call.items.empty()) return usage("reboot takes no arguments");
         std::string error;
-        if (!m_controller->restart(&error)) return fail(error);
+        if (m_board ? !m_board->restart_registry(&error) : !m_controller->restart(&error)) return fail(error);
         return 0;
     }
 
     int module_serve(const Invocation& call) {
         if (!call.items.empty()) return usage("module needs serve");
+        if (m_board) return usage("module serve is the simulated module; a board's COM0 is its [serial] device");
         return tool::module_serve(*m_controller, m_out, m_err);
     }
 
 private:
+    // What the command works on: the simulated controller, or the board.
+    ctl::Controller& seam() { return m_board ? static_cast<ctl::Controller&>(*m_board) : *m_controller; }
+    sim::RegistryStore* registry() { return m_board ? m_board->registry() : m_controller->registry(); }
+
     // Takes the lock of the controller in `dir`; 0, or the exit code after
     // saying why not.
     int take_lock(const std::filesystem::path& dir, lock::Use use) {
@@ -514,6 +550,32 @@ private:
         for (const std::string& warning : m_controller->config().warnings)
             m_err << "orva-controller: warning: " << warning << "\n";
         for (const std::string& problem : m_controller->registry_problems())
+            m_err << "orva-controller: warning: " << problem << "\n";
+        return 0;
+    }
+
+    // The same for the board board.toml `file` describes: its lock is in its
+    // state directory, and its first opening (or the first after the machine
+    // started again) changes it, so it is had alone.
+    int open_board(const std::filesystem::path& file, const ToolCommand& command, const Invocation& call) {
+        std::string error;
+        auto cfg = board::load_board_config(file, &error);
+        if (!cfg) return bad(error);
+        const bool writes =
+            (!command.writes_with.empty() && call.count(command.writes_with) > 0) || board::opening_writes(*cfg);
+        if (writes || command.lock) {
+            std::error_code ec;
+            std::filesystem::create_directories(cfg->state_dir, ec);
+            const ctl::LockPlace place = board::lock_place(*cfg);
+            lock::UseLock::Failure failure{};
+            m_lock = lock::UseLock::take(place.file, place.name, writes ? lock::Use::Write : *command.lock, m_wait,
+                                         &error, &failure);
+            if (!m_lock) return failure == lock::UseLock::Failure::InUse ? fail(error) : bad(error);
+        }
+        m_board = board::BoardController::open(file, &error);
+        if (!m_board) return bad(error);
+        for (const std::string& warning : m_board->warnings()) m_err << "orva-controller: warning: " << warning << "\n";
+        for (const std::string& problem : m_board->registry_problems())
             m_err << "orva-controller: warning: " << problem << "\n";
         return 0;
     }
@@ -555,11 +617,13 @@ private:
     // Released after the controller is closed.
     std::unique_ptr<lock::UseLock> m_lock;
     std::unique_ptr<SimController> m_controller;
+    std::unique_ptr<board::BoardController> m_board;
 };
 
 const std::vector<ToolOption>& tool_global_options() {
     static const std::vector<ToolOption> options{
         {.name = "--controller", .alias = "-C", .value = "DIR", .complete = "<dir>", .needs = "a directory"},
+        {.name = "--board", .value = "FILE", .complete = "<file>", .needs = "a board.toml", .toml = true},
         {.name = "--wait", .value = "SECONDS", .needs = "a number of seconds"},
         {.name = "--help", .alias = "-h"},
         {.name = "--version"},

@@ -1,5 +1,5 @@
 // The orva-controller command line: prepares and inspects a simulated
-// controller. Kept apart from main() so that tests can run it in-process.
+// controller, or the board this program runs on (--board). Kept apart from main() so that tests can run it in-process.
 // Its global options and commands are one table (tool_commands(), in
 // cli.cpp), which drives the parsing, --help and the bash completion.
 #pragma once
@@ -30,6 +30,9 @@ struct ToolOption {
     std::string value{};     // what --help calls its value ("BYTES"), or "" for a flag
     std::string complete{};  // what completes its value: "" nothing, "<dir>", "<file>", or the words it takes
     std::string needs{};     // a global option's error without its value: "NAME needs NEEDS"
+    // A board.toml: the value follows "=", or is the next word when that ends
+    // in ".toml"; without either the option has none (its default).
+    bool toml = false;
 };
 
 // The words after a command's, as given: each an option of the command (or

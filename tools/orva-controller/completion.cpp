@@ -80,7 +80,11 @@ std::string tool_bash_completion() {
         word=${COMP_WORDS[i]}
         case $word in
 )";
-    out += "        " + join(spellings(globals, true), " | ") + ") [[ ${COMP_WORDS[i+1]} == = ]] || ((i++)) ;;\n";
+    std::vector<ToolOption> valued, toml;
+    for (const ToolOption& option : globals) (option.toml ? toml : valued).push_back(option);
+    out += "        " + join(spellings(valued, true), " | ") + ") [[ ${COMP_WORDS[i+1]} == = ]] || ((i++)) ;;\n";
+    if (!toml.empty())
+        out += "        " + join(spellings(toml, true), " | ") + ") [[ ${COMP_WORDS[i+1]} == *.toml ]] && ((i++)) ;;\n";
     out += R"(        =) ((i++)) ;;
         *)
             if [[ -n $cmd ]]; then

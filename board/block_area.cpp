@@ -34,10 +34,13 @@ protected:
     }
 
     bool write_segment(int64_t index, const uint8_t* bytes, uint32_t, uint32_t) override {
-        return transfer(index, const_cast<uint8_t*>(bytes), true);
+        return transfer(index, const_cast<uint8_t*>(bytes), m_segment_size, true);
     }
 
-    bool read_segment(int64_t index, uint8_t* bytes) override { return transfer(index, bytes, false); }
+    bool read_segment(int64_t index, uint8_t* bytes) override { return transfer(index, bytes, m_segment_size, false); }
+    bool read_segments(int64_t index, size_t count, uint8_t* bytes) override {
+        return transfer(index, bytes, count * m_segment_size, false);
+    }
 
     bool flush() override { return sys::fdatasync(m_fd) == 0 || fail_errno("fdatasync"); }
 
@@ -59,12 +62,13 @@ protected:
     }
 
 private:
-    bool transfer(int64_t index, uint8_t* bytes, bool write) {
+    // `size` bytes from segment `index` on.
+    bool transfer(int64_t index, uint8_t* bytes, size_t size, bool write) {
         const off_t base = off_t(index) * m_segment_size;
         size_t done = 0;
-        while (done < m_segment_size) {
-            const ssize_t n = write ? sys::pwrite(m_fd, bytes + done, m_segment_size - done, base + off_t(done))
-                                    : sys::pread(m_fd, bytes + done, m_segment_size - done, base + off_t(done));
+        while (done < size) {
+            const ssize_t n = write ? sys::pwrite(m_fd, bytes + done, size - done, base + off_t(done))
+                                    : sys::pread(m_fd, bytes + done, size - done, base + off_t(done));
             if (n < 0) return fail_errno((write ? "write of segment " : "read of segment ") + std::to_string(index));
             if (n == 0)
                 return fail((write ? "write of segment " : "read of segment ") + std::to_string(index) +

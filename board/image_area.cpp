@@ -1,10 +1,12 @@
 // The image area's segments, write passes and read-back, over either device.
 #include "board/image_area.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "common/syscalls.h"
 
@@ -14,6 +16,8 @@ namespace {
 
 constexpr int64_t kFirst128K = 23578;
 constexpr size_t kAlignment = 4096;
+// The read-back reads up to this many bytes of neighbouring segments at once.
+constexpr size_t kReadBackBytes = size_t(4) << 20;
 
 inline uint64_t rotl(uint64_t x, int r) { return (x << r) | (x >> (64 - r)); }
 inline uint64_t load64(const uint8_t* p) {
@@ -135,7 +139,10 @@ bool ImageArea::program(int64_t segment, uint32_t offset, const uint8_t* data, u
         return fail("segment " + std::to_string(segment) + " could not be erased, and is not written");
     const bool erased = m_erased.erase(segment) == 1;
     bool holds_data = true;
-    if (erased) {
+    if (erased && offset == 0 && count == m_segment_size && reinterpret_cast<uintptr_t>(data) % kAlignment == 0) {
+        // A whole segment from a buffer fit for the device: written from it.
+        bytes = const_cast<uint8_t*>(data);
+    } else if (erased) {
         // An erased segment: the data, and 0xFF around it.
         std::memset(bytes, 0xFF, offset);
         std::memcpy(bytes + offset, data, count);
@@ -175,16 +182,30 @@ bool ImageArea::settle() {
     pending.swap(m_pending);
     if (!flush()) return false;
     if (!m_cfg.verify) return true;
-    uint8_t* bytes = buffer();
-    if (!bytes) return fail("no memory for a segment");
+    // Runs of neighbouring segments are read back in one go, into a buffer
+    // of its own that lives for the read-back only.
+    const size_t most = std::max<size_t>(1, kReadBackBytes / m_segment_size);
+    std::unique_ptr<uint8_t, decltype(&std::free)> chunk(
+        static_cast<uint8_t*>(std::aligned_alloc(kAlignment, most * m_segment_size)), &std::free);
+    if (!chunk) return fail("no memory to read the segments back");
     const int64_t failures = read_failures();
-    for (const Pending& p : pending) {
-        if (!read_segment(p.index, bytes)) return false;
-        if (segment_digest(bytes, m_segment_size) != p.digest)
-            return fail("segment " + std::to_string(p.index + m_first) + " reads back other than it was written");
+    for (size_t i = 0; i < pending.size();) {
+        size_t n = 1;
+        while (i + n < pending.size() && n < most && pending[i + n].index == pending[i].index + int64_t(n)) ++n;
+        if (!read_segments(pending[i].index, n, chunk.get())) return false;
+        for (size_t k = 0; k < n; ++k, ++i)
+            if (segment_digest(chunk.get() + k * m_segment_size, m_segment_size) != pending[i].digest)
+                return fail("segment " + std::to_string(pending[i].index + m_first) +
+                            " reads back other than it was written");
     }
     if (failures >= 0 && read_failures() > failures)
         return fail("uncorrectable bit errors while the written segments were read back");
+    return true;
+}
+
+bool ImageArea::read_segments(int64_t index, size_t count, uint8_t* bytes) {
+    for (size_t k = 0; k < count; ++k)
+        if (!read_segment(index + int64_t(k), bytes + k * m_segment_size)) return false;
     return true;
 }
 

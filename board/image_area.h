@@ -78,6 +78,9 @@ protected:
     // (the rest of `bytes` is erased), for a device that writes only that.
     virtual bool write_segment(int64_t index, const uint8_t* bytes, uint32_t first, uint32_t end) = 0;
     virtual bool read_segment(int64_t index, uint8_t* bytes) = 0;
+    // `count` neighbouring segments from `index`, into `bytes` (aligned for
+    // O_DIRECT); by default one segment at a time.
+    virtual bool read_segments(int64_t index, size_t count, uint8_t* bytes);
     // Makes what was written durable.
     virtual bool flush() = 0;
     // Counts of uncorrectable read errors so far (NAND), or -1 when unknown.

@@ -23,12 +23,14 @@ using sim::Hive;
 const char* const kBoardViewer =
     "#!/bin/sh\n"
     "# Registry viewer of the board. With no display to show it on, it writes\n"
-    "# the live registry, as .reg text, to \\Temp\\RegView.txt in the board's\n"
-    "# file system. orva-controller is $ORVA_CONTROLLER_TOOL, which orva-utility\n"
-    "# sets to the one installed beside it, else the one on PATH; the board is\n"
-    "# $ORVA_BOARD, which orva-utility sets to the board.toml it runs on.\n"
+    "# the live registry, as .reg text in UTF-8, to \\Temp\\RegView.txt in the\n"
+    "# board's file system. orva-controller is $ORVA_CONTROLLER_TOOL, which\n"
+    "# orva-utility sets to the one installed beside it, else the one on PATH;\n"
+    "# the board is $ORVA_BOARD, which orva-utility sets to the board.toml it\n"
+    "# runs on.\n"
     "tool=${ORVA_CONTROLLER_TOOL:-orva-controller}\n"
-    "exec \"$tool\" --board=\"${ORVA_BOARD:-/etc/orva-utility/board.toml}\" reg export --to-fs "
+    "[ -x \"$tool\" ] || tool=orva-controller\n"
+    "exec \"$tool\" --board=\"${ORVA_BOARD:-/etc/orva-utility/board.toml}\" reg export --utf8 --to-fs "
     "'\\Temp\\RegView.txt'\n";
 
 // The factory folders and files, in a root that does not exist yet.

@@ -146,14 +146,18 @@ TEST(BoardTwin, OneShotCommandsAndARebootGiveTheSameResults) {
                                                {"display", "800x600"},
                                                {"update", "\\Storage Card\\nk.bin", "--reboot"},
                                                {"ftp-dir"},
-                                               {"update", "\\Storage Card\\missing.bin"}}) {
+                                               {"http-dir", "\\Storage Card"},
+                                               {"autorun", "2", "\\Storage Card\\nk.bin"},
+                                               {"save"},
+                                               {"update", "\\Storage Card\\missing.bin"},
+                                               {"factory-reset", "--reboot"}}) {
         const RunResult board = t.board_command(args);
         const RunResult sim = t.sim.command(args);
         EXPECT_EQ(board.exit_code, sim.exit_code) << args[0] << ": " << board.err;
         EXPECT_EQ(board.out, sim.out) << args[0];
     }
     t.expect_same_state();
-    // The reboot loaded the factory registry: the update had erased the saved copy.
+    // The last reboot loaded the factory registry: the reset had erased the saved copy.
     EXPECT_EQ(t.board_tool({"reg", "get", "Drivers\\Display\\MQ200", "CxScreen"}).out, "REG_DWORD 4 640\n");
 }
 

@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "board/spawn.h"
+#include "common/diagnostics.h"
 #include "common/syscalls.h"
 #include "simulator/text.h"
 
@@ -69,7 +69,7 @@ int run_apply_hooks(const BoardConfig& cfg, const std::vector<std::string>& env)
     for (const std::string& hook : apply_hooks(cfg)) {
         std::string why;
         if (run_and_wait({hook}, env, kHookTimeoutMs, &why) != 0) {
-            std::fprintf(stderr, "orva-utility: apply hook %s\n", why.c_str());
+            report("apply hook " + why);
             ++failed;
         }
     }

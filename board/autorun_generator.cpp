@@ -38,7 +38,7 @@ void log_line(int priority, const std::string& text) {
 
 int main(int argc, char** argv) {
     if (argc != 2 && argc != 4) {
-        std::fprintf(stderr, "usage: orva-autorun-generator NORMAL-DIR [EARLY-DIR LATE-DIR]\n");
+        std::fputs("orva-autorun-generator: usage: orva-autorun-generator NORMAL-DIR [EARLY-DIR LATE-DIR]\n", stderr);
         return 2;
     }
     const char* given = std::getenv("ORVA_BOARD");

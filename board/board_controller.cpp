@@ -2,10 +2,10 @@
 // files, serial ports and debug port.
 #include "board/board_controller.h"
 
-#include <cstdio>
 #include <system_error>
 
 #include "board/apply_hooks.h"
+#include "common/diagnostics.h"
 #include "simulator/factory.h"
 #include "simulator/paths.h"
 #include "simulator/text.h"
@@ -120,9 +120,8 @@ void BoardController::reload_after_boot() {
     const fs::path file = m_cfg.state_dir / kBootFile;
     std::string last, error;
     if (sim::read_whole_file(file, last, nullptr, 4096) && last == boot + "\n") return;
-    if (!restart_registry(&error)) std::fprintf(stderr, "orva-utility: warning: %s\n", error.c_str());
-    if (!sim::write_file_atomically(file, boot + "\n", &error))
-        std::fprintf(stderr, "orva-utility: warning: %s\n", error.c_str());
+    if (!restart_registry(&error)) report("warning: " + error);
+    if (!sim::write_file_atomically(file, boot + "\n", &error)) report("warning: " + error);
 }
 
 std::vector<std::string> BoardController::registry_problems() const {
@@ -173,7 +172,7 @@ ImageArea* BoardController::area() {
 }
 
 void BoardController::close() {
-    if (m_area && !m_area->end_update()) std::fprintf(stderr, "orva-utility: %s\n", m_area->last_error().c_str());
+    if (m_area && !m_area->end_update()) report(m_area->last_error());
     m_area.reset();
     m_router.release();
     m_registry.reset();

@@ -2,7 +2,6 @@
 // log in the words the simulated controller uses.
 #include <sys/reboot.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -11,6 +10,7 @@
 #include "board/board_controller.h"
 #include "board/identity.h"
 #include "board/spawn.h"
+#include "common/diagnostics.h"
 #include "common/syscalls.h"
 #include "simulator/text.h"
 
@@ -29,7 +29,7 @@ T logged(BoardController& c, const std::string& call, T result) {
 // Says why a call failed on standard error, once for each reason.
 void say_once(const std::string& what) {
     static std::set<std::string> said;
-    if (!what.empty() && said.insert(what).second) std::fprintf(stderr, "orva-utility: %s\n", what.c_str());
+    if (!what.empty() && said.insert(what).second) report(what);
 }
 
 int store_text80(BoardController& c, const char* name, const std::string& utf8, char16_t* out) {
@@ -78,16 +78,16 @@ int BoardDeviceLibrary::reboot() {
     const std::vector<std::string>& command = m_c.config().reboot_command;
     if (!command.empty()) {
         if (run_and_wait(command, {}, kRebootCommandTimeoutMs, &why) != 0) {
-            std::fprintf(stderr, "reboot: %s\n", why.c_str());
+            report("reboot: " + why);
             return 0;
         }
     } else if (sys::reboot(RB_AUTOBOOT) != 0) {
-        std::fprintf(stderr, "reboot: the board cannot be restarted: %s\n", std::strerror(errno));
+        report(std::string("reboot: the board cannot be restarted: ") + std::strerror(errno));
         return 0;
     }
     // The board is going down (a command asks for it and returns): the live
     // registry is already what it will start with.
-    if (!m_c.restart_registry(&why)) std::fprintf(stderr, "reboot: %s\n", why.c_str());
+    if (!m_c.restart_registry(&why)) report("reboot: " + why);
     if (const auto& handler = ctl::reboot_handler()) {
         handler();
         return 1;
@@ -125,8 +125,7 @@ int BoardDeviceLibrary::FlashWriteString_Img(int segment, uint32_t offset, const
     ImageArea* area = m_c.area();
     if (!area) say_once(m_c.flash_error());
     const bool ok = area && m_update == Update::Allowed && area->program(segment, offset, data, count);
-    if (!ok && area && m_update == Update::Allowed)
-        std::fprintf(stderr, "orva-utility: %s\n", area->last_error().c_str());
+    if (!ok && area && m_update == Update::Allowed) report(area->last_error());
     return logged(m_c, call, ok ? 1 : 0);
 }
 
@@ -220,7 +219,7 @@ int BoardDeviceLibrary::ChangeSlotToVex(uint8_t slot) {
     std::string why;
     if (slot != 1) return logged(m_c, call, 0);
     if (!m_c.slot_router().route(&why)) {
-        std::fprintf(stderr, "orva-utility: slot 1: %s\n", why.c_str());
+        report("slot 1: " + why);
         return logged(m_c, call, 0);
     }
     return logged(m_c, call, 1);

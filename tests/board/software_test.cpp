@@ -9,6 +9,7 @@
 
 #include "board/apply_hooks.h"
 #include "board/board_controller.h"
+#include "common/diagnostics.h"
 #include "common/syscalls.h"
 #include "simulator/text.h"
 #include "tests/board/test_board.h"
@@ -50,9 +51,9 @@ TEST(ApplyHooks, RunAfterASaveWithTheSettingsAndNotAfterAFailedOne) {
     testing::internal::CaptureStdout();
     EXPECT_TRUE(c.reg_flush());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "output goes to standard error\norva-utility: apply hook " +
-                                                          (b.dir() / "apply.d" / "10-fails").string() +
-                                                          ": exit status 3\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "output goes to standard error\n" + program_name() + ": apply hook " +
+                  (b.dir() / "apply.d" / "10-fails").string() + ": exit status 3\n");
     EXPECT_EQ(read(seen), "ORVA_BOARD=" + b.board_file().string() +
                               "\nORVA_DISPLAY_BPP=16\nORVA_DISPLAY_FREQ=60\nORVA_DISPLAY_HEIGHT=480\n"
                               "ORVA_DISPLAY_MODE=640x480x16@60\nORVA_DISPLAY_WIDTH=640\n"

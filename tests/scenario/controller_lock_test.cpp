@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "common/use_lock.h"
@@ -23,11 +24,14 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Another program that has the controller: flock(1) holding its lock file
-// (closed before sleep starts, so that killing flock releases it).
+// Another program that has the controller (or a board): flock(1) holding
+// its lock file (closed before sleep starts, so that killing flock releases
+// it).
 class LockHolder {
 public:
-    LockHolder(const TempController& c, bool shared) : m_file((c.dir() / "controller.lock").string()) {
+    LockHolder(const TempController& c, bool shared)
+        : LockHolder(c.dir() / "controller.lock", "controller " + c.dir().string(), shared) {}
+    LockHolder(const fs::path& file, std::string name, bool shared) : m_file(file.string()), m_name(std::move(name)) {
         m_argv = {"flock", shared ? "-s" : "-x", "-o", m_file, "sleep", "60"};
         std::vector<char*> argv;
         for (std::string& a : m_argv) argv.push_back(a.data());
@@ -45,11 +49,11 @@ public:
     }
     ~LockHolder() { kill(); }
 
-    // "controller DIR is in use by PID N (flock ...)".
-    std::string in_use(const TempController& c) const {
+    // "controller DIR is in use by PID N (flock ...)" (or "board FILE ...").
+    std::string in_use() const {
         std::string command;
         for (const std::string& a : m_argv) command += (command.empty() ? "" : " ") + a;
-        return "controller " + c.dir().string() + " is in use by PID " + std::to_string(m_pid) + " (" + command + ")";
+        return m_name + " is in use by PID " + std::to_string(m_pid) + " (" + command + ")";
     }
     pid_t pid() const { return m_pid; }
     void kill() {
@@ -60,7 +64,7 @@ public:
     }
 
 private:
-    std::string m_file;
+    std::string m_file, m_name;
     std::vector<std::string> m_argv;
     pid_t m_pid = 0;
 };
@@ -105,33 +109,41 @@ TEST(ControllerLock, AWriterMakesOthersWaitAndFailChangingNothingUntilItIsKilled
     const std::vector<std::string> log_before = c.log();
     const std::string row_before = c.reg_get("Init", "Launch80");
     LockHolder holder(c, false);
+    // A board is locked in its state directory, and named by its board.toml;
+    // nothing of it is opened while another program has it.
+    const fs::path board = c.dir() / "board.toml";
+    std::ofstream(board) << "[board]\nstate_dir = \"board-state\"\n[flash]\ndevice = \"/dev/null\"\n";
+    fs::create_directories(c.dir() / "board-state");
+    LockHolder board_holder(c.dir() / "board-state" / "board.lock", "board " + board.string(), false);
     // A command that changes the controller, one that reads it, and
     // orva-controller's of both kinds: each waits, then names the holder.
     struct Row {
-        RunResult (TempController::*run)(const std::vector<std::string>&) const;
-        std::vector<std::string> args;
-        std::string program;
+        std::vector<std::string> argv;
+        const LockHolder& holder;
     } rows[] = {
-        {&TempController::command, {"autorun", "1", "\\x.exe", "--wait", "0.5"}, "orva-utility"},
-        {&TempController::command, {"--wait=0.5", "info"}, "orva-utility"},
-        {&TempController::tool, {"--wait", "0.5", "reg", "set", "Init", "Launch80", "REG_SZ", "x"}, "orva-controller"},
-        {&TempController::tool, {"reg", "get", "Init", "Launch80", "--wait", "0.5"}, "orva-controller"},
+        {{utility_path(), "-C", c.dir(), "autorun", "1", "\\x.exe", "--wait", "0.5"}, holder},
+        {{utility_path(), "-C", c.dir(), "--wait=0.5", "info"}, holder},
+        {{controller_tool_path(), "-C", c.dir(), "--wait", "0.5", "reg", "set", "Init", "Launch80", "REG_SZ", "x"},
+         holder},
+        {{controller_tool_path(), "-C", c.dir(), "reg", "get", "Init", "Launch80", "--wait", "0.5"}, holder},
+        {{utility_path(), "--board", board, "--wait", "0.5", "info"}, board_holder},
     };
     for (const Row& row : rows) {
         const Clock::time_point start = Clock::now();
-        RunResult r = (c.*row.run)(row.args);
-        EXPECT_GE(seconds_since(start), 0.5) << row.args[0];
+        RunResult r = run_program(row.argv);
+        EXPECT_GE(seconds_since(start), 0.5) << row.argv[3];
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, row.program + ": " + holder.in_use(c) + "\n");
+        EXPECT_EQ(r.err, fs::path(row.argv[0]).filename().string() + ": " + row.holder.in_use() + "\n");
     }
+    EXPECT_EQ(fs::directory_iterator(c.dir() / "board-state")->path().filename(), "board.lock");
     // The event log is only appended to: it can be read at any time, but
     // not cleared.
     RunResult log = c.tool({"--wait", "0", "log"});
     EXPECT_EQ(log.exit_code, 0) << log.err;
     log = c.tool({"--wait", "0", "log", "--clear"});
     EXPECT_EQ(log.exit_code, 1);
-    EXPECT_EQ(log.err, "orva-controller: " + holder.in_use(c) + "\n");
+    EXPECT_EQ(log.err, "orva-controller: " + holder.in_use() + "\n");
     holder.kill();
     EXPECT_EQ(c.log(), log_before) << "no device call was made";
     EXPECT_EQ(c.reg_get("Init", "Launch80"), row_before);
@@ -160,9 +172,9 @@ TEST(ControllerLock, ReadersShareItAndAWriterWaitsForThem) {
     }
     RunResult r = c.command({"--wait", "0", "autorun", "3", "\\x.exe"});
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.err, "orva-utility: " + reader.in_use(c) + "\n");
+    EXPECT_EQ(r.err, "orva-utility: " + reader.in_use() + "\n");
     r = c.tool({"--wait", "0", "reg", "export", "Init", "--to-fs", "\\Temp\\init.reg"});
-    EXPECT_EQ(r.err, "orva-controller: " + reader.in_use(c) + "\n");
+    EXPECT_EQ(r.err, "orva-controller: " + reader.in_use() + "\n");
     EXPECT_FALSE(fs::exists(c.fs() / "Temp" / "init.reg"));
 }
 
@@ -180,7 +192,7 @@ TEST(ControllerLock, AProgramStartedByTheHolderWorksUnderItsLock) {
     EXPECT_EQ(r.out, value + "\n");
     r = run_program(argv, "", {"ORVA_LOCK_HOLDER=" + std::to_string(getpid())});
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.err, "orva-controller: " + holder.in_use(c) + "\n");
+    EXPECT_EQ(r.err, "orva-controller: " + holder.in_use() + "\n");
 }
 
 TEST(ControllerLock, ABadWaitIsAUsageError) {

@@ -40,7 +40,8 @@ constexpr const char* kHelpHead =
     "A command that changes the controller has it alone; one that reads it (reg get, reg\n"
     "export to standard output, log, flash read and state) shares it with other readers.\n"
     "--wait SECONDS: how long to wait for a controller that another program has (default\n"
-    "10, 0 not at all), then fail with \"controller DIR is in use by PID N (COMMAND)\".\n"
+    "10, 0 not at all), then fail with \"controller DIR is in use by PID N (COMMAND)\"\n"
+    "(\"board FILE is in use by PID N (COMMAND)\" with --board).\n"
     "\n";
 constexpr const char* kHelpTail =
     "\n"

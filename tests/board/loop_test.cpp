@@ -38,6 +38,7 @@ class BlockImageWrite : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(BlockImageWrite, PutsTheImageOnTheDeviceAsTheSimulatedFlashHoldsIt) {
     const uint32_t segment = GetParam();
+    ORVA_NEEDS_LOOP_DEVICES();
     TempDir dir_holder;
     LoopDevice loop(dir_holder.path() / "device", kDeviceSize);
     ASSERT_FALSE(loop.path().empty());
@@ -63,6 +64,7 @@ TEST_P(BlockImageWrite, PutsTheImageOnTheDeviceAsTheSimulatedFlashHoldsIt) {
 INSTANTIATE_TEST_SUITE_P(Segments, BlockImageWrite, ::testing::Values(131072u, 262144u));
 
 TEST(BlockRefusal, AMountedDeviceIsRefusedBeforeAnythingIsErased) {
+    ORVA_NEEDS_LOOP_DEVICES();
     TempDir dir_holder;
     LoopDevice loop(dir_holder.path() / "device", kDeviceSize);
     ASSERT_FALSE(loop.path().empty());
@@ -87,6 +89,7 @@ TEST(BlockRefusal, AMountedDeviceIsRefusedBeforeAnythingIsErased) {
 }
 
 TEST(BlockFaults, AFailedSyncIsAFailedWrite) {
+    ORVA_NEEDS_LOOP_DEVICES();
     TempDir dir_holder;
     LoopDevice loop(dir_holder.path() / "device", kDeviceSize);
     ASSERT_FALSE(loop.path().empty());
@@ -126,6 +129,7 @@ void write_and_kill(TestBoard& b, const std::string& image, std::chrono::microse
 }
 
 TEST(BlockKills, LeaveEveryWriteReportedDoneOnTheDevice) {
+    ORVA_NEEDS_LOOP_DEVICES();
     TempDir dir_holder;
     LoopDevice loop(dir_holder.path() / "device", kDeviceSize);
     ASSERT_FALSE(loop.path().empty());

@@ -110,6 +110,7 @@ struct Twins {
 };
 
 TEST(BoardTwin, EveryPageGivesTheSameTranscriptAsOnASimulatedController) {
+    ORVA_NEEDS_LOOP_DEVICES();
     Twins t;
     ASSERT_FALSE(t.loop.path().empty());
     ASSERT_FALSE(t.module.path.empty());
@@ -138,6 +139,7 @@ TEST(BoardTwin, EveryPageGivesTheSameTranscriptAsOnASimulatedController) {
 }
 
 TEST(BoardTwin, OneShotCommandsAndARebootGiveTheSameResults) {
+    ORVA_NEEDS_LOOP_DEVICES();
     Twins t;
     ASSERT_FALSE(t.loop.path().empty());
     t.clear_logs();

@@ -10,6 +10,7 @@
 
 #include "board/board_controller.h"
 #include "common/diagnostics.h"
+#include "common/host_files.h"
 #include "platform/handles.h"
 #include "platform/module.h"
 #include "platform/text.h"
@@ -102,7 +103,8 @@ std::unique_ptr<ctl::Controller> open_board(const std::string& file, const Acces
     // is opened (its state made on first use) only once it is had.
     auto cfg = board::load_board_config(path, error);
     if (!cfg) return nullptr;
-    fs::create_directories(cfg->state_dir, ec);
+    // A state directory that cannot be made is said when the board opens.
+    files::make_folders(cfg->state_dir);
     if (!take_lock(board::lock_place(*cfg), board::opening_writes(*cfg) ? lock::Use::Write : access.use, access, error,
                    code))
         return nullptr;

@@ -4,9 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "board/spawn.h"
 #include "common/diagnostics.h"
+#include "common/host_files.h"
 #include "common/syscalls.h"
 #include "simulator/text.h"
 
@@ -50,15 +53,16 @@ std::vector<std::string> apply_environment(const BoardConfig& cfg, const FileMap
 }
 
 std::vector<std::string> apply_hooks(const BoardConfig& cfg) {
-    std::vector<std::string> out;
-    std::error_code ec;
-    for (fs::directory_iterator it(cfg.apply_dir, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+    std::vector<std::string> out, names;
+    // No folder, no hooks; one that cannot be read is said, as a hook that fails.
+    if (!files::list(cfg.apply_dir, &names) && errno != ENOENT)
+        report("apply hooks: " + cfg.apply_dir.string() + ": " + std::strerror(errno));
+    for (const std::string& name : names) {
+        const fs::path hook = cfg.apply_dir / name;
         const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
             return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
         });
-        if (plain && it->is_regular_file(ec) && sys::access(it->path().c_str(), X_OK) == 0)
-            out.push_back(it->path().string());
+        if (plain && files::is_regular(hook) && sys::access(hook.c_str(), X_OK) == 0) out.push_back(hook.string());
     }
     std::sort(out.begin(), out.end());
     return out;

@@ -11,10 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <system_error>
 
 #include "board/autorun_units.h"
 #include "board/board_config.h"
+#include "common/host_files.h"
+#include "common/syscalls.h"
 
 namespace {
 
@@ -23,11 +24,11 @@ namespace {
 void log_line(int priority, const std::string& text) {
     const std::string line = "orva-autorun-generator: " + text + "\n";
     if (std::getenv("SYSTEMD_SCOPE")) {
-        const int kmsg = ::open("/dev/kmsg", O_WRONLY | O_CLOEXEC);
+        const int kmsg = orva::sys::open("/dev/kmsg", O_WRONLY | O_CLOEXEC, 0);
         if (kmsg >= 0) {
             const std::string entry = "<" + std::to_string(priority) + ">" + line;
-            const bool written = ::write(kmsg, entry.data(), entry.size()) == ssize_t(entry.size());
-            ::close(kmsg);
+            const bool written = orva::sys::write(kmsg, entry.data(), entry.size()) == ssize_t(entry.size());
+            orva::sys::close(kmsg);
             if (written) return;
         }
     }
@@ -43,8 +44,7 @@ int main(int argc, char** argv) {
     }
     const char* given = std::getenv("ORVA_BOARD");
     const std::string file = given && *given ? given : orva::board::kDefaultBoardFile;
-    std::error_code ec;
-    if (!std::filesystem::exists(file, ec)) return 0;
+    if (!orva::files::exists(file)) return 0;
     std::string error;
     auto cfg = orva::board::load_board_config(file, &error);
     if (!cfg) {

@@ -1,9 +1,12 @@
 // Making the auto-run units from the registry the board starts with.
 #include "board/autorun_units.h"
 
-#include <system_error>
+#include <cerrno>
+#include <cstring>
 
 #include "board/file_map.h"
+#include "common/host_files.h"
+#include "common/syscalls.h"
 #include "simulator/registry_copy.h"
 #include "simulator/registry_store.h"
 #include "simulator/text.h"
@@ -39,9 +42,8 @@ std::optional<std::vector<AutorunUnit>> autorun_units(const BoardConfig& cfg, st
     // Read without changing anything: the saved copy as it is, and the
     // factory copy when the saved one was erased since it was written.
     std::string why;
-    std::error_code ec;
     // A board the program has not yet run on has no registry: nothing to start.
-    if (!fs::exists(cfg.state_dir / sim::kSavedCopyFile, ec)) return std::vector<AutorunUnit>();
+    if (!files::exists(cfg.state_dir / sim::kSavedCopyFile)) return std::vector<AutorunUnit>();
     auto saved = sim::RegistryCopy::open(cfg.state_dir / sim::kSavedCopyFile, &why);
     if (!saved) return *error = "the saved registry cannot be used: " + why, std::nullopt;
     const std::optional<bool> valid = saved->valid();
@@ -105,15 +107,13 @@ std::optional<std::vector<AutorunUnit>> autorun_units(const BoardConfig& cfg, st
 }
 
 bool write_autorun_units(const fs::path& dir, const std::vector<AutorunUnit>& units, std::string* error) {
-    std::error_code ec;
     const fs::path wants = dir / "multi-user.target.wants";
-    if (!units.empty()) fs::create_directories(wants, ec);
-    if (ec) return *error = wants.string() + ": " + ec.message(), false;
+    auto failed = [&](const fs::path& path) { return *error = path.string() + ": " + std::strerror(errno), false; };
+    if (!units.empty() && !files::make_folders(wants)) return failed(wants);
     for (const AutorunUnit& unit : units) {
         if (!sim::write_file_atomically(dir / unit.name, unit.text, error)) return false;
-        fs::remove(wants / unit.name, ec);
-        fs::create_symlink("../" + unit.name, wants / unit.name, ec);
-        if (ec) return *error = (wants / unit.name).string() + ": " + ec.message(), false;
+        const fs::path link = wants / unit.name;
+        if (!files::remove(link) || sys::symlink(("../" + unit.name).c_str(), link.c_str()) != 0) return failed(link);
     }
     return true;
 }

@@ -2,10 +2,12 @@
 // files, serial ports and debug port.
 #include "board/board_controller.h"
 
-#include <system_error>
+#include <cerrno>
+#include <cstring>
 
 #include "board/apply_hooks.h"
 #include "common/diagnostics.h"
+#include "common/host_files.h"
 #include "simulator/factory.h"
 #include "simulator/paths.h"
 #include "simulator/text.h"
@@ -35,10 +37,9 @@ const char* const kBoardViewer =
 
 // The factory folders and files, in a root that does not exist yet.
 bool make_files_root(const fs::path& root, std::string* error) {
-    std::error_code ec;
     for (const std::string& folder : sim::factory_folders()) {
-        fs::create_directories(root / folder, ec);
-        if (ec) return *error = (root / folder).string() + ": cannot be created: " + ec.message(), false;
+        if (!files::make_folders(root / folder))
+            return *error = (root / folder).string() + ": cannot be created: " + std::strerror(errno), false;
     }
     for (sim::FactoryFile file : sim::factory_files()) {
         if (file.path == "Windows/RegView.exe") file.content = kBoardViewer;
@@ -58,8 +59,7 @@ std::string current_boot_id(const BoardConfig& cfg) {
 ctl::LockPlace lock_place(const BoardConfig& cfg) { return {cfg.state_dir / kLockFile, "board " + cfg.file.string()}; }
 
 bool opening_writes(const BoardConfig& cfg) {
-    std::error_code ec;
-    if (!fs::exists(cfg.state_dir / sim::kLiveCopyFile, ec) || !fs::exists(cfg.files_root(), ec)) return true;
+    if (!files::exists(cfg.state_dir / sim::kLiveCopyFile) || !files::exists(cfg.files_root())) return true;
     const std::string boot = current_boot_id(cfg);
     std::string last;
     return !boot.empty() &&
@@ -88,11 +88,9 @@ std::unique_ptr<BoardController> BoardController::open(const fs::path& board_fil
 
 bool BoardController::prepare_state_dir(std::string* error) {
     const fs::path& dir = m_cfg.state_dir;
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    if (ec) return *error = dir.string() + ": cannot be created: " + ec.message(), false;
+    if (!files::make_folders(dir)) return *error = dir.string() + ": cannot be created: " + std::strerror(errno), false;
     // First use: the factory registry, and from it the live and saved copies.
-    const bool first = !fs::exists(dir / sim::kFactoryFile, ec) && !fs::exists(dir / sim::kLiveCopyFile, ec);
+    const bool first = !files::exists(dir / sim::kFactoryFile) && !files::exists(dir / sim::kLiveCopyFile);
     if (first) {
         std::string factory = sim::factory_registry_text();
         if (!m_cfg.factory_reg.empty() && !sim::read_whole_file(m_cfg.factory_reg, factory, error)) return false;
@@ -106,7 +104,7 @@ bool BoardController::prepare_state_dir(std::string* error) {
     if (first && (!m_registry->load_factory_file() || !m_registry->copy(Hive::Factory, Hive::Live) ||
                   !m_registry->copy(Hive::Factory, Hive::Saved)))
         return *error = m_registry->last_error(), false;
-    if (!fs::exists(m_files.root(), ec) && !make_files_root(m_files.root(), error)) return false;
+    if (!files::exists(m_files.root()) && !make_files_root(m_files.root(), error)) return false;
     m_files.make_mount_points();
     return true;
 }

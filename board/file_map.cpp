@@ -2,8 +2,11 @@
 #include "board/file_map.h"
 
 #include <algorithm>
-#include <system_error>
+#include <cerrno>
+#include <cstring>
 
+#include "common/diagnostics.h"
+#include "common/host_files.h"
 #include "simulator/paths.h"
 #include "simulator/text.h"
 
@@ -103,7 +106,6 @@ bool FileMap::write_file(std::string_view controller_path, const std::string& te
 }
 
 void FileMap::make_mount_points() {
-    std::error_code ec;
     for (Mount& m : m_mounts) {
         // Through the folders that are there, then as board.toml spells it.
         fs::path folder = m_root;
@@ -111,7 +113,8 @@ void FileMap::make_mount_points() {
             const ctl::ResolvedPath r = sim::resolve_controller_path(folder, part);
             folder = r.status == ctl::ResolvedPath::Status::Ok ? r.host : folder / part;
         }
-        if (!fs::exists(folder, ec)) fs::create_directories(folder, ec);
+        if (!files::exists(folder) && !files::make_folders(folder))
+            report("warning: " + folder.string() + ": cannot be created: " + std::strerror(errno));
         if (auto spelled = ctl::controller_path_below(m_root, folder)) m.spelling = *spelled;
     }
 }

@@ -66,7 +66,7 @@ set(ORVA_FRONTEND_INTERFACE
 orva_layer(common FOLDERS common SEES common)
 orva_layer(application FOLDERS shell pages resources device
            SEES platform/wince.h device/device_library.h shell pages resources TOOLKITS c-only)
-orva_layer(controller FOLDERS controller SEES controller device/device_library.h)
+orva_layer(controller FOLDERS controller SEES controller device/device_library.h common/host_files.h)
 orva_layer(platform FOLDERS platform SEES platform controller/controller.h common)
 orva_layer(frontend_script FOLDERS frontends/script SEES frontends/script ${ORVA_FRONTEND_INTERFACE})
 orva_layer(frontend_terminal FOLDERS frontends/terminal SEES frontends/terminal ${ORVA_FRONTEND_INTERFACE}

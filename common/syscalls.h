@@ -64,6 +64,7 @@
     X(rename, int, (const char* from, const char* to), (from, to), retry)                                        \
     X(renameat, int, (int from_dir, const char* from, int to_dir, const char* to), (from_dir, from, to_dir, to), \
       retry)                                                                                                     \
+    X(symlink, int, (const char* target, const char* path), (target, path), retry)                               \
     X(unlink, int, (const char* path), (path), retry)                                                            \
     X(unlinkat, int, (int dir, const char* path, int flags), (dir, path, flags), retry)                          \
     X(fchmod, int, (int fd, mode_t mode), (fd, mode), retry)                                                     \

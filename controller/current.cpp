@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "common/host_files.h"
+
 namespace orva::ctl {
 
 namespace {
@@ -44,9 +46,8 @@ std::optional<std::string> controller_path_below(const std::filesystem::path& ro
         return out.empty() ? std::string("\\") : out;
     };
     if (auto out = spell(root)) return out;
-    std::error_code ec;
-    const fs::path canonical = fs::weakly_canonical(root, ec);
-    if (ec || canonical == root) return std::nullopt;
+    const fs::path canonical = files::canonical(root);
+    if (canonical == root) return std::nullopt;
     return spell(canonical);
 }
 

@@ -11,11 +11,6 @@
 #include "controller/controller.h"
 
 namespace orva::platform {
-namespace {
-
-namespace fs = std::filesystem;
-
-}  // namespace
 
 ControllerFile resolve_controller_path(std::u16string_view path) {
     ControllerFile out;

@@ -565,8 +565,8 @@ private:
         const bool writes =
             (!command.writes_with.empty() && call.count(command.writes_with) > 0) || board::opening_writes(*cfg);
         if (writes || command.lock) {
-            std::error_code ec;
-            std::filesystem::create_directories(cfg->state_dir, ec);
+            // A state directory that cannot be made is said when the board opens.
+            files::make_folders(cfg->state_dir);
             const ctl::LockPlace place = board::lock_place(*cfg);
             lock::UseLock::Failure failure{};
             m_lock = lock::UseLock::take(place.file, place.name, writes ? lock::Use::Write : *command.lock, m_wait,

@@ -152,6 +152,18 @@ TEST(MtdGeometryChecks, EraseBlocksLargerThanASegmentGiveNoFlashSize) {
     EXPECT_EQ(b.mtd.erases(), 0);
 }
 
+// The image area is the partition: an image larger than it is refused by
+// the page before anything is erased.
+TEST(MtdGeometryChecks, APartitionSmallerThanTheImageIsRefusedBeforeAnyErase) {
+    MtdBoard b(kNor);
+    board::BoardController& c = b.board.open();
+    EXPECT_EQ(write_image_through_page(b.board, pattern((8 << 20) + 1, 4)),
+              (std::vector<std::string>{kUpdatePrompt, "Write File to Flash|Image file is larger than flash|48",
+                                        kUpdateFailed, kSaveAsk}));
+    EXPECT_EQ(b.mtd.erases(), 0);
+    EXPECT_TRUE(c.registry()->saved_valid()) << "the registry area was erased";
+}
+
 TEST(MtdReadBack, AnUncorrectableErrorFailsTheWrite) {
     MtdBoard b(kNand);
     b.board.open();

@@ -102,6 +102,29 @@ TEST_F(Tool, ControllerOptionStandsAnywhere) {
     EXPECT_EQ(on({"reg", "get", "Init", "Launch80", "-C"}).rc, 2);
 }
 
+// What only a simulated controller has is refused on a board, as a usage
+// error, and so is naming both.
+TEST_F(Tool, ABoardRefusesWhatOnlyASimulatedControllerHas) {
+    const std::filesystem::path board = dir / "board.toml";
+    std::ofstream(board) << "[board]\nstate_dir = \"state\"\n[flash]\ndevice = \"/dev/null\"\n";
+    const std::string given = "--board=" + board.string();
+    struct Row {
+        std::vector<std::string> args;
+        const char* text;
+    } rows[] = {
+        {{given, "init", (dir / "new").string()}, "init makes a simulated controller"},
+        {{given, "module", "serve"}, "module serve is the simulated module"},
+        {{given, "flash", "reset"}, "flash reset makes a new simulated flash"},
+        {{"--board", board.string(), "-C", ctl.string(), "log"}, "--board and --controller each choose"},
+    };
+    for (const Row& row : rows) {
+        Result r = run(row.args);
+        EXPECT_EQ(r.rc, 2) << row.text << ": " << r.err;
+        EXPECT_NE(r.err.find(row.text), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "new"));
+}
+
 TEST_F(Tool, FileErrorsNameTheFileAndTheReason) {
     std::filesystem::create_directory(dir / "folder");
     std::ofstream(dir / "big.reg") << "";

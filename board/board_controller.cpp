@@ -189,9 +189,11 @@ bool BoardController::restart_registry(std::string* error) {
         case sim::SavedState::Invalid:
             break;
     }
+    // The factory registry as the factory copy holds it: factory.reg was
+    // checked against it when the board was opened, and one changed since is
+    // loaded only on purpose (orva-controller reg --factory restore).
     const std::string saved = m_registry->unusable_reason(Hive::Saved);
-    if (!m_registry->load_factory_file() || !m_registry->copy(Hive::Factory, Hive::Live))
-        return *error = m_registry->last_error(), false;
+    if (!m_registry->copy(Hive::Factory, Hive::Live)) return *error = m_registry->last_error(), false;
     if (!saved.empty()) return *error = saved + "; the factory registry was loaded instead", false;
     return true;
 }

@@ -15,23 +15,31 @@
 namespace orva::web {
 
 HttpsSession::HttpsSession(Core& core, beast::tcp_stream stream, beast::flat_buffer buffer, std::string address,
-                           std::shared_ptr<int> count)
+                           Slot slot)
     : m_core(core),
       m_stream(std::move(stream), core.tls),
       m_buffer(std::move(buffer)),
       m_address(std::move(address)),
-      m_count(std::move(count)),
-      m_ticket(m_count) {}
+      m_slot(std::move(slot)) {}
 
 HttpsSession::~HttpsSession() = default;
 
 void HttpsSession::run() {
-    beast::get_lowest_layer(m_stream).expires_after(kHandshakeTime);
+    m_slot.on_drop([weak = weak_from_this()] {
+        if (auto self = weak.lock()) beast::get_lowest_layer(self->m_stream).close();
+    });
+    beast::get_lowest_layer(m_stream).expires_after(kGuestTime);
     m_stream.async_handshake(m_buffer.data(), [self = shared_from_this()](error_code ec, size_t used) {
         if (ec) return;
+        self->m_slot.progress(Clock::now());
         self->m_buffer.consume(used);
         self->read_header();
     });
+}
+
+std::chrono::steady_clock::duration HttpsSession::client_time() const {
+    if (m_slot.is_operator()) return kRequestTime;
+    return kGuestTime;
 }
 
 void HttpsSession::answer_upload(const UploadAnswer& answer) {
@@ -52,7 +60,7 @@ void HttpsSession::read_header() {
     m_header->header_limit(kHeaderLimit);
     // Each kind of request sets its own limit once its header is read.
     m_header->body_limit(std::numeric_limits<std::uint64_t>::max());
-    beast::get_lowest_layer(m_stream).expires_after(kRequestTime);
+    beast::get_lowest_layer(m_stream).expires_after(client_time());
     http::async_read_header(m_stream, m_buffer, *m_header, [self = shared_from_this()](error_code ec, size_t) {
         if (ec) return self->shut_down();
         self->on_header();
@@ -63,10 +71,14 @@ void HttpsSession::on_header() {
     const auto& h = m_header->get();
     m_version = h.version();
     RouteContext ctx = context();
+    // The operator's requests never wait behind a guest's, and are never
+    // dropped for one.
+    m_slot.set_operator(ctx.access.valid(session_cookie(h), ctx.now));
+    m_slot.progress(ctx.now);
     if (beast::websocket::is_upgrade(h)) {
         if (auto refusal = check_websocket(h, ctx)) return send(std::move(*refusal), true);
         if (m_core.ending) return;
-        auto ws = std::make_shared<WsSession>(m_core, std::move(m_stream), session_cookie(h), m_count);
+        auto ws = std::make_shared<WsSession>(m_core, std::move(m_stream), session_cookie(h), std::move(m_slot));
         ws->run(m_header->release());
         return;
     }
@@ -77,6 +89,7 @@ void HttpsSession::on_header() {
         return send(make_response(h, http::status::payload_too_large, "{\"error\":\"too-large\"}"), true);
     m_body.emplace(std::move(*m_header));
     m_body->body_limit(kBodyLimit);
+    beast::get_lowest_layer(m_stream).expires_after(client_time());
     http::async_read(m_stream, m_buffer, *m_body, [self = shared_from_this()](error_code ec, size_t) {
         if (ec == http::error::body_limit) {
             const auto& req = self->m_body->get();

@@ -9,6 +9,7 @@
 #include <boost/beast/http/empty_body.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,9 +25,9 @@ namespace orva::web {
 class HttpsSession : public std::enable_shared_from_this<HttpsSession> {
 public:
     // `stream` is a new connection whose first bytes, already read into
-    // `buffer`, begin a TLS handshake; `address` is the client's IP address.
-    HttpsSession(Core& core, beast::tcp_stream stream, beast::flat_buffer buffer, std::string address,
-                 std::shared_ptr<int> count);
+    // `buffer`, begin a TLS handshake; `address` is the client's IP address;
+    // `slot` its place among the connections.
+    HttpsSession(Core& core, beast::tcp_stream stream, beast::flat_buffer buffer, std::string address, Slot slot);
     ~HttpsSession();
 
     // The TLS handshake, then the first request.
@@ -47,13 +48,14 @@ private:
     // Sends `res`, then reads the next request or, with `close`, shuts down.
     void send(Response res, bool close);
     void shut_down();
+    // How long the client may take over its next step: a guest has less.
+    std::chrono::steady_clock::duration client_time() const;
 
     Core& m_core;
     TlsStream m_stream;
     beast::flat_buffer m_buffer;
     std::string m_address;
-    std::shared_ptr<int> m_count;
-    Ticket m_ticket;
+    Slot m_slot;
     unsigned m_version = 11;
     std::optional<http::request_parser<http::empty_body>> m_header;
     std::optional<http::request_parser<http::string_body>> m_body;

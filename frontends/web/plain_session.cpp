@@ -23,14 +23,17 @@ bool host_char(char c) {
 
 }  // namespace
 
-PlainSession::PlainSession(Core& core, beast::tcp_stream stream, beast::flat_buffer buffer, std::shared_ptr<int> count)
-    : m_core(core), m_stream(std::move(stream)), m_buffer(std::move(buffer)), m_ticket(std::move(count)) {}
+PlainSession::PlainSession(Core& core, beast::tcp_stream stream, beast::flat_buffer buffer, Slot slot)
+    : m_core(core), m_stream(std::move(stream)), m_buffer(std::move(buffer)), m_slot(std::move(slot)) {}
 
 PlainSession::~PlainSession() = default;
 
 void PlainSession::run() {
+    m_slot.on_drop([weak = weak_from_this()] {
+        if (auto self = weak.lock()) self->m_stream.next_layer().close();
+    });
     m_parser.header_limit(kHeaderLimit);
-    m_stream.next_layer().expires_after(kHandshakeTime);
+    m_stream.next_layer().expires_after(kGuestTime);
     http::async_read_header(m_stream, m_buffer, m_parser, [self = shared_from_this()](error_code ec, size_t) {
         if (ec) return self->close();
         self->redirect();

@@ -17,8 +17,9 @@ namespace orva::web {
 class PlainSession : public std::enable_shared_from_this<PlainSession> {
 public:
     // `stream` is a new connection whose first bytes, already read into
-    // `buffer`, are not a TLS handshake.
-    PlainSession(Core& core, beast::tcp_stream stream, beast::flat_buffer buffer, std::shared_ptr<int> count);
+    // `buffer`, are not a TLS handshake; `slot` is its place among the
+    // connections.
+    PlainSession(Core& core, beast::tcp_stream stream, beast::flat_buffer buffer, Slot slot);
     ~PlainSession();
 
     // Reads the request's header, then redirects.
@@ -31,7 +32,7 @@ private:
     Core& m_core;
     PlainStream m_stream;
     beast::flat_buffer m_buffer;
-    Ticket m_ticket;
+    Slot m_slot;
     beast::http::request_parser<beast::http::empty_body> m_parser;
 };
 

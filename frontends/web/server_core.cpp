@@ -3,11 +3,15 @@
 #include "frontends/web/server_core.h"
 
 #include <openssl/ssl.h>
+#include <pthread.h>
+#include <sys/resource.h>
 
 #include <boost/asio/post.hpp>
 #include <boost/asio/ssl/context.hpp>
 #include <cstdio>
+#include <algorithm>
 #include <exception>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -60,6 +64,7 @@ void Server::Core::on_wake() {
         error_code ec;
         acceptor.close(ec);
         idle_timer.cancel();
+        accept_timer.cancel();
         for (auto& [id, session] : waiting_uploads)
             session->answer_upload(UploadAnswer{503, "{\"error\":\"ended\",\"message\":\"The utility has ended.\"}"});
         waiting_uploads.clear();
@@ -113,12 +118,23 @@ std::unique_ptr<Server> Server::start(ServerSettings settings, Channel& channel,
     }
     server->m_port = core.acceptor.local_endpoint(ec).port();
 
+    // Descriptors past the ceiling are kept for the program's own files.
+    rlimit files{};
+    core.descriptor_ceiling = std::numeric_limits<int>::max();
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY &&
+        files.rlim_cur < rlim_t(std::numeric_limits<int>::max())) {
+        const int limit = int(files.rlim_cur);
+        core.descriptor_ceiling = limit - std::min(kReservedDescriptors, limit / 4);
+    }
+
     channel.set_waker([&core] {
         if (!core.wake_posted.exchange(true)) net::post(core.ioc, [&core] { core.on_wake(); });
     });
     core.accept();
     core.watch_idle();
     server->m_thread = std::thread([&core] {
+        // Named, so that the server's share of the process shows in top -H.
+        pthread_setname_np(pthread_self(), "orva-web");
         for (;;) {
             try {
                 core.ioc.run();

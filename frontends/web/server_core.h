@@ -22,6 +22,7 @@
 
 #include "frontends/web/access.h"
 #include "frontends/web/channel.h"
+#include "frontends/web/connections.h"
 #include "frontends/web/server.h"
 
 namespace orva::web {
@@ -32,12 +33,25 @@ namespace ssl = net::ssl;
 using tcp = net::ip::tcp;
 using beast::error_code;
 
-// The most connections at once; more are closed as soon as accepted.
-inline constexpr int kMaxConnections = 32;
-// Until the first bytes tell TLS from plain HTTP, and until the TLS
-// handshake or a plain request's header is done.
-inline constexpr auto kHandshakeTime = std::chrono::seconds(10);
-// Each request's header and body, each upload's chunk and each response.
+// The most connections at once, and the most of them from clients that have
+// not shown the operator's session (guests); past either, the guest idle the
+// longest is closed to make room, or the new connection when there is none.
+inline constexpr int kMaxConnections = 48;
+inline constexpr int kMaxGuests = 16;
+// Descriptors kept for the program's own files (the registry, the flash, the
+// programs it starts): a connection whose descriptor would be one of the last
+// these many the process may open is closed at once (a quarter of the limit
+// when that is lower).
+inline constexpr int kReservedDescriptors = 64;
+// How long accepting waits when the process or the system is out of
+// descriptors, instead of trying again at once.
+inline constexpr auto kAcceptPause = std::chrono::milliseconds(200);
+// Until the first bytes tell TLS from plain HTTP.
+inline constexpr auto kFirstBytesTime = std::chrono::seconds(3);
+// A guest's TLS handshake, and each of its requests' header and body.
+inline constexpr auto kGuestTime = std::chrono::seconds(5);
+// The operator's requests' header and body, each upload's chunk, each
+// response.
 inline constexpr auto kRequestTime = std::chrono::seconds(30);
 inline constexpr size_t kHeaderLimit = 16 * 1024;
 // An ordinary request's body (an upload's is its announced length).
@@ -49,18 +63,6 @@ inline constexpr size_t kUploadChunk = 64 * 1024;
 
 class WsSession;
 class HttpsSession;
-
-// Counts a connection for as long as it lives.
-class Ticket {
-public:
-    explicit Ticket(std::shared_ptr<int> count) : m_count(std::move(count)) { ++*m_count; }
-    ~Ticket() { --*m_count; }
-    Ticket(const Ticket&) = delete;
-    Ticket& operator=(const Ticket&) = delete;
-
-private:
-    std::shared_ptr<int> m_count;
-};
 
 // A message to the page that ends its session: {"type":TYPE,"reason":REASON}.
 std::string session_message(const char* type, const char* reason);
@@ -78,7 +80,12 @@ struct Server::Core {
     ServerSettings settings;
     Channel& channel;
     Access access;
-    std::shared_ptr<int> connections = std::make_shared<int>(0);
+    net::steady_timer accept_timer{ioc};
+    // Shared with the connections' places, which may outlive the core.
+    std::shared_ptr<Connections> connections = Connections::make(kMaxConnections, kMaxGuests);
+    // Accepted descriptors from this number on are closed at once.
+    int descriptor_ceiling = 0;
+    bool short_of_descriptors = false;
     std::weak_ptr<WsSession> operator_ws;
     std::map<uint64_t, std::shared_ptr<HttpsSession>> waiting_uploads;
     uint64_t next_upload = 1;
@@ -87,9 +94,10 @@ struct Server::Core {
     std::promise<void> flushed;
     bool flushed_set = false;
 
-    // Accepts connections, each handed to a detector, until the acceptor is
-    // closed (listener.cpp).
+    // Accepts connections, each given its place and handed to a detector,
+    // until the acceptor is closed (listener.cpp).
     void accept();
+    void admit(tcp::socket socket);
     // On the main thread's wake-up: answers the uploads it named, begins the
     // end once the channel has ended, otherwise sends the newest state.
     void on_wake();

@@ -11,13 +11,16 @@ namespace orva::web {
 
 namespace websocket = beast::websocket;
 
-WsSession::WsSession(Core& core, TlsStream stream, std::string session, std::shared_ptr<int> count)
-    : m_core(core), m_ws(std::move(stream)), m_session(std::move(session)), m_ticket(std::move(count)) {}
+WsSession::WsSession(Core& core, TlsStream stream, std::string session, Slot slot)
+    : m_core(core), m_ws(std::move(stream)), m_session(std::move(session)), m_slot(std::move(slot)) {}
 
 WsSession::~WsSession() = default;
 
 void WsSession::run(http::request<http::empty_body> req) {
     m_req = std::move(req);
+    m_slot.on_drop([weak = weak_from_this()] {
+        if (auto self = weak.lock()) beast::get_lowest_layer(self->m_ws).close();
+    });
     beast::get_lowest_layer(m_ws).expires_never();
     m_ws.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
     m_ws.set_option(websocket::stream_base::decorator([](websocket::response_type& res) {

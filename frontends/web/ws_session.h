@@ -20,8 +20,8 @@ namespace orva::web {
 class WsSession : public std::enable_shared_from_this<WsSession> {
 public:
     // `stream` has done its TLS handshake; `session` is the session cookie
-    // the upgrade request carried; `count` counts the connection.
-    WsSession(Core& core, TlsStream stream, std::string session, std::shared_ptr<int> count);
+    // the upgrade request carried; `slot` is the connection's place.
+    WsSession(Core& core, TlsStream stream, std::string session, Slot slot);
     ~WsSession();
 
     // Accepts the upgrade `req`; once open, becomes the operator's WebSocket.
@@ -45,7 +45,7 @@ private:
     beast::websocket::stream<TlsStream> m_ws;
     beast::http::request<beast::http::empty_body> m_req;
     std::string m_session;
-    Ticket m_ticket;
+    Slot m_slot;
     beast::flat_buffer m_in;
     std::shared_ptr<const std::string> m_out;
     uint64_t m_sent = 0;

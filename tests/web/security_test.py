@@ -7,6 +7,7 @@ response carries."""
 
 import json
 import os
+import resource
 import socket
 import ssl
 import stat
@@ -388,6 +389,88 @@ class Upload(UtilityTest):
             time.sleep(0.05)
         self.assertEqual(self.leftovers(), [])
         self.assertFalse(os.path.exists(os.path.join(self.c.fs, "part.bin")))
+
+
+def server_cpu(pid):
+    """The CPU seconds the server thread ("orva-web") of process `pid` used."""
+    for task in os.listdir(f"/proc/{pid}/task"):
+        with open(f"/proc/{pid}/task/{task}/comm") as f:
+            if f.read().strip() != "orva-web":
+                continue
+        with open(f"/proc/{pid}/task/{task}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    raise AssertionError("no server thread")
+
+
+def registry_section(text, key):
+    """The values of `key` in a registry export."""
+    for section in text.split("\n["):
+        if section.startswith(key + "]"):
+            return section
+    return ""
+
+
+class Flood(unittest.TestCase):
+    """Anyone who reaches the port, before any login: connections that never
+    send a byte, and TLS connections that send no request, while the
+    program may open only 256 descriptors."""
+
+    def setUp(self):
+        self.saved_limit = resource.getrlimit(resource.RLIMIT_NOFILE)
+        soft, hard = self.saved_limit
+        want = 1500
+        if hard != resource.RLIM_INFINITY and hard < want:
+            self.skipTest(f"this test opens {want} sockets; the descriptor limit is {hard}")
+        resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, want), hard))
+        self.c = webutil.Controller()
+        self.u = webutil.Utility(self.c, files=256)
+        self.held = []
+
+    def tearDown(self):
+        for s in self.held:
+            s.close()
+        self.u.stop()
+        self.c.remove()
+        resource.setrlimit(resource.RLIMIT_NOFILE, self.saved_limit)
+
+    def test_the_operator_is_served_while_silent_and_idle_connections_are_held(self):
+        for _ in range(1000):
+            self.held.append(socket.create_connection((self.u.host, self.u.port), timeout=10))
+        tls = self.u.tls()
+        for _ in range(200):
+            raw = socket.create_connection((self.u.host, self.u.port), timeout=10)
+            try:
+                self.held.append(tls.wrap_socket(raw))
+            except OSError:  # closed already, to make room for the next
+                self.held.append(raw)
+        cpu, wall = server_cpu(self.u.proc.pid), time.time()
+
+        started = time.time()
+        status, cookie, _ = self.u.login()
+        self.assertEqual(status, 200)
+        self.assertLess(time.time() - started, 2.0)
+        self.assertEqual(self.u.request("GET", "/", cookie=cookie)[0], 200)
+        ws = self.u.websocket(cookie)
+        state = ws.wait_for(lambda m: m["type"] == "state" and webutil.control(m, webutil.ids.IDC_FTP_DIR))
+        ws.send({"op": "type", "h": webutil.control(state, webutil.ids.IDC_FTP_DIR)["h"], "text": "\\Windows"})
+        ws.send({"op": "press", "h": webutil.control(state, webutil.ids.IDC_FTP_CHANGE)["h"]})
+        ws.wait_for(lambda m: m["type"] == "state" and webutil.control(m, webutil.ids.IDC_FTP_LABEL)["text"]
+                    == "Change FTP default directory \\Windows to :")
+        ws.send({"op": "sheet", "button": "ok"})
+        seq, answers = None, ["yes", "yes", "no"]  # save, proceed, no reboot
+        while (m := ws.wait_for(lambda m: m["type"] == "ended" or
+                                m["type"] == "state" and m["box"] and m["box"]["seq"] != seq))["type"] != "ended":
+            seq = m["box"]["seq"]
+            ws.send({"op": "box", "seq": seq, "answer": answers.pop(0)})
+        self.assertEqual((m["code"], answers), (0, []))
+        cpu, wall = server_cpu(self.u.proc.pid) - cpu, time.time() - wall
+        self.assertEqual(self.u.wait(), 0, self.u.errors())
+        self.assertNotIn("Failed", self.u.stdout + self.u.errors())
+        saved = registry_section(self.c.registry()[1], "HKEY_LOCAL_MACHINE\\Comm\\FTPD")
+        # \Windows in UTF-16, as the page stores it (its whole buffer).
+        self.assertIn('"DefaultDir"=hex(1):5c,00,57,00,69,00,6e,00,64,00,6f,00,77,00,73,00,00,00,', saved)
+        self.assertLess(cpu, 0.5 * wall, f"the server thread used {cpu:.2f} s of CPU in {wall:.2f} s")
 
 
 class Headers(UtilityTest):

@@ -8,6 +8,7 @@ import http.client
 import json
 import os
 import re
+import resource
 import shutil
 import socket
 import ssl
@@ -78,14 +79,16 @@ class Controller:
 class Utility:
     """orva-utility --frontend web on a controller, listening on a free port."""
 
-    def __init__(self, controller, *extra):
+    def __init__(self, controller, *extra, files=None):
+        """`files`: the descriptor limit the program gets (soft and hard)."""
         self.controller = controller
         self.stderr_path = os.path.join(controller.root, "stderr.txt")
         self.stderr = open(self.stderr_path, "w+")
+        limit = (lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (files, files))) if files else None
         self.proc = subprocess.Popen(
             [os.path.join(BIN, "orva-utility"), "-C", controller.dir, "--frontend", "web",
              "--listen", "127.0.0.1:0", *extra],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.stderr, text=True)
+            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.stderr, text=True, preexec_fn=limit)
         self.line = self._start_line()
         m = START_LINE.match(self.line)
         if not m:

@@ -44,6 +44,7 @@ Input Channel::wait_input() {
     m_input_ready.wait(lock, [this] { return !m_inputs.empty(); });
     Input input = std::move(m_inputs.front());
     m_inputs.pop_front();
+    m_input_bytes -= input.message.size();
     return input;
 }
 
@@ -79,12 +80,15 @@ std::map<uint64_t, UploadAnswer> Channel::take_upload_answers() {
     return std::exchange(m_upload_answers, {});
 }
 
-void Channel::push_input(Input input) {
+bool Channel::push_input(Input input) {
     {
         std::lock_guard lock(m_mutex);
+        if (m_inputs.size() >= kMaxInputs || m_input_bytes + input.message.size() > kMaxInputBytes) return false;
+        m_input_bytes += input.message.size();
         m_inputs.push_back(std::move(input));
     }
     m_input_ready.notify_one();
+    return true;
 }
 
 }  // namespace orva::web

@@ -2,8 +2,10 @@
 // model, and the server thread, which owns the connections. The main thread
 // publishes the state to show (the newest replaces one not yet sent, so that
 // a busy browser gets the latest, not a backlog), the folder uploads go to
-// and the answers to uploads; the server thread queues the operator's input.
-// Nothing else is shared between the two.
+// and the answers to uploads; the server thread queues the operator's input,
+// up to a bound in number and in bytes, so that a page sending while the
+// program is busy cannot make the queue grow without end. Nothing else is
+// shared between the two.
 #pragma once
 
 #include <condition_variable>
@@ -38,6 +40,11 @@ struct UploadAnswer {
 
 class Channel {
 public:
+    // The most inputs waiting for the main thread, and the most bytes of
+    // their messages.
+    static constexpr size_t kMaxInputs = 64;
+    static constexpr size_t kMaxInputBytes = 256 * 1024;
+
     // ----- main thread
     // The newest state message; replaces one not yet taken.
     void publish(std::string state);
@@ -59,7 +66,9 @@ public:
     std::optional<std::string> image(int id) const;
     std::optional<UploadFolder> upload_folder() const;
     std::map<uint64_t, UploadAnswer> take_upload_answers();
-    void push_input(Input input);
+    // Queues `input` for the main thread; false, and the input dropped, when
+    // the queue already holds the most inputs or bytes it may.
+    bool push_input(Input input);
 
 private:
     void wake();
@@ -74,6 +83,7 @@ private:
     std::optional<UploadFolder> m_upload_folder;
     std::map<uint64_t, UploadAnswer> m_upload_answers;
     std::deque<Input> m_inputs;
+    size_t m_input_bytes = 0;
 };
 
 }  // namespace orva::web

@@ -162,7 +162,10 @@ void HttpsSession::on_chunk(error_code ec) {
     input.file = std::move(m_upload);
     input.name = m_upload_request.name;
     input.dialog = m_upload_request.folder.dialog;
-    m_core.channel.push_input(std::move(input));
+    if (!m_core.channel.push_input(std::move(input))) {
+        m_core.waiting_uploads.erase(id);
+        refuse_upload(Refusal{503, "The utility is busy; upload the file again when it is ready."});
+    }
 }
 
 void HttpsSession::refuse_upload(const Refusal& refusal) {

@@ -56,8 +56,8 @@ inline constexpr auto kRequestTime = std::chrono::seconds(30);
 inline constexpr size_t kHeaderLimit = 16 * 1024;
 // An ordinary request's body (an upload's is its announced length).
 inline constexpr size_t kBodyLimit = 16 * 1024;
-// One WebSocket message from the page.
-inline constexpr size_t kMessageLimit = 64 * 1024;
+// One WebSocket message from the page: far more than any action it sends.
+inline constexpr size_t kMessageLimit = 16 * 1024;
 // What an upload reads at once.
 inline constexpr size_t kUploadChunk = 64 * 1024;
 

@@ -4,6 +4,7 @@
 #include <boost/asio/buffer.hpp>
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/beast/websocket.hpp>
+#include <nlohmann/json.hpp>
 
 #include "frontends/web/http_routes.h"
 
@@ -39,6 +40,14 @@ void WsSession::run(http::request<http::empty_body> req) {
 void WsSession::send() {
     if (m_writing || m_closed) return;
     if (m_last) return write(std::make_shared<const std::string>(*m_last), true);
+    if (m_dropped) {
+        m_dropped = false;
+        static const auto dropped = std::make_shared<const std::string>(
+            nlohmann::json{{"type", "dropped"},
+                           {"message", "The utility is busy and did not take that; do it again when it is ready."}}
+                .dump());
+        return write(dropped, false);
+    }
     auto [version, state] = m_core.channel.state();
     if (!state || version == m_sent) return;
     m_sent = version;
@@ -81,7 +90,10 @@ void WsSession::read() {
             core.access.touch(now);
             Input input;
             input.message = std::move(text);
-            core.channel.push_input(std::move(input));
+            if (!core.channel.push_input(std::move(input))) {
+                self->m_dropped = true;
+                self->send();
+            }
         }
         self->read();
     });

@@ -1,6 +1,7 @@
 // The operator's WebSocket: the newest state the main thread published goes
 // out, the page's actions come in and go to the main thread; a last message
-// (the session ended, was replaced, the utility ended) closes it.
+// (the session ended, was replaced, the utility ended) closes it. Input the
+// program's queue has no room for is dropped, and the page told so.
 #pragma once
 
 #include <boost/beast/core/flat_buffer.hpp>
@@ -27,7 +28,8 @@ public:
     // Accepts the upgrade `req`; once open, becomes the operator's WebSocket.
     void run(beast::http::request<beast::http::empty_body> req);
 
-    // Sends the newest state, or the last message once there is one.
+    // Sends the newest state, or the last message once there is one; a
+    // notice of input dropped goes before the state.
     void send();
 
     // The last message, then the closing handshake.
@@ -52,6 +54,8 @@ private:
     bool m_writing = false;
     bool m_closed = false;
     std::optional<std::string> m_last;
+    // Input came while the queue to the program was full; the page is told.
+    bool m_dropped = false;
 };
 
 }  // namespace orva::web

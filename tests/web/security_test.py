@@ -281,6 +281,27 @@ class Session(UtilityTest):
         self.assertIsNone(ws.receive())
         self.assertEqual(self.u.wait(), 0, self.u.errors())
 
+    def test_input_the_busy_program_has_no_room_for_is_dropped_and_the_page_told(self):
+        with open(os.path.join(self.c.fs, "Temp", "nk.bin"), "wb") as f:
+            f.write(bytes(range(256)) * (64 << 10))  # 16 MiB
+        ws = self.u.websocket(self.session())
+        ws.wait_for(lambda m: m["type"] == "state" and webutil.sheet(m))
+        ws.send({"op": "tab", "index": 3})
+        path, write = webutil.ids.IDC_IMAGE_PATH, webutil.ids.IDC_WRITE_FLASH
+        state = ws.wait_for(lambda m: m["type"] == "state" and not m["busy"] and webutil.control(m, write))
+        ws.send({"op": "type", "h": webutil.control(state, path)["h"], "text": "\\Temp\\nk.bin"},
+                {"op": "press", "h": webutil.control(state, write)["h"]})
+        box = ws.wait_for(lambda m: m["type"] == "state" and m["box"])["box"]
+        # The answer starts the write; what comes behind it finds the program
+        # busy, and the queue takes only so much.
+        ws.send({"op": "box", "seq": box["seq"], "answer": "ok"}, *[{"op": "press", "h": 999999}] * 200)
+        self.assertIn("busy", ws.wait_for(lambda m: m["type"] == "dropped")["message"])
+        # A message larger than any the page sends ends the connection.
+        ws.sock.sendall(ws.frame(json.dumps({"op": "type", "h": 1, "text": "x" * 20000}).encode()))
+        with self.assertRaises(EOFError):
+            ws.wait_for(lambda m: False, timeout=10)
+        ws.close()
+
 
 class Upload(UtilityTest):
     image_area = 1 << 20

@@ -1,7 +1,7 @@
 // What keeps the server within bounds: the table of connections (guests give
-// way, idlest first; the operator's connections never), and the server itself
-// when descriptors run short (the last ones kept back, accepting paused
-// instead of spinning while none is left).
+// way, idlest first; the operator's connections never), the queue of input to
+// the program, and the server itself when descriptors run short (the last
+// ones kept back, accepting paused instead of spinning while none is left).
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
@@ -64,6 +64,27 @@ TEST(Connections, GuestsGiveWayIdlestFirstAndTheOperatorNever) {
     EXPECT_EQ(table->count(), 3);
     moved = Slot();
     EXPECT_EQ(table->count(), 2);
+}
+
+TEST(Channel, InputIsBoundedInNumberAndBytes) {
+    Channel channel;
+    auto message = [](size_t size) {
+        Input input;
+        input.message.assign(size, 'x');
+        return input;
+    };
+    for (size_t i = 0; i < Channel::kMaxInputs; ++i) ASSERT_TRUE(channel.push_input(message(10))) << i;
+    EXPECT_FALSE(channel.push_input(message(10)));
+    EXPECT_EQ(channel.wait_input().message.size(), 10u);
+    EXPECT_TRUE(channel.push_input(message(10)));
+    for (size_t i = 0; i < Channel::kMaxInputs; ++i) channel.wait_input();
+    // Empty again: now filled by bytes rather than number.
+    const size_t third = Channel::kMaxInputBytes / 3;
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(channel.push_input(message(third))) << i;
+    EXPECT_FALSE(channel.push_input(message(Channel::kMaxInputBytes - 3 * third + 1)));
+    EXPECT_TRUE(channel.push_input(message(Channel::kMaxInputBytes - 3 * third)));
+    channel.wait_input();
+    EXPECT_TRUE(channel.push_input(message(third)));
 }
 
 // The process's CPU time, the server thread's included.

@@ -235,8 +235,13 @@ class WebSocket:
         out, self.rest = self.rest[:n], self.rest[n:]
         return out
 
-    def send(self, obj):
-        data = json.dumps(obj).encode()
+    def send(self, *objs):
+        """Each of `objs` as JSON in a text frame of its own, all in one write."""
+        self.sock.sendall(b"".join(self.frame(json.dumps(obj).encode()) for obj in objs))
+
+    @staticmethod
+    def frame(data):
+        """A masked text frame holding `data`."""
         mask = os.urandom(4)
         head = bytes([0x81])
         if len(data) < 126:
@@ -246,7 +251,7 @@ class WebSocket:
         else:
             head += bytes([0x80 | 127]) + struct.pack("!Q", len(data))
         masked = bytes(b ^ mask[i % 4] for i, b in enumerate(data))
-        self.sock.sendall(head + mask + masked)
+        return head + mask + masked
 
     def receive(self, timeout=20):
         """The next text message, parsed; None when the server closed."""

@@ -734,6 +734,7 @@
       if (m.type === 'state') render(m);
       else if (m.type === 'ended') finish(m);
       else if (m.type === 'session') sessionOver(m.reason);
+      else if (m.type === 'dropped') dropped(m.message);
     });
     socket.addEventListener('close', () => {
       socket = null;
@@ -742,6 +743,12 @@
       if (reconnects++ < 30) setTimeout(resume, 1000);
       else gone();
     });
+  }
+
+  // Input the busy utility had no room for: said in the link line a while.
+  function dropped(text) {
+    linkState(text);
+    setTimeout(() => { if (socket) linkState(`connected to ${location.host}`); }, 5000);
   }
 
   function finish(m) {

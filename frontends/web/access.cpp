@@ -1,4 +1,4 @@
-// Tokens, sessions and the limit on failed logins.
+// Tokens good for one session, sessions, and wrong tokens held back.
 #include "frontends/web/access.h"
 
 #include <openssl/crypto.h>
@@ -20,7 +20,8 @@ std::array<unsigned char, 32> digest(std::string_view text) {
 }
 
 // Past this many addresses, those whose failures have all aged out are
-// forgotten.
+// forgotten (and one more when none has: its next wrong token is merely
+// answered at once).
 constexpr size_t kAddressesKept = 1024;
 
 }  // namespace
@@ -62,21 +63,23 @@ void Access::prune(Clock::time_point now) {
     }
 }
 
-Clock::duration Access::retry_after(const std::string& address, Clock::time_point now) {
+Clock::duration Access::wrong_token_hold(const std::string& address, Clock::time_point now) {
     auto it = m_failures.find(address);
     if (it == m_failures.end()) return Clock::duration::zero();
     auto& times = it->second;
     while (!times.empty() && now - times.front() >= kFailureWindow) times.pop_front();
-    if (int(times.size()) < kMaxFailures) return Clock::duration::zero();
-    return times[times.size() - kMaxFailures] + kFailureWindow - now;
+    return int(times.size()) > kFreeFailures ? Clock::duration(kWrongTokenHold) : Clock::duration::zero();
 }
 
 Access::Login Access::login(const std::string& address, std::string_view token, Clock::time_point now,
                             std::string* session) {
-    if (retry_after(address, now) > Clock::duration::zero()) return Login::TooMany;
     if (!same_secret(token, m_token)) {
         if (m_failures.size() >= kAddressesKept) prune(now);
-        m_failures[address].push_back(now);
+        if (m_failures.size() >= kAddressesKept) m_failures.erase(m_failures.begin());
+        auto& times = m_failures[address];
+        times.push_back(now);
+        // Only whether there were more than kFreeFailures matters.
+        while (int(times.size()) > kFreeFailures + 1) times.pop_front();
         return Login::WrongToken;
     }
     if (in_use(now)) return Login::InUse;
@@ -84,6 +87,12 @@ Access::Login Access::login(const std::string& address, std::string_view token, 
     m_last_input = now;
     *session = *m_session;
     return Login::Ok;
+}
+
+void Access::end_session() {
+    m_session.reset();
+    m_token = random_name(24);
+    if (m_announce) m_announce();
 }
 
 bool Access::valid(std::string_view session, Clock::time_point now) {
@@ -102,13 +111,13 @@ void Access::touch(Clock::time_point now) {
 
 bool Access::logout(std::string_view session) {
     if (!m_session || session.empty() || !same_secret(session, *m_session)) return false;
-    m_session.reset();
+    end_session();
     return true;
 }
 
 bool Access::expire(Clock::time_point now) {
     if (!m_session || now - m_last_input < kIdleLimit) return false;
-    m_session.reset();
+    end_session();
     return true;
 }
 

@@ -94,17 +94,11 @@ Response login(const Request& req, RouteContext& ctx) {
             return res;
         }
         case Access::Login::WrongToken:
-            return refuse(req, http::status::unauthorized, "wrong-token", "That is not the token the utility printed.");
+            ctx.hold = ctx.access.wrong_token_hold(ctx.address, ctx.now);
+            return refuse(req, http::status::unauthorized, "wrong-token",
+                          "That is not the token the utility printed last (a token opens one session).");
         case Access::Login::InUse:
             return refuse(req, http::status::conflict, "in-use", "Another operator is using the utility.");
-        case Access::Login::TooMany: {
-            const auto wait = std::chrono::ceil<std::chrono::seconds>(ctx.access.retry_after(ctx.address, ctx.now));
-            Response res =
-                refuse(req, http::status::too_many_requests, "too-many",
-                       "Too many wrong tokens from this address; try again in " + std::to_string(wait.count()) + " s.");
-            res.set(http::field::retry_after, std::to_string(wait.count()));
-            return res;
-        }
     }
     return refuse(req, http::status::internal_server_error, "internal", "No answer.");
 }

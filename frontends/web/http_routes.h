@@ -32,9 +32,11 @@ struct RouteContext {
     Channel& channel;
     std::string address;  // the client's IP address
     Clock::time_point now;
-    // Set by the request: a session began or ended.
+    // Set by the request: a session began or ended; how long to hold the
+    // answer (a wrong token, after many).
     bool logged_in = false;
     bool logged_out = false;
+    Clock::duration hold{};
 };
 
 // The security headers every response carries: a Content-Security-Policy

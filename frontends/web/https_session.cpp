@@ -20,13 +20,17 @@ HttpsSession::HttpsSession(Core& core, beast::tcp_stream stream, beast::flat_buf
       m_stream(std::move(stream), core.tls),
       m_buffer(std::move(buffer)),
       m_address(std::move(address)),
-      m_slot(std::move(slot)) {}
+      m_slot(std::move(slot)),
+      m_hold(core.ioc) {}
 
 HttpsSession::~HttpsSession() = default;
 
 void HttpsSession::run() {
     m_slot.on_drop([weak = weak_from_this()] {
-        if (auto self = weak.lock()) beast::get_lowest_layer(self->m_stream).close();
+        if (auto self = weak.lock()) {
+            self->m_hold.cancel();
+            beast::get_lowest_layer(self->m_stream).close();
+        }
     });
     beast::get_lowest_layer(m_stream).expires_after(kGuestTime);
     m_stream.async_handshake(m_buffer.data(), [self = shared_from_this()](error_code ec, size_t used) {
@@ -105,7 +109,15 @@ void HttpsSession::on_request() {
     Response res = handle_request(m_body->get(), ctx);
     if (ctx.logged_out) m_core.close_operator(session_message("session", "logout"));
     const bool close = !res.keep_alive();
-    send(std::move(res), close);
+    if (ctx.hold <= Clock::duration::zero()) return send(std::move(res), close);
+    // A wrong token, after many: answered late. The connection stays a
+    // guest meanwhile, the first to be dropped when room is needed.
+    m_hold.expires_after(ctx.hold);
+    m_hold.async_wait(
+        [self = shared_from_this(), res = std::make_shared<Response>(std::move(res)), close](error_code ec) {
+            if (ec) return;
+            self->send(std::move(*res), close);
+        });
 }
 
 void HttpsSession::begin_upload(RouteContext& ctx) {

@@ -3,6 +3,7 @@
 // the upgrade to the operator's WebSocket.
 #pragma once
 
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/buffer_body.hpp>
@@ -56,6 +57,7 @@ private:
     beast::flat_buffer m_buffer;
     std::string m_address;
     Slot m_slot;
+    net::steady_timer m_hold;
     unsigned m_version = 11;
     std::optional<http::request_parser<http::empty_body>> m_header;
     std::optional<http::request_parser<http::string_body>> m_body;

@@ -19,13 +19,16 @@ namespace orva::web {
 struct ServerSettings {
     ListenAddress listen;
     TlsIdentity identity;
-    std::string token;  // the start token
+    std::string token;  // the first start token
 };
 
 class Server {
 public:
-    // Listens and starts the server thread. nullptr and a message when the
-    // address cannot be listened on or the certificate cannot be used.
+    // Listens, prints the start line (the address with the token, and the
+    // certificate's fingerprint) on standard error and starts the server
+    // thread. A token opens one session: when that session ends, a new start
+    // line carries the token that opens the next. nullptr and a message when
+    // the address cannot be listened on or the certificate cannot be used.
     static std::unique_ptr<Server> start(ServerSettings settings, Channel& channel, std::string* error);
     ~Server();
     Server(const Server&) = delete;

@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "frontends/web/https_session.h"
+#include "frontends/web/listen_address.h"
 #include "frontends/web/ws_session.h"
 
 namespace orva::web {
@@ -24,9 +25,23 @@ std::string session_message(const char* type, const char* reason) {
     return nlohmann::json{{"type", type}, {"reason", reason}}.dump();
 }
 
-Server::Core::Core(ServerSettings s, Channel& c) : settings(std::move(s)), channel(c), access(settings.token) {}
+Server::Core::Core(ServerSettings s, Channel& c) : settings(std::move(s)), channel(c), access(settings.token) {
+    // A spent token is replaced as its session ends; the operator needs the
+    // new one to log in again (but not once the program is ending).
+    access.on_new_token([this] {
+        if (!ending) announce();
+    });
+}
 
 Server::Core::~Core() = default;
+
+void Server::Core::announce() {
+    const std::string host = browser_host(settings.listen.host);
+    std::fprintf(stderr, "orva-utility: serving https://%s:%u/?token=%s (certificate SHA-256 %s)\n", host.c_str(),
+                 unsigned(acceptor.local_endpoint().port()), access.token().c_str(),
+                 settings.identity.fingerprint.c_str());
+    std::fflush(stderr);
+}
 
 void Server::Core::adopt(const std::shared_ptr<WsSession>& ws) {
     if (auto old = operator_ws.lock(); old && old != ws) old->finish(session_message("session", "replaced"));
@@ -127,6 +142,7 @@ std::unique_ptr<Server> Server::start(ServerSettings settings, Channel& channel,
         core.descriptor_ceiling = limit - std::min(kReservedDescriptors, limit / 4);
     }
 
+    core.announce();
     channel.set_waker([&core] {
         if (!core.wake_posted.exchange(true)) net::post(core.ioc, [&core] { core.on_wake(); });
     });

@@ -98,6 +98,9 @@ struct Server::Core {
     // until the acceptor is closed (listener.cpp).
     void accept();
     void admit(tcp::socket socket);
+    // Prints the start line, with the token that now opens a session, on
+    // standard error.
+    void announce();
     // On the main thread's wake-up: answers the uploads it named, begins the
     // end once the channel has ended, otherwise sends the newest state.
     void on_wake();

@@ -56,14 +56,8 @@ std::unique_ptr<WebFrontend> WebFrontend::start(const WebFrontendOptions& option
                                  : load_tls_identity(options.tls_cert, options.tls_key, error);
     if (!identity) return nullptr;
     std::unique_ptr<WebFrontend> frontend(new WebFrontend(options.upload_limit));
-    ServerSettings settings{*listen, *identity, random_name(24)};
-    const std::string token = settings.token;
-    frontend->m_server = Server::start(std::move(settings), frontend->m_channel, error);
+    frontend->m_server = Server::start(ServerSettings{*listen, *identity, random_name(24)}, frontend->m_channel, error);
     if (!frontend->m_server) return nullptr;
-    std::fprintf(stderr, "orva-utility: serving https://%s:%u/?token=%s (certificate SHA-256 %s)\n",
-                 browser_host(listen->host).c_str(), unsigned(frontend->m_server->port()), token.c_str(),
-                 identity->fingerprint.c_str());
-    std::fflush(stderr);
     return frontend;
 }
 

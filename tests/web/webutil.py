@@ -90,6 +90,7 @@ class Utility:
              "--listen", "127.0.0.1:0", *extra],
             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=self.stderr, text=True, preexec_fn=limit)
         self.line = self._start_line()
+        self.starts = 1
         m = START_LINE.match(self.line)
         if not m:
             raise AssertionError(f"not the start line: {self.line!r}")
@@ -111,6 +112,25 @@ class Utility:
                 raise AssertionError(f"orva-utility ended with {self.proc.returncode}: {text}")
             time.sleep(0.05)
         raise AssertionError("no start line")
+
+    def next_token(self, timeout=10):
+        """Waits for the start line printed when a session ends; its token
+        (the only one that opens a session now) becomes self.token."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            lines = [l for l in self.errors().split("\n")[:-1] if l.startswith("orva-utility: serving ")]
+            if len(lines) > self.starts:
+                m = START_LINE.match(lines[self.starts])
+                if not m:
+                    raise AssertionError(f"not a start line: {lines[self.starts]!r}")
+                if (m["host"], int(m["port"]), m["fingerprint"]) != (self.host, self.port, self.fingerprint):
+                    raise AssertionError(f"another server's start line: {m.group(0)!r}")
+                self.starts += 1
+                self.token = m["token"]
+                self.url = f"{self.origin}/?token={self.token}"
+                return self.token
+            time.sleep(0.05)
+        raise AssertionError("no new start line")
 
     def after_start(self):
         """What the program wrote on standard error after its start line."""

@@ -1,6 +1,8 @@
 // The table of open connections and who gives way when it is full.
 #include "frontends/web/connections.h"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 
 namespace orva::web {
@@ -57,12 +59,18 @@ int Connections::guests() const {
     return n;
 }
 
-Slot Connections::admit(Clock::time_point now) {
+Slot Connections::admit(const std::string& address, Clock::time_point now) {
     if (count() >= m_total || guests() >= m_guests) {
+        // One address flooding the server makes room out of its own places.
+        std::map<std::string_view, int> per_address;
+        int most = 0;
+        for (const auto& [id, e] : m_entries)
+            if (!e.is_operator) most = std::max(most, ++per_address[e.address]);
         auto idlest = m_entries.end();
         for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-            if (!it->second.is_operator && (idlest == m_entries.end() || it->second.progress < idlest->second.progress))
-                idlest = it;
+            const Entry& e = it->second;
+            if (e.is_operator || per_address[e.address] != most) continue;
+            if (idlest == m_entries.end() || e.progress < idlest->second.progress) idlest = it;
         }
         if (idlest == m_entries.end()) return {};
         // Out of the table before it is closed: its holder's later release
@@ -72,7 +80,7 @@ Slot Connections::admit(Clock::time_point now) {
         if (drop) drop();
     }
     const uint64_t id = m_next++;
-    m_entries[id] = Entry{now, false, {}};
+    m_entries[id] = Entry{address, now, false, {}};
     return Slot(shared_from_this(), id);
 }
 

@@ -3,10 +3,10 @@
 // and when it last made progress. It decides who gets in when the limits are
 // reached: a connection that has not shown the session (a guest) may hold one
 // of a small share of the places only, and when a new connection finds no
-// place the guest that has waited longest for its client is closed to make
-// room; the operator's connections are never closed for a guest. Runs on the
-// server thread; knows nothing of sockets (each connection says how it is
-// closed).
+// place a guest is closed to make room: one from the address that holds the
+// most guest places, the one idle the longest among them. The operator's
+// connections are never closed for a guest. Runs on the server thread; knows
+// nothing of sockets (each connection says how it is closed).
 #pragma once
 
 #include <chrono>
@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 
 namespace orva::web {
 
@@ -62,11 +63,12 @@ public:
     // not shown the operator's session.
     static std::shared_ptr<Connections> make(int total, int guests);
 
-    // A place for a connection accepted at `now`, which starts as a guest.
-    // When all places, or all of the guests' share, are taken, the guest that
-    // made no progress for the longest is dropped first; when there is no
-    // guest to drop, the new connection is refused (an empty Slot).
-    Slot admit(Clock::time_point now);
+    // A place for a connection from `address` accepted at `now`, which
+    // starts as a guest. When all places, or all of the guests' share, are
+    // taken, a guest is dropped first: of the address with the most guests,
+    // the one that made no progress for the longest. When there is no guest
+    // to drop, the new connection is refused (an empty Slot).
+    Slot admit(const std::string& address, Clock::time_point now);
 
     int count() const { return int(m_entries.size()); }
     int guests() const;
@@ -76,6 +78,7 @@ private:
     Connections(int total, int guests) : m_total(total), m_guests(guests) {}
 
     struct Entry {
+        std::string address;
         Clock::time_point progress;
         bool is_operator = false;
         std::function<void()> drop;

@@ -88,7 +88,8 @@ void Server::Core::admit(tcp::socket socket) {
         socket.close(ec);
         return;
     }
-    Slot slot = connections->admit(Clock::now());
+    const std::string address = socket.remote_endpoint(ec).address().to_string();
+    Slot slot = connections->admit(address, Clock::now());
     if (!slot) {
         socket.close(ec);
         return;

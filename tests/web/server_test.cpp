@@ -32,8 +32,8 @@ TEST(Connections, GuestsGiveWayIdlestFirstAndTheOperatorNever) {
     auto table = Connections::make(3, 2);
     const Clock::time_point t0 = Clock::now();
     std::vector<std::string> dropped;
-    auto admit = [&](const char* name, Clock::time_point at) {
-        Slot slot = table->admit(at);
+    auto admit = [&](std::string name, Clock::time_point at, const std::string& address = "10.0.0.1") {
+        Slot slot = table->admit(address, at);
         slot.on_drop([&dropped, name] { dropped.push_back(name); });
         return slot;
     };
@@ -50,7 +50,7 @@ TEST(Connections, GuestsGiveWayIdlestFirstAndTheOperatorNever) {
     // Only the operator's connections left: the newest is refused.
     b.set_operator(true);
     d.set_operator(true);
-    EXPECT_FALSE(table->admit(t0 + 5s));
+    EXPECT_FALSE(table->admit("10.0.0.1", t0 + 5s));
     EXPECT_EQ(dropped.size(), 1u);
     // The dropped one's holder lets go later without touching another.
     c = Slot();
@@ -64,6 +64,16 @@ TEST(Connections, GuestsGiveWayIdlestFirstAndTheOperatorNever) {
     EXPECT_EQ(table->count(), 3);
     moved = Slot();
     EXPECT_EQ(table->count(), 2);
+
+    // One address flooding makes room out of its own places, however idle
+    // another address's guest is.
+    table = Connections::make(4, 3);
+    dropped.clear();
+    Slot other = admit("other", t0, "10.0.0.2");
+    std::vector<Slot> flood;
+    for (int i = 1; i <= 5; ++i) flood.push_back(admit("flood" + std::to_string(i), t0 + i * 1s));
+    EXPECT_EQ(dropped, (std::vector<std::string>{"flood1", "flood2", "flood3"}));
+    EXPECT_EQ(table->guests(), 3);
 }
 
 TEST(Channel, InputIsBoundedInNumberAndBytes) {

@@ -30,3 +30,10 @@ installed_files() {
         share/man/man5/orva-board.toml.5 \
         share/man/man5/orva-controller.toml.5 | sort
 }
+
+# lintian's hardening tags on package $1, one a line (nothing when it has
+# none; lintian shows them as information).
+hardening_tags() {
+    lintian --display-info --tags hardening-no-bindnow,hardening-no-fortify-functions,hardening-no-pie,hardening-no-relro \
+        "$1" 2>&1 | grep -v 'running with root privileges' || true
+}

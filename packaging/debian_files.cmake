@@ -1,11 +1,21 @@
 # Run by cpack after it has installed the files into its staging directory
 # and before it makes the Debian package: what Debian asks of a package and
-# a plain install does not need. Manual pages compressed with gzip -9n, the
-# copyright file and the Debian changelog in /usr/share/doc/orva-utility.
+# a plain install does not need. The programs without the sections a stripped
+# Debian binary leaves out (.comment, the compilers' names, and .note), manual
+# pages compressed with gzip -9n, the copyright file and the Debian changelog
+# in /usr/share/doc/orva-utility.
 set(root "${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
 if(NOT root OR NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
+file(GLOB programs "${root}/usr/bin/*")
+foreach(program IN LISTS programs)
+  execute_process(COMMAND "${CPACK_ORVA_OBJCOPY}" --remove-section=.comment --remove-section=.note "${program}"
+                  RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "objcopy --remove-section=.comment ${program} failed")
+  endif()
+endforeach()
 file(GLOB pages "${root}/usr/share/man/man*/*.[0-9]")
 foreach(page IN LISTS pages)
   execute_process(COMMAND gzip -9n "${page}" RESULT_VARIABLE failed)

@@ -2,7 +2,9 @@
 # Makes the Debian package of the build (cpack -G DEB, into a temporary
 # folder) and checks it as a user's apt would see it: its name and version,
 # the files it holds, its Depends (the binaries' libraries and the font),
-# stripped binaries that name no build folder, and lintian without errors.
+# its Recommends, stripped binaries without .comment that name no build
+# folder, lintian without errors, and in a release build none of lintian's
+# hardening tags.
 #
 # usage: deb_test.sh BUILD-DIR SOURCE-DIR
 set -euo pipefail
@@ -38,12 +40,16 @@ for package in fonts-liberation2 libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6w
     grep -qx "$package" <<<"$depends" || fail "Depends lacks $package: $(dpkg-deb -f "$deb" Depends)"
 done
 [ -z "$(uniq -d <<<"$depends")" ] || fail "Depends names a package twice"
+[ "$(dpkg-deb -f "$deb" Recommends)" = bash-completion ] || fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 
 # Stripped binaries that name no folder of the build (a sanitizer build keeps
 # the names of the source files its checks are in, generated ones included).
 dpkg-deb -x "$deb" "$work/root"
 for program in orva-utility orva-controller; do
     file "$work/root/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
+    if readelf -W -S "$work/root/usr/bin/$program" | grep -E ' \.(comment|note) '; then
+        fail "$program keeps .comment or .note"
+    fi
     if strings "$work/root/usr/bin/$program" | grep -F "$build" | grep -vE '\.(cpp|h)$'; then
         fail "$program names the build folder"
     fi
@@ -54,4 +60,10 @@ status=0
 report=$(lintian --fail-on error "$deb" 2>&1) || status=$?
 grep -v 'running with root privileges' <<<"$report" || true
 [ $status -eq 0 ] || fail "lintian reports errors"
+# Hardening: a sanitizer or debug build cannot be hardened (the sanitizers,
+# -O0); hardening_test.sh tries the flags whatever the build.
+if grep -q '^ORVA_HARDENED:INTERNAL=ON$' "$build/CMakeCache.txt"; then
+    tags=$(hardening_tags "$deb")
+    [ -z "$tags" ] || fail "lintian: $tags"
+fi
 echo "debian package test: passed ($(basename "$deb"))"

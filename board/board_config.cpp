@@ -243,12 +243,12 @@ std::optional<SlotRoute> parse_slot_route(const std::string& text, std::string* 
     }
     if (text.rfind("gpio:", 0) == 0 && eq != std::string::npos) {
         const size_t colon = text.rfind(':', eq);
-        auto line = colon > 5 ? number(text.substr(colon + 1, eq - colon - 1)) : std::nullopt;
+        const uint64_t line = number(text.substr(colon + 1, eq - colon - 1)).value_or(UINT64_MAX);
         const std::string level = text.substr(eq + 1);
-        if (line && *line <= std::numeric_limits<uint32_t>::max() && (level == "0" || level == "1")) {
+        if (colon > 5 && line <= std::numeric_limits<uint32_t>::max() && (level == "0" || level == "1")) {
             r.kind = SlotRoute::Kind::Gpio;
             r.path = text.substr(5, colon - 5);
-            r.line = static_cast<uint32_t>(*line);
+            r.line = static_cast<uint32_t>(line);
             r.high = level == "1";
             return r;
         }

@@ -7,6 +7,19 @@
 
 namespace orva::platform {
 
+std::string file_name_problem(std::u16string_view name) {
+    const std::string shown = to_utf8(name);
+    if (name.empty()) return "A file needs a name.";
+    if (name.find_first_not_of(u' ') == std::u16string_view::npos) return "A name of only spaces names no file.";
+    if (name == u"." || name == u"..") return "\"" + shown + "\" names a folder, not a file.";
+    for (char16_t c : name)
+        if (c < 0x20 || c == 0x7F || std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos)
+            return shown + ": a file name holds none of \\ / : * ? \" < > | and no control character.";
+    if (name.back() == u' ' || name.back() == u'.') return shown + ": a file name ends with neither a space nor a dot.";
+    if (shown.size() > 255) return "This file name is longer than 255 bytes.";
+    return "";
+}
+
 OpenFileModel::OpenFileModel(const OpenFileRequest& request)
     : m_filter_name(request.filter_name), m_pattern(request.filter_pattern), m_capacity(request.capacity) {
     if (m_filter_name.empty()) m_filter_name = m_pattern.empty() ? u"All Documents (*.*)" : m_pattern;
@@ -67,6 +80,11 @@ OpenFileModel::Choice OpenFileModel::choose(std::u16string_view typed) {
         return Choice::Refused;
     };
     if (typed.empty()) return refuse("Choose a file.");
+    const std::u16string_view last = typed.substr(typed.find_last_of(u"\\/") + 1);
+    if (!last.empty() && last != u"." && last != u"..") {
+        std::string problem = file_name_problem(last);
+        if (!problem.empty()) return refuse(std::move(problem));
+    }
     const ControllerFile file =
         resolve_controller_path(typed[0] == u'\\' || typed[0] == u'/' ? std::u16string(typed) : path_of(typed));
     if (file.status == ControllerFile::Status::Outside) return refuse("Only files of the controller can be opened.");

@@ -15,6 +15,14 @@
 
 namespace orva::platform {
 
+// Why `name` cannot be the name of a file of the controller; "" when it can.
+// The one rule for every name that comes in, typed or picked in the
+// open-file dialog or given to an upload: not empty and not only spaces, not
+// "." or "..", none of \ / : * ? " < > | and no control character, no space
+// or dot at its end (Windows drops those, so such a file could never be
+// opened by its name), at most 255 bytes in UTF-8 (the host's limit).
+std::string file_name_problem(std::u16string_view name);
+
 class OpenFileModel {
 public:
     struct Entry {
@@ -59,8 +67,9 @@ public:
     };
     // What the operator typed or picked and confirmed: a name in the folder
     // shown, a path below it, or a controller path starting with "\" (blanks
-    // around it are dropped). It must name a file of the controller whose
-    // path fits the program's buffer with its NUL.
+    // around it are dropped). Its last name must pass file_name_problem
+    // (unless it is "." or "..") and name a file of the controller whose path
+    // fits the program's buffer with its NUL.
     Choice choose(std::u16string_view typed);
     // Whether a controller path fits the program's buffer with its NUL;
     // when it does not, message() says so.

@@ -46,6 +46,11 @@ TEST_F(OpenFileModelTest, ATypedNameIsChosenOpenedOrRefusedWithItsReason) {
         {u"\\" + std::u16string(17, u'q'), 0, Choice::Chosen, u"\\" + std::u16string(17, u'q'), ""},
         {u"nk.bin", 100, Choice::Refused, u"\\", "nk.bin: no such file."},
         {u"   ", 100, Choice::Refused, u"\\", "Choose a file."},
+        // Names no file could be opened by: refused with the upload's words.
+        {u"\\Storage Card\\nk.bin. ", 100, Choice::Refused, u"\\",
+         "nk.bin.: a file name ends with neither a space nor a dot."},
+        {u"a<b", 100, Choice::Refused, u"\\",
+         "a<b: a file name holds none of \\ / : * ? \" < > | and no control character."},
         {u"..\\outside.bin", 100, Choice::Refused, u"\\", "Only files of the controller can be opened."},
     };
     for (const Row& row : rows) {

@@ -15,6 +15,7 @@
 #include "app/commands.h"
 #include "app/options.h"
 #include "app/session.h"
+#include "app/stop_signals.h"
 #include "common/diagnostics.h"
 #include "common/host_files.h"
 #include "frontends/frontends.h"
@@ -51,6 +52,8 @@ bool read_script(const std::string& path, std::vector<orva::script::Command>* co
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before any other thread starts (Qt's, the web server's).
+    orva::app::catch_stop_signals();
     orva::set_program_name("orva-utility");
     std::string error;
     auto parsed = orva::app::parse_options(std::vector<std::string>(argv + 1, argv + argc), &error);

@@ -215,7 +215,11 @@ constexpr const char* kHelpTail =
     "A script file named like a command is given as ./NAME.\n"
     "\n"
     "Exit status: 0 success; 1 the operation failed (a failure box, a refused flush);\n"
-    "2 a bad command line (unknown command or option, bad argument) or no controller.\n";
+    "2 a bad command line (unknown command or option, bad argument) or no controller.\n"
+    "SIGINT, SIGTERM and SIGHUP end the program at its next wait for the operator,\n"
+    "after the device work in hand, without saving: the frontend is told (the script\n"
+    "frontend writes \"signal SIGTERM\"), the controller is closed, and the process\n"
+    "ends by the signal. A second signal ends it at once.\n";
 
 // " DIR" after an option's name, or "[=FILE]" for a value it may go without.
 std::string value_heading(const OptionSpec& option) {

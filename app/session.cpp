@@ -5,9 +5,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "app/stop_signals.h"
 #include "board/board_controller.h"
 #include "common/diagnostics.h"
 #include "common/host_files.h"
@@ -37,7 +39,7 @@ void print_held() {
 }
 
 // Prints the controller's warnings, makes it current and shows its notices
-// as message boxes.
+// as message boxes; a stop signal now ends the program cleanly.
 void make_current(ctl::Controller& controller) {
     for (const std::string& warning : controller.warnings())
         std::fprintf(stderr, "orva-utility: warning: %s\n", warning.c_str());
@@ -51,6 +53,7 @@ void make_current(ctl::Controller& controller) {
     // The registry viewer that the program may start runs the orva-controller
     // installed beside it.
     sim::export_controller_tool();
+    stop_signals_deliver(true);
 }
 
 // Takes `place` for `use`; false, with the message and the exit code, when
@@ -126,6 +129,7 @@ std::unique_ptr<ctl::Controller> open_chosen(const std::optional<std::string>& d
 
 void close_controller(std::unique_ptr<ctl::Controller>& controller) {
     if (!controller) return;
+    stop_signals_deliver(false);
     controller->close();
     ctl::set_notice_handler(nullptr);
     if (ctl::current() == controller.get()) ctl::set_current(nullptr);
@@ -142,6 +146,15 @@ void end_process(int code) {
     std::_Exit(code);
 }
 
+void end_process_by_signal(int signal) {
+    catch_reports(nullptr);
+    std::fflush(stdout);
+    if (g_open) g_open->close();
+    std::fprintf(stderr, "orva-utility: ended by SIG%s; the controller is closed\n", sigabbrev_np(signal));
+    std::fflush(stderr);
+    end_by_signal(signal);
+}
+
 int run_program(platform::Frontend& frontend, const std::function<int()>& exit_code) {
     platform::set_frontend(&frontend);
     platform::set_resource_section(&g_resourceSection);
@@ -155,6 +168,15 @@ int run_program(platform::Frontend& frontend, const std::function<int()>& exit_c
         if (hold) print_held();
         end_process(code);
     });
+    // SIGINT, SIGTERM and SIGHUP end the program at its next wait for the
+    // operator, the frontend told as at any end.
+    platform::set_stop_handler([&frontend, hold](int signal) {
+        frontend.stopping(signal);
+        frontend.program_ending(128 + signal);
+        if (hold) print_held();
+        end_process_by_signal(signal);
+    });
+    platform::stop_if_requested();
     int code = platform::start_program();
     frontend.program_ending(code);
     if (hold) print_held();
@@ -163,6 +185,9 @@ int run_program(platform::Frontend& frontend, const std::function<int()>& exit_c
     size_t windows = platform::live_window_count(), handles = platform::open_handle_count();
     if (windows || handles)
         std::fprintf(stderr, "orva-utility: %zu windows and %zu handles were left open\n", windows, handles);
+    // The program has ended by itself: a signal now changes nothing.
+    stop_signals_deliver(false);
+    platform::set_stop_handler(nullptr);
     ctl::set_reboot_handler(nullptr);
     platform::set_frontend(nullptr);
     return code;

@@ -54,7 +54,8 @@ void close_controller(std::unique_ptr<ctl::Controller>& controller);
 
 // Installs `frontend` and runs WinMain on the current controller. When the
 // device library reboots the controller, the process ends there with
-// `exit_code()`. Returns WinMain's result once the program has ended and the
+// `exit_code()`; on a stop signal (app/stop_signals.h), at the program's next
+// wait for the operator, by that signal. Returns WinMain's result once the program has ended and the
 // frontend is uninstalled; the controller stays open.
 int run_program(platform::Frontend& frontend, const std::function<int()>& exit_code);
 
@@ -62,5 +63,9 @@ int run_program(platform::Frontend& frontend, const std::function<int()>& exit_c
 // controller closed cleanly. For a reboot or an error deep inside the
 // program's modal loops.
 [[noreturn]] void end_process(int code);
+// The same for a stop by `signal` (SIGINT, SIGTERM, SIGHUP): the controller
+// closed, a line on standard error that says so, then the process ends by
+// the signal.
+[[noreturn]] void end_process_by_signal(int signal);
 
 }  // namespace orva::app

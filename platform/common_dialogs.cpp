@@ -20,7 +20,10 @@ BOOL GetOpenFileNameW(LPOPENFILENAMEW ofn) {
     request.initial_path = std::u16string(wide_view(ofn->lpstrFile));
     request.capacity = ofn->nMaxFile;
     std::u16string path;
-    if (!frontend().open_file(is_window(ofn->hwndOwner) ? ofn->hwndOwner : nullptr, request, &path)) return FALSE;
+    stop_if_requested();
+    const bool chosen = frontend().open_file(is_window(ofn->hwndOwner) ? ofn->hwndOwner : nullptr, request, &path);
+    stop_if_requested();
+    if (!chosen) return FALSE;
     if (path.size() + 1 > ofn->nMaxFile) return FALSE;
     std::copy(path.begin(), path.end(), ofn->lpstrFile);
     ofn->lpstrFile[path.size()] = 0;

@@ -123,8 +123,12 @@ LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT msg, WPARAM wParam, LPARAM
     return h ? SendMessageW(h, msg, wParam, lParam) : 0;
 }
 
-// Asks the frontend. An owner that is not a window counts as no owner.
+// Asks the frontend. An owner that is not a window counts as no owner. A
+// stop requested from outside ends the program before or after the box.
 int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-    return frontend().message_box(is_window(owner) ? owner : nullptr, wide_view(text),
-                                  caption ? wide_view(caption) : std::u16string_view(u"Error"), type);
+    stop_if_requested();
+    const int answer = frontend().message_box(is_window(owner) ? owner : nullptr, wide_view(text),
+                                              caption ? wide_view(caption) : std::u16string_view(u"Error"), type);
+    stop_if_requested();
+    return answer;
 }

@@ -1,4 +1,5 @@
 // The installed frontend, and the one used when none is installed.
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -23,7 +24,10 @@ public:
     bool open_file(HWND, const OpenFileRequest&, std::u16string*) override { return false; }
 };
 
-Frontend* g_frontend = nullptr;
+// Read by request_stop on another thread.
+std::atomic<Frontend*> g_frontend = nullptr;
+std::atomic<int> g_stop = 0;
+std::function<void(int)> g_stop_handler;
 
 }  // namespace
 
@@ -31,7 +35,22 @@ void set_frontend(Frontend* frontend) { g_frontend = frontend; }
 
 Frontend& frontend() {
     static NoFrontend none;
-    return g_frontend ? *g_frontend : none;
+    Frontend* f = g_frontend;
+    return f ? *f : none;
+}
+
+void request_stop(int signal) {
+    int none = 0;
+    g_stop.compare_exchange_strong(none, signal);
+    if (Frontend* f = g_frontend) f->interrupt();
+}
+
+int stop_requested() { return g_stop; }
+
+void set_stop_handler(std::function<void(int)> handler) { g_stop_handler = std::move(handler); }
+
+void stop_if_requested() {
+    if (const int signal = g_stop; signal && g_stop_handler) g_stop_handler(signal);
 }
 
 }  // namespace orva::platform

@@ -3,6 +3,7 @@
 // and the open-file dialog. Exactly one frontend is installed at a time.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -59,8 +60,19 @@ public:
     // is kept off a standard error that is a terminal, so as not to write
     // over the screen).
     virtual bool draws_on_terminal() const { return false; }
+    // The program started the program at controller path `path` (as
+    // stored), suspended or running.
+    virtual void program_started(std::u16string_view /*path*/) {}
+    // From any thread, when the program is asked to end (stop_requested()):
+    // a wait for the operator in progress is to return soon (a message box
+    // with its Esc answer, the open-file dialog cancelled), so that the
+    // platform can end the program. Must be safe to call from another
+    // thread; work in progress is not cut short.
+    virtual void interrupt() {}
     // The device library is about to restart the controller.
     virtual void rebooting() {}
+    // The program is ending on `signal` (stop_requested()).
+    virtual void stopping(int /*signal*/) {}
     // The program is about to end with this exit code.
     virtual void program_ending(int /*exit_code*/) {}
 };
@@ -69,5 +81,20 @@ void set_frontend(Frontend* frontend);
 // The installed frontend; when none is installed, a silent one that answers
 // every box as Esc would and cancels every open-file dialog.
 Frontend& frontend();
+
+// Ending the program from outside (SIGINT, SIGTERM, SIGHUP), as its own end
+// does, but without waiting for the operator. request_stop may be called
+// from any thread: it records `signal` (the first one counts) and
+// interrupts the installed frontend. The main thread ends the program at
+// the next point where it waits for the operator (before and after every
+// wait for input, message box and open-file dialog), never in the middle of
+// device work, by calling the stop handler, which does not return.
+void request_stop(int signal);
+// The signal of the stop requested; 0 when none was.
+int stop_requested();
+// The handler that ends the program (empty: none, stops are left pending).
+void set_stop_handler(std::function<void(int signal)> handler);
+// On the main thread: when a stop was requested and a handler is set, runs it.
+void stop_if_requested();
 
 }  // namespace orva::platform

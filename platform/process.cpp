@@ -23,6 +23,7 @@
 #include "common/host_files.h"
 #include "common/syscalls.h"
 #include "platform/controller_files.h"
+#include "platform/frontend.h"
 #include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/text.h"
@@ -251,6 +252,7 @@ BOOL CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUT
     info->hThread = add_handle(std::make_unique<ThreadObject>(started));
     info->dwProcessId = DWORD(started->pid);
     info->dwThreadId = DWORD(started->pid);
+    frontend().program_started(resolved.path);
     SetLastError(ERROR_SUCCESS);
     return TRUE;
 }

@@ -229,6 +229,14 @@ BuiltinProc builtin_proc(Kind kind) {
     }
 }
 
+// The frontend's wait for the operator, where a stop requested from outside
+// ends the program.
+static void wait_for_operator() {
+    stop_if_requested();
+    frontend().wait_for_input();
+    stop_if_requested();
+}
+
 void run_modal_loop(const std::function<bool()>& done) {
     auto& s = state();
     while (!done()) {
@@ -239,7 +247,7 @@ void run_modal_loop(const std::function<bool()>& done) {
             continue;
         }
         if (s.quit_pending) return;  // left for the outer message loop
-        frontend().wait_for_input();
+        wait_for_operator();
     }
 }
 
@@ -454,7 +462,7 @@ BOOL GetMessageW(LPMSG msg, HWND, UINT, UINT) {
             *msg = MSG{nullptr, WM_QUIT, WPARAM(s.quit_code), 0, 0, {0, 0}};
             return FALSE;
         }
-        frontend().wait_for_input();
+        wait_for_operator();
     }
 }
 

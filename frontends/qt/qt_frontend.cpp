@@ -65,6 +65,20 @@ bool x_display_reachable(const std::string& display) {
     return can_connect(path, false) || can_connect(path, true);
 }
 
+// Whether the main thread waits for the operator now (in an event loop of
+// wait_for_input, a message box or the open-file dialog): only there may a
+// stop end the program, never in the middle of device work.
+bool g_waiting = false;
+
+class Waiting {
+public:
+    Waiting() : m_was(g_waiting) { g_waiting = true; }
+    ~Waiting() { g_waiting = m_was; }
+
+private:
+    bool m_was;
+};
+
 }  // namespace
 
 bool display_available(std::string* reason) {
@@ -266,7 +280,17 @@ void QtFrontend::report_first_frame() {
     PostQuitMessage(0);
 }
 
+void QtFrontend::interrupt() {
+    QMetaObject::invokeMethod(
+        qApp,
+        [] {
+            if (g_waiting) platform::stop_if_requested();
+        },
+        Qt::QueuedConnection);
+}
+
 void QtFrontend::wait_for_input() {
+    Waiting waiting;
     if (m_bench && m_sheet && m_sheet->isVisible() && m_sheet->windowHandle() && m_sheet->windowHandle()->isExposed()) {
         report_first_frame();
         return;
@@ -281,6 +305,7 @@ void QtFrontend::wait_for_input() {
 }
 
 int QtFrontend::message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) {
+    Waiting waiting;
     const platform::MessageBoxStyle style = platform::message_box_style(owner, flags);
     QWidget* widget = style.owner ? this->widget(style.owner) : nullptr;
     if (widget && !widget->window()->isVisible()) widget = nullptr;
@@ -288,6 +313,7 @@ int QtFrontend::message_box(HWND owner, std::u16string_view text, std::u16string
 }
 
 bool QtFrontend::open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) {
+    Waiting waiting;
     QWidget* parent = owner ? this->widget(owner) : nullptr;
     OpenFileDialog dialog(request, parent ? parent->window() : nullptr);
     if (dialog.exec() != QDialog::Accepted) return false;

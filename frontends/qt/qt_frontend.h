@@ -30,6 +30,9 @@ public:
     void wait_for_input() override;
     int message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) override;
     bool open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) override;
+    // Runs the platform's stop once the main thread is back in a wait for
+    // the operator (a posted event; any thread).
+    void interrupt() override;
     void rebooting() override;
     void program_ending(int exit_code) override;
 

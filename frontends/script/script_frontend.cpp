@@ -1,6 +1,8 @@
 // The script frontend's commands and transcript.
 #include "frontends/script/script_frontend.h"
 
+#include <cstring>
+
 #include "platform/message_box_style.h"
 #include "platform/open_file_model.h"
 #include "platform/operator.h"
@@ -228,8 +230,13 @@ void ScriptFrontend::debug_output(std::u16string_view text) { emit("debug " + qu
 
 void ScriptFrontend::rebooting() { emit("reboot"); }
 
+void ScriptFrontend::stopping(int signal) {
+    m_stopped = true;
+    emit(std::string("signal SIG") + sigabbrev_np(signal));
+}
+
 void ScriptFrontend::program_ending(int exit_code) {
-    if (m_next < m_commands.size())
+    if (m_next < m_commands.size() && !m_stopped)
         error(m_commands[m_next].line, "the program ended with commands of the script left");
     emit("exit " + std::to_string(exit_code));
 }

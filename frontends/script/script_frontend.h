@@ -26,6 +26,9 @@ public:
     bool open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) override;
     void debug_output(std::u16string_view text) override;
     void rebooting() override;
+    // A signal ended the program: "signal NAME" in the transcript, and the
+    // commands left are not held against the script.
+    void stopping(int signal) override;
     void program_ending(int exit_code) override;
 
 private:
@@ -38,6 +41,7 @@ private:
 
     std::vector<Command> m_commands;
     size_t m_next = 0;
+    bool m_stopped = false;
     std::string m_name;
     std::FILE* m_out;
     bool m_trace;

@@ -81,6 +81,7 @@ int TerminalFrontend::message_box(HWND owner, std::u16string_view text, std::u16
         Key key = m_screen.read_key();
         int answer = 0;
         if (key.type == Key::Closed) handle(key);
+        if (platform::stop_requested()) return style.escape;  // the platform ends the program
         if (key.type == Key::Special) {
             if (key.code == kEnter) answer = buttons[focus].id;
             else if (key.code == kEscape) answer = style.escape;
@@ -151,6 +152,7 @@ bool TerminalFrontend::open_file(HWND, const platform::OpenFileRequest& request,
 
         Key key = m_screen.read_key();
         if (key.type == Key::Closed) handle(key);
+        if (platform::stop_requested()) return false;
         bool activate = false;
         if (key.type == Key::Special) {
             switch (key.code) {
@@ -253,6 +255,7 @@ void TerminalFrontend::open_list(HWND combo) {
 
         Key key = m_screen.read_key();
         if (key.type == Key::Closed) handle(key);
+        if (platform::stop_requested()) return;
         bool choose = false;
         if (key.type == Key::Special) {
             if (key.code == KEY_UP && sel > 0) --sel;

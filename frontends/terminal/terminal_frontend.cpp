@@ -3,6 +3,7 @@
 #include "frontends/terminal/terminal_frontend.h"
 
 #include <curses.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +17,12 @@ namespace orva::terminal {
 using platform::Change;
 using platform::Kind;
 using platform::Window;
+
+TerminalFrontend::TerminalFrontend() : m_main(pthread_self()) {}
+
+// A resize signal to the thread that reads the keys: ncurses cuts its read
+// short with a resize "key", and the wait returns to the platform.
+void TerminalFrontend::interrupt() { pthread_kill(m_main, SIGWINCH); }
 
 void TerminalFrontend::window_created(const Window&) {}
 
@@ -102,8 +109,11 @@ const TerminalFrontend::Hit* TerminalFrontend::hit_at(int row, int col) const {
 
 void TerminalFrontend::handle(const Key& key) {
     if (key.type == Key::Closed) {
+        // As a hang-up: the program ends as on SIGHUP, the controller closed.
         m_screen.close();
         std::fputs("orva-utility: the terminal has gone; the program ends without saving\n", stderr);
+        platform::request_stop(SIGHUP);
+        platform::stop_if_requested();
         std::exit(1);
     }
     if (key.type == Key::Resize) {

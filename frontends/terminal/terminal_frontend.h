@@ -3,6 +3,8 @@
 // sends them) turned into operator actions.
 #pragma once
 
+#include <pthread.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -16,6 +18,7 @@ namespace orva::terminal {
 
 class TerminalFrontend : public platform::Frontend {
 public:
+    TerminalFrontend();
     // false and a message when the terminal cannot be used.
     bool open(std::string* error) { return m_screen.open(error); }
 
@@ -26,6 +29,8 @@ public:
     void wait_for_input() override;
     int message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) override;
     bool open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) override;
+    // Wakes the main thread's wait for a key (from any thread).
+    void interrupt() override;
     void rebooting() override;
     void program_ending(int exit_code) override;
     bool draws_on_terminal() const override { return true; }
@@ -74,6 +79,7 @@ private:
     void open_list(HWND combo);
 
     Screen m_screen;
+    pthread_t m_main;                              // the thread that reads the keys
     std::map<HWND, HWND> m_focus;                  // dialog -> focused control
     std::map<HWND, EditState> m_edits;             // edit -> caret and scroll
     std::map<HWND, std::pair<int, int>> m_scroll;  // dialog -> rows, columns scrolled

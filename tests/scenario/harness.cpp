@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ std::string utility_path() { return std::string(ORVA_BIN_DIR) + "/orva-utility";
 std::string controller_tool_path() { return std::string(ORVA_BIN_DIR) + "/orva-controller"; }
 
 RunResult run_program(const std::vector<std::string>& argv, const std::string& input,
-                      const std::vector<std::string>& env) {
+                      const std::vector<std::string>& env, const std::function<void(pid_t)>& meanwhile) {
     int in_pipe[2], out_pipe[2], err_pipe[2];
     if (pipe2(in_pipe, O_CLOEXEC) || pipe2(out_pipe, O_CLOEXEC) || pipe2(err_pipe, O_CLOEXEC)) return {};
     posix_spawn_file_actions_t actions;
@@ -61,6 +62,8 @@ RunResult run_program(const std::vector<std::string>& argv, const std::string& i
         result.err = std::string("cannot start ") + argv[0] + ": " + std::strerror(rc);
         return result;
     }
+    std::thread beside;
+    if (meanwhile) beside = std::thread(meanwhile, pid);
     size_t written = 0;
     int in_fd = in_pipe[1];
     if (input.empty()) {
@@ -105,6 +108,9 @@ RunResult run_program(const std::vector<std::string>& argv, const std::string& i
     close(out_pipe[0]);
     close(err_pipe[0]);
     int status = 0;
+    // Joined before the program is reaped, so that its process id is not
+    // another's while `meanwhile` may still use it.
+    if (beside.joinable()) beside.join();
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;

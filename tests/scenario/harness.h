@@ -3,7 +3,10 @@
 // a script, and orva-controller to look at the controller afterwards.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,9 +20,11 @@ struct RunResult {
     std::string err;  // standard error
 };
 
-// Runs a command line (argv, no shell) with `input` on standard input.
+// Runs a command line (argv, no shell) with `input` on standard input;
+// `meanwhile`, when given, runs on a thread of its own with the program's
+// process id while the program runs.
 RunResult run_program(const std::vector<std::string>& argv, const std::string& input = "",
-                      const std::vector<std::string>& env = {});
+                      const std::vector<std::string>& env = {}, const std::function<void(pid_t)>& meanwhile = {});
 
 std::string utility_path();
 std::string controller_tool_path();

@@ -157,6 +157,23 @@ TEST_F(TerminalProgram, AnOpenSheetHasTheControllerAloneButItsViewerGetsIn) {
     EXPECT_EQ(rc, 0) << err;
 }
 
+// A hang-up ends the program as its own end does: the screen given back,
+// the controller closed and said so, the process ended by the signal.
+TEST_F(TerminalProgram, AHangUpEndsItWithTheControllerClosed) {
+    TmuxSession t(program());
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[ View Registry ]"));
+    // A command that finds the controller taken names the program's process.
+    const std::string err = shell(shell_quoted(kBin + "/orva-utility") + " -C " + shell_quoted(m_dir.string()) +
+                                  " --wait 0 info 2>&1 >/dev/null");
+    const size_t at = err.find("is in use by PID ");
+    ASSERT_NE(at, std::string::npos) << err;
+    const pid_t pid = std::atoi(err.c_str() + at + 17);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGHUP), 0);
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "orva-utility: ended by SIGHUP; the controller is closed"));
+    ASSERT_NO_FATAL_FAILURE(expect_screen(t, "[exit 129]"));
+}
+
 // A path longer than the page's buffer is refused with the reason, and the
 // dialog stays open.
 TEST_F(TerminalProgram, BrowsesTheControllerFilesAndReturnsAControllerPath) {

@@ -5,6 +5,7 @@
 #include <boost/beast/core/buffers_to_string.hpp>
 #include <boost/beast/websocket.hpp>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "frontends/web/http_routes.h"
 
@@ -40,6 +41,7 @@ void WsSession::run(http::request<http::empty_body> req) {
 void WsSession::send() {
     if (m_writing || m_closed) return;
     if (m_last) return write(std::make_shared<const std::string>(*m_last), true);
+    if (m_pong) return write(std::make_shared<const std::string>(*std::exchange(m_pong, std::nullopt)), false);
     if (m_dropped) {
         m_dropped = false;
         static const auto dropped = std::make_shared<const std::string>(
@@ -87,12 +89,24 @@ void WsSession::read() {
         if (!core.access.valid(self->m_session, now)) {
             self->finish(session_message("session", "ended"));
         } else if (!self->m_last && self->m_ws.got_text()) {
-            core.access.touch(now);
-            Input input;
-            input.message = std::move(text);
-            if (!core.channel.push_input(std::move(input))) {
-                self->m_dropped = true;
-                self->send();
+            std::string pong;
+            switch (self->m_heartbeat.classify(text, now, &pong)) {
+                case Heartbeat::Verdict::Ping:
+                    self->m_pong = std::move(pong);
+                    self->send();
+                    break;
+                case Heartbeat::Verdict::Late:
+                    break;
+                case Heartbeat::Verdict::Input: {
+                    core.access.touch(now);
+                    Input input;
+                    input.message = std::move(text);
+                    if (!core.channel.push_input(std::move(input))) {
+                        self->m_dropped = true;
+                        self->send();
+                    }
+                    break;
+                }
             }
         }
         self->read();

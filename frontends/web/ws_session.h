@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "frontends/web/heartbeat.h"
 #include "frontends/web/server_core.h"
 #include "frontends/web/streams.h"
 
@@ -28,8 +29,8 @@ public:
     // Accepts the upgrade `req`; once open, becomes the operator's WebSocket.
     void run(beast::http::request<beast::http::empty_body> req);
 
-    // Sends the newest state, or the last message once there is one; a
-    // notice of input dropped goes before the state.
+    // Sends the newest state, or the last message once there is one; the
+    // answer to a ping and a notice of input dropped go before the state.
     void send();
 
     // The last message, then the closing handshake.
@@ -50,6 +51,8 @@ private:
     Slot m_slot;
     beast::flat_buffer m_in;
     std::shared_ptr<const std::string> m_out;
+    Heartbeat m_heartbeat;
+    std::optional<std::string> m_pong;  // the answer to the newest ping, not sent yet
     uint64_t m_sent = 0;
     bool m_writing = false;
     bool m_closed = false;

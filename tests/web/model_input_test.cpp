@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "frontends/web/heartbeat.h"
 #include "frontends/web/model_view.h"
 #include "frontends/web/operator_input.h"
 #include "platform/message_box_style.h"
@@ -208,6 +209,36 @@ TEST_F(ModelInput, BoxesAreGivenDecodedAndImagesAsTheyAre) {
         EXPECT_EQ(images.at(id).substr(0, 2), "BM") << id;
     }
     EXPECT_FALSE(images.count(IDI_ORVAUTILITY));
+}
+
+// Pings are answered; an action that spent longer than the stall limit on
+// the way is dropped, measured against the quickest message so far (the two
+// clocks have nothing in common but their rate).
+TEST(Heartbeat, PingsAreAnsweredAndActionsHeldUpByAStalledLinkAreDropped) {
+    Heartbeat beat;
+    const Heartbeat::Clock::time_point start{std::chrono::seconds(1000)};
+    const struct Row {
+        const char* text;
+        int arrives_ms;  // server clock
+        Heartbeat::Verdict verdict;
+        const char* pong;
+    } rows[] = {
+        {R"({"op":"ping","n":1,"t":500})", 20, Heartbeat::Verdict::Ping, R"({"n":1,"type":"pong"})"},
+        {R"({"op":"tab","index":1,"t":700})", 220, Heartbeat::Verdict::Input, ""},
+        {R"({"op":"tab","index":2,"t":800})", 3319, Heartbeat::Verdict::Input, ""},  // 2.999 s late
+        {R"({"op":"tab","index":3,"t":900})", 3421, Heartbeat::Verdict::Late, ""},   // 3.001 s late
+        {R"({"op":"ping","n":2,"t":1000})", 3500, Heartbeat::Verdict::Ping, R"({"n":2,"type":"pong"})"},
+        {R"({"op":"press","h":7})", 3600, Heartbeat::Verdict::Input, ""},  // unstamped: as before
+        {R"({"op":"tab","index":1,"t":5000})", 4510, Heartbeat::Verdict::Input, ""},
+        {R"({"op":7,"t":"x"})", 4520, Heartbeat::Verdict::Input, ""},
+        {"not json", 4530, Heartbeat::Verdict::Input, ""},
+    };
+    for (const Row& row : rows) {
+        std::string pong;
+        EXPECT_EQ(beat.classify(row.text, start + std::chrono::milliseconds(row.arrives_ms), &pong), row.verdict)
+            << row.text;
+        EXPECT_EQ(pong, row.pong) << row.text;
+    }
 }
 
 }  // namespace

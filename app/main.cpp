@@ -97,6 +97,8 @@ int main(int argc, char** argv) {
     auto controller = orva::app::open_chosen(options.value("--controller"), options.value("--board"),
                                              {orva::lock::Use::Write, options.wait()}, &error, &failed);
     if (!controller) return usage_error(error, failed);
+    for (const std::string& path : orva::remove_leftover_uploads(controller->fs_root()))
+        std::fprintf(stderr, "orva-utility: removed %s, an upload left unfinished by an earlier run\n", path.c_str());
 
     std::unique_ptr<orva::platform::Frontend> frontend;
     if (frontend_name == "script") {

@@ -8,4 +8,6 @@ std::unique_ptr<platform::Frontend> make_web_frontend(const WebFrontendOptions&,
     return nullptr;
 }
 
+std::vector<std::string> remove_leftover_uploads(const std::filesystem::path&) { return {}; }
+
 }  // namespace orva

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/frontend.h"
 
@@ -27,5 +28,9 @@ struct WebFrontendOptions {
 // certificate fingerprint on standard error. nullptr and a message when it
 // cannot serve.
 std::unique_ptr<platform::Frontend> make_web_frontend(const WebFrontendOptions& options, std::string* error);
+// Removes the partial files that uploads of the web frontend leave in the
+// controller's `fs_root` when a program is ended without a chance to remove
+// them (a crash, SIGKILL); the controller paths of those removed.
+std::vector<std::string> remove_leftover_uploads(const std::filesystem::path& fs_root);
 
 }  // namespace orva

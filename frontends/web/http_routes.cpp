@@ -264,9 +264,9 @@ std::variant<UploadRequest, Response> check_upload(const RequestHeader& req, Rou
         return refuse(req, http::status::forbidden, "folder",
                       "Files are uploaded only into the folder the open-file dialog shows.");
     auto name = query_parameter(req.target(), "name");
-    if (!name || !plain_file_name(*name))
-        return refuse(req, http::status::bad_request, "name",
-                      "Not a file name: a name holds no \\ / : * ? \" < > | and is not . or ..");
+    if (!name) return refuse(req, http::status::bad_request, "name", "The upload names no file.");
+    if (std::string problem = upload_name_problem(*name); !problem.empty())
+        return refuse(req, http::status::bad_request, "name", problem);
     if (std::optional<Refusal> r = size_refusal(out.size, shown->limit))
         return refuse(req, http::status(r->status), "too-large", r->message);
     out.folder = std::move(*shown);

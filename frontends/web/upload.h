@@ -2,8 +2,11 @@
 // hidden file in the folder the open-file dialog shows, and given its name
 // only once it is whole. The folder is opened once and checked to lie inside
 // fs/, so that no link followed later leads out; a file that is never landed
-// is removed.
+// is removed, also when the program ends in the middle of it, and one left
+// by a program that crashed is removed at the next start.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -11,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orva::web {
 
@@ -30,10 +34,10 @@ struct Refusal {
     std::string message;
 };
 
-// Whether `name` (UTF-8) may name a file in a folder of the controller: not
-// empty, no folder separator, none of the characters Windows refuses in a
-// name, no control character, not "." or "..", at most 255 bytes.
-bool plain_file_name(std::string_view name);
+// Why `name` (UTF-8) cannot name an uploaded file: the open-file dialog's
+// rule for names (platform::file_name_problem); "" when it can.
+std::string upload_name_problem(std::string_view name);
+inline bool plain_file_name(std::string_view name) { return upload_name_problem(name).empty(); }
 
 // The refusal of an upload of `size` bytes when the limit is `limit`.
 std::optional<Refusal> size_refusal(uint64_t size, uint64_t limit);
@@ -53,12 +57,21 @@ public:
     // All the bytes are there: synced and closed, still under its hidden name.
     bool finish(Refusal* refusal);
     // Renames the finished file to `host_name` in its folder, provided
-    // `expected_folder` is that same folder. false and the reason otherwise
-    // (the file is then removed when this object goes).
-    bool land(const std::filesystem::path& expected_folder, const std::string& host_name, Refusal* refusal);
+    // `expected_folder` is that same folder. A file of that name is replaced
+    // only with `replace_mode` (the mode the new file takes over from it);
+    // without, an existing name is refused with 409 and *exists set. false
+    // and the reason otherwise (the file is then removed when this object
+    // goes).
+    bool land(const std::filesystem::path& expected_folder, const std::string& host_name,
+              std::optional<mode_t> replace_mode, Refusal* refusal, bool* exists = nullptr);
 
     uint64_t written() const { return m_written; }
     const std::string& temp_name() const { return m_temp; }
+
+    // Removes every upload of this process that has not been landed (any
+    // thread; the program is ending). Their objects stay usable: landing one
+    // fails afterwards.
+    static void remove_unlanded();
 
 private:
     UploadFile() = default;
@@ -69,5 +82,13 @@ private:
     uint64_t m_written = 0;
     bool m_landed = false;
 };
+
+// Whether `name` is one that UploadFile gives a file while it arrives.
+bool partial_upload_name(std::string_view name);
+
+// Removes the partial uploads below `fs_root` (never following a link), as a
+// program that crashed in the middle of an upload leaves them; the
+// controller paths of those removed.
+std::vector<std::string> remove_leftover_uploads(const std::filesystem::path& fs_root);
 
 }  // namespace orva::web

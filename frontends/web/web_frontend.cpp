@@ -5,10 +5,12 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 
 #include "frontends/web/access.h"
 #include "frontends/web/operator_input.h"
 #include "platform/message_box_style.h"
+#include "platform/text.h"
 #include "platform/window_model.h"
 
 namespace orva::web {
@@ -65,6 +67,7 @@ WebFrontend::~WebFrontend() {
     if (!m_ended) {
         m_ended = true;
         m_channel.end(json{{"type", "ended"}, {"reason", "closed"}}.dump());
+        UploadFile::remove_unlanded();
     }
     if (m_server) m_server->stop(std::chrono::milliseconds(0));
 }
@@ -75,6 +78,13 @@ void WebFrontend::window_changed(const platform::Window&, platform::Change chang
 }
 
 void WebFrontend::publish(bool busy) {
+    if (std::optional<std::string> text = m_viewer_text.take()) {
+        m_viewer = json{{"seq", ++m_seq},
+                        {"path", platform::to_utf8(ViewerText::kText)},
+                        {"name", "RegView.txt"},
+                        {"text", std::move(*text)}};
+        m_dirty = true;
+    }
     if (!m_dirty && busy == m_busy) return;
     if (!m_images_given) {
         m_channel.set_images(resource_images());
@@ -86,7 +96,8 @@ void WebFrontend::publish(bool busy) {
                {"active", uint64_t(reinterpret_cast<uintptr_t>(active))},
                {"windows", windows_view()},
                {"box", box_view(m_box ? &*m_box : nullptr)},
-               {"file", m_file ? m_file->view() : json(nullptr)}};
+               {"file", m_file ? m_file->view() : json(nullptr)},
+               {"viewer", m_viewer}};
     m_channel.publish(state.dump(-1, ' ', false, json::error_handler_t::replace));
     m_dirty = false;
     m_busy = busy;
@@ -106,12 +117,21 @@ void WebFrontend::refuse_upload(Input& input) {
             409, json{{"error", "upload"}, {"message", "The open-file dialog it was meant for is closed."}}.dump()});
 }
 
+bool WebFrontend::close_viewer(const json& action) {
+    if (!is_op(action, "viewer")) return false;
+    if (m_viewer.is_object() && action.contains("seq") && action["seq"] == m_viewer["seq"]) {
+        m_viewer = nullptr;
+        m_dirty = true;
+    }
+    return true;
+}
+
 void WebFrontend::wait_for_input() {
     publish(false);
     Input input = m_channel.wait_input();
     if (input.file) return refuse_upload(input);
     const json action = parse(input.message);
-    if (!apply_operator_input(action)) return;
+    if (close_viewer(action) || !apply_operator_input(action)) return;
     // The program works on it now; the browser takes no more until it waits.
     if (!is_op(action, "type") && !is_op(action, "choose")) publish(true);
 }
@@ -126,8 +146,11 @@ int WebFrontend::message_box(HWND owner, std::u16string_view text, std::u16strin
             refuse_upload(input);
             continue;
         }
+        // The program is to end: the platform ends it once this returns.
+        if (platform::stop_requested()) return platform::message_box_style(owner, flags).escape;
         const json action = parse(input.message);
-        if (!is_op(action, "box") || !action.contains("seq") || action["seq"] != m_box->seq) continue;
+        if (close_viewer(action) || !is_op(action, "box") || !action.contains("seq") || action["seq"] != m_box->seq)
+            continue;
         if (int answer = box_answer(action, flags)) {
             m_box.reset();
             m_dirty = true;
@@ -147,9 +170,11 @@ bool WebFrontend::open_file(HWND, const platform::OpenFileRequest& request, std:
         Input input = m_channel.wait_input();
         if (input.file) {
             m_channel.answer_upload(input.upload_id, m_file->land(input));
+        } else if (platform::stop_requested()) {
+            outcome = FileDialog::Outcome::Cancelled;
         } else {
             const json action = parse(input.message);
-            if (!is_op(action, "file")) continue;
+            if (close_viewer(action) || !is_op(action, "file")) continue;
             outcome = m_file->apply(action);
         }
         m_channel.set_upload_folder(m_file->upload_folder());
@@ -166,8 +191,16 @@ bool WebFrontend::open_file(HWND, const platform::OpenFileRequest& request, std:
 void WebFrontend::program_ending(int exit_code) {
     if (m_ended) return;
     m_ended = true;
-    m_channel.end(json{{"type", "ended"}, {"reason", m_rebooting ? "reboot" : "closed"}, {"code", exit_code}}.dump());
+    json last{{"type", "ended"}, {"reason", m_rebooting ? "reboot" : "closed"}, {"code", exit_code}};
+    if (m_stop_signal) {
+        last["reason"] = "signal";
+        last["signal"] = std::string("SIG") + sigabbrev_np(m_stop_signal);
+    }
+    m_channel.end(last.dump());
+    UploadFile::remove_unlanded();
     if (m_server) m_server->stop(std::chrono::seconds(2));
+    // An upload that came while the browser was told is removed too.
+    UploadFile::remove_unlanded();
 }
 
 }  // namespace orva::web
@@ -176,6 +209,10 @@ namespace orva {
 
 std::unique_ptr<platform::Frontend> make_web_frontend(const WebFrontendOptions& options, std::string* error) {
     return web::WebFrontend::start(options, error);
+}
+
+std::vector<std::string> remove_leftover_uploads(const std::filesystem::path& fs_root) {
+    return web::remove_leftover_uploads(fs_root);
 }
 
 }  // namespace orva

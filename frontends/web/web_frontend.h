@@ -15,6 +15,7 @@
 #include "frontends/web/file_dialog.h"
 #include "frontends/web/model_view.h"
 #include "frontends/web/server.h"
+#include "frontends/web/viewer_text.h"
 
 namespace orva::web {
 
@@ -37,7 +38,14 @@ public:
     void wait_for_input() override;
     int message_box(HWND owner, std::u16string_view text, std::u16string_view caption, UINT flags) override;
     bool open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) override;
+    // Wakes the main thread's wait for the browser (from any thread).
+    void interrupt() override { m_channel.push_input(Input{}); }
+    // The registry viewer: its text is shown in the page once written.
+    void program_started(std::u16string_view path) override { m_viewer_text.program_started(path); }
     void rebooting() override { m_rebooting = true; }
+    void stopping(int signal) override { m_stop_signal = signal; }
+    // Tells the browser the utility has ended and why, and removes the
+    // uploads that have not become files.
     void program_ending(int exit_code) override;
 
 private:
@@ -47,9 +55,16 @@ private:
     void publish(bool busy);
     // An upload that no open-file dialog is waiting for.
     void refuse_upload(Input& input);
+    // {"op":"viewer","seq":N,"do":"close"}: the operator closed the viewer's
+    // box. false for any other action.
+    bool close_viewer(const nlohmann::json& action);
 
     Channel m_channel;  // outlives the server
     std::unique_ptr<Server> m_server;
+    ViewerText m_viewer_text{[this] { m_channel.push_input(Input{}); }};
+    // The viewer's text shown in the page (a read-only box), numbered as
+    // the boxes are; null when there is none.
+    nlohmann::json m_viewer;
     uint64_t m_upload_limit = 0;
     uint64_t m_seq = 0;  // numbers boxes and dialogs
     std::optional<BoxView> m_box;
@@ -59,6 +74,7 @@ private:
     bool m_images_given = false;
     std::chrono::steady_clock::time_point m_last_publish{};
     bool m_rebooting = false;
+    int m_stop_signal = 0;
     bool m_ended = false;
 };
 

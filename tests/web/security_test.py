@@ -8,6 +8,7 @@ response carries."""
 import json
 import os
 import resource
+import signal
 import socket
 import ssl
 import stat
@@ -339,13 +340,36 @@ class Upload(UtilityTest):
         self.assertEqual(json.loads(reply), {"ok": True, "name": "nk.bin", "path": "\\Temp\\nk.bin"})
         with open(os.path.join(self.c.fs, "Temp", "nk.bin"), "rb") as f:
             self.assertEqual(f.read(), body)
-        # The same name in another case replaces the file that is there.
-        status, _, reply = self.upload(cookie, "\\Temp", "NK.BIN", b"new", dialog["seq"])
-        self.assertEqual(json.loads(reply)["path"], "\\Temp\\nk.bin")
-        with open(os.path.join(self.c.fs, "Temp", "nk.bin"), "rb") as f:
-            self.assertEqual(f.read(), b"new")
+        # A name that is taken (in any case) waits for the operator's word in a
+        # box; the file replaced keeps its mode. A program of the controller
+        # (the registry viewer, one the auto-run list starts) is asked about
+        # in words of its own.
+        os.chmod(os.path.join(self.c.fs, "Temp", "nk.bin"), 0o750)
+        for folder, name, text, answer, kept in [
+            ("\\Temp", "NK.BIN", "nk.bin is in \\Temp already.\nReplace it with the uploaded file (3 bytes)?", "yes",
+             b"new"),
+            ("\\Windows", "regview.EXE", "RegView.exe is the registry viewer that View Registry starts.\nReplacing it "
+             "may keep that from working. Replace it with the uploaded file (3 bytes)?", "no", None),
+        ]:
+            if dialog["folder"] != folder:
+                ws.send({"op": "file", "seq": dialog["seq"], "do": "open", "path": folder})
+                dialog = ws.wait_for(lambda m: m["type"] == "state" and m["file"]["folder"] == folder)["file"]
+            path = os.path.join(self.c.fs, folder[1:], name.lower() if folder == "\\Temp" else "RegView.exe")
+            with open(path, "rb") as f:
+                before = f.read()
+            mode = os.stat(path).st_mode
+            status, _, reply = self.upload(cookie, folder, name, b"new", dialog["seq"])
+            self.assertEqual((status, json.loads(reply)["held"]), (200, True), reply)
+            ask = ws.wait_for(lambda m: m["type"] == "state" and m["file"]["ask"])["file"]["ask"]
+            self.assertEqual(ask["text"], text)
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), before)
+            ws.send({"op": "file", "seq": dialog["seq"], "do": "replace", "ask": ask["seq"], "answer": answer})
+            ws.wait_for(lambda m: m["type"] == "state" and not m["file"]["ask"])
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), kept or before)
+            self.assertEqual(os.stat(path).st_mode, mode)
         self.assertEqual(self.leftovers(), [])
-        ws.wait_for(lambda m: m["type"] == "state" and m["file"]["notice"] == "nk.bin uploaded (3 bytes).")
 
     def test_too_large_outside_and_unasked_uploads_are_refused(self):
         cookie = self.session()
@@ -369,7 +393,7 @@ class Upload(UtilityTest):
         status, _, reply = self.upload(cookie, "\\", "big.bin", b"", seq, length=(1 << 20) + 1)
         self.assertEqual(status, 413, reply)
         self.assertIn("larger than the image area", json.loads(reply)["message"])
-        for name in ("..\\..\\escape", "../escape", "a/b", "a\\b", "..", ".", "", "a:b", "x\x01"):
+        for name in ("..\\..\\escape", "../escape", "a/b", "a\\b", "..", ".", "", "a:b", "x\x01", "x.", "x ", "   "):
             status, _, reply = self.upload(cookie, "\\", name, b"x", seq)
             self.assertEqual(status, 400, name)
         for folder in ("\\..", "\\Temp\\away", "\\Windows", "..\\..\\tmp"):
@@ -411,6 +435,35 @@ class Upload(UtilityTest):
             time.sleep(0.05)
         self.assertEqual(self.leftovers(), [])
         self.assertFalse(os.path.exists(os.path.join(self.c.fs, "part.bin")))
+
+    def test_a_signal_ends_the_page_and_partial_uploads_go_then_and_at_the_next_start(self):
+        cookie, ws, dialog = self.open_dialog()
+        raw = socket.create_connection((self.u.host, self.u.port), timeout=10)
+        s = self.u.tls().wrap_socket(raw)
+        s.sendall((f"POST /upload?folder=%5C&name=part.bin&dialog={dialog['seq']} HTTP/1.1\r\n"
+                   f"Host: {self.u.host}:{self.u.port}\r\nOrigin: {self.u.origin}\r\nCookie: {cookie}\r\n"
+                   f"Content-Type: application/octet-stream\r\nContent-Length: 500000\r\n\r\n").encode())
+        s.sendall(b"x" * 200000)
+        deadline = time.time() + 10
+        while not self.leftovers() and time.time() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(len(self.leftovers()), 1)
+        self.u.proc.send_signal(signal.SIGTERM)
+        self.assertEqual(ws.wait_for(lambda m: m["type"] == "ended"),
+                         {"type": "ended", "reason": "signal", "signal": "SIGTERM", "code": 143})
+        self.assertEqual(self.u.wait(), -signal.SIGTERM)
+        self.assertEqual(self.leftovers(), [])
+        self.assertTrue(self.u.after_start().endswith("orva-utility: ended by SIGTERM; the controller is closed\n"),
+                        self.u.errors())
+        s.close()
+        # What a program killed outright leaves goes at the next start.
+        self.u.stop()
+        with open(os.path.join(self.c.fs, "Temp", ".upload-AbCdEfGhIjKl"), "wb") as f:
+            f.write(b"x")
+        self.u = webutil.Utility(self.c)
+        self.assertEqual(self.leftovers(), [])
+        self.assertIn("orva-utility: removed \\Temp\\.upload-AbCdEfGhIjKl, an upload left unfinished by an earlier "
+                      "run\n", self.u.errors())
 
 
 def server_cpu(pid):

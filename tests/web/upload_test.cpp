@@ -43,10 +43,10 @@ protected:
 };
 
 TEST(PlainFileName, OnlyANameInAFolderIsOne) {
-    for (const char* name : {"nk.bin", "new image.bin", ".hidden", "a..b", "\xc3\xa9t\xc3\xa9.bin", "x"})
+    for (const char* name : {"nk.bin", "new image.bin", ".hidden", "a..b", "\xc3\xa9t\xc3\xa9.bin", "x", " x"})
         EXPECT_TRUE(plain_file_name(name)) << name;
     for (const char* name : {"", ".", "..", "a/b", "a\\b", "..\\x", "c:x", "a*", "a?", "a\"b", "a<b", "a>b", "a|b",
-                             "a\x01", "a\x7f", "\t"})
+                             "a\x01", "a\x7f", "\t", "nk.bin.", "nk.bin ", "   "})
         EXPECT_FALSE(plain_file_name(name)) << name;
     EXPECT_TRUE(plain_file_name(std::string(255, 'n')));
     EXPECT_FALSE(plain_file_name(std::string(256, 'n')));
@@ -68,7 +68,7 @@ TEST_F(UploadTest, TheFileIsHiddenUntilWholeAndThenNamed) {
     EXPECT_FALSE(up->write("!", 1, &refusal));
     EXPECT_EQ(refusal.status, 400);
     ASSERT_TRUE(up->finish(&refusal)) << refusal.message;
-    ASSERT_TRUE(up->land(folder.host, "nk.bin", &refusal)) << refusal.message;
+    ASSERT_TRUE(up->land(folder.host, "nk.bin", std::nullopt, &refusal)) << refusal.message;
     EXPECT_EQ(up->written(), 10u);
     up.reset();
     EXPECT_EQ(names(folder.host), std::vector<std::string>{"nk.bin"});
@@ -81,9 +81,9 @@ TEST_F(UploadTest, AnUploadNeverLandedLeavesNothing) {
         ASSERT_TRUE(up->write("abc", 3, &refusal));
         ASSERT_TRUE(up->finish(&refusal));
         // Named for another folder than its own: refused.
-        EXPECT_FALSE(up->land(root / "fs", "nk.bin", &refusal));
+        EXPECT_FALSE(up->land(root / "fs", "nk.bin", std::nullopt, &refusal));
         EXPECT_EQ(refusal.status, 409);
-        EXPECT_FALSE(up->land(folder.host, "../nk.bin", &refusal));
+        EXPECT_FALSE(up->land(folder.host, "../nk.bin", std::nullopt, &refusal));
         EXPECT_EQ(refusal.status, 400);
     }
     EXPECT_TRUE(names(folder.host).empty());
@@ -112,13 +112,52 @@ TEST_F(UploadTest, AFolderThatLeadsOutOfFsIsRefused) {
     EXPECT_TRUE(UploadFile::open(inside, 1, &refusal)) << refusal.message;
 }
 
+TEST_F(UploadTest, AFileThereIsReplacedOnlyWhenAskedForAndKeepsItsMode) {
+    { std::ofstream(folder.host / "RegView.exe") << "old"; }
+    fs::permissions(folder.host / "RegView.exe", fs::perms(0750));
+    auto up = UploadFile::open(folder, 3, &refusal);
+    ASSERT_TRUE(up->write("new", 3, &refusal));
+    ASSERT_TRUE(up->finish(&refusal));
+    bool exists = false;
+    EXPECT_FALSE(up->land(folder.host, "RegView.exe", std::nullopt, &refusal, &exists));
+    EXPECT_TRUE(exists);
+    EXPECT_EQ(refusal.status, 409);
+    EXPECT_EQ(text(folder.host / "RegView.exe"), "old");
+    ASSERT_TRUE(up->land(folder.host, "RegView.exe", 0100750, &refusal, &exists)) << refusal.message;
+    EXPECT_EQ(text(folder.host / "RegView.exe"), "new");
+    EXPECT_EQ(fs::status(folder.host / "RegView.exe").permissions(), fs::perms(0750));
+}
+
+TEST_F(UploadTest, PartialUploadsGoWhenTheProgramEndsAndThoseOfACrashAtTheNextStart) {
+    auto up = UploadFile::open(folder, 3, &refusal);
+    ASSERT_TRUE(up);
+    UploadFile::remove_unlanded();
+    EXPECT_TRUE(names(folder.host).empty());
+    ASSERT_TRUE(up->write("abc", 3, &refusal));
+    ASSERT_TRUE(up->finish(&refusal));
+    EXPECT_FALSE(up->land(folder.host, "nk.bin", std::nullopt, &refusal));
+    up.reset();
+
+    fs::create_directories(root / "fs" / "Temp" / "deep");
+    for (const char* name : {"Temp/.upload-AbCdEfGh-_12", "Temp/deep/.upload-000000000000", "Temp/.upload-notes",
+                             "Temp/.upload-AbCdEfGh-_12.bin"})
+        std::ofstream(root / "fs" / name) << "x";
+    fs::create_symlink(root / "outside", root / "fs" / ".upload-linklinklink");
+    std::vector<std::string> removed = remove_leftover_uploads(root / "fs");
+    std::sort(removed.begin(), removed.end());
+    EXPECT_EQ(removed,
+              (std::vector<std::string>{"\\Temp\\.upload-AbCdEfGh-_12", "\\Temp\\deep\\.upload-000000000000"}));
+    EXPECT_EQ(names(folder.host), (std::vector<std::string>{".upload-AbCdEfGh-_12.bin", ".upload-notes", "deep"}));
+    EXPECT_TRUE(fs::is_symlink(root / "fs" / ".upload-linklinklink"));
+}
+
 TEST_F(UploadTest, LandingOnALinkReplacesTheLinkNotWhatItPointsAt) {
     { std::ofstream(root / "outside" / "victim") << "keep"; }
     fs::create_symlink(root / "outside" / "victim", folder.host / "nk.bin");
     auto up = UploadFile::open(folder, 3, &refusal);
     ASSERT_TRUE(up->write("new", 3, &refusal));
     ASSERT_TRUE(up->finish(&refusal));
-    ASSERT_TRUE(up->land(folder.host, "nk.bin", &refusal));
+    ASSERT_TRUE(up->land(folder.host, "nk.bin", 0644, &refusal));
     EXPECT_FALSE(fs::is_symlink(folder.host / "nk.bin"));
     EXPECT_EQ(text(folder.host / "nk.bin"), "new");
     EXPECT_EQ(text(root / "outside" / "victim"), "keep");

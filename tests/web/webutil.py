@@ -286,7 +286,11 @@ class WebSocket:
                 n = struct.unpack("!Q", self._read(8))[0]
             payload = self._read(n)
             op = b0 & 0x0F
-            if op == 8:
+            if op == 8:  # close: answered, as a browser does
+                try:
+                    self.sock.sendall(bytes([0x88, 0x80]) + b"\0\0\0\0")
+                except OSError:
+                    pass
                 return None
             if op == 9:  # ping: pong
                 self.sock.sendall(bytes([0x8A, 0x80 | len(payload)]) + b"\0\0\0\0" + payload)
@@ -362,7 +366,13 @@ def chromium(utility, user_data_dir, window_size="1100,800"):
     service = Service(executable_path="/usr/bin/chromedriver", log_output=subprocess.DEVNULL) \
         if "log_output" in Service.__init__.__code__.co_varnames else \
         Service(executable_path="/usr/bin/chromedriver")
-    return webdriver.Chrome(service=service, options=options)
+    driver = webdriver.Chrome(service=service, options=options)
+    width, height = (int(n) for n in window_size.split(","))
+    if width < 500:
+        # A window is never narrower than 500 px: a phone's screen is emulated.
+        driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                               {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": True})
+    return driver
 
 
 def quote(path):

@@ -3,9 +3,11 @@
 log in with the token, walk the pages, change the display mode and the FTP
 directory, write an image and watch the progress bar, exit with a save, and
 compare what the controller holds with the same actions done by a script;
-the open-file dialog with its upload; the keyboard."""
+the open-file dialog with its upload; the keyboard; the registry viewer's
+text; a phone's screen; a stalled link."""
 
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -115,6 +117,30 @@ class Browser:
     def notice(self):
         return self.wait(lambda d: d.find_element(By.ID, "notice-title").text or None)
 
+    def focus_stays_in(self, selector, presses=12):
+        """Tab and Shift+Tab go round the window in front: the elements the
+        focus went to, none outside it."""
+        seen = []
+        for keys in [Keys.TAB] * presses + [Keys.SHIFT + Keys.TAB] * 3:
+            self.driver.switch_to.active_element.send_keys(keys)
+            inside = self.driver.execute_script(
+                f"return document.querySelector('{selector}').contains(document.activeElement)")
+            seen.append(self.driver.switch_to.active_element.text or
+                        self.driver.switch_to.active_element.get_attribute("id"))
+            assert inside, f"the focus left {selector}: {seen}"
+        return seen
+
+    def screen(self, width, height):
+        """Emulates a screen of that size (a phone's below 500 px)."""
+        self.driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                                    {"width": width, "height": height, "deviceScaleFactor": 1, "mobile": width < 500})
+
+    def within_screen(self, selector):
+        """Whether the element is wholly on the screen."""
+        return self.driver.execute_script(f"""
+            const r = document.querySelector('{selector}').getBoundingClientRect();
+            return r.left >= 0 && r.top >= 0 && r.right <= innerWidth && r.bottom <= innerHeight;""")
+
     def console_errors(self):
         """What the page reported as errors: a script's exceptions, refused
         content (the Content-Security-Policy), failed requests."""
@@ -188,7 +214,12 @@ class BrowserTest(unittest.TestCase):
                 new MutationObserver(() => window.seen.progress.push(Number(bar.getAttribute('aria-valuenow'))))
                     .observe(bar, {{attributes: true, attributeFilter: ['aria-valuenow']}});
                 new MutationObserver(() => window.seen.status.push(status.textContent))
-                    .observe(status, {{childList: true, characterData: true, subtree: true}});""")
+                    .observe(status, {{childList: true, characterData: true, subtree: true}});
+                window.seen.busy = [];
+                new MutationObserver(() => window.seen.busy.push([document.body.classList.contains('busy'),
+                        getComputedStyle(document.getElementById('desktop')).filter,
+                        document.getElementById('note').hidden ? '' : document.getElementById('note').textContent]))
+                    .observe(document.body, {{attributes: true, attributeFilter: ['class']}});""")
             b.control(ids.IDC_WRITE_FLASH).click()
             b.answer("Update OS image", "Update OS image now ? It will take several minitues and the old OS image "
                      "will be overwritten", "ok")
@@ -200,6 +231,9 @@ class BrowserTest(unittest.TestCase):
             writing = {s for s in seen["status"] if s.startswith("Write Flash Memory -->") and s.endswith("% done")}
             self.assertGreaterEqual(len(writing), 3, seen["status"])
             self.assertEqual(b.control(ids.IDC_STATUS).text, "Write Flash Memory --> 100 % done !")
+            # Meanwhile the sheet was greyed, with a note saying why.
+            self.assertIn([True, "grayscale(1) opacity(0.55)",
+                           "The utility is working. It takes no input until this is done."], seen["busy"])
 
             # Exit with a save.
             d.find_element(By.ID, "sheet-ok").click()
@@ -235,6 +269,25 @@ class BrowserTest(unittest.TestCase):
         b = Browser(c).log_in()
         try:
             d = b.driver
+            # View Registry: the viewer's text in a read-only box, to scroll
+            # and download; Tab stays in the box, Esc closes it.
+            b.control(ids.IDC_VIEW_REGISTRY).click()
+            text = b.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".viewer textarea"))[0]
+            self.assertTrue(text.get_attribute("value").startswith("Windows Registry Editor Version 5.00\n"))
+            self.assertEqual(text.get_attribute("readOnly"), "true")
+            link = d.find_element(By.ID, "viewer-download")
+            self.assertEqual(link.get_attribute("download"), "RegView.txt")
+            self.assertTrue(link.get_attribute("href").startswith("blob:"))
+            b.focus_stays_in(".viewer", presses=4)
+            d.switch_to.active_element.send_keys(Keys.ESCAPE)
+            b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".viewer"))
+
+            # Left and Right move along the tab strip, the focus staying on it.
+            d.find_element(By.XPATH, '//div[@class="tabs"]/button[.="Save Registry"]').click()
+            for key, page, caption in [(Keys.ARROW_RIGHT, ids.IDD_SYSINFO, "System Config"),
+                                       (Keys.ARROW_LEFT, ids.IDD_SETTINGS, "Save Registry")]:
+                d.switch_to.active_element.send_keys(key)
+                b.wait(lambda d: b.shown_page() == page and d.switch_to.active_element.text == caption)
             b.tab("Version Update")
             # Tab goes through the page's tab stops in template order.
             b.control(ids.IDC_IMAGE_PATH).click()
@@ -267,13 +320,35 @@ class BrowserTest(unittest.TestCase):
             with open(os.path.join(c.fs, "Temp", "new image.bin"), "rb") as f, open(upload, "rb") as g:
                 self.assertEqual(f.read(), g.read())
             self.assertEqual([n for n in os.listdir(os.path.join(c.fs, "Temp")) if n.startswith(".")], [])
+            b.focus_stays_in(".file")
+            # The same name again: a box asks first, and No keeps the file.
+            d.find_element(By.ID, "file-picker").send_keys(upload)
+            ask = b.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".file ~ .box"))[0]
+            self.assertEqual(ask.find_element(By.CSS_SELECTOR, ".box-text").text,
+                             "new image.bin is in \\Temp already.\nReplace it with the uploaded file (3145728 bytes)?")
+            b.focus_stays_in(".box", presses=3)
+            ask.find_element(By.CSS_SELECTOR, 'button[data-answer="no"]').click()
+            b.wait(lambda d: d.find_element(By.CSS_SELECTOR, ".file-message").text ==
+                   "The upload was dropped; new image.bin is kept.")
+            self.assertEqual(d.switch_to.active_element.get_attribute("id"), "file-name")
             d.find_element(By.ID, "file-open").click()
             b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file"))
             self.assertEqual(b.control(ids.IDC_IMAGE_PATH).get_attribute("value"), "\\Temp\\new image.bin")
 
-            # Esc cancels the dialog and leaves the path alone.
+            # On a phone's screen the sheet scrolls from its left edge, and
+            # the dialog and the boxes fit the screen. Esc cancels the dialog
+            # and leaves the path alone.
+            b.screen(360, 740)
+            sheet = d.execute_script("""const desktop = document.getElementById('desktop');
+                desktop.scrollLeft = 0;
+                const r = document.querySelector('.sheet').getBoundingClientRect();
+                return [r.left, r.right, desktop.scrollWidth, innerWidth];""")
+            self.assertGreaterEqual(sheet[0], 0, sheet)
+            self.assertGreater(sheet[1], sheet[3], sheet)  # wider than the screen
+            self.assertGreaterEqual(sheet[2], sheet[1], sheet)  # and reached by scrolling
             b.control(ids.IDC_IMAGE_BROWSE).click()
             b.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".file"))
+            b.wait(lambda d: b.within_screen(".file"))
             d.switch_to.active_element.send_keys(Keys.ESCAPE)
             b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file"))
             self.assertEqual(b.control(ids.IDC_IMAGE_PATH).get_attribute("value"), "\\Temp\\new image.bin")
@@ -281,9 +356,28 @@ class BrowserTest(unittest.TestCase):
             # Esc on the confirmation is Cancel: nothing is erased.
             b.control(ids.IDC_WRITE_FLASH).click()
             b.wait(lambda d: b.box()[1].startswith("Update OS image now ?"))
+            self.assertTrue(b.within_screen(".box"))
+            b.focus_stays_in(".box", presses=3)
             d.switch_to.active_element.send_keys(Keys.ESCAPE)
             b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".box"))
             self.assertNotIn("FlashErase", c.events())
+            # The focus is back on the button that opened the box.
+            self.assertEqual(d.switch_to.active_element.get_attribute("data-id"), str(ids.IDC_WRITE_FLASH))
+            b.screen(1100, 800)
+
+            # A stalled link: within a few seconds the page says so and greys
+            # the sheet; a tab chosen as it stalled is not applied later.
+            os.kill(b.utility.proc.pid, signal.SIGSTOP)
+            try:
+                d.find_element(By.XPATH, '//div[@class="tabs"]/button[.="About Orva_Utility"]').click()
+                b.wait(lambda d: "stalled" in d.find_element(By.TAG_NAME, "body").get_attribute("class"), timeout=8)
+                self.assertEqual(d.find_element(By.ID, "link-state").text, "no answer: the link is stalled")
+                self.assertTrue(d.find_element(By.ID, "note").text.startswith("The utility does not answer"))
+            finally:
+                os.kill(b.utility.proc.pid, signal.SIGCONT)
+            b.wait(lambda d: "stalled" not in d.find_element(By.TAG_NAME, "body").get_attribute("class"))
+            time.sleep(0.5)
+            self.assertEqual(b.shown_page(), ids.IDD_UPDATE)
 
             # Esc on the sheet is its Cancel; Enter on the prompt's focused
             # first button is Yes, Esc on the next one is No.

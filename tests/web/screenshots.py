@@ -40,6 +40,8 @@ def main():
     try:
         b = Browser(c, SIZE)
         d, u = b.driver, b.utility
+        w, h = (int(n) for n in SIZE.split(","))
+        b.screen(w, h)
         # What a browser without the token sees.
         d.get(f"{u.origin}/")
         b.wait(lambda d: d.find_element(By.ID, "login").is_displayed())
@@ -47,6 +49,11 @@ def main():
         b.log_in()
         b.wait(lambda d: b.shown_page() == ids.IDD_SETTINGS)
         shot(d, "page-1-save-registry")
+        b.control(ids.IDC_VIEW_REGISTRY).click()
+        b.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".viewer textarea"))
+        shot(d, "viewer")
+        d.find_element(By.ID, "viewer-close").click()
+        b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".viewer"))
         for caption, page, name in [("System Config", ids.IDD_SYSINFO, "page-2-system-config"),
                                     ("Auto-execute", ids.IDD_AUTORUN, "page-3-auto-execute"),
                                     ("Version Update", ids.IDD_UPDATE, "page-4-version-update"),
@@ -62,6 +69,16 @@ def main():
         b.wait(lambda d: d.find_element(By.CSS_SELECTOR, ".file-where").text == "Look in: \\Storage Card")
         d.find_element(By.XPATH, '//ul[@class="file-list"]/li[.="nk.bin"]').click()
         shot(d, "open-file")
+        # An upload of a name that is there: the page asks first.
+        again = os.path.join(c.root, "nk.bin")
+        with open(again, "wb") as f:
+            f.write(image_bytes(1 << 20))
+        d.find_element(By.ID, "file-picker").send_keys(again)
+        b.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".file ~ .box"))
+        shot(d, "upload-replace")
+        d.find_element(By.CSS_SELECTOR, '.file ~ .box button[data-answer="no"]').click()
+        b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file ~ .box"))
+        d.find_element(By.XPATH, '//ul[@class="file-list"]/li[.="nk.bin"]').click()
         d.find_element(By.ID, "file-open").click()
         b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file"))
 
@@ -85,6 +102,20 @@ def main():
         finally:
             other.quit()
             shutil.rmtree(profile, ignore_errors=True)
+
+        # A phone, and a narrow window: the sheet scrolls from its left edge;
+        # the dialog fits the screen.
+        for width, height, name in [(390, 844, "phone"), (800, 600, "800x600")]:
+            b.screen(width, height)
+            d.execute_script("document.getElementById('desktop').scrollLeft = 0")
+            shot(d, f"{name}-sheet")
+            b.control(ids.IDC_IMAGE_BROWSE).click()
+            b.wait(lambda d: d.find_elements(By.CSS_SELECTOR, ".file"))
+            shot(d, f"{name}-open-file")
+            d.find_element(By.ID, "file-cancel").click()
+            b.wait(lambda d: not d.find_elements(By.CSS_SELECTOR, ".file"))
+        w, h = (int(n) for n in SIZE.split(","))
+        b.screen(w, h)
 
         d.find_element(By.ID, "sheet-cancel").click()
         b.answer("Save Registry", "Save your settings to registry ?", "no")

@@ -1,9 +1,10 @@
 // The web frontend's page: logs in with the token from its address, then
 // draws the program's window model as the server pushes it over a
-// WebSocket (the sheet, its pages, dialog boxes, message boxes and the
-// open-file dialog), and sends the operator's actions back. Controls are
-// placed by dialog units, from base units measured in this browser's font,
-// as the Windows rule has it. No framework; nothing fetched from elsewhere.
+// WebSocket (the sheet, its pages, dialog boxes, message boxes, the
+// open-file dialog and the registry viewer's text), and sends the operator's
+// actions back. Controls are placed by dialog units, from base units
+// measured in this browser's font, as the Windows rule has it. A heartbeat
+// tells a stalled link. No framework; nothing fetched from elsewhere.
 'use strict';
 
 (() => {
@@ -13,6 +14,10 @@
   const FONT_FAMILIES = '"Liberation Sans", Arial, "Nimbus Sans", "DejaVu Sans", sans-serif';
   const SMALLEST_PIXELS = 10;  // a static's text is never drawn smaller
   const BUSY_SHOWN_AFTER_MS = 150;
+  // The heartbeat: a ping each second; no answer for three seconds is a
+  // stalled link (the server drops actions that took longer on the way).
+  const PING_EVERY_MS = 1000;
+  const STALL_AFTER_MS = 3000;
 
   const $ = (id) => document.getElementById(id);
   const el = (tag, className, text) => {
@@ -30,7 +35,11 @@
   const views = new Map();    // window handle -> {w, el, client}
   const pending = new Map();  // edit handle -> texts sent and not yet echoed
   let shownPage = 0;          // the page whose first control got the focus
-  let boxView = null, fileView = null;
+  let boxView = null, fileView = null, askView = null, viewerView = null;
+  let closedViewer = 0;       // the viewer's box the operator closed
+  let focusBack = null;       // where the focus was before a box or dialog
+  let stalled = false;        // no answer from the server for a while
+  let beatTimer = 0, lastPing = 0, unanswered = 0, pings = 0;
 
   // ------------------------------------------------------------ dialog units
   const canvas = document.createElement('canvas').getContext('2d');
@@ -137,8 +146,11 @@
   }
 
   // --------------------------------------------------------------- sending
+  // Every action carries the page's clock, so that the server can drop one
+  // a stalled link held up; nothing is sent while the link is stalled.
   function send(action) {
-    if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(action));
+    if (stalled || !socket || socket.readyState !== WebSocket.OPEN) return;
+    socket.send(JSON.stringify(Object.assign({}, action, {t: performance.now()})));
   }
 
   // Presses wait while the program works: it takes no input then, and a
@@ -292,6 +304,16 @@
     frame.classList.add('sheet');
     const tabs = el('div', 'tabs');
     tabs.setAttribute('role', 'tablist');
+    // Left and Right move along the tab strip, as on a tab bar of Qt; Tab
+    // leaves it from the current tab.
+    tabs.addEventListener('keydown', (ev) => {
+      const step = {ArrowRight: 1, ArrowLeft: -1}[ev.key];
+      const v = views.get(w.h);
+      if (!step || !v || !v.w) return;
+      ev.preventDefault();
+      const index = Math.max(0, Math.min(v.w.pages.length - 1, v.w.current + step));
+      if (index !== v.w.current) act({op: 'tab', index});
+    });
     const pages = el('div', 'pages');
     const buttons = el('div', 'sheet-buttons');
     for (const [name, label] of [['ok', 'OK'], ['cancel', 'Cancel']]) {
@@ -321,6 +343,7 @@
       }
       tab.textContent = p.template ? p.template.caption : '';
       tab.setAttribute('aria-selected', String(i === w.current));
+      tab.tabIndex = i === w.current ? 0 : -1;
       const size = templateSize(p.template);
       width = Math.max(width, size.w);
       height = Math.max(height, size.h);
@@ -422,6 +445,7 @@
 
   function render(s) {
     state = s;
+    const inTabs = !!(document.activeElement && document.activeElement.closest('.tabs'));
     const live = new Set(s.windows.map((w) => w.h));
     for (const [h, v] of views) {
       if (!live.has(h)) {
@@ -433,80 +457,171 @@
     for (const w of s.windows) upsert(w);
     renderBox(s.box);
     renderFile(s.file);
+    renderViewer(s.viewer);
     setBusy(s.busy);
 
     // Whatever is modal keeps the keyboard to itself.
-    const modal = !!(s.box || s.file);
+    const modal = !$('overlay').hidden;
     const active = views.get(s.active);
-    $('desktop').inert = modal;
+    $('desktop').inert = modal || stalled;
     for (const v of views.values()) {
       if (v.kind === 'sheet') v.el.inert = !!(active && !active.page && active.el.isConnected);
     }
-    if (!modal && active && active.page && active.w.visible && shownPage !== s.active) {
+    if (!modal && active && shownPage !== s.active && (!active.page || active.w.visible)) {
       shownPage = s.active;
-      focusFirst(active.el);
-    } else if (!modal && active && !active.page && shownPage !== s.active) {
-      shownPage = s.active;
-      focusFirst(active.el);
+      // A page chosen from the tab strip leaves the focus on its tab.
+      const tab = inTabs && active.page && active.sheet.tabs.querySelector('[aria-selected="true"]');
+      if (tab) tab.focus();
+      else focusFirst(active.el);
     }
+    // Once a box or dialog has gone, the focus goes back where it was, as
+    // in a modal window.
+    const lost = !document.activeElement || document.activeElement === document.body;
+    if (!modal && focusBack && lost && focusBack.isConnected) focusBack.focus();
+    if (!modal) focusBack = null;
+  }
+
+  // What takes the keyboard, in the order Tab goes.
+  function focusables(container) {
+    return [...container.querySelectorAll('button, input, select, textarea, a[href], [tabindex="0"]')].filter(
+      (e) => e.tabIndex >= 0 && !e.disabled && !e.hidden && e.offsetParent !== null);
   }
 
   function focusFirst(container) {
-    for (const e of container.querySelectorAll('button, input, select')) {
-      if (e.tabIndex >= 0 && !e.disabled && !e.hidden && e.offsetParent !== null) {
-        e.focus();
-        return;
-      }
+    const first = focusables(container)[0];
+    if (first) first.focus();
+  }
+
+  // The window in front, which keeps the keyboard as a modal window does: the
+  // newest of the boxes and dialogs above the sheet, else a dialog box of
+  // the program.
+  function front() {
+    const overlay = $('overlay');
+    if (!overlay.hidden && overlay.lastElementChild) return overlay.lastElementChild;
+    const active = state && views.get(state.active);
+    return active && !active.page && active.el.isConnected ? active.el : null;
+  }
+
+  // Shown once the program has been busy for a moment (states come faster
+  // than that while it works: the first one starts the clock).
+  function setBusy(busy) {
+    if (!busy) {
+      clearTimeout(busyTimer);
+      busyTimer = 0;
+      if (document.body.classList.contains('busy')) showBusy(false);
+    } else if (!busyTimer && !document.body.classList.contains('busy')) {
+      busyTimer = setTimeout(() => {
+        busyTimer = 0;
+        showBusy(true);
+      }, BUSY_SHOWN_AFTER_MS);
     }
   }
 
-  function setBusy(busy) {
-    clearTimeout(busyTimer);
-    if (busy) busyTimer = setTimeout(() => document.body.classList.add('busy'), BUSY_SHOWN_AFTER_MS);
-    else document.body.classList.remove('busy');
+  // The sheet greyed with a note while the program works (it takes no input
+  // then) or the link is stalled.
+  function showBusy(busy) {
+    document.body.classList.toggle('busy', busy);
+    const note = stalled ? 'The utility does not answer: the link is stalled. Nothing you do is sent until it answers.'
+      : busy ? 'The utility is working. It takes no input until this is done.' : '';
+    $('note').textContent = note;
+    $('note').hidden = !note;
   }
 
   // ---------------------------------------------------------- message box
   // The server says which icon, buttons and answers a box has; the page
-  // only draws them.
+  // only draws them. `answer` sends the operator's answer.
   const BOX_GLYPHS = {stop: '\u00d7', question: '?', exclamation: '!', information: 'i'};
 
-  function renderBox(box) {
-    if (boxView && (!box || box.seq !== boxView.seq)) {
-      boxView.el.remove();
-      boxView = null;
-    }
-    if (!box || boxView) return updateOverlay();
+  function makeBox(box, answer) {
     const {frame} = makeFrame(box.caption, null);
     frame.classList.add('floating', 'box');
     frame.setAttribute('role', 'alertdialog');
     frame.setAttribute('aria-label', box.caption);
+    frame.setAttribute('aria-modal', 'true');
     const body = el('div', 'box-body');
     if (box.icon) body.appendChild(el('div', `icon ${box.icon}`, BOX_GLYPHS[box.icon] || ''));
     body.appendChild(el('div', 'box-text', box.text));
     const buttons = el('div', 'box-buttons');
-    const answer = (a) => {
+    const answered = (a) => {
       for (const b of buttons.children) b.disabled = true;
-      send({op: 'box', seq: box.seq, answer: a});
+      answer(a);
     };
     for (const {answer: a, label} of box.buttons) {
       const b = el('button', '', label);
       b.type = 'button';
       b.dataset.answer = a;
-      b.addEventListener('click', () => answer(a));
+      b.addEventListener('click', () => answered(a));
       buttons.appendChild(b);
     }
     frame.append(body, buttons);
-    frame.addEventListener('keydown', (ev) => {
-      if (ev.key === 'Escape') { ev.preventDefault(); answer(box.escape); }
-    });
+    frame.escape = () => answered(box.escape);
     $('overlay').appendChild(frame);
-    boxView = {seq: box.seq, el: frame};
-    updateOverlay();
-    (buttons.children[box.default] || buttons.firstChild).focus();
+    return {seq: box.seq, el: frame, focus: buttons.children[box.default] || buttons.firstChild};
   }
 
-  function updateOverlay() { $('overlay').hidden = !boxView && !fileView; }
+  function renderBox(box) {
+    if (boxView && (!box || box.seq !== boxView.seq)) {
+      boxView.el.remove();
+      focusBack = boxView.before;
+      boxView = null;
+    }
+    if (!box || boxView) return updateOverlay();
+    const before = document.activeElement;
+    boxView = makeBox(box, (a) => send({op: 'box', seq: box.seq, answer: a}));
+    boxView.before = before;
+    updateOverlay();
+    boxView.focus.focus();
+  }
+
+  function updateOverlay() { $('overlay').hidden = !boxView && !fileView && !viewerView; }
+
+  // --------------------------------------------------- the viewer's text
+  // What the registry viewer wrote, in a read-only box: scrolled, selected,
+  // downloaded as the file it is.
+  function renderViewer(viewer) {
+    if (viewerView && (!viewer || viewer.seq !== viewerView.seq)) {
+      URL.revokeObjectURL(viewerView.url);
+      viewerView.el.remove();
+      viewerView = null;
+    }
+    if (!viewer || viewerView || viewer.seq === closedViewer) return updateOverlay();
+    const close = () => {
+      closedViewer = viewer.seq;
+      send({op: 'viewer', seq: viewer.seq, do: 'close'});
+      renderViewer(null);
+      if (state && views.get(state.active)) focusFirst(views.get(state.active).el);
+    };
+    const {frame} = makeFrame(`Registry: ${viewer.path}`, close);
+    frame.classList.add('floating', 'viewer');
+    frame.setAttribute('role', 'dialog');
+    frame.setAttribute('aria-label', `Registry: ${viewer.path}`);
+    frame.setAttribute('aria-modal', 'true');
+    const text = el('textarea', 'viewer-text');
+    text.readOnly = true;
+    text.spellcheck = false;
+    text.wrap = 'off';
+    text.value = viewer.text;
+    text.setAttribute('aria-label', viewer.name);
+    const url = URL.createObjectURL(new Blob([viewer.text], {type: 'text/plain'}));
+    const buttons = el('div', 'box-buttons');
+    const download = el('a', 'button', 'Download');
+    download.id = 'viewer-download';
+    download.href = url;
+    download.download = viewer.name;
+    const shut = el('button', '', 'Close');
+    shut.type = 'button';
+    shut.id = 'viewer-close';
+    shut.addEventListener('click', close);
+    buttons.append(download, shut);
+    frame.append(text, buttons);
+    frame.escape = close;
+    $('overlay').appendChild(frame);
+    viewerView = {seq: viewer.seq, el: frame, url};
+    updateOverlay();
+    text.focus();
+    text.setSelectionRange(0, 0);
+    text.scrollTop = 0;
+  }
 
   // ------------------------------------------------------ open-file dialog
   function joinPath(folder, name) { return folder === '\\' ? `\\${name}` : `${folder}\\${name}`; }
@@ -514,14 +629,41 @@
   function renderFile(file) {
     if (fileView && (!file || file.seq !== fileView.seq)) {
       fileView.el.remove();
+      focusBack = fileView.before;
       fileView = null;
     }
+    renderAsk(file && file.ask, file);
     if (!file) return updateOverlay();
     const made = !fileView;
-    if (made) fileView = makeFileDialog(file);
+    const before = document.activeElement;
+    if (made) {
+      fileView = makeFileDialog(file);
+      fileView.before = before;
+    }
     updateFileDialog(fileView, file);
     updateOverlay();
     if (made) fileView.name.focus();
+    // Above the dialog (moved only when it is not: a move takes its focus),
+    // which takes nothing while the box asks.
+    if (askView && $('overlay').lastElementChild !== askView.el) $('overlay').appendChild(askView.el);
+    fileView.el.inert = !!askView;
+  }
+
+  // The box that asks before an upload replaces a file of the same name.
+  function renderAsk(ask, file) {
+    if (askView && (!ask || ask.seq !== askView.seq || file.seq !== askView.file)) {
+      // The focus was on its buttons (or nowhere, once they were disabled).
+      const had = !document.activeElement || document.activeElement === document.body ||
+        askView.el.contains(document.activeElement);
+      askView.el.remove();
+      askView = null;
+      if (fileView) fileView.el.inert = false;
+      if (had && fileView) fileView.name.focus();
+    }
+    if (!ask || askView) return;
+    askView = makeBox(ask, (a) => send({op: 'file', seq: file.seq, do: 'replace', ask: ask.seq, answer: a}));
+    askView.file = file.seq;
+    askView.focus.focus();
   }
 
   function makeFileDialog(file) {
@@ -530,6 +672,7 @@
     frame.classList.add('floating', 'file');
     frame.setAttribute('role', 'dialog');
     frame.setAttribute('aria-label', 'Open');
+    frame.setAttribute('aria-modal', 'true');
     const body = el('div', 'file-body');
     const where = el('div', 'file-where');
     const up = el('button', '', 'Up');
@@ -581,9 +724,7 @@
     name.addEventListener('keydown', (ev) => {
       if (ev.key === 'Enter') { ev.preventDefault(); fileAct('choose', {name: name.value}); }
     });
-    frame.addEventListener('keydown', (ev) => {
-      if (ev.key === 'Escape') { ev.preventDefault(); fileAct('cancel'); }
-    });
+    frame.escape = () => fileAct('cancel');
     list.addEventListener('click', (ev) => {
       const item = ev.target.closest('li');
       if (!item) return;
@@ -684,14 +825,41 @@
   }
 
   // ------------------------------------------------------------- keyboard
+  // Tab and Shift+Tab go round the window in front and never leave it, as
+  // in a modal window; Esc is its Cancel (a box's Esc answer, the open-file
+  // dialog's and the viewer's Cancel, a dialog box's close box, the sheet's
+  // Cancel).
   document.addEventListener('keydown', (ev) => {
-    if (ev.key !== 'Escape' || !state || state.box || state.file) return;
+    if (!state || stalled || !$('login').hidden || !$('notice').hidden) return;
+    const f = front();
+    if (ev.key === 'Tab' && f) {
+      const ring = focusables(f);
+      const i = ring.indexOf(document.activeElement);
+      if (!ring.length) {
+        ev.preventDefault();
+      } else if (ev.shiftKey && i <= 0) {
+        ev.preventDefault();
+        ring[ring.length - 1].focus();
+      } else if (!ev.shiftKey && (i < 0 || i === ring.length - 1)) {
+        ev.preventDefault();
+        ring[0].focus();
+      }
+      return;
+    }
+    if (ev.key !== 'Escape') return;
+    ev.preventDefault();
+    if (f && f.escape) return f.escape();
     const active = views.get(state.active);
     if (!active) return;
-    ev.preventDefault();
-    // Esc is a dialog box's close box, and the sheet's Cancel.
     if (!active.page) act({op: 'close', h: state.active, id: IDCANCEL});
     else act({op: 'sheet', button: 'cancel'});
+  }, true);
+
+  // A click beside the window in front (or on the page's bar) never takes
+  // the keyboard from it.
+  document.addEventListener('focusin', (ev) => {
+    const f = front();
+    if (f && !f.contains(ev.target) && !$('bar').contains(ev.target)) focusFirst(f);
   });
 
   // ------------------------------------------------------ session and link
@@ -711,13 +879,39 @@
     pending.clear();
     $('desktop').replaceChildren();
     $('overlay').replaceChildren();
-    boxView = fileView = null;
+    if (viewerView) URL.revokeObjectURL(viewerView.url);
+    boxView = fileView = askView = viewerView = null;
     updateOverlay();
     $('logout').hidden = true;
+    setStalled(false);
     setBusy(false);
   }
 
   function linkState(text) { $('link-state').textContent = text; }
+
+  // A ping each second; any message from the server answers. Without an
+  // answer for STALL_AFTER_MS the link is stalled: the sheet is greyed and
+  // takes no input until the server answers again.
+  function beat() {
+    if (!socket || socket.readyState !== WebSocket.OPEN) return;
+    const now = performance.now();
+    if (now - lastPing >= PING_EVERY_MS) {
+      lastPing = now;
+      socket.send(JSON.stringify({op: 'ping', n: ++pings, t: now}));
+      if (!unanswered) unanswered = now;
+    }
+    if (unanswered && now - unanswered > STALL_AFTER_MS) setStalled(true);
+  }
+
+  function setStalled(on) {
+    if (stalled === on) return;
+    stalled = on;
+    document.body.classList.toggle('stalled', on);
+    $('desktop').inert = on || !$('overlay').hidden;
+    $('overlay').inert = on;
+    if (socket) linkState(on ? 'no answer: the link is stalled' : `connected to ${location.host}`);
+    showBusy(document.body.classList.contains('busy'));
+  }
 
   function connect() {
     showPanel(null);
@@ -727,8 +921,13 @@
       reconnects = 0;
       linkState(`connected to ${location.host}`);
       $('logout').hidden = false;
+      lastPing = unanswered = 0;
+      clearInterval(beatTimer);
+      beatTimer = setInterval(beat, 250);
     });
     socket.addEventListener('message', (ev) => {
+      unanswered = 0;
+      setStalled(false);
       let m;
       try { m = JSON.parse(ev.data); } catch (e) { return; }
       if (m.type === 'state') render(m);
@@ -738,6 +937,8 @@
     });
     socket.addEventListener('close', () => {
       socket = null;
+      clearInterval(beatTimer);
+      setStalled(false);
       if (ended) return;
       linkState('connection lost; reconnecting\u2026');
       if (reconnects++ < 30) setTimeout(resume, 1000);
@@ -748,7 +949,7 @@
   // Input the busy utility had no room for: said in the link line a while.
   function dropped(text) {
     linkState(text);
-    setTimeout(() => { if (socket) linkState(`connected to ${location.host}`); }, 5000);
+    setTimeout(() => { if (socket && !stalled) linkState(`connected to ${location.host}`); }, 5000);
   }
 
   function finish(m) {
@@ -756,6 +957,8 @@
     clearDesktop();
     linkState('');
     const how = m.reason === 'reboot' ? 'The controller is restarting; the utility has ended.'
+      : m.reason === 'signal' ? `The utility was ended on the controller (${m.signal}). ` +
+        'Start it again on the controller to go on.'
       : 'The utility has ended. Start it again on the controller to go on.';
     notice('Orva_Utility has ended', how, false);
     document.title = 'Orva_Utility (ended)';

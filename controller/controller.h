@@ -68,6 +68,12 @@ public:
     // The size of the image area in bytes (0 when unknown); no device call
     // is made or logged.
     virtual uint64_t image_area_bytes() const = 0;
+    // Reads `count` bytes of the image area from `offset` (0 is the first
+    // byte of its first segment), as flash holds them; no device call is
+    // made or logged. false when they cannot be read (outside the area, an
+    // unusable flash): the caller cannot tell what the area holds. The
+    // default reads nothing.
+    virtual bool read_image(uint64_t offset, uint8_t* out, size_t count);
     // What the controller's configuration warns of (unknown keys and the
     // like), one line each, for standard error when it is opened.
     virtual std::vector<std::string> warnings() const { return {}; }
@@ -82,6 +88,22 @@ public:
                               size_t size) = 0;
     // RegFlushKey(HKEY_LOCAL_MACHINE): replaces the saved copy in one transaction.
     virtual bool reg_flush() = 0;
+    // RegCreateKeyExW: makes the key of the live registry, with any missing
+    // parents; Ok when it exists already. The default makes none (Denied).
+    virtual RegResult reg_create_key(std::string_view key);
+    // RegDeleteValueW: removes a value of the live registry (NoValue when it
+    // is missing). The default removes none (Denied).
+    virtual RegResult reg_delete_value(std::string_view key, std::string_view name);
+    // Whether the copy saved in flash is valid and holds this value of the
+    // live registry exactly (type and bytes; missing in both counts as
+    // held). nullopt when it cannot be told: the callers then take it for
+    // not saved, so that a save is made rather than skipped. The default
+    // cannot tell.
+    virtual std::optional<bool> reg_value_saved(std::string_view key, std::string_view name);
+    // Whether the copy saved in flash is valid and holds the whole live
+    // registry exactly; nullopt when it cannot be told (taken for not
+    // saved, as above). The default cannot tell.
+    virtual std::optional<bool> registry_saved();
     // The copies of the registry that failed their check when the controller
     // was opened: one message each, naming the copy and its file.
     virtual std::vector<std::string> registry_problems() const = 0;

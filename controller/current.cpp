@@ -1,5 +1,6 @@
-// The current controller, the program's reboot and notice handlers, and
-// controller paths spelled below a host folder.
+// The current controller, the program's reboot and notice handlers,
+// controller paths spelled below a host folder, and what a backend that does
+// not say otherwise answers to the seam's optional calls.
 #include "controller/controller.h"
 
 #include <cstdio>
@@ -54,5 +55,10 @@ std::optional<std::string> controller_path_below(const std::filesystem::path& ro
 std::optional<std::string> Controller::controller_path_of(const std::filesystem::path& host) const {
     return controller_path_below(fs_root(), host);
 }
+bool Controller::read_image(uint64_t, uint8_t*, size_t) { return false; }
+RegResult Controller::reg_create_key(std::string_view) { return RegResult::Denied; }
+RegResult Controller::reg_delete_value(std::string_view, std::string_view) { return RegResult::Denied; }
+std::optional<bool> Controller::reg_value_saved(std::string_view, std::string_view) { return std::nullopt; }
+std::optional<bool> Controller::registry_saved() { return std::nullopt; }
 
 }  // namespace orva::ctl

@@ -106,6 +106,59 @@ LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD, DWORD type, const BYTE* 
     }
 }
 
+// Windows semantics: the key is made with every missing parent; *result is
+// set only on success; keyClass, options, sam and sa are not looked at.
+LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, HKEY* result,
+                     LPDWORD disposition) {
+    const std::string* base = key_path(key);
+    if (!base) return ERROR_INVALID_HANDLE;
+    if (!result || !subKey) return ERROR_INVALID_PARAMETER;
+    std::string sub = value_name(subKey);
+    if (!sub.empty() && sub[0] == '\\') return ERROR_BAD_PATHNAME;
+    std::string path = *base;
+    if (!sub.empty()) path = path.empty() ? sub : path + "\\" + sub;
+    auto* controller = orva::ctl::current();
+    if (!controller) return ERROR_REGISTRY_IO_FAILED;
+    const bool existed = controller->reg_key_exists(path);
+    if (!existed) {
+        switch (controller->reg_create_key(path)) {
+            case orva::ctl::RegResult::Ok:
+                break;
+            case orva::ctl::RegResult::Denied:
+                return ERROR_ACCESS_DENIED;
+            case orva::ctl::RegResult::BadName:
+                return ERROR_INVALID_NAME;
+            default:
+                return ERROR_REGISTRY_IO_FAILED;
+        }
+    }
+    uintptr_t h = keys().next;
+    keys().next += 4;
+    keys().keys.emplace(h, path);
+    *result = reinterpret_cast<HKEY>(h);
+    if (disposition) *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+    return ERROR_SUCCESS;
+}
+
+LONG RegDeleteValueW(HKEY key, LPCWSTR valueName) {
+    const std::string* path = key_path(key);
+    if (!path) return ERROR_INVALID_HANDLE;
+    auto* controller = orva::ctl::current();
+    if (!controller) return ERROR_REGISTRY_IO_FAILED;
+    switch (controller->reg_delete_value(*path, value_name(valueName))) {
+        case orva::ctl::RegResult::Ok:
+            return ERROR_SUCCESS;
+        case orva::ctl::RegResult::NoKey:
+            return ERROR_KEY_DELETED;
+        case orva::ctl::RegResult::NoValue:
+            return ERROR_FILE_NOT_FOUND;
+        case orva::ctl::RegResult::Denied:
+            return ERROR_ACCESS_DENIED;
+        default:
+            return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
 LONG RegCloseKey(HKEY key) {
     if (key == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
     return keys().keys.erase(reinterpret_cast<uintptr_t>(key)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;

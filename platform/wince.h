@@ -385,6 +385,8 @@ typedef PROPSHEETHEADERW PROPSHEETHEADER;
 #define REG_BINARY 3
 #define REG_DWORD 4
 #define REG_MULTI_SZ 7
+#define REG_CREATED_NEW_KEY 1
+#define REG_OPENED_EXISTING_KEY 2
 
 // ---------------------------------------------------------------- files
 #define GENERIC_READ 0x80000000u
@@ -573,6 +575,12 @@ LONG RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD typ
 LONG RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 LONG RegCloseKey(HKEY key);
 LONG RegFlushKey(HKEY key);
+// The one-shot registry commands' calls: a key made with its missing
+// parents (*disposition REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY), and
+// a value removed (ERROR_FILE_NOT_FOUND when it is missing).
+LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, REGSAM sam,
+                     LPSECURITY_ATTRIBUTES sa, HKEY* result, LPDWORD disposition);
+LONG RegDeleteValueW(HKEY key, LPCWSTR valueName);
 
 // Files and kernel objects (platform/files.cpp, platform/serial.cpp).
 // Paths are controller paths ("\Storage Card\nk.bin"), resolved inside the

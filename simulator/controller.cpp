@@ -149,24 +149,78 @@ RegResult SimController::reg_get(std::string_view key, std::string_view name, Re
     return m_registry->get(Hive::Live, key, name, out);
 }
 
-RegResult SimController::reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
-                                 size_t size) {
-    if (!m_registry) return RegResult::IoError;
+bool SimController::read_only(std::string_view key, std::string_view name) const {
     const std::string k = name_fold(normalize_key(key));
     const std::string n = name_fold(name);
     for (const std::string& entry : m_config.registry_read_only) {
         size_t cut = entry.rfind('\\');
-        if (name_fold(normalize_key(entry.substr(0, cut))) == k && name_fold(entry.substr(cut + 1)) == n) {
-            // A read-only value of an existing key; a missing key still says so.
-            return m_registry->key_exists(Hive::Live, key) ? RegResult::Denied : RegResult::NoKey;
-        }
+        if (name_fold(normalize_key(entry.substr(0, cut))) == k && name_fold(entry.substr(cut + 1)) == n) return true;
     }
+    return false;
+}
+
+RegResult SimController::reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
+                                 size_t size) {
+    if (!m_registry) return RegResult::IoError;
+    // A read-only value of an existing key; a missing key still says so.
+    if (read_only(key, name)) return m_registry->key_exists(Hive::Live, key) ? RegResult::Denied : RegResult::NoKey;
     return m_registry->set(Hive::Live, key, name, type, data, size);
 }
 
 bool SimController::reg_flush() {
     if (!m_registry || m_config.registry_flush_fails) return false;
     return m_registry->copy(Hive::Live, Hive::Saved);
+}
+
+RegResult SimController::reg_create_key(std::string_view key) {
+    if (!m_registry) return RegResult::IoError;
+    return m_registry->make_key(Hive::Live, key);
+}
+
+RegResult SimController::reg_delete_value(std::string_view key, std::string_view name) {
+    if (!m_registry) return RegResult::IoError;
+    if (read_only(key, name)) return m_registry->key_exists(Hive::Live, key) ? RegResult::Denied : RegResult::NoKey;
+    return m_registry->delete_value(Hive::Live, key, name);
+}
+
+namespace {
+
+bool same_value(const RegValue& a, const RegValue& b) { return a.type == b.type && a.data == b.data; }
+
+}  // namespace
+
+std::optional<bool> SimController::reg_value_saved(std::string_view key, std::string_view name) {
+    if (!m_registry) return std::nullopt;
+    const SavedState state = m_registry->saved_state();
+    if (state == SavedState::Unreadable) return std::nullopt;
+    if (state == SavedState::Invalid) return false;
+    RegValue live, saved;
+    const RegResult l = m_registry->get(Hive::Live, key, name, &live);
+    const RegResult s = m_registry->get(Hive::Saved, key, name, &saved);
+    if (l == RegResult::IoError || s == RegResult::IoError || l == RegResult::BadName) return std::nullopt;
+    if (l != RegResult::Ok || s != RegResult::Ok) return l != RegResult::Ok && s != RegResult::Ok;
+    return same_value(live, saved);
+}
+
+std::optional<bool> SimController::registry_saved() {
+    if (!m_registry) return std::nullopt;
+    const SavedState state = m_registry->saved_state();
+    if (state == SavedState::Unreadable) return std::nullopt;
+    if (state == SavedState::Invalid) return false;
+    std::vector<RegKeyDump> live, saved;
+    if (!m_registry->dump(Hive::Live, "", &live) || !m_registry->dump(Hive::Saved, "", &saved)) return std::nullopt;
+    if (live.size() != saved.size()) return false;
+    for (size_t i = 0; i < live.size(); ++i) {
+        if (live[i].key != saved[i].key || live[i].values.size() != saved[i].values.size()) return false;
+        for (size_t j = 0; j < live[i].values.size(); ++j)
+            if (live[i].values[j].name != saved[i].values[j].name || !same_value(live[i].values[j], saved[i].values[j]))
+                return false;
+    }
+    return true;
+}
+
+bool SimController::read_image(uint64_t offset, uint8_t* out, size_t count) {
+    return m_flash && m_flash->read_area(offset, out, count);
 }
 
 ResolvedPath SimController::resolve_path(std::string_view controller_path) {

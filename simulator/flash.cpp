@@ -262,6 +262,15 @@ bool NorFlash::read(int64_t segment, std::vector<uint8_t>& out) {
     return true;
 }
 
+bool NorFlash::read_area(uint64_t offset, uint8_t* out, size_t count) {
+    const uint64_t area = uint64_t(m_count) * m_segment_size;
+    if (offset > area || count > area - offset) return false;
+    if (count && !load_stored(int64_t(offset), out, count)) return io_fail("read failed");
+    if (m_map.complemented())
+        for (size_t i = 0; i < count; ++i) out[i] = static_cast<uint8_t>(~out[i]);
+    return true;
+}
+
 int64_t NorFlash::programmed_bytes(int64_t segment) {
     if (!valid_segment(segment)) return -1;
     const int64_t off = offset_of(segment);

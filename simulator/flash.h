@@ -71,6 +71,9 @@ public:
     bool program(int64_t segment, uint32_t offset, const uint8_t* data, uint32_t count);
     // The flash contents of a whole segment; false when refused or on error.
     bool read(int64_t segment, std::vector<uint8_t>& out);
+    // `count` bytes of the image area from `offset` (0 is the first byte of
+    // the first image segment); false when they reach past the area or on error.
+    bool read_area(uint64_t offset, uint8_t* out, size_t count);
     // How many bytes of the segment are not 0xFF (0 for an erased segment);
     // -1 when refused or on error.
     int64_t programmed_bytes(int64_t segment);

@@ -353,10 +353,15 @@ RegResult RegistryStore::make_key(Hive hive, std::string_view key) {
 
 std::vector<RegKeyDump> RegistryStore::dump(Hive hive, std::string_view key) {
     std::vector<RegKeyDump> out;
-    RegistryCopy* c = copy_of(hive);
-    if (!c) m_error = unusable_reason(hive);
-    else if (!c->dump(key, &out)) m_error = c->last_error();
+    dump(hive, key, &out);
     return out;
+}
+
+bool RegistryStore::dump(Hive hive, std::string_view key, std::vector<RegKeyDump>* out) {
+    RegistryCopy* c = copy_of(hive);
+    if (!c) return m_error = unusable_reason(hive), false;
+    if (!c->dump(key, out)) return m_error = c->last_error(), false;
+    return true;
 }
 
 bool RegistryStore::apply(Hive hive, const std::vector<RegChange>& changes) {

@@ -90,6 +90,8 @@ public:
     RegResult delete_key(Hive hive, std::string_view key);
     RegResult make_key(Hive hive, std::string_view key);
     std::vector<RegKeyDump> dump(Hive hive, std::string_view key);
+    // The same, false (with last_error()) when the copy could not be read in full.
+    bool dump(Hive hive, std::string_view key, std::vector<RegKeyDump>* out);
     // Applies the changes of a .reg file in one transaction: all or nothing.
     bool apply(Hive hive, const std::vector<RegChange>& changes);
     // Imports the bytes of a .reg file, read change by change, in one

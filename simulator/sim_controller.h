@@ -64,12 +64,18 @@ public:
     const std::filesystem::path& dir() const override { return m_dir; }
     DeviceLibrary& device() override { return m_device; }
     uint64_t image_area_bytes() const override { return uint64_t(std::max(0, m_config.image_area_size)); }
+    bool read_image(uint64_t offset, uint8_t* out, size_t count) override;
     std::vector<std::string> warnings() const override { return m_config.warnings; }
     bool reg_key_exists(std::string_view key) override;
     RegResult reg_get(std::string_view key, std::string_view name, RegValue* out) override;
     RegResult reg_set(std::string_view key, std::string_view name, uint32_t type, const uint8_t* data,
                       size_t size) override;
     bool reg_flush() override;
+    // Fails as reg_set does for a value listed in registry_read_only.
+    RegResult reg_create_key(std::string_view key) override;
+    RegResult reg_delete_value(std::string_view key, std::string_view name) override;
+    std::optional<bool> reg_value_saved(std::string_view key, std::string_view name) override;
+    std::optional<bool> registry_saved() override;
     std::vector<std::string> registry_problems() const override;
     ResolvedPath resolve_path(std::string_view controller_path) override;
     std::filesystem::path fs_root() const override { return m_dir / kFsFolder; }
@@ -114,6 +120,8 @@ public:
 
 private:
     SimController(std::filesystem::path dir, ControllerConfig config);
+    // Whether [faults] registry_read_only lists this value.
+    bool read_only(std::string_view key, std::string_view name) const;
 
     SimDeviceLibrary m_device;
     std::filesystem::path m_dir;

@@ -81,7 +81,7 @@ std::unique_ptr<ctl::Controller> open_controller(const std::optional<std::string
         return nullptr;
     if (first_use && !fs::exists(path / sim::kConfigFile, ec)) {
         std::string why;
-        if (!sim::init_controller(path, sim::kDefaultSegmentSize, false, &why)) {
+        if (!sim::init_controller(path, sim::kDefaultSegmentSize, false, &why, sim::random_identity())) {
             *error = "cannot create the controller in " + path.string() + ": " + why;
             g_lock.reset();
             return nullptr;

@@ -82,7 +82,7 @@ orva_layer(simulator FOLDERS simulator SEES simulator controller common device/d
 # the simulator's pieces it shares (the checked registry files, .reg text,
 # the resolver of controller paths, the event log, TOML checks).
 orva_layer(board FOLDERS board
-           SEES board controller common simulator/controller.h simulator/registry_store.h
+           SEES board controller common simulator/controller.h simulator/identity.h simulator/registry_store.h
                 simulator/registry_copy.h simulator/reg_file.h simulator/reg_encoding.h simulator/event_log.h
                 simulator/text.h simulator/toml_check.h simulator/whole_file.h simulator/factory.h simulator/paths.h
            TOOLKITS sqlite toml)

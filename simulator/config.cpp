@@ -168,14 +168,14 @@ std::optional<ControllerConfig> load_config(const std::filesystem::path& file, s
     return cfg;
 }
 
-std::string default_config_text(uint32_t segment_size) {
+std::string default_config_text(uint32_t segment_size, const Identity& identity) {
     std::string t;
     t += "# The simulated controller: identity, flash geometry, slot 1 module,\n";
     t += "# serial port mapping and faults to inject. Edit freely; every key may be left out.\n\n";
     t += "[identity]\n";
-    t += "serial_number = \"0123456789ABCDEF\"   # 8 bytes in hex, byte 0 first\n";
-    t += "mac = [\"02:00:00:00:00:01\", \"02:00:00:00:00:02\"]  # interfaces 0 and 1; an array of six integers is also "
-         "accepted, stored as given\n";
+    t += "serial_number = \"" + identity.serial + "\"   # 8 bytes in hex, byte 0 first\n";
+    t += "mac = [\"" + identity.mac1 + "\", \"" + identity.mac2 +
+         "\"]  # interfaces 0 and 1; an array of six integers is also accepted, stored as given\n";
     t += "os_version = \"Windows CE 4.20 (Build 1088)\"  # what GetOSversion stores (at most 79 characters)\n";
     t += "sdk_version = \"OrvaSDK 1.07\"       # what GetSDKversion stores (at most 79 characters)\n";
     t += "kernel_version = \"K1.0.3\"           # exactly six 8-bit characters\n\n";

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "simulator/flash_geometry.h"
+#include "simulator/identity.h"
 #include "simulator/module.h"
 
 namespace orva::sim {
@@ -46,7 +47,8 @@ struct ControllerConfig {
 std::optional<ControllerConfig> load_config(const std::filesystem::path& file, std::string* error);
 
 // The commented controller.toml of a new controller with the given segment
-// size (the image area is 14 MiB on 128 KiB flash, 28 MiB on 256 KiB flash).
-std::string default_config_text(uint32_t segment_size);
+// size (the image area is 14 MiB on 128 KiB flash, 28 MiB on 256 KiB flash)
+// and identity.
+std::string default_config_text(uint32_t segment_size, const Identity& identity = {});
 
 }  // namespace orva::sim

@@ -316,7 +316,8 @@ bool SimController::take_serial_number_call() {
     return true;
 }
 
-bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std::string* error) {
+bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std::string* error,
+                     const Identity& identity) {
     auto fail = [&](const std::string& what) {
         if (error) *error = what;
         return false;
@@ -363,7 +364,7 @@ bool init_controller(const fs::path& dir, uint32_t segment_size, bool force, std
     }
     if (!NorFlash::create(dir / kFlashFile, segment_size, new_image_area_size(segment_size), error)) return false;
     if (!EventLog(dir / kEventLogFile).clear()) return fail((dir / kEventLogFile).string() + ": cannot be created");
-    return write_file_atomically(dir / kConfigFile, default_config_text(segment_size), error);
+    return write_file_atomically(dir / kConfigFile, default_config_text(segment_size, identity), error);
 }
 
 fs::path default_controller_dir() {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "controller/controller.h"
+#include "simulator/identity.h"
 
 namespace orva::sim {
 
@@ -28,9 +29,11 @@ using ctl::ResolvedPath;
 using ctl::set_current;
 using ctl::set_reboot_handler;
 
-// Creates a new controller with factory settings. Refuses an existing one
-// unless `force`. segment_size is one that is_segment_size takes.
-bool init_controller(const std::filesystem::path& dir, uint32_t segment_size, bool force, std::string* error);
+// Creates a new controller with factory settings and `identity` (the
+// factory one unless given). Refuses an existing one unless `force`.
+// segment_size is one that is_segment_size takes.
+bool init_controller(const std::filesystem::path& dir, uint32_t segment_size, bool force, std::string* error,
+                     const Identity& identity = {});
 
 // $ORVA_CONTROLLER, else $XDG_STATE_HOME/orva-utility/controller, else
 // ~/.local/state/orva-utility/controller.

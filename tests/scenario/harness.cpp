@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -123,6 +124,10 @@ TempController::TempController(const std::vector<std::string>& init_args) {
     m_dir = std::filesystem::path(made) / "controller";
     std::vector<std::string> argv{controller_tool_path(), "init", m_dir.string()};
     argv.insert(argv.end(), init_args.begin(), init_args.end());
+    // The factory identity, which the tests compare with, unless they give one.
+    if (std::find(init_args.begin(), init_args.end(), "--serial") == init_args.end())
+        argv.insert(argv.end(),
+                    {"--serial", "0123456789ABCDEF", "--mac1", "02:00:00:00:00:01", "--mac2", "02:00:00:00:00:02"});
     RunResult r = run_program(argv);
     if (r.exit_code != 0) throw std::runtime_error("orva-controller init failed: " + r.err);
 }

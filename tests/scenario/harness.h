@@ -33,6 +33,7 @@ std::string controller_tool_path();
 class TempController {
 public:
     // Extra arguments for `orva-controller init` (e.g. "--segment-size", "131072").
+    // Without "--serial" the controller gets the factory identity.
     explicit TempController(const std::vector<std::string>& init_args = {});
     ~TempController();
     TempController(const TempController&) = delete;

@@ -30,8 +30,10 @@ protected:
         m_root = tmpl;
         m_dir = m_root / "controller";
         int rc = 0;
-        std::string out =
-            shell(shell_quoted(kBin + "/orva-controller") + " init " + shell_quoted(m_dir.string()) + " 2>&1", &rc);
+        // The factory identity, as the screenshots of the pages show it.
+        std::string out = shell(shell_quoted(kBin + "/orva-controller") + " init " + shell_quoted(m_dir.string()) +
+                                    " --serial 0123456789ABCDEF --mac1 02:00:00:00:00:01 --mac2 02:00:00:00:00:02 2>&1",
+                                &rc);
         ASSERT_EQ(rc, 0) << out;
     }
     void TearDown() override { fs::remove_all(m_root); }

@@ -39,7 +39,9 @@ class Controller:
     def __init__(self, image_area=None):
         self.root = tempfile.mkdtemp(prefix="orva-web-")
         self.dir = os.path.join(self.root, "c")
-        tool("init", self.dir)
+        # The factory identity, which the tests look for.
+        tool("init", self.dir, "--serial", "0123456789ABCDEF", "--mac1", "02:00:00:00:00:01",
+             "--mac2", "02:00:00:00:00:02")
         if image_area is not None:
             self.set_config("image_area_size", str(image_area))
 

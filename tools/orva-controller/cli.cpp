@@ -211,9 +211,19 @@ public:
         std::optional<std::string> dir;
         uint32_t segment_size = sim::kDefaultSegmentSize;
         bool force = false;
+        // Each new controller its own identity, unless given.
+        sim::Identity identity = sim::random_identity();
         for (const Invocation::Item& item : call.items) {
             if (item.option == "--force") {
                 force = true;
+            } else if (item.option == "--serial") {
+                if (!item.value || !sim::is_serial_text(*item.value))
+                    return usage("--serial needs 16 hexadecimal digits (8 bytes, byte 0 first)");
+                identity.serial = *item.value;
+            } else if (item.option == "--mac1" || item.option == "--mac2") {
+                if (!item.value || !sim::is_mac_text(*item.value))
+                    return usage(item.option + " needs six hexadecimal bytes like 02:00:00:00:00:01");
+                (item.option == "--mac1" ? identity.mac1 : identity.mac2) = *item.value;
             } else if (item.option == "--segment-size") {
                 auto v = item.value ? number(*item.value) : std::nullopt;
                 if (!v || !sim::is_segment_size(*v))
@@ -233,7 +243,7 @@ public:
         std::filesystem::create_directories(*dir, ec);
         if (int code = take_lock(*dir, lock::Use::Write)) return code;
         std::string error;
-        if (!sim::init_controller(*dir, segment_size, force, &error)) return fail(error);
+        if (!sim::init_controller(*dir, segment_size, force, &error, identity)) return fail(error);
         return 0;
     }
 
@@ -637,10 +647,16 @@ const std::vector<ToolCommand>& tool_commands() {
     const ToolOption flag_force{.name = "--force", .alias = "-f"};
     static const std::vector<ToolCommand> commands{
         {.words = "init",
-         .help = {{"init DIR [--segment-size " + sim::segment_sizes_text("|") + "] [--force]",
-                   "a new controller with factory settings"}},
+         .help = {{"init DIR [--segment-size " + sim::segment_sizes_text("|") +
+                       "] [--force] [--serial HEX] [--mac1 MAC] [--mac2 MAC]",
+                   "a new controller with factory settings and its own identity:\n"
+                   "the serial number and MACs not given are drawn at random\n"
+                   "(the MACs locally administered)"}},
          .options = {{.name = "--segment-size", .value = "BYTES", .complete = sim::segment_sizes_text(" ")},
-                     {.name = "--force"}},
+                     {.name = "--force"},
+                     {.name = "--serial", .value = "HEX"},
+                     {.name = "--mac1", .value = "MAC"},
+                     {.name = "--mac2", .value = "MAC"}},
          .args = {"<dir>"},
          .controller = false,
          .run = &ToolRun::init},

@@ -1,9 +1,11 @@
 // `display [MODE]`: the display mode as the Save Registry page's labels show
 // it, and setting it through the page's three lists and its Change button.
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "app/commands.h"
+#include "platform/window_model.h"
 #include "resources/resource.h"
 
 namespace orva::app {
@@ -109,25 +111,76 @@ std::string shown_mode(CommandFrontend& frontend) {
            std::to_string(hz[0]);
 }
 
-void apply(const Mode& mode, CommandFrontend& frontend) {
+// The mode `mode` asks for, with the parts it leaves out as the labels show
+// them now, as the three lists' item indexes; false (having failed) when a
+// list does not offer a part.
+bool find_items(const Mode& mode, CommandFrontend& frontend, int items[3]) {
     std::vector<long> bpp_now = numbers_in(frontend.text(IDC_BPP_LABEL));
     std::vector<long> hz_now = numbers_in(frontend.text(IDC_FREQ_LABEL));
-    const int res = find_item(frontend, kResolution, {mode.width, mode.height}, false);
-    if (res < 0) return;
-    const int bpp = find_item(frontend, kBpp, mode.bpp ? std::vector<long>{*mode.bpp} : bpp_now, !mode.bpp);
-    if (bpp < 0) return;
-    const int hz = find_item(frontend, kFreq, mode.hz ? std::vector<long>{*mode.hz} : hz_now, !mode.hz);
-    if (hz < 0) return;
-    frontend.choose(IDC_RESOLUTION, res);
-    frontend.choose(IDC_BPP, bpp);
-    frontend.choose(IDC_FREQ, hz);
+    items[0] = find_item(frontend, kResolution, {mode.width, mode.height}, false);
+    if (items[0] < 0) return false;
+    items[1] = find_item(frontend, kBpp, mode.bpp ? std::vector<long>{*mode.bpp} : bpp_now, !mode.bpp);
+    if (items[1] < 0) return false;
+    items[2] = find_item(frontend, kFreq, mode.hz ? std::vector<long>{*mode.hz} : hz_now, !mode.hz);
+    return items[2] >= 0;
+}
+
+// The mode the three items show, as WIDTHxHEIGHTxBPP@HZ.
+std::string items_mode(CommandFrontend& frontend, const int items[3]) {
+    std::vector<long> parts[3];
+    const int ids[3] = {IDC_RESOLUTION, IDC_BPP, IDC_FREQ};
+    for (int i = 0; i < 3; ++i) {
+        const platform::Window* w = frontend.control(ids[i]);
+        const platform::ComboBoxState* list = w ? w->as<platform::ComboBoxState>() : nullptr;
+        if (list && items[i] >= 0 && size_t(items[i]) < list->items.size())
+            parts[i] = numbers_in(list->items[items[i]]);
+    }
+    if (parts[0].size() != 2 || parts[1].size() != 1 || parts[2].size() != 1) return "";
+    return join(parts[0], "x") + "x" + std::to_string(parts[1][0]) + "@" + std::to_string(parts[2][0]);
+}
+
+// A mode (null: one that could not be read) and whether the saved copy holds it.
+json::Object mode_object(const std::optional<std::string>& mode, bool saved) {
+    return std::move(json::Object().add("mode", json::string_or_null(mode)).add("saved", json::boolean(saved)));
+}
+
+// Where the page keeps the mode.
+constexpr const char* kDisplayKey = "Drivers\\Display\\MQ200";
+const std::vector<std::string> kDisplayValues = {"CxScreen", "CyScreen", "Bpp", "Freq"};
+
+bool mode_saved(ctl::Controller& controller) {
+    return values_saved(controller, kDisplayKey, {"CxScreen", "CyScreen", "Bpp", "Freq"});
+}
+
+// Selects the mode in the lists and presses Change, unless the labels show
+// it already and it is saved; reports what changes.
+void apply(const Options& options, const Mode& mode, ctl::Controller& controller, CommandFrontend& frontend,
+           Report& report, std::string& after) {
+    int items[3];
+    if (!find_items(mode, frontend, items)) return;
+    // A mode that cannot be read is not known: the labels show one made up.
+    std::optional<std::string> before;
+    if (values_readable(controller, kDisplayKey, kDisplayValues)) before = shown_mode(frontend);
+    after = items_mode(frontend, items);
+    const bool saved = mode_saved(controller);
+    const Settled settled = settle(options, frontend, before == after, saved);
+    report.set_change(mode_object(before, saved), mode_object(after, settled.saved_after(saved)), settled.changed());
+    if (!settled.write) return;
+    frontend.choose(IDC_RESOLUTION, items[0]);
+    frontend.choose(IDC_BPP, items[1]);
+    frontend.choose(IDC_FREQ, items[2]);
     frontend.click(IDC_DISPLAY_CHANGE);
 }
 
-void print_mode(CommandFrontend& frontend) {
+// The mode as the labels show it: the new one after a change; with --check
+// `after`, the one it would be.
+void print_mode(const Options& options, ctl::Controller& controller, CommandFrontend& frontend, Report& report,
+                const std::string& after) {
     const std::string mode = shown_mode(frontend);
     if (mode.empty()) return frontend.fail("display: the page does not show a display mode");
-    frontend.print(mode);
+    if (!options.args.empty()) return report.line(options.has("--check") ? after : mode);
+    report.line(mode);
+    report.shown().add_all(mode_object(mode, mode_saved(controller)));
 }
 
 constexpr const char* kModeSyntax = "WxH, WxHxBPP or WxHxBPP@HZ, e.g. 640x480x16@60";
@@ -141,19 +194,26 @@ std::string commands::display::check(const Options& options) {
     return check_saving(options, !options.args.empty());
 }
 
-bool commands::display::writes(const Options& options) { return !options.args.empty(); }
+bool commands::display::writes(const Options& options) { return !options.args.empty() && !options.has("--check"); }
 
-int commands::display::plan(const Options& options, ctl::Controller& controller, CommandFrontend& frontend) {
+int commands::display::plan(const Options& options, ctl::Controller& controller, CommandFrontend& frontend,
+                            Report& report) {
+    auto after = std::make_shared<std::string>();
     if (!options.args.empty()) {
         const Mode mode = *parse_mode(options.args[0]);
-        frontend.add_step([mode, &frontend] { apply(mode, frontend); });
+        frontend.add_step([&options, mode, &controller, &frontend, &report, after] {
+            apply(options, mode, controller, frontend, report, *after);
+        });
+    } else {
+        plan_close(options, frontend, false);
     }
-    frontend.add_step([&options, &controller, &frontend] {
-        if (shown_values_readable(options, controller, frontend, "Drivers\\Display\\MQ200",
-                                  {"CxScreen", "CyScreen", "Bpp", "Freq"}))
-            print_mode(frontend);
+    // After a change the labels show the new mode; with --check the mode
+    // shown is the one it would be, which needs no value read.
+    frontend.add_step([&options, &controller, &frontend, &report, after] {
+        const bool predicted = !options.args.empty() && options.has("--check");
+        if (predicted || shown_values_readable(options, controller, frontend, kDisplayKey, kDisplayValues))
+            print_mode(options, controller, frontend, report, *after);
     });
-    plan_close(options, frontend, !options.args.empty());
     return 0;
 }
 

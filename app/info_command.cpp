@@ -1,5 +1,7 @@
 // `info [--json]`: the System Config page's fields, as the page shows them.
+#include <cctype>
 #include <cstdio>
+#include <optional>
 
 #include "app/commands.h"
 #include "platform/window_model.h"
@@ -31,28 +33,47 @@ constexpr Field kFields[] = {
 constexpr std::u16string_view kSerialNumberError = u"Serial Number Error\r\n";
 constexpr int kSerialNumberRetries = 10;
 
-// A JSON string: quotes, backslashes and control characters escaped, a
-// surrogate without its partner as \uXXXX, everything else as UTF-8.
-std::string json_string(const std::u16string& text) {
-    std::string out = "\"";
-    char buf[8];
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        const bool high = c >= 0xD800 && c <= 0xDBFF, low = c >= 0xDC00 && c <= 0xDFFF;
-        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            out += utf8(text.substr(i, 2));
-            ++i;
-        } else if (c == u'"' || c == u'\\') {
-            out += '\\';
-            out += char(c);
-        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || high || low) {
-            std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(c));
-            out += buf;
-        } else {
-            out += utf8(std::u16string(1, c));
-        }
+// The hexadecimal digits of a text such as "01  23  45" or "02 : 00 : 0A",
+// in lower case; "" when it holds anything else or not `bytes` bytes.
+std::string hex_bytes(const std::u16string& text, size_t bytes, const char* separator) {
+    std::string digits, out;
+    for (char16_t c : text) {
+        if (c == u' ' || c == u':') continue;
+        if (!std::isxdigit(c < 0x80 ? int(c) : 0)) return "";
+        digits += char(std::tolower(int(c)));
     }
-    return out + "\"";
+    if (digits.size() != bytes * 2) return "";
+    for (size_t i = 0; i < digits.size(); i += 2) out += (i ? separator : "") + digits.substr(i, 2);
+    return out;
+}
+
+// A size such as "29360128 bytes", "16M bytes" or "128K bytes" in bytes;
+// nullopt for any other text ("Unknown").
+std::optional<int64_t> size_bytes(const std::u16string& text) {
+    int64_t value = 0;
+    size_t i = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9' && value < (int64_t(1) << 40); ++i)
+        value = value * 10 + (text[i] - u'0');
+    if (i == 0) return std::nullopt;
+    const std::u16string unit = text.substr(i);
+    if (unit == u" bytes") return value;
+    if (unit == u"K bytes") return value << 10;
+    if (unit == u"M bytes") return value << 20;
+    return std::nullopt;
+}
+
+// The fields as values a program can use, beside the texts.
+void add_values(CommandFrontend& frontend, json::Object& shown) {
+    auto text_or_null = [](const std::string& text) { return text.empty() ? json::kNull : json::string(text); };
+    const std::u16string slot = frontend.text(IDC_SLOT1);
+    shown.add("schema", json::number(1))
+        .add("slot1_module", slot.empty() ? json::kNull : json::string(slot))
+        .add("serial", text_or_null(hex_bytes(frontend.text(IDC_SERIAL_NUMBER), 8, "")))
+        .add("mac1_address", text_or_null(hex_bytes(frontend.text(IDC_MAC1), 6, ":")))
+        .add("mac2_address", text_or_null(hex_bytes(frontend.text(IDC_MAC2), 6, ":")))
+        .add("flash_bytes", json::number_or_null(size_bytes(frontend.text(IDC_FLASH_SIZE))))
+        .add("eeprom_bytes", json::number_or_null(size_bytes(frontend.text(IDC_EEPROM_SIZE))))
+        .add("os_image_bytes", json::number_or_null(size_bytes(frontend.text(IDC_IMAGE_SIZE))));
 }
 
 // The label beside each field: the static text just before it in the page's
@@ -69,16 +90,13 @@ std::u16string label_of(const platform::Window& page, HWND field) {
     return text;
 }
 
-void show(const Options& options, CommandFrontend& frontend) {
+void show(const Options& options, CommandFrontend& frontend, Report& report) {
     const platform::Window* page = platform::find_window(platform::active_dialog());
     if (!page || !frontend.control(IDC_SERIAL_NUMBER)) return frontend.fail("the System Config page did not open");
     if (options.has("--json")) {
-        std::string line = "{";
-        for (const Field& f : kFields) {
-            if (line.size() > 1) line += ", ";
-            line += std::string("\"") + f.key + "\": " + json_string(frontend.text(f.id));
-        }
-        frontend.print(line + "}");
+        json::Object& shown = report.shown();
+        for (const Field& f : kFields) shown.add(f.key, json::string(frontend.text(f.id)));
+        add_values(frontend, shown);
     } else {
         for (HWND child : page->children) {
             const platform::Window* w = platform::find_window(child);
@@ -104,8 +122,8 @@ std::string commands::info::check(const Options& options) {
 
 bool commands::info::writes(const Options&) { return false; }
 
-int commands::info::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend) {
-    frontend.add_step([&options, &frontend] { show(options, frontend); });
+int commands::info::plan(const Options& options, ctl::Controller&, CommandFrontend& frontend, Report& report) {
+    frontend.add_step([&options, &frontend, &report] { show(options, frontend, report); });
     plan_close(options, frontend, false);
     return 0;
 }

@@ -14,6 +14,7 @@
 
 #include "app/commands.h"
 #include "app/options.h"
+#include "app/report.h"
 #include "app/session.h"
 #include "app/stop_signals.h"
 #include "common/diagnostics.h"
@@ -56,8 +57,14 @@ int main(int argc, char** argv) {
     orva::app::catch_stop_signals();
     orva::set_program_name("orva-utility");
     std::string error;
-    auto parsed = orva::app::parse_options(std::vector<std::string>(argv + 1, argv + argc), &error);
-    if (!parsed) return usage_error(error);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    auto parsed = orva::app::parse_options(args, &error);
+    if (!parsed) {
+        // A program that asked for JSON gets its failure as JSON too.
+        if (std::find(args.begin(), args.end(), "--json") != args.end())
+            std::puts(orva::app::Report(true, nullptr).object(true, error).c_str());
+        return usage_error(error);
+    }
     const orva::app::Options& options = *parsed;
     if (options.has("--help")) {
         std::fputs(orva::app::usage_text().c_str(), stdout);

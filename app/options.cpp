@@ -181,7 +181,8 @@ namespace {
 
 // --help's parts around what the table gives.
 constexpr const char* kHelpHead =
-    "usage: orva-utility [-C DIR | --board [FILE]] COMMAND [ARGS] [--no-save] [--reboot]\n"
+    "usage: orva-utility [-C DIR | --board [FILE]] COMMAND [ARGS] [--no-save] [--reboot] [--check]\n"
+    "                    [--json]\n"
     "       orva-utility [-C DIR | --board [FILE]] [--frontend qt|terminal|script] [--trace] [SCRIPT]\n"
     "       orva-utility [-C DIR | --board [FILE]] --frontend web [--listen ADDR:PORT]\n"
     "                    [--tls-cert FILE --tls-key FILE]\n"
@@ -194,8 +195,10 @@ constexpr const char* kHelpHead =
 constexpr const char* kHelpSaving =
     "\n"
     "  A command that sets a value saves the registry as the exit prompt does (Yes, Yes)\n"
-    "  and declines the reboot offer; update and factory-reset never save (the registry\n"
-    "  they erased must not be written back), commands that only show never save.\n";
+    "  and declines the reboot offer; a value that is so already is not written again and\n"
+    "  is saved only when the saved copy does not hold it. update and factory-reset never\n"
+    "  save (the registry they erased must not be written back), commands that only show\n"
+    "  never save.\n";
 constexpr const char* kHelpOptions =
     "  A failure box is printed as \"orva-utility: CAPTION: TEXT\" on standard error.\n"
     "\n"

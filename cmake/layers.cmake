@@ -91,11 +91,13 @@ orva_layer(packaging FOLDERS packaging SEES packaging TOOLKITS qt)
 # The program's wiring: its own files, the seam and the backends that
 # implement it, the platform's frontend interface and session calls, and the
 # frontends it installs; never the application's folders (it reaches WinMain
-# and the resources through the platform) nor the toolkits themselves.
+# and the resources through the platform) nor the toolkits themselves. Its
+# registry commands take values as orva-controller does.
 orva_layer(app FOLDERS app
            SEES app controller simulator board common device/device_library.h platform/frontend.h platform/window_model.h platform/wince.h
                 platform/text.h platform/operator.h platform/module.h platform/handles.h platform/debug_output.h
                 resources/resource.h frontends/frontends.h frontends/command frontends/script
+                tools/orva-controller/value_text.h
            TOOLKITS openssl)
 orva_layer(tests FOLDERS tests SEES . TOOLKITS any)
 

@@ -82,7 +82,20 @@ void CommandFrontend::fail(const std::string& message, int code) {
     std::fprintf(stderr, "orva-utility: %s\n", message.c_str());
     std::fflush(stderr);
     print_reasons();
-    if (m_code == 0) m_code = code;
+    if (m_code == 0) {
+        m_code = code;
+        m_failure = message;
+    }
+}
+
+void CommandFrontend::finish() {
+    print_reasons();
+    end_progress();
+    if (!m_done) return;
+    auto done = std::move(m_done);
+    m_done = nullptr;
+    done(m_code);
+    std::fflush(stdout);
 }
 
 void CommandFrontend::print(const std::string& line) {
@@ -140,8 +153,7 @@ void CommandFrontend::wait_for_input() {
     } else {
         fail("the program did not end when its sheet was closed");
     }
-    print_reasons();
-    end_progress();
+    finish();
     std::fflush(stdout);
     m_end(m_code);
 }
@@ -185,8 +197,7 @@ void CommandFrontend::rebooting() {
 }
 
 void CommandFrontend::program_ending(int) {
-    print_reasons();
-    end_progress();
+    finish();
     std::fflush(stdout);
 }
 

@@ -42,6 +42,12 @@ public:
     // Takes a line that says why something underneath failed (the flash
     // file's error); it is printed under the next failure, or at the end.
     void reason(const std::string& line);
+    // Called once with the exit code when the command ends: the program
+    // ended, the controller rebooted, or finish() was called.
+    void on_end(std::function<void(int)> done) { m_done = std::move(done); }
+    // Prints the reasons left and calls what on_end() gave, unless it was
+    // called already.
+    void finish();
 
     // --- what the steps do --------------------------------------------------
     // The operator's actions on the current page (the sheet's page or the
@@ -64,6 +70,8 @@ public:
     void fail(const std::string& message, int code = 1);
     bool failed() const { return m_code != 0; }
     int exit_code() const { return m_code; }
+    // The first failure's message ("" when none).
+    const std::string& failure() const { return m_failure; }
     // One line of the command's result on standard output.
     void print(const std::string& line);
 
@@ -83,6 +91,8 @@ private:
     void print_reasons();
 
     std::function<void(int)> m_end;
+    std::function<void(int)> m_done;
+    std::string m_failure;
     std::deque<Step> m_steps;
     std::deque<int> m_answers;
     bool m_save = false;

@@ -90,7 +90,8 @@ TEST(InfoCommand, JsonHoldsEachFieldExactlyAsThePageShowsIt) {
     auto json = parse_json(r.out);
     ASSERT_TRUE(json && json->object()) << r.out;
     const Json::Object& object = *json->object();
-    EXPECT_EQ(object.size(), kKeys.size());
+    // The texts, the values beside them, and the warnings.
+    EXPECT_EQ(object.size(), kKeys.size() + 9);
     std::map<int, std::string> page = fields_through_script(c);
     for (auto& [key, id] : kKeys) {
         auto it = object.find(key);
@@ -101,6 +102,20 @@ TEST(InfoCommand, JsonHoldsEachFieldExactlyAsThePageShowsIt) {
     EXPECT_EQ(*object.at("sdk_version").string(), "tab\there");
     EXPECT_EQ(*object.at("kernel_version").string(), "Orva Kernel K\x01\xC3\xBF.0.");
     EXPECT_EQ(*object.at("serial_number").string(), "01  23  45  67  89  AB  CD  EF");
+    // The same fields as values.
+    const std::vector<std::pair<std::string, std::string>> values = {
+        {"schema", "1"},
+        {"slot1_module", "\"R-OR5DI\""},
+        {"serial", "\"0123456789abcdef\""},
+        {"mac1_address", "\"02:00:00:00:00:01\""},
+        {"mac2_address", "\"02:00:00:00:00:02\""},
+        {"flash_bytes", "33554432"},
+        {"eeprom_bytes", "131072"},
+        {"os_image_bytes", "29360128"},
+        {"warnings", "[]"},
+    };
+    for (const auto& [key, value] : values)
+        EXPECT_NE(r.out.find("\"" + key + "\": " + value), std::string::npos) << key;
     // The same options anywhere on the line.
     RunResult again = run_program({utility_path(), "--json", "info", "--controller", c.dir().string()});
     EXPECT_EQ(again.out, r.out) << again.err;
@@ -151,7 +166,7 @@ TEST(InfoCommand, TakesNoArguments) {
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "orva-utility: info: takes no arguments (did you mean --json?)\n");
-    for (auto args : std::vector<std::vector<std::string>>{{"info", "--reboot"}, {"display", "--json"}}) {
+    for (auto args : std::vector<std::vector<std::string>>{{"info", "--reboot"}, {"display", "--if-changed"}}) {
         RunResult bad = c.command(args);
         EXPECT_EQ(bad.exit_code, 2) << args[0];
         EXPECT_EQ(lines(bad.err).size(), 1u) << bad.err;

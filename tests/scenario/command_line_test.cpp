@@ -81,8 +81,10 @@ TEST(CommandLine, HelpListsTheCommandsAndTheScriptRule) {
     RunResult r = run_program({utility_path(), "--help"});
     EXPECT_EQ(r.exit_code, 0);
     for (const char* text :
-         {"info [--json]", "display [MODE]", "ftp-dir [PATH]", "http-dir [PATH]", "autorun [N [PATH]]",
-          "update IMAGE [--sha256 HEX]", "save ", "factory-reset", "--no-save", "--reboot", "-C DIR, --controller DIR",
+         {"info", "display [MODE]", "ftp-dir [PATH]", "http-dir [PATH]", "autorun [N [PATH]]...",
+          "update IMAGE [--sha256 HEX] [--if-changed]", "save ", "factory-reset", "reboot", "registry get KEY [VALUE]",
+          "registry set KEY VALUE TYPE DATA", "registry delete KEY VALUE", "--no-save", "--reboot", "--json",
+          "--dry-run, --check", "-C DIR, --controller DIR",
           "a box with a\nsingle OK button is answered OK at once and takes nothing from the queue", "Exit status: 0"})
         EXPECT_NE(r.out.find(text), std::string::npos) << text;
     EXPECT_EQ(run_program({utility_path(), "display", "-h"}).out, r.out);

@@ -25,8 +25,14 @@ std::string sha256_of(const fs::path& file) {
     return r.out.substr(0, 64);
 }
 
+// What every update that writes says first on standard error.
+const std::string kErases =
+    "orva-utility: warning: the update erases the registry saved in flash: the next start loads the factory "
+    "registry unless the registry is saved again before it\n";
+
+// The warning, then the progress lines of an image of `segments` segments.
 std::string progress(int segments) {
-    std::string out;
+    std::string out = kErases;
     for (const char* pass : {"Erase", "Write"}) {
         for (int k = 1; k <= segments; ++k)
             out += "orva-utility: " + std::string(pass) + " Flash Memory --> " + std::to_string(100 * k / segments) +
@@ -82,12 +88,13 @@ TEST(UpdateCommand, TakesAHostPathInsideFsAndAChecksum) {
     expected.resize(2 * 131072, '\xFF');
     EXPECT_EQ(c.tool({"flash", "read", "23578", "2"}).out, expected);
 
-    // Upper-case digits are the same checksum; --quiet leaves out the progress.
+    // Upper-case digits are the same checksum; --quiet leaves out the
+    // progress, not the warning.
     std::string upper = sha256_of(file);
     for (char& ch : upper) ch = char(std::toupper(static_cast<unsigned char>(ch)));
     r = c.command({"update", file.string(), "--sha256=" + upper, "--quiet"});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, kErases);
 }
 
 // The page itself refuses an image that does not fit, an empty one and one
@@ -100,14 +107,17 @@ TEST(UpdateCommand, AnImageThePageRefusesFailsWithItsBoxesAndErasesNothing) {
     fs::resize_file(c.fs() / "Temp" / "big.bin", 112 * k256K + 1);
     write_host_file(c.fs() / "Temp" / "empty.bin", "");
     ASSERT_EQ(::mkfifo((c.fs() / "Temp" / "fifo").c_str(), 0644), 0);
+    // The warning comes first from every update that opens the page.
     const std::string failed = "orva-utility: OS image update: FlashWriteFile failed\n";
     const struct {
         std::vector<std::string> args;
         std::string err;
     } rows[] = {
-        {{"\\temp\\BIG.BIN"}, "orva-utility: Write File to Flash: Image file is larger than flash\n" + failed},
-        {{"\\Temp\\empty.bin"}, "orva-utility: Write File to Flash: \\Temp\\empty.bin: the file is empty\n" + failed},
-        {{"\\Temp\\fifo"}, "orva-utility: Write File to Flash: \\Temp\\fifo: not a regular file\n" + failed},
+        {{"\\temp\\BIG.BIN"},
+         kErases + "orva-utility: Write File to Flash: Image file is larger than flash\n" + failed},
+        {{"\\Temp\\empty.bin"},
+         kErases + "orva-utility: Write File to Flash: \\Temp\\empty.bin: the file is empty\n" + failed},
+        {{"\\Temp\\fifo"}, kErases + "orva-utility: Write File to Flash: \\Temp\\fifo: not a regular file\n" + failed},
         {{"\\Temp\\fifo", "--sha256", std::string(64, '0')}, "orva-utility: \\Temp\\fifo: not a regular file\n"},
     };
     for (const auto& row : rows) {
@@ -181,9 +191,9 @@ TEST(UpdateCommand, FailuresOfThePageAreItsBoxes) {
     RunResult r = c.command({"update", "\\Temp\\missing.bin"});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(
-        r.err,
-        "orva-utility: Write File to Flash: OpenFile error\norva-utility: OS image update: FlashWriteFile failed\n");
+    EXPECT_EQ(r.err, kErases +
+                         "orva-utility: Write File to Flash: OpenFile error\n"
+                         "orva-utility: OS image update: FlashWriteFile failed\n");
     EXPECT_TRUE(c.log().empty());
 
     // A write that fails half way: the progress so far, then the page's box.
@@ -191,10 +201,12 @@ TEST(UpdateCommand, FailuresOfThePageAreItsBoxes) {
     write_host_file(c.fs() / "Temp" / "nk.bin", pattern(300000));
     r = c.command({"update", "\\Temp\\nk.bin", "--reboot"});
     EXPECT_EQ(r.exit_code, 1);
-    EXPECT_EQ(r.err,
-              "orva-utility: Erase Flash Memory --> 50% done\norva-utility: Erase Flash Memory --> 100% done\n"
-              "orva-utility: Erase Flash Memory --> 100 % done ! Now Write To Flash, Please wait !\n"
-              "orva-utility: Write Flash Memory --> 50% done\norva-utility: OS image update: FlashWriteFile failed\n");
+    EXPECT_EQ(
+        r.err,
+        kErases +
+            "orva-utility: Erase Flash Memory --> 50% done\norva-utility: Erase Flash Memory --> 100% done\n"
+            "orva-utility: Erase Flash Memory --> 100 % done ! Now Write To Flash, Please wait !\n"
+            "orva-utility: Write Flash Memory --> 50% done\norva-utility: OS image update: FlashWriteFile failed\n");
     std::vector<std::string> log = c.log();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back(), "FlashWriteString_Img(1, 0, 37856) -> 0") << "no reboot after a failed write";

@@ -18,6 +18,8 @@ struct Json {
     using Object = std::map<std::string, Json>;
     std::variant<std::nullptr_t, bool, double, std::string, Array, Object> value;
 
+    friend bool operator==(const Json&, const Json&) = default;
+
     const std::string* string() const { return std::get_if<std::string>(&value); }
     const Object* object() const { return std::get_if<Object>(&value); }
 };

@@ -35,9 +35,11 @@ TEST(Messages, AFlashFileFailureIsNamedUnderTheBox) {
         fs::create_directory(c.dir() / "flash.img");
         RunResult r = update(c.dir());
         EXPECT_EQ(r.exit_code, 1);
-        EXPECT_EQ(r.err, "orva-utility: Write File to Flash: Flash Size Unknown\norva-utility: " +
-                             (c.dir() / "flash.img").string() + ": cannot open the flash file: is a directory\n" +
-                             kBox);
+        EXPECT_EQ(r.err,
+                  std::string("orva-utility: warning: the update erases the registry saved in flash: the next "
+                              "start loads the factory registry unless the registry is saved again before it\n") +
+                      "orva-utility: Write File to Flash: Flash Size Unknown\norva-utility: " +
+                      (c.dir() / "flash.img").string() + ": cannot open the flash file: is a directory\n" + kBox);
     }
     {
         // A flash file the user may not write: as root, the program runs as

@@ -15,13 +15,17 @@ set -euo pipefail
 # Board backend: its tests attach loop devices (util-linux's losetup), make
 # and mount a filesystem on one (e2fsprogs' mkfs.ext2, mount) and check the
 # generator's units with systemd-analyze (systemd).
+# Fleet: the Ansible collection is checked with ansible-core's ansible-test,
+# ansible-doc and ansible-galaxy, yamllint and pycodestyle, and its playbook
+# runs over real SSH (openssh-server's sshd on 127.0.0.1, openssh-client).
 packages=(cmake g++ make pkg-config libsqlite3-dev sqlite3 libtomlplusplus-dev libncurses-dev qt6-base-dev
           libgtest-dev googletest libssl-dev xvfb xauth tmux util-linux procps time
           fonts-liberation2 fonts-dejavu-core
           scdoc dpkg-dev file man-db lintian desktop-file-utils
           clang libclang-rt-14-dev clang-format
           libboost-dev nlohmann-json3-dev openssl chromium chromium-driver python3-selenium
-          e2fsprogs mount systemd)
+          e2fsprogs mount systemd
+          ansible-core openssh-server openssh-client yamllint pycodestyle)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -156,11 +156,16 @@ bool mode_saved(ctl::Controller& controller) {
 // it already and it is saved; reports what changes.
 void apply(const Options& options, const Mode& mode, ctl::Controller& controller, CommandFrontend& frontend,
            Report& report, std::string& after) {
+    // A mode that cannot be read is not known: the labels show one made up,
+    // which neither a part left out nor "before" may take.
+    const bool readable = values_readable(controller, kDisplayKey, kDisplayValues);
+    if (!readable && (!mode.bpp || !mode.hz) &&
+        !shown_values_readable(options, controller, frontend, kDisplayKey, kDisplayValues))
+        return;
     int items[3];
     if (!find_items(mode, frontend, items)) return;
-    // A mode that cannot be read is not known: the labels show one made up.
     std::optional<std::string> before;
-    if (values_readable(controller, kDisplayKey, kDisplayValues)) before = shown_mode(frontend);
+    if (readable) before = shown_mode(frontend);
     after = items_mode(frontend, items);
     const bool saved = mode_saved(controller);
     const Settled settled = settle(options, frontend, before == after, saved);

@@ -164,5 +164,41 @@ TEST(CheckMode, FailsAsTheRealRunWouldWithTheJsonFailure) {
     EXPECT_EQ(object_of(r).count("failed"), 1u) << r.out;
 }
 
+// A value that cannot be read is never shown nor taken for "before", and a
+// factory restore that erased nothing is a failure: exit 1 and the object
+// that says so.
+TEST(JsonFailure, AValueNotReadAndARestoreThatErasedNothing) {
+    TempController c;
+    c.tool({"reg", "delete", "Comm\\FTPD", "DefaultDir"});
+    RunResult r = c.command({"ftp-dir", "--json"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out,
+              "{\"failed\": true, \"msg\": \"ftp-dir: Comm\\\\FTPD DefaultDir cannot be read: there is no such "
+              "value\", \"warnings\": []}\n");
+    r = c.command({"ftp-dir", "\\Windows", "--json"});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("\"before\": {\"path\": null, \"saved\": false}"), std::string::npos) << r.out;
+
+    write_host_file(c.dir() / "registry-live.db", "not a registry copy");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"display"}, {"display", "800x600"}, {"display", "800x600", "--check"}}) {
+        r = c.command(with_json(args));
+        EXPECT_EQ(r.exit_code, 1) << args.size();
+        const Json::Object o = object_of(r);
+        ASSERT_EQ(o.count("msg"), 1u) << r.out;
+        EXPECT_NE(o.at("msg").string()->find("CxScreen cannot be read"), std::string::npos) << r.out;
+        EXPECT_EQ(o.count("mode") + o.count("before"), 0u) << r.out;
+    }
+
+    ASSERT_EQ(c.tool({"reg", "restore", "--from", "saved"}).exit_code, 0);
+    fs::remove(c.dir() / "registry-saved.db");
+    fs::create_directory(c.dir() / "registry-saved.db");
+    r = c.command({"factory-reset", "--json"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(*object_of(r).at("msg").string(),
+              "Recover to Factory Settings: the registry could not be erased: FlashErase_Reg failed for 16 of its 16 "
+              "segments");
+}
+
 }  // namespace
 }  // namespace orva::test

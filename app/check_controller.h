@@ -39,6 +39,9 @@ public:
     std::vector<std::string> registry_problems() const override { return m_real.registry_problems(); }
     ctl::ResolvedPath resolve_path(std::string_view path) override { return m_real.resolve_path(path); }
     std::filesystem::path fs_root() const override { return m_real.fs_root(); }
+    std::optional<std::string> controller_path_of(const std::filesystem::path& host) const override {
+        return m_real.controller_path_of(host);
+    }
     bool write_file(std::string_view, const std::string&, std::string*) override { return true; }
     std::optional<std::string> serial_device(std::string_view port) override { return m_real.serial_device(port); }
     void debug_output(std::string_view) override {}

@@ -139,6 +139,24 @@ ctl::RegResult BoardController::reg_set(std::string_view key, std::string_view n
     return m_registry ? m_registry->set(Hive::Live, key, name, type, data, size) : ctl::RegResult::IoError;
 }
 
+ctl::RegResult BoardController::reg_create_key(std::string_view key) {
+    return m_registry ? m_registry->make_key(Hive::Live, key) : ctl::RegResult::IoError;
+}
+
+ctl::RegResult BoardController::reg_delete_value(std::string_view key, std::string_view name) {
+    return m_registry ? m_registry->delete_value(Hive::Live, key, name) : ctl::RegResult::IoError;
+}
+
+std::optional<bool> BoardController::reg_value_saved(std::string_view key, std::string_view name) {
+    if (!m_registry) return std::nullopt;
+    return m_registry->saved_holds(key, name);
+}
+
+std::optional<bool> BoardController::registry_saved() {
+    if (!m_registry) return std::nullopt;
+    return m_registry->saved_holds_live();
+}
+
 bool BoardController::reg_flush() {
     if (!m_registry || !m_registry->copy(Hive::Live, Hive::Saved)) return false;
     run_apply_hooks(m_cfg, apply_environment(m_cfg, m_files, *m_registry));
@@ -158,6 +176,11 @@ void BoardController::debug_output(std::string_view text) {
     for (char c : text)
         if (c != '\r') kept += c;
     if (!kept.empty()) m_debug_log.append_text(kept);
+}
+
+bool BoardController::read_image(uint64_t offset, uint8_t* out, size_t count) {
+    ImageArea* a = area();
+    return a && a->read_area(offset, out, count);
 }
 
 ImageArea* BoardController::area() {

@@ -83,6 +83,8 @@ public:
     const std::filesystem::path& dir() const override { return m_cfg.state_dir; }
     ctl::DeviceLibrary& device() override { return m_device; }
     uint64_t image_area_bytes() const override { return m_area ? uint64_t(m_area->area_bytes()) : 0; }
+    // Through the image area (opened again when it could not be before).
+    bool read_image(uint64_t offset, uint8_t* out, size_t count) override;
     std::vector<std::string> warnings() const override { return m_cfg.warnings; }
     bool reg_key_exists(std::string_view key) override;
     ctl::RegResult reg_get(std::string_view key, std::string_view name, ctl::RegValue* out) override;
@@ -90,6 +92,10 @@ public:
                            size_t size) override;
     // Also runs the apply hooks once the saved copy holds the live registry.
     bool reg_flush() override;
+    ctl::RegResult reg_create_key(std::string_view key) override;
+    ctl::RegResult reg_delete_value(std::string_view key, std::string_view name) override;
+    std::optional<bool> reg_value_saved(std::string_view key, std::string_view name) override;
+    std::optional<bool> registry_saved() override;
     std::vector<std::string> registry_problems() const override;
     ctl::ResolvedPath resolve_path(std::string_view controller_path) override {
         return m_files.resolve(controller_path);

@@ -176,6 +176,23 @@ bool ImageArea::read(int64_t segment, std::vector<uint8_t>& out) {
     return true;
 }
 
+bool ImageArea::read_area(uint64_t offset, uint8_t* out, size_t count) {
+    const uint64_t area = uint64_t(m_count) * m_segment_size;
+    if (offset > area || count > area - offset) return fail("the bytes asked for reach past the image area");
+    uint8_t* bytes = buffer();
+    if (!bytes) return fail("no memory for a segment");
+    while (count > 0) {
+        const size_t at = size_t(offset % m_segment_size);
+        const size_t n = std::min<size_t>(count, m_segment_size - at);
+        if (!read_segment(int64_t(offset / m_segment_size), bytes)) return false;
+        std::memcpy(out, bytes + at, n);
+        out += n;
+        offset += n;
+        count -= n;
+    }
+    return true;
+}
+
 bool ImageArea::settle() {
     if (m_pending.empty()) return true;
     std::vector<Pending> pending;

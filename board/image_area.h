@@ -62,6 +62,10 @@ public:
     bool erase(int64_t segment);
     bool program(int64_t segment, uint32_t offset, const uint8_t* data, uint32_t count);
     bool read(int64_t segment, std::vector<uint8_t>& out);
+    // `count` bytes of the area from `offset` (0 is the first byte of the
+    // first segment), segment by segment; outside a write pass only, as it
+    // reads into the segment buffer.
+    bool read_area(uint64_t offset, uint8_t* out, size_t count);
 
     const std::string& last_error() const { return m_error; }
 

@@ -55,6 +55,7 @@ std::optional<std::string> controller_path_below(const std::filesystem::path& ro
 std::optional<std::string> Controller::controller_path_of(const std::filesystem::path& host) const {
     return controller_path_below(fs_root(), host);
 }
+
 bool Controller::read_image(uint64_t, uint8_t*, size_t) { return false; }
 RegResult Controller::reg_create_key(std::string_view) { return RegResult::Denied; }
 RegResult Controller::reg_delete_value(std::string_view, std::string_view) { return RegResult::Denied; }

@@ -183,40 +183,14 @@ RegResult SimController::reg_delete_value(std::string_view key, std::string_view
     return m_registry->delete_value(Hive::Live, key, name);
 }
 
-namespace {
-
-bool same_value(const RegValue& a, const RegValue& b) { return a.type == b.type && a.data == b.data; }
-
-}  // namespace
-
 std::optional<bool> SimController::reg_value_saved(std::string_view key, std::string_view name) {
     if (!m_registry) return std::nullopt;
-    const SavedState state = m_registry->saved_state();
-    if (state == SavedState::Unreadable) return std::nullopt;
-    if (state == SavedState::Invalid) return false;
-    RegValue live, saved;
-    const RegResult l = m_registry->get(Hive::Live, key, name, &live);
-    const RegResult s = m_registry->get(Hive::Saved, key, name, &saved);
-    if (l == RegResult::IoError || s == RegResult::IoError || l == RegResult::BadName) return std::nullopt;
-    if (l != RegResult::Ok || s != RegResult::Ok) return l != RegResult::Ok && s != RegResult::Ok;
-    return same_value(live, saved);
+    return m_registry->saved_holds(key, name);
 }
 
 std::optional<bool> SimController::registry_saved() {
     if (!m_registry) return std::nullopt;
-    const SavedState state = m_registry->saved_state();
-    if (state == SavedState::Unreadable) return std::nullopt;
-    if (state == SavedState::Invalid) return false;
-    std::vector<RegKeyDump> live, saved;
-    if (!m_registry->dump(Hive::Live, "", &live) || !m_registry->dump(Hive::Saved, "", &saved)) return std::nullopt;
-    if (live.size() != saved.size()) return false;
-    for (size_t i = 0; i < live.size(); ++i) {
-        if (live[i].key != saved[i].key || live[i].values.size() != saved[i].values.size()) return false;
-        for (size_t j = 0; j < live[i].values.size(); ++j)
-            if (live[i].values[j].name != saved[i].values[j].name || !same_value(live[i].values[j], saved[i].values[j]))
-                return false;
-    }
-    return true;
+    return m_registry->saved_holds_live();
 }
 
 bool SimController::read_image(uint64_t offset, uint8_t* out, size_t count) {

@@ -435,6 +435,40 @@ bool RegistryStore::write_factory_file() {
     return change(Hive::Factory, [](RegistryCopy&) { return RegResult::Ok; }) == RegResult::Ok;
 }
 
+namespace {
+
+bool same_value(const RegValue& a, const RegValue& b) { return a.type == b.type && a.data == b.data; }
+
+}  // namespace
+
+std::optional<bool> RegistryStore::saved_holds(std::string_view key, std::string_view name) {
+    const SavedState state = saved_state();
+    if (state == SavedState::Unreadable) return std::nullopt;
+    if (state == SavedState::Invalid) return false;
+    RegValue live, saved;
+    const RegResult l = get(Hive::Live, key, name, &live);
+    const RegResult s = get(Hive::Saved, key, name, &saved);
+    if (l == RegResult::IoError || s == RegResult::IoError || l == RegResult::BadName) return std::nullopt;
+    if (l != RegResult::Ok || s != RegResult::Ok) return l != RegResult::Ok && s != RegResult::Ok;
+    return same_value(live, saved);
+}
+
+std::optional<bool> RegistryStore::saved_holds_live() {
+    const SavedState state = saved_state();
+    if (state == SavedState::Unreadable) return std::nullopt;
+    if (state == SavedState::Invalid) return false;
+    std::vector<RegKeyDump> live, saved;
+    if (!dump(Hive::Live, "", &live) || !dump(Hive::Saved, "", &saved)) return std::nullopt;
+    if (live.size() != saved.size()) return false;
+    for (size_t i = 0; i < live.size(); ++i) {
+        if (live[i].key != saved[i].key || live[i].values.size() != saved[i].values.size()) return false;
+        for (size_t j = 0; j < live[i].values.size(); ++j)
+            if (live[i].values[j].name != saved[i].values[j].name || !same_value(live[i].values[j], saved[i].values[j]))
+                return false;
+    }
+    return true;
+}
+
 SavedState RegistryStore::saved_state() {
     RegistryCopy* c = copy_of(Hive::Saved);
     if (!c) {

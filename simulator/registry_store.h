@@ -16,6 +16,7 @@
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -124,6 +125,12 @@ public:
     // unusable saved copy is written anew, empty and invalid: the erased area.
     bool invalidate_saved();
     bool set_saved_valid(bool valid);
+    // Whether the saved copy is valid and holds the live copy's value of
+    // `key` exactly (type and bytes; missing in both counts as held), or
+    // the whole live copy; nullopt when that cannot be told (a copy that
+    // cannot be read).
+    std::optional<bool> saved_holds(std::string_view key, std::string_view name);
+    std::optional<bool> saved_holds_live();
 
     // The message of the last failure, naming the file.
     const std::string& last_error() const { return m_error; }

@@ -1,7 +1,8 @@
 // The same scripts and one-shot commands on a simulated controller and on a
 // board (a real loop device, a fixture board.toml) with the same registry
 // and identity: the same transcript, the same device calls in the event log,
-// the same saved registry and the same image in flash.
+// the same saved registry and the same image in flash; with --json the same
+// objects, an image already written being read back from the device.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -146,17 +147,25 @@ TEST(BoardTwin, OneShotCommandsAndARebootGiveTheSameResults) {
     for (const std::vector<std::string>& args :
          std::vector<std::vector<std::string>>{{"info", "--json"},
                                                {"display", "800x600"},
+                                               {"display", "800x600", "--json"},
                                                {"update", "\\Storage Card\\nk.bin", "--reboot"},
+                                               {"update", "\\Storage Card\\nk.bin", "--if-changed", "--json"},
                                                {"ftp-dir"},
                                                {"http-dir", "\\Storage Card"},
+                                               {"http-dir", "\\Windows", "--check", "--json"},
                                                {"autorun", "2", "\\Storage Card\\nk.bin"},
-                                               {"save"},
+                                               {"registry", "set", "Site", "Speed", "REG_DWORD", "9600", "--json"},
+                                               {"save", "--json"},
                                                {"update", "\\Storage Card\\missing.bin"},
                                                {"factory-reset", "--reboot"}}) {
         const RunResult board = t.board_command(args);
         const RunResult sim = t.sim.command(args);
         EXPECT_EQ(board.exit_code, sim.exit_code) << args[0] << ": " << board.err;
         EXPECT_EQ(board.out, sim.out) << args[0];
+        // The image written just before is read back and left alone.
+        if (args.size() > 2 && args[2] == "--if-changed") {
+            EXPECT_NE(board.out.find("\"changed\": false"), std::string::npos) << board.out;
+        }
     }
     t.expect_same_state();
     // The last reboot loaded the factory registry: the reset had erased the saved copy.

@@ -11,6 +11,7 @@
 
 #include "tests/scenario/harness.h"
 #include "tests/scenario/json.h"
+#include "tests/simulator/temp_dir.h"
 #include "tests/support/image_bytes.h"
 
 namespace orva::test {
@@ -162,6 +163,32 @@ TEST(CheckMode, FailsAsTheRealRunWouldWithTheJsonFailure) {
     RunResult r = c.command({"display", "999x1", "--json"});
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(object_of(r).count("failed"), 1u) << r.out;
+}
+
+// On a board, an image in a folder board.toml mounts is found with --check
+// as without it: the check run sees the board's own paths.
+TEST(CheckMode, SeesABoardsMountedFolders) {
+    TempDir dir;
+    write_host_file(dir.path() / "card" / "nk.bin", pattern(1000));
+    write_host_file(dir.path() / "board.toml",
+                    "[board]\nstate_dir = \"state\"\n[flash]\ndevice = \"" + (dir.path() / "no-flash").string() +
+                        "\"\n[files]\nmounts = { \"Storage Card\" = \"" + (dir.path() / "card").string() + "\" }\n");
+    std::string msg[2];
+    for (int check = 0; check < 2; ++check) {
+        std::vector<std::string> args{utility_path(),
+                                      "--board",
+                                      (dir.path() / "board.toml").string(),
+                                      "update",
+                                      (dir.path() / "card" / "nk.bin").string(),
+                                      "--json"};
+        if (check) args.push_back("--check");
+        RunResult r = run_program(args);
+        EXPECT_EQ(r.exit_code, 1) << r.err;
+        const Json::Object o = object_of(r);
+        if (o.count("msg")) msg[check] = *o.at("msg").string();
+    }
+    EXPECT_EQ(msg[0], "Write File to Flash: Flash Size Unknown");
+    EXPECT_EQ(msg[1], msg[0]);
 }
 
 // A value that cannot be read is never shown nor taken for "before", and a

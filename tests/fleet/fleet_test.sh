@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The Ansible collection over real SSH: eight hosts, each its own simulated
-# controller, the playbook run three times. The first run changes everything
-# it asks for, the second changes nothing, the third (--check --diff, after
-# one value was changed by hand) reports exactly that difference and writes
-# nothing. One host, whose flash file cannot be used, fails alone with the
-# page's message. Exit 77 (skipped) where sshd or Ansible cannot run.
+# The Ansible collection over real SSH: eight hosts, seven simulated
+# controllers and a board, the playbook run three times. The first run
+# changes everything it asks for, the second changes nothing, the third
+# (--check --diff, after one value was changed by hand) reports exactly that
+# difference and writes nothing. One host, whose flash file cannot be used,
+# fails alone with the page's message. Exit 77 (skipped) where sshd or
+# Ansible cannot run.
 set -euo pipefail
 build=$1
 src=$2
@@ -21,6 +22,21 @@ fleet_make_hosts 8
 # its registry works, its flash does not.
 rm "$FLEET/c/host4/flash.img"
 mkdir "$FLEET/c/host4/flash.img"
+# host8 is a board, which keeps its state where host8's controller was (its
+# first use makes it); it is given no image, so it needs no flash device.
+rm -r "$FLEET/c/host8"
+mkdir "$FLEET/boards"
+cat > "$FLEET/boards/host8.toml" <<BOARD
+[board]
+state_dir = "$FLEET/c/host8"
+[flash]
+device = "$FLEET/boards/no-flash"
+[identity]
+serial_number = "fixed:0808080808080808"
+mac = ["fixed:02:08:00:00:00:01", "fixed:02:08:00:00:00:02"]
+BOARD
+sed -i "s|controller_dir: $FLEET/c/host8\$|board_file: $FLEET/boards/host8.toml|" "$FLEET/inventory.yml"
+grep -q "board_file: $FLEET/boards/host8.toml" "$FLEET/inventory.yml" || { echo "no board in the inventory"; exit 1; }
 
 # Runs the playbook; the lines its callback prints (callback_plugins/) go to
 # $FLEET/got, the serial numbers of the facts to $FLEET/serials.

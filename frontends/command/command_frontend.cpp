@@ -1,6 +1,9 @@
 // The one-shot commands' frontend: steps, answers, failures and progress.
 #include "frontends/command/command_frontend.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "platform/message_box_style.h"
 #include "platform/operator.h"
 #include "platform/text.h"
@@ -194,6 +197,12 @@ void CommandFrontend::debug_output(std::u16string_view text) { m_debug.emplace_b
 void CommandFrontend::rebooting() {
     print_reasons();
     end_progress();
+}
+
+void CommandFrontend::stopping(int signal) {
+    if (m_code != 0) return;
+    m_code = 128 + signal;
+    m_failure = std::string("ended by SIG") + sigabbrev_np(signal) + "; the controller is closed";
 }
 
 void CommandFrontend::program_ending(int) {

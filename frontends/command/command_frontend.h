@@ -82,6 +82,9 @@ public:
     bool open_file(HWND owner, const platform::OpenFileRequest& request, std::u16string* path) override;
     void debug_output(std::u16string_view text) override;
     void rebooting() override;
+    // A stop signal ends the command before it is done: its failure, said
+    // on standard error by the program as it ends.
+    void stopping(int signal) override;
     void program_ending(int exit_code) override;
 
 private:

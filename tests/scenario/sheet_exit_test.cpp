@@ -110,6 +110,15 @@ TEST(SheetExit, ASignalEndsEveryKindOfRunAtItsNextWaitWithTheControllerClosed) {
          true,
          "signal SIGTERM\nexit 143\n"},
         {"one-shot command", {"update", image_path}, {}, "", SIGINT, true, ""},
+        {"one-shot command with --json",
+         {"update", image_path, "--json"},
+         {},
+         "",
+         SIGTERM,
+         true,
+         "{\"failed\": true, \"msg\": \"ended by SIGTERM; the controller is closed\", \"warnings\": [\"the update "
+         "erases the registry saved in flash: the next start loads the factory registry unless the registry is saved "
+         "again before it\"]}\n"},
         {"Qt frontend", {"--frontend", "qt"}, {"QT_QPA_PLATFORM=offscreen"}, "", SIGHUP, false, ""},
     };
     for (const Row& row : rows) {

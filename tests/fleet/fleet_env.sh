@@ -27,6 +27,11 @@ fleet_start_sshd() {
     cp "$FLEET/client_key.pub" "$FLEET/authorized_keys"
     FLEET_PORT=$(fleet_free_port)
     echo "[127.0.0.1]:$FLEET_PORT $(cut -d' ' -f1,2 "$FLEET/host_key.pub")" > "$FLEET/known_hosts"
+    # Without PAM, sshd refuses any key to an account whose password is
+    # locked ("!" in /etc/shadow, as where root was given no password); with
+    # PAM, only PAM's account checks apply, and they let the key in.
+    local use_pam=no
+    case "$(getent shadow "$(id -un)" 2>/dev/null | cut -d: -f2)" in '!'*) use_pam=yes ;; esac
     # StrictModes off: the keys live in a temporary directory. The sanitizers'
     # options reach the programs the modules run.
     cat > "$FLEET/sshd_config" <<CONFIG
@@ -39,7 +44,7 @@ PasswordAuthentication no
 KbdInteractiveAuthentication no
 PermitRootLogin prohibit-password
 StrictModes no
-UsePAM no
+UsePAM $use_pam
 MaxSessions 200
 MaxStartups 200:30:400
 AcceptEnv ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS

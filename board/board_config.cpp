@@ -4,6 +4,7 @@
 #include <charconv>
 #include <limits>
 
+#include "simulator/flash_geometry.h"
 #include "simulator/text.h"
 #include "simulator/toml_check.h"
 
@@ -83,8 +84,8 @@ bool check_flash(Checker& c, const toml::table* t, BoardConfig& cfg) {
         return c.fail(n ? n : nullptr,
                       "flash.device must name the image area's device (\"mtd:NAME\", \"/dev/mtdN\" or a block device)");
     if (!c.integer(t, "flash", "segment_size", cfg.segment_size, 0, std::numeric_limits<uint32_t>::max())) return false;
-    if (cfg.segment_size != 131072 && cfg.segment_size != 262144)
-        return c.fail(t->get("segment_size"), "flash.segment_size must be 131072 or 262144");
+    if (!sim::is_segment_size(cfg.segment_size))
+        return c.fail(t->get("segment_size"), "flash.segment_size must be " + sim::segment_sizes_text());
     return c.boolean(t, "flash", "discard", cfg.discard) && c.boolean(t, "flash", "verify", cfg.verify);
 }
 

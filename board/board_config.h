@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "device/device_library.h"
+
 namespace orva::board {
 
 // Where board.toml is looked for when no file is named.
@@ -42,7 +44,7 @@ struct BoardConfig {
     std::filesystem::path state_dir = "/var/lib/orva-utility";
 
     std::string flash_device;  // "mtd:NAME", "/dev/mtdN" or a block device
-    uint32_t segment_size = 262144;
+    uint32_t segment_size = FLASH_SEGMENT_SIZE_256K;
     bool discard = false;  // block devices: discard a segment when it is erased
     bool verify = true;    // read each write pass back and compare
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "common/syscalls.h"
+#include "device/device_library.h"
 
 namespace orva::board {
 
@@ -74,7 +75,7 @@ ImageArea::~ImageArea() {
 }
 
 void ImageArea::set_area(uint64_t usable_bytes) {
-    m_first = m_segment_size == 131072 ? kFirst128K : 0;
+    m_first = m_segment_size == FLASH_SEGMENT_SIZE_128K ? kFirst128K : 0;
     const int64_t most = std::numeric_limits<int32_t>::max() / int64_t(m_segment_size);
     m_count = std::min<int64_t>(int64_t(usable_bytes / m_segment_size), most);
 }

@@ -85,6 +85,7 @@ orva_layer(board FOLDERS board
            SEES board controller common simulator/controller.h simulator/identity.h simulator/registry_store.h
                 simulator/registry_copy.h simulator/reg_file.h simulator/reg_encoding.h simulator/event_log.h
                 simulator/text.h simulator/toml_check.h simulator/whole_file.h simulator/factory.h simulator/paths.h
+                simulator/flash_geometry.h device/device_library.h
            TOOLKITS sqlite toml)
 orva_layer(tools FOLDERS tools SEES tools simulator board controller common device/device_library.h)
 orva_layer(packaging FOLDERS packaging SEES packaging TOOLKITS qt)

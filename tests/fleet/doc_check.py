@@ -12,20 +12,20 @@ import sys
 from ansible.module_utils import basic
 
 
-class Spec(Exception):
+class Captured(Exception):
     pass
 
 
-def argument_spec(name):
-    """The argument_spec module `name` gives AnsibleModule."""
+def options_taken(name):
+    """The options module `name` gives AnsibleModule."""
     def capture(self, argument_spec, **kwargs):
-        raise Spec(argument_spec)
+        raise Captured(argument_spec)
     basic.AnsibleModule.__init__ = capture
     module = __import__('ansible_collections.orva.controller.plugins.modules.' + name, fromlist=['main'])
     try:
         module.main()
-    except Spec as spec:
-        return spec.args[0]
+    except Captured as captured:
+        return captured.args[0]
     raise AssertionError(name + ' made no AnsibleModule')
 
 
@@ -47,12 +47,13 @@ def main():
             if not documented.get(part):
                 problems.append('%s: no %s' % (name, part))
         options = documented.get('options', {})
-        spec = argument_spec(name)
-        for option in sorted(set(options) | set(spec)):
-            if option not in options or option not in spec:
-                problems.append('%s: %s is %s' % (name, option, 'not documented' if option in spec else 'not taken'))
+        taken_options = options_taken(name)
+        for option in sorted(set(options) | set(taken_options)):
+            if option not in options or option not in taken_options:
+                problems.append('%s: %s is %s' % (name, option,
+                                                  'not documented' if option in taken_options else 'not taken'))
                 continue
-            doc_option, taken = options[option], spec[option]
+            doc_option, taken = options[option], taken_options[option]
             for key, default in (('type', 'str'), ('default', None), ('choices', None), ('required', False),
                                  ('elements', None)):
                 if doc_option.get(key, default) != taken.get(key, default):

@@ -14,13 +14,13 @@ from ansible.module_utils.basic import AnsibleModule
 def orva_module(options, **kwargs):
     """An AnsibleModule with the collection's common options besides `options`,
     check mode supported."""
-    spec = dict(
+    taken = dict(
         controller=dict(type='path'),
         board=dict(type='path'),
         executable=dict(type='str', default='orva-utility'),
     )
-    spec.update(options)
-    return AnsibleModule(argument_spec=spec, mutually_exclusive=[('controller', 'board')],
+    taken.update(options)
+    return AnsibleModule(argument_spec=taken, mutually_exclusive=[('controller', 'board')],
                          supports_check_mode=True, **kwargs)
 
 

@@ -1,7 +1,7 @@
 # -*- coding: utf-8 -*-
 # Copyright: 2026 the Orva_Utility authors
 # The options every module of the collection takes: which controller, and
-# which orva-utility runs on it.
+# which orva-utility runs on it; and the save option of the modules that set.
 
 from __future__ import absolute_import, division, print_function
 __metaclass__ = type
@@ -46,4 +46,15 @@ notes:
     warnings.
   - The modules form the action group C(orva.controller.orva), so that C(module_defaults) can give
     I(controller) or I(executable) to all of them at once.
+'''
+
+    # The modules that set a value: whether the change is saved to flash.
+    SAVE = r'''
+options:
+  save:
+    description:
+      - Save the registry to flash after a change, as the exit prompt answered Yes does.
+      - With C(false) a change is live only, until the next save (M(orva.controller.orva_save)) or restart.
+    type: bool
+    default: true
 '''

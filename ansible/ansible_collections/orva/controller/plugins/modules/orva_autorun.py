@@ -23,14 +23,9 @@ options:
     type: list
     elements: str
     required: true
-  save:
-    description:
-      - Save the registry to flash after a change, as the exit prompt answered Yes does.
-      - With C(false) a change is live only, until the next save or restart.
-    type: bool
-    default: true
 extends_documentation_fragment:
   - orva.controller.orva
+  - orva.controller.orva.save
   - ansible.builtin.action_common_attributes
 author:
   - Orva_Utility authors

@@ -23,14 +23,9 @@ options:
         and the refresh rates 50, 60, 70 and 75 Hz; another value fails the task.
     type: str
     required: true
-  save:
-    description:
-      - Save the registry to flash after a change, as the exit prompt answered Yes does.
-      - With C(false) a change is live only, until the next save (M(orva.controller.orva_save)) or restart.
-    type: bool
-    default: true
 extends_documentation_fragment:
   - orva.controller.orva
+  - orva.controller.orva.save
   - ansible.builtin.action_common_attributes
 author:
   - Orva_Utility authors

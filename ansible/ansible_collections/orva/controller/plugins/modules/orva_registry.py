@@ -44,13 +44,9 @@ options:
     type: str
     choices: [present, absent]
     default: present
-  save:
-    description:
-      - Save the registry to flash after a change, as the exit prompt answered Yes does.
-    type: bool
-    default: true
 extends_documentation_fragment:
   - orva.controller.orva
+  - orva.controller.orva.save
   - ansible.builtin.action_common_attributes
 author:
   - Orva_Utility authors

@@ -27,14 +27,9 @@ options:
       - The HTTP server's default directory, a controller path such as C(\Windows\www); at most 99 characters.
       - Left out, the HTTP directory stays as it is.
     type: str
-  save:
-    description:
-      - Save the registry to flash after a change, as the exit prompt answered Yes does.
-      - With C(false) a change is live only, until the next save or restart.
-    type: bool
-    default: true
 extends_documentation_fragment:
   - orva.controller.orva
+  - orva.controller.orva.save
   - ansible.builtin.action_common_attributes
 author:
   - Orva_Utility authors

@@ -417,27 +417,10 @@ class Upload(UtilityTest):
         self.assertEqual(self.leftovers(), [])
         self.assertFalse(os.path.exists(os.path.join(self.c.fs, "x.bin")))
 
-    def test_an_upload_cut_short_leaves_nothing_behind(self):
-        cookie, ws, dialog = self.open_dialog()
-        raw = socket.create_connection((self.u.host, self.u.port), timeout=10)
-        s = self.u.tls().wrap_socket(raw)
-        s.sendall((f"POST /upload?folder=%5C&name=part.bin&dialog={dialog['seq']} HTTP/1.1\r\n"
-                   f"Host: {self.u.host}:{self.u.port}\r\nOrigin: {self.u.origin}\r\nCookie: {cookie}\r\n"
-                   f"Content-Type: application/octet-stream\r\nContent-Length: 500000\r\n\r\n").encode())
-        s.sendall(b"x" * 200000)
-        deadline = time.time() + 10
-        while not self.leftovers() and time.time() < deadline:
-            time.sleep(0.05)
-        self.assertEqual(len(self.leftovers()), 1)  # arriving under a hidden name
-        s.close()
-        deadline = time.time() + 10
-        while self.leftovers() and time.time() < deadline:
-            time.sleep(0.05)
-        self.assertEqual(self.leftovers(), [])
-        self.assertFalse(os.path.exists(os.path.join(self.c.fs, "part.bin")))
-
-    def test_a_signal_ends_the_page_and_partial_uploads_go_then_and_at_the_next_start(self):
-        cookie, ws, dialog = self.open_dialog()
+    def start_partial_upload(self, cookie, dialog):
+        """Sends 200,000 of an upload's 500,000 bytes (part.bin into the root)
+        and returns the open connection once the part is there, under a hidden
+        name."""
         raw = socket.create_connection((self.u.host, self.u.port), timeout=10)
         s = self.u.tls().wrap_socket(raw)
         s.sendall((f"POST /upload?folder=%5C&name=part.bin&dialog={dialog['seq']} HTTP/1.1\r\n"
@@ -448,6 +431,21 @@ class Upload(UtilityTest):
         while not self.leftovers() and time.time() < deadline:
             time.sleep(0.05)
         self.assertEqual(len(self.leftovers()), 1)
+        return s
+
+    def test_an_upload_cut_short_leaves_nothing_behind(self):
+        cookie, ws, dialog = self.open_dialog()
+        s = self.start_partial_upload(cookie, dialog)
+        s.close()
+        deadline = time.time() + 10
+        while self.leftovers() and time.time() < deadline:
+            time.sleep(0.05)
+        self.assertEqual(self.leftovers(), [])
+        self.assertFalse(os.path.exists(os.path.join(self.c.fs, "part.bin")))
+
+    def test_a_signal_ends_the_page_and_partial_uploads_go_then_and_at_the_next_start(self):
+        cookie, ws, dialog = self.open_dialog()
+        s = self.start_partial_upload(cookie, dialog)
         self.u.proc.send_signal(signal.SIGTERM)
         self.assertEqual(ws.wait_for(lambda m: m["type"] == "ended"),
                          {"type": "ended", "reason": "signal", "signal": "SIGTERM", "code": 143})
